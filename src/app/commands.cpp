@@ -1,0 +1,110 @@
+#include "app/commands.h"
+
+#include <array>
+
+namespace reedtab {
+
+namespace {
+
+constexpr std::array kCommands{
+    CommandInfo{ID_FILE_NEW, "&New\tCtrl+N", "Create a new document"},
+    CommandInfo{ID_FILE_OPEN, "&Open...\tCtrl+O", "Open an existing document"},
+    CommandInfo{ID_FILE_RELOAD, "&Reload\tCtrl+R", "Reload current file"},
+    CommandInfo{ID_FILE_SAVE, "&Save\tCtrl+S", "Save the active document"},
+    CommandInfo{ID_FILE_SAVE_AS, "Save &As...", "Save the active document with a new name"},
+    CommandInfo{ID_FILE_PRINT, "&Print...\tCtrl+P", "Print the active document"},
+    CommandInfo{ID_FILE_PRINT_PREVIEW, "Print Pre&view", "Display full pages"},
+    CommandInfo{ID_FILE_PRINT_SETUP, "P&rint Setup...", "Change the printer and printing options"},
+    CommandInfo{ID_FILE_MRU_FILE1, "Recent File", "Open this document"},
+    CommandInfo{ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents"},
+    CommandInfo{ID_EDIT_UNDO, "&Undo\tCtrl+Z", "Undo the last action"},
+    CommandInfo{ID_EDIT_CUT, "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard"},
+    CommandInfo{ID_EDIT_COPY, "&Copy\tCtrl+C", "Copy the selection and put it on the Clipboard"},
+    CommandInfo{ID_EDIT_PASTE, "&Paste\tCtrl+V", "Insert Clipboard contents"},
+    CommandInfo{ID_EDIT_DELETE, "&Delete\tDEL", "Delete selected range"},
+    CommandInfo{ID_EDIT_CROP, "C&rop\tAlt+DEL", "Crop file keeping only the selection"},
+    CommandInfo{ID_EDIT_INSERT_SILENCE, "&Insert Silence...\tCtrl+I",
+                "Insert Empty Silence at Cursor Position"},
+    CommandInfo{ID_EDIT_BEGIN_MARK, "&Begin Mark\tCtrl+B", "Begin Selection Mark"},
+    CommandInfo{ID_EDIT_END_MARK, "&End Mark\tCtrl+E", "End Selection Mark"},
+    CommandInfo{ID_EDIT_MODE, "&Switch to Edit Mode\tAlt+W", "Switch Edit mode on/off"},
+    CommandInfo{ID_FILE_PROPERTIES, "File &Properties...\tAlt+P", "Open MIDI file properties"},
+    CommandInfo{ID_VIEW_MIXER, "&Mixer\tAlt+M", "View mixer window"},
+    CommandInfo{ID_VIEW_PIANO, "Piano &Keyboard\tAlt+K", "View real time piano"},
+    CommandInfo{ID_VIEW_LYRICS, "L&yrics\tAlt+T", "View Lyrics window"},
+    CommandInfo{ID_VIEW_PLAYLIST, "Play&List...\tAlt+L", "Open play file list"},
+    CommandInfo{ID_VIEW_DIATONIC, "&Diatonic Harmonica\tAlt+H", "View diatonic harmonica"},
+    CommandInfo{ID_VIEW_CHROMATIC, "&Chromatic Harmonica\tAlt+C", "View chromatic harmonica"},
+    CommandInfo{ID_VIEW_EVENTS, "MIDI &Events\tAlt+E", "View MIDI events"},
+    CommandInfo{ID_ZOOM_200, "200%", "Zoom time scale to 200%"},
+    CommandInfo{ID_ZOOM_150, "150%", "Zoom time scale to 150%"},
+    CommandInfo{ID_ZOOM_100, "100%", "Zoom time scale to 100%"},
+    CommandInfo{ID_ZOOM_75, "75%", "Zoom time scale to 75%"},
+    CommandInfo{ID_ZOOM_50, "50%", "Zoom time scale to 50%"},
+    CommandInfo{ID_ZOOM_25, "25%", "Zoom time scale to 25%"},
+    CommandInfo{ID_PLAY_PLAY, "&Play\t[space]", "Start playing"},
+    CommandInfo{ID_PLAY_STOP, "&Stop\t[space]", "Stop playing"},
+    CommandInfo{ID_PLAY_REWIND, "Re&wind", "Rewind to beginning of current file"},
+    CommandInfo{ID_PLAY_PREVIOUS, "Pre&vious", "Skip to previous file"},
+    CommandInfo{ID_PLAY_NEXT, "&Next", "Skip to next file"},
+    CommandInfo{ID_PLAY_METRONOME, "&Metronome tick", "Toggle metronome tick on/off"},
+    CommandInfo{ID_PLAY_COUNT_IN, "&Count-In ticks", "Toggle count-in ticks on/off"},
+    CommandInfo{ID_PLAY_LOOP, "&Loop", ""},
+    CommandInfo{ID_PLAY_MIDI_CLOCK, "S&end MIDI Clock/Start/Stop\tCtrl+M",
+                "Send MIDI Clock/Start/Stop"},
+    CommandInfo{ID_PLAY_FILTER_PROGRAMS, "&Filter MIDI Program changes",
+                "Filter MIDI Program changes"},
+    CommandInfo{ID_TRANSPOSE_UP, "All half step Up\tCtrl+U",
+                "Transpose all tracks one half step (semitone) Up"},
+    CommandInfo{ID_TRANSPOSE_DOWN, "All half step Down\tCtrl+D",
+                "Transpose all tracks one half step (semitone) Down"},
+    CommandInfo{ID_TRANSPOSE_OCTAVE_UP, "All full octave Up\tAlt+Shift+U",
+                "Transpose all tracks one octave (12 half steps) Up"},
+    CommandInfo{ID_TRANSPOSE_OCTAVE_DOWN, "All full octave Down\tAlt+Shift+D",
+                "Transpose all tracks one octave (12 half steps) Down"},
+    CommandInfo{ID_TRANSPOSE_SHOWN_OCTAVE_UP, "Visible tracks octave Up\tAlt+U",
+                "Transpose only displayed tracks one octave (12 half steps) Up"},
+    CommandInfo{ID_TRANSPOSE_SHOWN_OCTAVE_DOWN, "Visible tracks octave Down\tAlt+D",
+                "Transpose only displayed tracks one octave (12 half steps) Down"},
+    CommandInfo{ID_APPLY_TEMPO_CHANGE, "Apply Tempo &Change",
+                "Modify the file with current tempo change"},
+    CommandInfo{ID_TAB_TEXT_TRACK, "Create &Tablature Text Track",
+                "Create a new text track with the note names or tablature"},
+    CommandInfo{ID_VIEW_DUMP, "View &Disassembled File...",
+                "View interpreted midi events as text file"},
+    CommandInfo{ID_MAP_NOTES, "&Map Notes...", ""},
+    CommandInfo{ID_OPTIONS, "&Options...", "Options..."},
+    CommandInfo{ID_HELP_TOPICS, "&Help Topics", "Display help for current task or command"},
+    CommandInfo{ID_APP_ABOUT, "&About Reedtab ...",
+                "Display program information, version number and copyright"},
+};
+
+} // namespace
+
+std::span<const CommandInfo> commandTable() { return kCommands; }
+
+const CommandInfo* findCommand(int id) {
+    for (const auto& command : kCommands) {
+        if (command.id == id) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+std::string_view toolbarPrompt(int id) {
+    switch (id) {
+    case ID_TEMPO_SLIDER:
+        return "Tempo change slide";
+    case ID_TAB_TYPE:
+        return "Select Tablature Type";
+    case ID_ZOOM_IN:
+        return "Zoom In";
+    case ID_ZOOM_OUT:
+        return "Zoom Out";
+    default:
+        return {};
+    }
+}
+
+} // namespace reedtab

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace reedtab {
+
+/// Command ids of the menus and toolbar; the numbers are the ones settings, tool windows and
+/// posted commands use.
+enum Command : int {
+    ID_FILE_NEW = 57600,
+    ID_FILE_OPEN = 57601,
+    ID_FILE_RELOAD = 182,
+    ID_FILE_SAVE = 57603,
+    ID_FILE_SAVE_AS = 57604,
+    ID_FILE_PRINT = 57607,
+    ID_FILE_PRINT_PREVIEW = 57609,
+    ID_FILE_PRINT_SETUP = 57606,
+    ID_FILE_MRU_FILE1 = 57616,
+    ID_APP_EXIT = 57665,
+    ID_EDIT_UNDO = 57643,
+    ID_EDIT_CUT = 57635,
+    ID_EDIT_COPY = 57634,
+    ID_EDIT_PASTE = 57637,
+    ID_EDIT_DELETE = 32840,
+    ID_EDIT_CROP = 192,
+    ID_EDIT_INSERT_SILENCE = 210,
+    ID_EDIT_BEGIN_MARK = 188,
+    ID_EDIT_END_MARK = 189,
+    ID_EDIT_MODE = 196,
+    ID_FILE_PROPERTIES = 201,
+    ID_VIEW_MIXER = 32779,
+    ID_VIEW_PIANO = 135,
+    ID_VIEW_LYRICS = 156,
+    ID_VIEW_PLAYLIST = 32776,
+    ID_VIEW_DIATONIC = 140,
+    ID_VIEW_CHROMATIC = 146,
+    ID_VIEW_EVENTS = 212,
+    ID_ZOOM_200 = 163,
+    ID_ZOOM_150 = 165,
+    ID_ZOOM_100 = 166,
+    ID_ZOOM_75 = 167,
+    ID_ZOOM_50 = 168,
+    ID_ZOOM_25 = 230,
+    ID_PLAY_PLAY = 32774,
+    ID_PLAY_STOP = 32773,
+    ID_PLAY_REWIND = 32772,
+    ID_PLAY_PREVIOUS = 32771,
+    ID_PLAY_NEXT = 32775,
+    ID_PLAY_METRONOME = 180,
+    ID_PLAY_COUNT_IN = 32853,
+    ID_PLAY_LOOP = 32842,
+    ID_PLAY_MIDI_CLOCK = 32834,
+    ID_PLAY_FILTER_PROGRAMS = 32837,
+    ID_TRANSPOSE_UP = 147,
+    ID_TRANSPOSE_DOWN = 148,
+    ID_TRANSPOSE_OCTAVE_UP = 176,
+    ID_TRANSPOSE_OCTAVE_DOWN = 177,
+    ID_TRANSPOSE_SHOWN_OCTAVE_UP = 173,
+    ID_TRANSPOSE_SHOWN_OCTAVE_DOWN = 174,
+    ID_APPLY_TEMPO_CHANGE = 208,
+    ID_TAB_TEXT_TRACK = 193,
+    ID_VIEW_DUMP = 179,
+    ID_MAP_NOTES = 32855,
+    ID_OPTIONS = 155,
+    ID_HELP_TOPICS = 57670,
+    ID_APP_ABOUT = 57664,
+    ID_TEMPO_SLIDER = 2000,
+    ID_TAB_TYPE = 32782,
+    ID_ZOOM_IN = 32847,
+    ID_ZOOM_OUT = 32848,
+};
+
+/// One menu command: its id, the menu text with the shortcut after a tab, the status prompt
+/// (empty when the command has none).
+struct CommandInfo {
+    int id;
+    std::string_view text;
+    std::string_view prompt;
+};
+
+/// Every menu command, in menu order.
+std::span<const CommandInfo> commandTable();
+
+/// The entry of `id`, or nullptr.
+const CommandInfo* findCommand(int id);
+
+/// The toolbar's prompts for the ids that have no menu entry (slider, selector, zoom buttons).
+std::string_view toolbarPrompt(int id);
+
+} // namespace reedtab

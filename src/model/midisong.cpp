@@ -1,0 +1,446 @@
+#include "model/midisong.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace reedtab {
+
+namespace {
+
+// A song with absurd times (one delta of 2^28 ticks at division 1) would otherwise ask for
+// hundreds of millions of bars; real songs have a few thousand.
+constexpr size_t maxBars = size_t{1} << 20;
+
+int powerOfTwoOrZero(int exponent) {
+    return exponent >= 0 && exponent < 31 ? 1 << exponent : 0;
+}
+
+int signedDataByte(const MidiEvent* e, uint32_t i) {
+    return e->data && i < e->dataLength ? static_cast<int8_t>(e->data[i]) : 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// MergedEventList
+
+bool MergedEventList::belongs(int kind) {
+    return (kind & (KindFamilyChannel | KindFamilySysEx)) != 0 || kind == KindEndOfTrack ||
+           kind == KindText || kind == KindLyric || kind == KindTempo;
+}
+
+int MergedEventList::insert(MidiEvent* event) {
+    if (!belongs(event->kind()))
+        return -1;
+    if (entries_.size() == entries_.capacity())
+        entries_.reserve(entries_.size() + 1000);
+    if (entries_.empty()) {
+        entries_.push_back(event);
+        insertCursor_ = 0;
+        return 0;
+    }
+    if (insertCursor_ >= entries_.size() || event->tick < entries_[insertCursor_]->tick)
+        insertCursor_ = 0;
+    while (insertCursor_ < entries_.size() && entries_[insertCursor_]->tick <= event->tick)
+        ++insertCursor_;
+    entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(insertCursor_), event);
+    return static_cast<int>(insertCursor_);
+}
+
+void MergedEventList::remove(const MidiEvent* event) {
+    size_t count = entries_.size();
+    if (count == 0)
+        return;
+    removeCursor_ %= count;
+    size_t step = event->tick < entries_[removeCursor_]->tick ? count - 1 : 1;
+    for (size_t visited = 0; visited < count; ++visited) {
+        if (entries_[removeCursor_] == event) {
+            entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(removeCursor_));
+            return;
+        }
+        removeCursor_ = (removeCursor_ + step) % count;
+    }
+}
+
+int MergedEventList::indexOf(const MidiEvent* event) const {
+    auto it = std::find(entries_.begin(), entries_.end(), event);
+    return it == entries_.end() ? -1 : static_cast<int>(it - entries_.begin());
+}
+
+int MergedEventList::lowerBound(int32_t tick) const {
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), tick,
+                               [](const MidiEvent* e, int32_t t) { return e->tick < t; });
+    return static_cast<int>(it - entries_.begin());
+}
+
+void MergedEventList::clear() {
+    entries_.clear();
+    entries_.shrink_to_fit();
+    insertCursor_ = 0;
+    removeCursor_ = 0;
+}
+
+void MergedEventList::appendUnsorted(MidiEvent* event) {
+    if (!belongs(event->kind()))
+        return;
+    if (entries_.size() == entries_.capacity())
+        entries_.reserve(entries_.size() + std::max<size_t>(1000, entries_.size() / 2));
+    entries_.push_back(event);
+}
+
+void MergedEventList::sortByTick() {
+    std::stable_sort(entries_.begin(), entries_.end(),
+                     [](const MidiEvent* a, const MidiEvent* b) { return a->tick < b->tick; });
+    insertCursor_ = 0;
+    removeCursor_ = 0;
+}
+
+void MergedEventList::removeIf(const std::function<bool(const MidiEvent*)>& drop) {
+    entries_.erase(std::remove_if(entries_.begin(), entries_.end(), drop), entries_.end());
+    if (insertCursor_ >= entries_.size())
+        insertCursor_ = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Positions
+
+std::string formatBarBeatTick(const BarBeatTick& position) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%03d:%02d:%03d", position.bar, position.beat, position.tick);
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// MidiSong
+
+MidiSong::MidiSong() = default;
+
+MidiSong::~MidiSong() {
+    // The indexes refer into the tracks; drop them first so nothing dangles during teardown.
+    mergedEvents.clear();
+    tempoList.clear();
+    timeSignatureList.clear();
+}
+
+void MidiSong::clear() {
+    mergedEvents.clear();
+    tempoList.clear();
+    timeSignatureList.clear();
+    barTable.clear();
+    barsAscending_ = true;
+    tracks.clear();
+    errorText.clear();
+    keyName.assign(1, 'C');
+    format = 0;
+    division = 0;
+    length = 0;
+    currentTrack = 0;
+    discardedCount = correctedCount = unfinishedCount = overlappedCount = 0;
+    pairingReport.clear();
+    loading = false;
+    truncated = false;
+    tempoCursor_.store(0, std::memory_order_relaxed);
+}
+
+void MidiSong::repairAllTracks() {
+    discardedCount = correctedCount = unfinishedCount = overlappedCount = 0;
+    pairingReport.clear();
+    for (auto& track : tracks) {
+        PairingCounts counts =
+            track->pairNotes(&pairingReport, pairingReportCapacity, false, &mergedEvents);
+        discardedCount += counts.discarded;
+        correctedCount += counts.corrected;
+        unfinishedCount += counts.unfinished;
+        overlappedCount += counts.overlapped;
+    }
+}
+
+int32_t MidiSong::tempoAt(int32_t tick) const {
+    if (tempoList.empty() || tick < tempoList.front()->tick)
+        return 500000;
+    size_t i = tempoCursor_.load(std::memory_order_relaxed);
+    if (i >= tempoList.size() || tempoList[i]->tick >= tick)
+        i = 0;
+    while (i + 1 < tempoList.size() && tempoList[i + 1]->tick < tick)
+        ++i;
+    tempoCursor_.store(i, std::memory_order_relaxed);
+    return tempoList[i]->value();
+}
+
+TimeSignature MidiSong::timeSignatureAt(int32_t tick) const {
+    if (timeSignatureList.empty())
+        return {};
+    size_t i = 0;
+    while (i + 1 < timeSignatureList.size() && timeSignatureList[i + 1]->tick <= tick)
+        ++i;
+    const TimeSignatureEvent* ts = timeSignatureList[i];
+    return {signedDataByte(ts, 0), powerOfTwoOrZero(signedDataByte(ts, 1))};
+}
+
+void MidiSong::rebuildBars() {
+    barTable.clear();
+    int64_t t = 0;
+    size_t i = 0;
+    while (t < length && i < timeSignatureList.size() && barTable.size() < maxBars) {
+        barTable.push_back({static_cast<int32_t>(t), static_cast<int16_t>(i)});
+        const TimeSignatureEvent* ts = timeSignatureList[i];
+        int64_t denominator = powerOfTwoOrZero(signedDataByte(ts, 1));
+        int64_t bar =
+            denominator > 0 ? int64_t{division} * signedDataByte(ts, 0) * 4 / denominator : 0;
+        // A zero or negative bar (numerator 0, division 0) would never reach the song's end.
+        if (bar <= 0)
+            bar = std::max<int64_t>(division, 1) * 4;
+        t += bar;
+        if (i + 1 < timeSignatureList.size() && t >= timeSignatureList[i + 1]->tick) {
+            t = timeSignatureList[i + 1]->tick;
+            ++i;
+        }
+    }
+    barsAscending_ =
+        std::is_sorted(barTable.begin(), barTable.end(), [](const BarEntry& a, const BarEntry& b) {
+            return a.startTick < b.startTick;
+        });
+}
+
+BarBeatTick MidiSong::tickToBarBeatTick(int32_t tick) const {
+    if (tick < 0 || tick > length)
+        return {0, 0, 0, -1};
+    int found = -1;
+    if (barsAscending_) {
+        auto it = std::upper_bound(barTable.begin(), barTable.end(), tick,
+                                   [](int32_t t, const BarEntry& b) { return t < b.startTick; });
+        found = static_cast<int>(it - barTable.begin()) - 1;
+    } else {
+        // Time signatures read out of order from several tracks can make bars start out of
+        // order; then only a scan finds the last bar starting at or before the tick.
+        for (size_t i = barTable.size(); i-- > 0;) {
+            if (barTable[i].startTick <= tick) {
+                found = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    if (found < 0)
+        return {1, 1, 0, 0};
+    int div = std::max<int>(division, 1);
+    int32_t offset = tick - barTable[static_cast<size_t>(found)].startTick;
+    return {found + 1, offset / div + 1, offset % div, 0};
+}
+
+int32_t MidiSong::barBeatTickToTick(int bar, int beat, int tick) const {
+    bar = std::max(bar - 1, 0);
+    beat = std::max(beat - 1, 0);
+    if (static_cast<size_t>(bar) >= barTable.size() || length == 0)
+        return 0;
+    int64_t t = int64_t{beat} * division + barTable[static_cast<size_t>(bar)].startTick + tick;
+    return static_cast<int32_t>(std::min<int64_t>(t, length - 1));
+}
+
+MidiTrack* MidiSong::track(int index) const {
+    if (index < 0 || static_cast<size_t>(index) >= tracks.size())
+        return nullptr;
+    return tracks[static_cast<size_t>(index)].get();
+}
+
+int MidiSong::trackIndexOf(const MidiTrack* t) const {
+    for (size_t i = 0; i < tracks.size(); ++i)
+        if (tracks[i].get() == t)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void MidiSong::insertTempo(TempoEvent* tempo) {
+    auto it = std::find_if(tempoList.begin(), tempoList.end(),
+                           [tempo](const TempoEvent* e) { return e->tick > tempo->tick; });
+    tempoList.insert(it, tempo);
+}
+
+void MidiSong::removeFromIndexLists(const MidiEvent* event) {
+    if (event->kind() == KindTempo)
+        std::erase(tempoList, event);
+    else if (event->kind() == KindTimeSignature)
+        std::erase(timeSignatureList, event);
+}
+
+int MidiSong::addEvent(int32_t tick, int trackIndex, std::unique_ptr<MidiEvent> event) {
+    MidiTrack* t = track(trackIndex);
+    if (!t || !event)
+        return -1;
+    int kind = event->kind();
+    size_t position = t->events.size();
+    for (size_t i = 0; i < t->events.size(); ++i) {
+        const MidiEvent* e = t->events[i].get();
+        if (e->kind() == KindEndOfTrack || tick < e->tick ||
+            (tick == e->tick && (e->kind() < kind || kind == KindTrackName))) {
+            position = i;
+            break;
+        }
+    }
+    event->tick = tick;
+    MidiEvent* added = t->insert(position, std::move(event));
+    int merged = mergedEvents.insert(added);
+    if (tick > length) {
+        length = tick;
+        rebuildBars();
+    }
+    if (kind == KindTempo)
+        insertTempo(static_cast<TempoEvent*>(added));
+    if (added->isChannelEvent())
+        t->addChannel(added->channel());
+    return merged;
+}
+
+std::unique_ptr<MidiEvent> MidiSong::unlinkEvent(MidiEvent* event) {
+    if (!event || !event->track)
+        return nullptr;
+    auto owned = event->track->take(event);
+    if (!owned)
+        return nullptr;
+    mergedEvents.remove(event);
+    if (event->kind() == KindTempo)
+        std::erase(tempoList, event);
+    return owned;
+}
+
+int MidiSong::deleteEvent(MidiEvent* event) {
+    if (!event)
+        return -1;
+    MidiEvent* partner = event->partner;
+    removeFromIndexLists(event);
+    mergedEvents.remove(event);
+    std::unique_ptr<MidiEvent> owned = event->track ? event->track->take(event) : nullptr;
+    if (partner && partner != event) {
+        partner->partner = nullptr;
+        removeFromIndexLists(partner);
+        mergedEvents.remove(partner);
+        if (partner->track)
+            partner->track->take(partner);
+    }
+    return 0;
+}
+
+void MidiSong::moveEvent(MidiEvent* event, int32_t newTick) {
+    if (!event || newTick == event->tick)
+        return;
+    MidiTrack* t = event->track;
+    int pos = t ? t->indexOf(event) : -1;
+    if (pos >= 0) {
+        auto& list = t->events;
+        size_t p = static_cast<size_t>(pos);
+        bool breaksOrder = (p > 0 && list[p - 1]->tick > newTick) ||
+                           (p + 1 < list.size() && list[p + 1]->tick < newTick);
+        if (breaksOrder) {
+            auto owned = t->take(event);
+            size_t i = std::min(p, list.empty() ? 0 : list.size() - 1);
+            size_t at;
+            if (!list.empty() && list[i]->tick > newTick) {
+                size_t k = i + 1;
+                while (k > 0 && list[k - 1]->tick > newTick)
+                    --k;
+                at = k;
+            } else {
+                // Never past the end of track: the track must still end with it.
+                at = i;
+                while (at < list.size() && list[at]->tick <= newTick &&
+                       (list[at]->kind() != KindEndOfTrack || owned->kind() == KindEndOfTrack))
+                    ++at;
+            }
+            t->insert(at, std::move(owned));
+        }
+    }
+    if (mergedEvents.indexOf(event) >= 0) {
+        mergedEvents.remove(event);
+        event->tick = newTick;
+        mergedEvents.insert(event);
+    } else {
+        event->tick = newTick;
+    }
+}
+
+void MidiSong::shiftEventsLater(int32_t fromTick, int32_t delta) {
+    for (MidiEvent* e : mergedEvents) {
+        if (e->tick < fromTick)
+            continue;
+        if (e->partner && e->partner->tick < fromTick)
+            continue;
+        int kind = e->kind();
+        if (e->tick == 0 && !(kind & KindFamilyChannel) && kind != KindText && kind != KindLyric)
+            continue;
+        e->tick += delta;
+    }
+}
+
+void MidiSong::shiftEventsEarlier(int32_t fromTick, int32_t delta) {
+    for (MidiEvent* e : mergedEvents)
+        if (e->tick >= fromTick)
+            e->tick -= delta;
+}
+
+TextEvent* MidiSong::addTextEvent(int trackIndex, int32_t tick, const std::string& text) {
+    MidiTrack* t = track(trackIndex);
+    if (!t)
+        return nullptr;
+    auto event = makeTextEvent(text);
+    TextEvent* added = event.get();
+    ++t->textCount;
+    addEvent(tick, trackIndex, std::move(event));
+    return added;
+}
+
+void MidiSong::setTrackName(int trackIndex, const std::string& name) {
+    MidiTrack* t = track(trackIndex);
+    if (!t)
+        return;
+    t->name = name;
+    for (auto& e : t->events) {
+        if (e->kind() == KindTrackName) {
+            e->setData(name.c_str(), static_cast<uint32_t>(name.size() + 1));
+            return;
+        }
+    }
+    addEvent(0, trackIndex, makeTrackNameEvent(name));
+}
+
+int MidiSong::findFreeChannel() const {
+    int used[16] = {};
+    for (const auto& t : tracks)
+        for (uint8_t c : t->channels)
+            ++used[c & 0x0F];
+    for (int c = 0; c < 16; ++c)
+        if (c != 9 && used[c] == 0)
+            return c;
+    return 15;
+}
+
+int MidiSong::deleteTrack(int trackIndex) {
+    if (tracks.size() <= 1)
+        return -1;
+    MidiTrack* t = track(trackIndex);
+    if (!t)
+        return -1;
+    if (trackIndex != 0) {
+        // Every event of the track leaves every index, time signatures too (they are not in the
+        // merged list but would dangle in theirs once the track is freed).
+        mergedEvents.removeIf([t](const MidiEvent* e) { return e->track == t; });
+        std::erase_if(tempoList, [t](const TempoEvent* e) { return e->track == t; });
+        std::erase_if(timeSignatureList,
+                      [t](const TimeSignatureEvent* e) { return e->track == t; });
+        tracks.erase(tracks.begin() + trackIndex);
+        return 0;
+    }
+    // The first track keeps the song's framework (end of track, tempo, time and key
+    // signatures); everything else in it is deleted so that it does not come back on saving.
+    auto keeps = [](const MidiEvent* e) {
+        int k = e->kind();
+        return k == KindEndOfTrack || k == KindTempo || k == KindTimeSignature ||
+               k == KindKeySignature || k == KindCopyright || k == KindMeta;
+    };
+    mergedEvents.removeIf([t, &keeps](const MidiEvent* e) { return e->track == t && !keeps(e); });
+    std::erase_if(t->events,
+                  [&keeps](const std::unique_ptr<MidiEvent>& e) { return !keeps(e.get()); });
+    t->channels.clear();
+    t->reset();
+    return 0;
+}
+
+} // namespace reedtab

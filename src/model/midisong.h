@@ -1,0 +1,253 @@
+#pragma once
+
+// The in-memory song: tracks that own their events, the merged list of all playable events,
+// the tempo and time-signature lists, the bar table and the bar:beat:tick conversions, and the
+// file operations (read, write, dump).
+//
+// All times are absolute ticks in the song's division (ticks per quarter note); tempos are
+// microseconds per quarter note.
+//
+// Threads: every operation runs on the user-interface thread. While the song plays, the
+// player's callback thread may read `mergedEvents`, the events in it, the tracks' `flags` and
+// `volumePercent`, and call `tempoAt` and `timeSignatureAt`; every edit stops the player
+// first, so the song never changes under it.
+
+#include "model/midievent.h"
+#include "model/miditrack.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace reedtab {
+
+/// The merged list: references to every event of every track whose kind is a channel or
+/// system-exclusive event, an end of track, a text, a lyric or a tempo, in non-decreasing tick
+/// order. The events belong to their tracks.
+class MergedEventList {
+public:
+    /// True for the kinds that belong in the list.
+    static bool belongs(int kind);
+
+    size_t size() const { return entries_.size(); }
+    int count() const { return static_cast<int>(entries_.size()); }
+    bool empty() const { return entries_.empty(); }
+    MidiEvent* operator[](size_t i) const { return entries_[i]; }
+    MidiEvent* at(size_t i) const { return entries_[i]; }
+    MidiEvent* back() const { return entries_.back(); }
+    auto begin() const { return entries_.begin(); }
+    auto end() const { return entries_.end(); }
+
+    /// Inserts after every entry of the same or a smaller tick and returns the position; -1
+    /// (and nothing inserted) for a kind that does not belong. A caller inserting in forward
+    /// time order pays nearly constant cost per call (a cached cursor).
+    int insert(MidiEvent* event);
+    /// Removes the entry that refers to `event`; nothing when it is not in the list. Searches
+    /// outwards from a cached cursor, so removals in time order are cheap.
+    void remove(const MidiEvent* event);
+    /// Position of `event`, or -1.
+    int indexOf(const MidiEvent* event) const;
+    /// First position whose tick is at least `tick` (size() when none).
+    int lowerBound(int32_t tick) const;
+    void clear();
+
+    /// Appends without an order check; for the reader, which sorts once at the end.
+    void appendUnsorted(MidiEvent* event);
+    /// Stable sort by tick after `appendUnsorted`.
+    void sortByTick();
+    /// Removes every entry whose event satisfies `drop` (keeps the order).
+    void removeIf(const std::function<bool(const MidiEvent*)>& drop);
+
+private:
+    std::vector<MidiEvent*> entries_;
+    size_t insertCursor_ = 0;
+    size_t removeCursor_ = 0;
+};
+
+/// One bar of the bar table.
+struct BarEntry {
+    int32_t startTick = 0;          ///< tick where the bar starts
+    int16_t timeSignatureIndex = 0; ///< index into the time-signature list of its signature
+};
+using BarTable = std::vector<BarEntry>;
+
+/// A position as bar, beat (always quarter notes) and tick within the beat, all counted from
+/// 1 except the tick; `result` is 0, or -1 with everything 0 for a tick outside the song.
+struct BarBeatTick {
+    int bar = 0;
+    int beat = 0;
+    int tick = 0;
+    int result = 0;
+};
+
+/// Formats a position as "%03d:%02d:%03d" (bar, beat, tick).
+std::string formatBarBeatTick(const BarBeatTick& position);
+
+/// A time signature as numerator and denominator.
+struct TimeSignature {
+    int numerator = 4;
+    int denominator = 4;
+};
+
+/// Result codes of `MidiSong::loadFile`.
+inline constexpr int LoadOk = 0;
+inline constexpr int LoadCannotOpen = 1;
+inline constexpr int LoadBadTrack = 3;
+inline constexpr int LoadBadHeader = 4;
+/// Result codes of `MidiSong::saveFile`.
+inline constexpr int SaveOk = 0;
+inline constexpr int SaveFailed = 1; ///< cannot create, or a write failed
+inline constexpr int SaveNoTracks = 5;
+
+/// Receives the percentage (0..100) of the file read so far.
+using LoadProgress = std::function<void(int percent)>;
+
+class MidiSong {
+public:
+    /// The text and caption of the warning shown after reading a truncated file (the window
+    /// shows them in a message box, reedtab-cli prints the text on stderr).
+    static constexpr const char* truncationWarning =
+        "Warning:\nMidi file looks truncated\nLoading as much as possible";
+    static constexpr const char* truncationCaption = "File Warning!";
+    /// Capacity of `pairingReport` in characters.
+    static constexpr size_t pairingReportCapacity = 4096;
+
+    MidiSong();
+    MidiSong(const MidiSong&) = delete;
+    MidiSong& operator=(const MidiSong&) = delete;
+    ~MidiSong();
+
+    /// The file the song was read from or last written to.
+    std::string path;
+    /// Name of the last key signature read ("Eb", "Cm" ...); "C" after clear.
+    std::string keyName = "C";
+    /// Totals of the pairing pass over all tracks.
+    int32_t discardedCount = 0;
+    int32_t correctedCount = 0;
+    int32_t unfinishedCount = 0;
+    int32_t overlappedCount = 0;
+    /// Messages of the pairing pass (at most `pairingReportCapacity` characters).
+    std::string pairingReport;
+    /// Set while a file is being read; the dump and the writer refuse to run then.
+    bool loading = false;
+    /// Song length in ticks: the tick of the last event of the merged list.
+    int32_t length = 0;
+    /// Index of the track being read (reader only).
+    int16_t currentTrack = 0;
+    /// The last reader error message; empty after clear.
+    std::string errorText;
+    /// Standard MIDI File format: always 1 once a file has been read.
+    int16_t format = 0;
+    /// Ticks per quarter note.
+    int16_t division = 0;
+    /// Every playable event of every track, in tick order.
+    MergedEventList mergedEvents;
+    /// The tracks, owned.
+    std::vector<std::unique_ptr<MidiTrack>> tracks;
+    /// The song's tempo events (owned by their tracks).
+    std::vector<TempoEvent*> tempoList;
+    /// The song's time signatures (owned by their tracks), the one at tick 0 first.
+    std::vector<TimeSignatureEvent*> timeSignatureList;
+    /// Start tick and time signature of every bar up to `length`.
+    BarTable barTable;
+    /// Set by `loadFile` when the file ended early (where a delta time or a track header was
+    /// expected) and the song holds what was read up to there; the caller shows
+    /// `truncationWarning`. Cleared by `clear`.
+    bool truncated = false;
+
+    /// Frees all tracks and events, empties every list, `errorText` empty, `keyName` "C",
+    /// format, division, length and counters 0, `loading` and `truncated` cleared.
+    void clear();
+
+    /// Reads a Standard MIDI File (format 0 or 1, metrical division). Returns `LoadOk` (check
+    /// `truncated`), `LoadCannotOpen`, `LoadBadTrack` (`errorText` may say why) or
+    /// `LoadBadHeader`; on failure the song is empty. `progress`, when given, is called with
+    /// the percentage read whenever it changes and once at the end, on the calling thread.
+    int loadFile(const std::string& path, const LoadProgress& progress = {});
+    /// Reads a Standard MIDI File held in memory (`size` bytes), as `loadFile` does, but
+    /// leaves `path` unchanged.
+    int loadMemory(const void* bytes, size_t size, const LoadProgress& progress = {});
+
+    /// Writes the song as a Standard MIDI File to `path` (the song's `path` when empty; a given
+    /// path becomes the song's `path`). The file is written beside the target and renamed over
+    /// it only when every byte was written, so a failed save leaves an existing file intact.
+    /// Returns `SaveOk`, `SaveFailed` or `SaveNoTracks` (nothing written).
+    int saveFile(const std::string& path = {});
+
+    /// Writes the text dump of the song to `path`. Returns -1 while `loading` or when the file
+    /// cannot be written, else 0.
+    int writeDump(const std::string& path) const;
+    /// The text `writeDump` writes.
+    std::string dumpText() const;
+
+    /// Runs `pairNotes` on every track into the song's counters and `pairingReport`.
+    void repairAllTracks();
+
+    /// Microseconds per quarter note in force at `tick` (a change takes effect just after its
+    /// own tick); 500000 without tempo events.
+    int32_t tempoAt(int32_t tick) const;
+    /// The time signature governing `tick`; 4/4 without any.
+    TimeSignature timeSignatureAt(int32_t tick) const;
+
+    /// Bar, beat, tick-in-beat of an absolute tick; result -1 (all 0) outside 0..length.
+    BarBeatTick tickToBarBeatTick(int32_t tick) const;
+    /// The absolute tick of a position (bar and beat from 1); 0 for a bar past the table,
+    /// limited to length - 1.
+    int32_t barBeatTickToTick(int bar, int beat, int tick) const;
+    /// Rebuilds `barTable` from the time-signature list up to `length`.
+    void rebuildBars();
+
+    /// Puts `event` at `tick` into track `trackIndex` in track order, into the merged list and
+    /// (a tempo) the tempo list, raises `length`, records a new channel. Returns the position
+    /// in the merged list (-1 for a kind outside it), or -1 and frees the event for a bad
+    /// track index. A time signature is not entered into `timeSignatureList`: its creator does.
+    int addEvent(int32_t tick, int trackIndex, std::unique_ptr<MidiEvent> event);
+    /// Takes `event` out of its track, the merged list and the tempo list and hands it back
+    /// (null when it is in no track). A time signature stays in `timeSignatureList`, so it must
+    /// be re-added or deleted with `deleteEvent`, never simply dropped.
+    std::unique_ptr<MidiEvent> unlinkEvent(MidiEvent* event);
+    /// Removes `event` from every list and frees it, with its partner. -1 for null, else 0.
+    int deleteEvent(MidiEvent* event);
+    /// Moves `event` to `newTick`, keeping its track and the merged list in order.
+    void moveEvent(MidiEvent* event, int32_t newTick);
+    /// Adds `delta` ticks to merged-list events at or after `fromTick` (except the note-off of
+    /// a note that starts earlier, and tick-0 events other than channel, text and lyric
+    /// events). Does not re-sort: re-pair afterwards.
+    void shiftEventsLater(int32_t fromTick, int32_t delta);
+    /// Subtracts `delta` ticks from merged-list events at or after `fromTick`. Does not
+    /// re-sort: re-pair afterwards.
+    void shiftEventsEarlier(int32_t fromTick, int32_t delta);
+    /// Adds a text event as the editor makes it (zero counted in `dataLength`); null for a bad
+    /// track index.
+    TextEvent* addTextEvent(int trackIndex, int32_t tick, const std::string& text);
+    /// Renames a track and its first track-name event (adding one at tick 0 when none).
+    void setTrackName(int trackIndex, const std::string& name);
+    /// Index of `track` in `tracks`, or -1.
+    int trackIndexOf(const MidiTrack* track) const;
+    /// Lowest channel no track uses, never 9; 15 when all others are used.
+    int findFreeChannel() const;
+    /// Removes track `trackIndex` (the first track is only emptied of its playable events and
+    /// reset). -1 when the song has at most one track or the index is bad, else 0.
+    int deleteTrack(int trackIndex);
+
+    /// The track at `index`, or null for a bad index.
+    MidiTrack* track(int index) const;
+    /// Number of tracks.
+    int trackCount() const { return static_cast<int>(tracks.size()); }
+
+private:
+    void insertTempo(TempoEvent* tempo);
+    void removeFromIndexLists(const MidiEvent* event);
+
+    // Lookup hint for tempoAt: only a hint, validated on use, so relaxed atomics suffice when
+    // the player thread and the window both ask.
+    mutable std::atomic<size_t> tempoCursor_{0};
+    // Whether barTable starts ascend, so that lookups may use a binary search.
+    bool barsAscending_ = true;
+};
+
+} // namespace reedtab

@@ -1,0 +1,217 @@
+#include "model/miditrack.h"
+
+#include "model/midisong.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace reedtab {
+
+MidiTrack::MidiTrack() = default;
+MidiTrack::~MidiTrack() = default;
+
+int MidiTrack::indexOf(const MidiEvent* event, bool fromBack) const {
+    if (fromBack) {
+        for (size_t i = events.size(); i-- > 0;)
+            if (events[i].get() == event)
+                return static_cast<int>(i);
+        return -1;
+    }
+    for (size_t i = 0; i < events.size(); ++i)
+        if (events[i].get() == event)
+            return static_cast<int>(i);
+    return -1;
+}
+
+MidiEvent* MidiTrack::append(std::unique_ptr<MidiEvent> event) {
+    event->track = this;
+    events.push_back(std::move(event));
+    return events.back().get();
+}
+
+MidiEvent* MidiTrack::insert(size_t position, std::unique_ptr<MidiEvent> event) {
+    event->track = this;
+    position = std::min(position, events.size());
+    auto it =
+        events.insert(events.begin() + static_cast<std::ptrdiff_t>(position), std::move(event));
+    return it->get();
+}
+
+std::unique_ptr<MidiEvent> MidiTrack::take(const MidiEvent* event) {
+    int i = indexOf(event);
+    if (i < 0)
+        return nullptr;
+    auto owned = std::move(events[static_cast<size_t>(i)]);
+    events.erase(events.begin() + i);
+    return owned;
+}
+
+void MidiTrack::reset() {
+    name.clear();
+    textCount = 0;
+    lyricCount = 0;
+    meterLevel = 0;
+    index = 0;
+    volumePercent = 100;
+    flags = static_cast<uint16_t>((flags | TrackShown) & ~(TrackSelected | TrackMuted));
+}
+
+void MidiTrack::resetFull() {
+    reset();
+    events.clear();
+    channels.clear();
+}
+
+void MidiTrack::addChannel(int channel) {
+    auto c = static_cast<uint8_t>(channel & 0x0F);
+    if (std::find(channels.begin(), channels.end(), c) == channels.end())
+        channels.push_back(c);
+}
+
+namespace {
+
+// Appends a formatted message while the report is below capacity - 50, never letting it grow
+// past capacity - 1 characters (a message may be longer than the 50-character margin).
+void appendReport(std::string* report, size_t capacity, const char* message) {
+    if (!report || capacity < 50 || report->size() >= capacity - 50)
+        return;
+    report->append(message);
+    if (report->size() > capacity - 1)
+        report->resize(capacity - 1);
+}
+
+} // namespace
+
+PairingCounts MidiTrack::pairNotes(std::string* report, size_t capacity, bool clearReport,
+                                   MergedEventList* mergedList) {
+    if (report && clearReport)
+        report->clear();
+    PairingCounts counts;
+
+    // Stacks of sounding note-ons per channel and key, and the on/off balance. Partners are
+    // rebuilt from scratch: links from an earlier pass may be stale after an edit.
+    std::array<std::vector<size_t>, 16 * 128> sounding;
+    std::array<int16_t, 16 * 128> balance{};
+    for (auto& event : events) {
+        if (event->isNoteOn() || event->isNoteOff()) {
+            event->partner = nullptr;
+            event->duration = 0;
+            event->overlapMark = 0;
+        }
+    }
+
+    // Removal is deferred: events are marked while the passes run and dropped in one sweep at
+    // the end, so that a large track costs linear time however many notes are broken.
+    std::vector<uint8_t> doomed(events.size(), 0);
+    int32_t lastDroppedOff = 0;
+    char message[160];
+
+    for (size_t i = 0; i < events.size(); ++i) {
+        MidiEvent* e = events[i].get();
+        if (!e->isNoteOn() && !e->isNoteOff())
+            continue;
+        size_t slot = static_cast<size_t>(e->channel()) * 128 + (e->data1 & 0x7F);
+        auto& stack = sounding[slot];
+        if (e->isNoteOn()) {
+            if (balance[slot] < 0) {
+                std::snprintf(message, sizeof message,
+                              " extra notes discarded chan %d note %d (%ld-%ld)", e->channel() + 1,
+                              e->data1 & 0x7F, static_cast<long>(e->tick),
+                              static_cast<long>(lastDroppedOff));
+                appendReport(report, capacity, message);
+                ++counts.discarded;
+                doomed[i] = 1;
+            } else {
+                if (!stack.empty()) {
+                    ++counts.overlapped;
+                    e->overlapMark = 1;
+                    events[stack.back()]->overlapMark = 1;
+                }
+                stack.push_back(i);
+            }
+            ++balance[slot];
+        } else {
+            if (!stack.empty()) {
+                MidiEvent* on = events[stack.back()].get();
+                stack.pop_back();
+                on->duration = e->tick - on->tick;
+                on->partner = e;
+                e->partner = on;
+            }
+            --balance[slot];
+            if (balance[slot] < 0) {
+                lastDroppedOff = e->tick;
+                doomed[i] = 1;
+            }
+        }
+    }
+
+    for (int channel = 0; channel < 16; ++channel) {
+        for (int key = 0; key < 128; ++key) {
+            auto& stack = sounding[static_cast<size_t>(channel) * 128 + key];
+            if (stack.empty())
+                continue;
+            counts.unfinished += static_cast<int32_t>(stack.size());
+            std::snprintf(message, sizeof message, "\n chan %d note %d (x%d)", channel + 1, key,
+                          static_cast<int>(stack.size()));
+            appendReport(report, capacity, message);
+            for (size_t on : stack)
+                doomed[on] = 1;
+        }
+    }
+
+    // Third pass: zero-length notes and note-offs left without a note-on.
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (doomed[i])
+            continue;
+        MidiEvent* e = events[i].get();
+        if (e->isNoteOn() && e->duration == 0) {
+            if (MidiEvent* off = e->partner) {
+                // The note-off closed this note at the same tick, so it normally follows
+                // closely; an unsorted track (after a shift) may have it before.
+                int j = -1;
+                for (size_t k = i + 1; k < events.size() && j < 0; ++k)
+                    if (events[k].get() == off)
+                        j = static_cast<int>(k);
+                for (size_t k = i; k-- > 0 && j < 0;)
+                    if (events[k].get() == off)
+                        j = static_cast<int>(k);
+                if (j >= 0) {
+                    doomed[static_cast<size_t>(j)] = 1;
+                    ++counts.corrected;
+                }
+            }
+            doomed[i] = 1;
+            ++counts.corrected;
+        } else if (e->isNoteOff() && !e->partner) {
+            doomed[i] = 1;
+            ++counts.corrected;
+        }
+    }
+
+    std::vector<std::unique_ptr<MidiEvent>> removed;
+    size_t kept = 0;
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (doomed[i])
+            removed.push_back(std::move(events[i]));
+        else if (kept != i)
+            events[kept++] = std::move(events[i]);
+        else
+            ++kept;
+    }
+    events.resize(kept);
+    if (!removed.empty() && mergedList) {
+        std::vector<const MidiEvent*> gone;
+        gone.reserve(removed.size());
+        for (const auto& e : removed)
+            gone.push_back(e.get());
+        std::sort(gone.begin(), gone.end());
+        mergedList->removeIf([&gone](const MidiEvent* e) {
+            return std::binary_search(gone.begin(), gone.end(), e);
+        });
+    }
+    return counts;
+}
+
+} // namespace reedtab

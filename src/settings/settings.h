@@ -1,0 +1,190 @@
+#pragma once
+
+#include "settings/settingsstore.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace reedtab {
+
+/// A colour as the engine keeps it; the GUI turns it into its own colour type.
+/// Stored as red + 256 * green + 65536 * blue.
+struct Rgb {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+
+    /// The colour of a stored value; only the low 24 bits count.
+    static constexpr Rgb fromStored(int value) {
+        return Rgb{static_cast<std::uint8_t>(value & 0xFF),
+                   static_cast<std::uint8_t>((value >> 8) & 0xFF),
+                   static_cast<std::uint8_t>((value >> 16) & 0xFF)};
+    }
+    constexpr int stored() const { return red + 256 * green + 65536 * blue; }
+
+    friend constexpr bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+/// A font as the settings describe it; the GUI makes its font from this.
+struct FontSpec {
+    std::string faceName; ///< at most 31 characters
+    int height = 0;       ///< logical units; negative means character height
+    int weight = 400;     ///< 0..1000, 400 normal, 700 bold
+    bool italic = false;
+
+    friend bool operator==(const FontSpec&, const FontSpec&) = default;
+};
+
+/// A value that the player's callback thread reads while the GUI thread writes it. Loads and
+/// stores are relaxed atomics: each field is a single independent flag or number, so no
+/// ordering between fields is needed. Copying takes a snapshot, so the settings block can be
+/// copied by the options pages.
+template <typename T>
+class Shared {
+public:
+    constexpr Shared(T value = T{}) : value_(value) {}
+    Shared(const Shared& other) : value_(other.load()) {}
+    Shared& operator=(const Shared& other) {
+        store(other.load());
+        return *this;
+    }
+    Shared& operator=(T value) {
+        store(value);
+        return *this;
+    }
+    operator T() const { return load(); }
+    T load() const { return value_.load(std::memory_order_relaxed); }
+    void store(T value) { value_.store(value, std::memory_order_relaxed); }
+
+private:
+    std::atomic<T> value_;
+};
+
+/// Bits of `saveSettings`; `tabMode` is written whatever the bits.
+enum SaveGroup : unsigned {
+    kSaveDiatonicSymbols = 0x01,
+    kSaveChromaticSymbols = 0x02,
+    kSaveFonts = 0x04,
+    kSaveLyrics = 0x08,
+    kSavePlayer = 0x10,
+    kSavePrint = 0x20,
+    kSaveAll = 4095,
+};
+
+/// Section of the user's options.
+inline constexpr const char* kSettingsSection = "Settings";
+/// Section of the window state, the harmonica layouts and the tool windows.
+inline constexpr const char* kWindowSection = "Version 3.1";
+/// The output device name list always starts with this entry (output index -1).
+inline constexpr const char* kMidiMapperName = "Midi Mapper";
+/// Written as `midiInDeviceStr` when no input device is chosen.
+inline constexpr const char* kNoMidiInputName = "No Midi input";
+
+/// The one settings block: the user's options (field names are the store's keys) and the
+/// run-time playback values beside them.
+///
+/// Threads: everything belongs to the GUI thread, except the `Shared<>` fields, which the
+/// player's callback thread reads at the moment of use while the GUI thread may change them.
+struct Settings {
+    // Display
+    int tabMode = 0; ///< 0 C names, 1 diatonic, 2 chromatic, 3 B-flat names, 4 E-flat names
+    int tabStaffSpace = 1;
+    int musicNoteType = 0; ///< note-name scheme 0..4
+    bool offsetsharpsflats = false;
+    bool showPitchBends = true;
+    bool showDrumsNotes = false;
+    bool editSnap = false;
+
+    // Fonts and lyrics colours
+    FontSpec fontTab{"Arial", -12, 400, false};
+    FontSpec fontText{"Arial", -12, 400, false};
+    FontSpec fontLyrics{"Arial", -16, 700, false};
+    Rgb fontLyricsTxt = Rgb::fromStored(0);
+    Rgb fontLyricsBg = Rgb::fromStored(16777088);
+
+    // Tablature symbols, one character each
+    char dblowSym = '+';
+    char ddrawSym = '-';
+    char dbendSym = '\'';
+    char doverSym = 'o';
+    char cblowSym = '+';
+    char cdrawSym = '-';
+    char cslideSym = '<';
+
+    // Colours of the view and the harmonica windows
+    Rgb colorSelect = Rgb::fromStored(12632224);
+    Rgb colorPlaySel = Rgb::fromStored(8421440);
+    Rgb colorPlayed = Rgb::fromStored(16760832);
+    Rgb colorNormal1 = Rgb::fromStored(4259648);
+    Rgb colorNormal2 = Rgb::fromStored(8437952);
+    Rgb colorDimmed = Rgb::fromStored(15132390);
+    Rgb colorBlow = Rgb::fromStored(65280);
+    Rgb colorDraw = Rgb::fromStored(49152);
+    Rgb colorOver = Rgb::fromStored(255);
+    Rgb colorBend = Rgb::fromStored(61680);
+    Rgb colorBlowChro = Rgb::fromStored(65280);
+    Rgb colorDrawChro = Rgb::fromStored(49152);
+    Rgb colorBlowSlide = Rgb::fromStored(2154592);
+    Rgb colorDrawSlide = Rgb::fromStored(2138208);
+
+    // Player options, read by the player while it plays
+    Shared<bool> playMetronome = false;
+    Shared<bool> playCountIn = false;
+    Shared<bool> playLoop = false;
+    Shared<bool> changeExpr2Vol = false;
+    Shared<bool> sendMidiSt = false;
+    Shared<bool> skipPrgChange = false;
+
+    // Devices by name, as stored
+    std::string midiOutDeviceStr = kMidiMapperName;
+    std::string midiInDeviceStr;
+
+    // Printing
+    int printTabSpace = 0;
+    bool printTrebleClef = true;
+    bool printBassClef = false;
+    bool printNoColorBars = false;
+    int printBeatsPerLine = 16; ///< 1..48
+
+    // Run-time values, never stored
+    /// -1 = "Midi Mapper", else an index into the system's output list (without the mapper).
+    Shared<int> outputDeviceIndex = -1;
+    /// -1 = no MIDI input, else an index into the system's input list.
+    Shared<int> inputDeviceIndex = -1;
+    /// Device name lists as `resolveDevices` got them (outputs start with "Midi Mapper");
+    /// `saveSettings` turns the indices back into names with them.
+    std::vector<std::string> outputDeviceNames{kMidiMapperName};
+    std::vector<std::string> inputDeviceNames;
+    Shared<int> loopStart = -1;     ///< tick, -1 = none
+    Shared<int> loopEnd = -1;       ///< tick, -1 = none
+    Shared<int> division = 360;     ///< ticks per quarter note of the current song
+    Shared<int> baseTempo = 500000; ///< microseconds per quarter note now in force
+    Shared<int> tempoPercent = 100;
+    Shared<bool> editMode = false; ///< set by the edit toolbar, read by the player
+};
+
+/// The process-wide settings block (GUI thread; see `Settings` for the shared fields).
+Settings& settings();
+
+/// Reads every key of section "Settings" into the block. A missing key, a value of the wrong
+/// type or out of range leaves that field at its default. Font face names are cut to 31
+/// characters. Run-time values are not touched.
+void loadSettings(const SettingsStore& store, Settings& block = settings());
+
+/// Writes `tabMode` and the groups whose bits are set (`SaveGroup`). With `kSavePlayer` the
+/// device names are taken from the device indices and the lists of `resolveDevices`: the mapper
+/// when the output index is not in the list, "No Midi input" when the input index is -1 or not
+/// in the list.
+void saveSettings(SettingsStore& store, unsigned groups, const Settings& block = settings());
+
+/// Turns the stored device names into indices. `outputNames` starts with "Midi Mapper"; the
+/// output index is the position of the first exact (case-sensitive) match of
+/// `midiOutDeviceStr` minus one, so the mapper and an unknown name both give -1. The input
+/// index is the position of the first exact match of `midiInDeviceStr` in `inputNames`, or -1.
+/// Keeps both lists in the block for `saveSettings`.
+void resolveDevices(const std::vector<std::string>& outputNames,
+                    const std::vector<std::string>& inputNames, Settings& block = settings());
+
+} // namespace reedtab
