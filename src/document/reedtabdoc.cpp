@@ -48,8 +48,8 @@ std::string formatStatus(int amount) {
 
 const char* undoDescription(int type) {
     static constexpr const char* kDescriptions[] = {
-        "", "Transpose", "Track properties", "Added Note", "Added Text", "Inserted Silence",
-        "Deleted Selection", "Edit"};
+        "",           "Transpose",        "Track properties",  "Added Note",
+        "Added Text", "Inserted Silence", "Deleted Selection", "Edit"};
     if (type < 0 || type >= static_cast<int>(std::size(kDescriptions)))
         return "";
     return kDescriptions[type];
@@ -176,7 +176,9 @@ bool CReedtabDoc::askToSave() {
     return true;
 }
 
-bool CReedtabDoc::canReload() const { return !song.tracks.empty(); }
+bool CReedtabDoc::canReload() const {
+    return !song.tracks.empty();
+}
 
 // ---- Undo ----
 
@@ -331,7 +333,9 @@ std::string CReedtabDoc::undoMenuText() const {
     return "Undo " + description + "\tCtrl+Z";
 }
 
-bool CReedtabDoc::undoEnabled() const { return *undoDescription(undoType) != '\0'; }
+bool CReedtabDoc::undoEnabled() const {
+    return *undoDescription(undoType) != '\0';
+}
 
 // ---- Edits ----
 
@@ -362,8 +366,8 @@ int CReedtabDoc::transposeCommand(int halfSteps, bool allTracks) {
     }
     // A transposition that leaves some keys behind cannot be undone by transposing back, so
     // it starts a step of its own with a snapshot unless the pending step already has one.
-    bool extend = transposeAmount != 0 && markBegin == transposeFrom &&
-                  markEnd == transposeTo && sameTracks && (wouldSkip == 0 || transposeClipped_);
+    bool extend = transposeAmount != 0 && markBegin == transposeFrom && markEnd == transposeTo &&
+                  sameTracks && (wouldSkip == 0 || transposeClipped_);
     if (!extend && wouldSkip > 0)
         saveUndoSnapshot();
 
@@ -636,8 +640,7 @@ int CReedtabDoc::applyTempoScaleEdit(int percent) {
     return 0;
 }
 
-int CReedtabDoc::mapNotes(int channel, int fromKey, int toKey, int startPercent,
-                          int endPercent) {
+int CReedtabDoc::mapNotes(int channel, int fromKey, int toKey, int startPercent, int endPercent) {
     if (song.tracks.empty())
         return -1;
     bool wasPlaying = stopPlayback();
@@ -737,11 +740,10 @@ MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int en
         auto off = makeChannelEvent(static_cast<uint8_t>(0x80 | ch), k, 0);
         MidiEvent* offEvent = off.get();
         MidiTrack* track = song.track(trackIndex);
-        auto match = std::find_if(pendingNoteOns.rbegin(), pendingNoteOns.rend(),
-                                  [&](const MidiEvent* on) {
-                                      return on->channel() == ch && on->data1 == k &&
-                                             on->track == track;
-                                  });
+        auto match =
+            std::find_if(pendingNoteOns.rbegin(), pendingNoteOns.rend(), [&](const MidiEvent* on) {
+                return on->channel() == ch && on->data1 == k && on->track == track;
+            });
         addEventEdit(cursorTick, trackIndex, std::move(off));
         if (match != pendingNoteOns.rend()) {
             MidiEvent* on = *match;

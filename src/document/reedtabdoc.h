@@ -37,11 +37,11 @@ const char* undoDescription(int type);
 
 /// How `addNoteFromEntry` reads its arguments.
 enum NoteEntryType : int {
-    EntryWholeNote = 0,    ///< a note-on and its note-off one note length later
-    EntryKeyReleased = 1,  ///< the note-off of a held key
-    EntryKeyPressed = 2,   ///< the note-on of a key that is held down
-    EntryProgram = 5,      ///< a program change, program = key
-    EntryPitchWheel = 7,   ///< a pitch-wheel event, data1 = key, data2 = value
+    EntryWholeNote = 0,   ///< a note-on and its note-off one note length later
+    EntryKeyReleased = 1, ///< the note-off of a held key
+    EntryKeyPressed = 2,  ///< the note-on of a key that is held down
+    EntryProgram = 5,     ///< a program change, program = key
+    EntryPitchWheel = 7,  ///< a pitch-wheel event, data1 = key, data2 = value
 };
 
 class CReedtabDoc {
@@ -187,9 +187,8 @@ public:
     int mapNotes(int channel, int fromKey, int toKey, int startPercent, int endPercent);
     /// Moves the selected notes (note-ons) by `tickOffset` and `keyOffset`; `resizedNote`, when
     /// set, gets `newLength`. With `takeSnapshot` the move is undoable as "Edit".
-    void moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_t tickOffset,
-                           int keyOffset, MidiEvent* resizedNote, int32_t newLength,
-                           bool takeSnapshot);
+    void moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_t tickOffset, int keyOffset,
+                           MidiEvent* resizedNote, int32_t newLength, bool takeSnapshot);
     /// A note, key, program or bend from the keyboard or a tool window, at `cursorTick` in
     /// `editTrack` (`NoteEntryType`). Returns the added event, or null when nothing was added.
     MidiEvent* addNoteFromEntry(int key, int value, int channel, int entryType);

@@ -100,7 +100,9 @@ private:
     std::vector<MidiEvent*> order_;
 };
 
-bool isEndOfTrack(const MidiEvent* event) { return event->kind() == KindEndOfTrack; }
+bool isEndOfTrack(const MidiEvent* event) {
+    return event->kind() == KindEndOfTrack;
+}
 
 } // namespace
 
@@ -311,8 +313,8 @@ int32_t silenceLengthAt(const MidiSong& song, int32_t tick, int bars, int beats,
         for (int d = governing.denominator; d > 1; d /= 2)
             ++log2Denominator;
     }
-    int64_t barLength =
-        static_cast<int64_t>(song.division) * numerator * 4 / (int64_t{1} << (log2Denominator & 31));
+    int64_t barLength = static_cast<int64_t>(song.division) * numerator * 4 /
+                        (int64_t{1} << (log2Denominator & 31));
     int64_t total = bars * barLength + static_cast<int64_t>(beats) * song.division + ticks;
     return static_cast<int32_t>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
 }
@@ -344,8 +346,8 @@ int applyTempoScale(MidiSong& song, int percent) {
     return 0;
 }
 
-int mapNotes(MidiSong& song, int channel, int fromKey, int toKey, int startPercent,
-             int endPercent, int32_t from, int32_t to) {
+int mapNotes(MidiSong& song, int channel, int fromKey, int toKey, int startPercent, int endPercent,
+             int32_t from, int32_t to) {
     if (from == -1)
         from = 0;
     if (to == -1)

@@ -67,8 +67,8 @@ int applyTempoScale(MidiSong& song, int percent);
 /// scale by a constant percentage or one ramping from `startPercent` at `from` to
 /// `endPercent` at `to` (-1 = not given), limited to 1..127. Returns the number of notes
 /// changed.
-int mapNotes(MidiSong& song, int channel, int fromKey, int toKey, int startPercent,
-             int endPercent, int32_t from, int32_t to);
+int mapNotes(MidiSong& song, int channel, int fromKey, int toKey, int startPercent, int endPercent,
+             int32_t from, int32_t to);
 
 /// Puts every track and the merged, tempo and time-signature lists back in tick order, keeps
 /// each track's end of track last, re-pairs the notes, and brings `length` and the bar table

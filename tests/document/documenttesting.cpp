@@ -33,11 +33,11 @@ void beginSong(MidiSong& song, int tracks, int division) {
 void addNote(MidiSong& song, int track, int channel, int key, int32_t on, int32_t off,
              int velocity) {
     song.addEvent(on, track,
-                  makeChannelEvent(static_cast<uint8_t>(0x90 | channel),
-                                   static_cast<uint8_t>(key), static_cast<uint8_t>(velocity)));
-    song.addEvent(off, track,
-                  makeChannelEvent(static_cast<uint8_t>(0x80 | channel),
-                                   static_cast<uint8_t>(key), 0));
+                  makeChannelEvent(static_cast<uint8_t>(0x90 | channel), static_cast<uint8_t>(key),
+                                   static_cast<uint8_t>(velocity)));
+    song.addEvent(
+        off, track,
+        makeChannelEvent(static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(key), 0));
 }
 
 void addController(MidiSong& song, int track, int channel, int number, int value, int32_t tick) {
@@ -47,9 +47,9 @@ void addController(MidiSong& song, int track, int channel, int number, int value
 }
 
 void addProgram(MidiSong& song, int track, int channel, int program, int32_t tick) {
-    song.addEvent(tick, track,
-                  makeChannelEvent(static_cast<uint8_t>(0xC0 | channel),
-                                   static_cast<uint8_t>(program), 0));
+    song.addEvent(
+        tick, track,
+        makeChannelEvent(static_cast<uint8_t>(0xC0 | channel), static_cast<uint8_t>(program), 0));
 }
 
 void addTempo(MidiSong& song, int track, int32_t tick, int32_t microsPerQuarter) {

@@ -218,8 +218,9 @@ TEST_F(EventsTest, MapNotesChangesKeyOnChannelInsideMarks) {
     EXPECT_EQ(listNotes(f.doc.song, 2),
               (std::vector<NoteRow>{{0, 38, 90, 100}, {4800, 38, 90, 100}}));
     for (const auto& e : f.doc.song.tracks[2]->events) {
-        if (e->isNoteOn())
+        if (e->isNoteOn()) {
             EXPECT_EQ(e->partner->data1, e->data1);
+        }
     }
     f.doc.mapNotes(9, -1, 40, -1, -1);
     EXPECT_EQ(listNotes(f.doc.song, 2),
@@ -268,8 +269,9 @@ TEST_F(EventsTest, MovedAndResizedNotesKeepTheirPartners) {
     MidiEvent* a = noteAt(1, 0);
     MidiEvent* b = noteAt(1, 4800);
     f.doc.moveSelectedNotes({a, b}, 240, 2, b, 100, true);
-    EXPECT_EQ(listNotes(f.doc.song, 1),
-              (std::vector<NoteRow>{{240, 62, 100, 400}, {5040, 62, 1, 100}, {9000, 64, 127, 400}}));
+    EXPECT_EQ(
+        listNotes(f.doc.song, 1),
+        (std::vector<NoteRow>{{240, 62, 100, 400}, {5040, 62, 1, 100}, {9000, 64, 127, 400}}));
     EXPECT_EQ(a->partner->tick, 640);
     EXPECT_EQ(b->partner->tick, 5140);
     EXPECT_EQ(a->partner->data1, 62);

@@ -162,8 +162,9 @@ TEST_F(DeleteTest, CutLeavesTheGapAndSparesTracksNotSelected) {
     f.doc.song.tracks[2]->flags = 0;
     ASSERT_EQ(f.doc.cut(), 0);
     const MidiSong& s = f.doc.song;
-    EXPECT_EQ(listNotes(s, 1), (std::vector<NoteRow>{
-                                   {900, 60, 100, 60}, {1920, 65, 100, 180}, {2000, 64, 100, 400}}));
+    EXPECT_EQ(
+        listNotes(s, 1),
+        (std::vector<NoteRow>{{900, 60, 100, 60}, {1920, 65, 100, 180}, {2000, 64, 100, 400}}));
     EXPECT_EQ(listNotes(s, 2), (std::vector<NoteRow>{{1000, 40, 100, 100}}));
     EXPECT_EQ(controllers(s, 1), (std::vector<std::pair<int32_t, int>>{{1500, 70}}));
     EXPECT_EQ(f.doc.markBegin, -1);
@@ -247,10 +248,10 @@ TEST_F(SilenceTest, LaterEventsMoveAndAHeldNoteStaysPut) {
     EXPECT_EQ(f.doc.silenceLength, 960);
     EXPECT_EQ(f.doc.undoPosition, 1920);
     EXPECT_EQ(f.doc.undoMenuText(), "Undo Inserted Silence\tCtrl+Z");
-    EXPECT_EQ(listNotes(f.doc.song, 1),
-              (std::vector<NoteRow>{
-                  {0, 60, 100, 480}, {1800, 48, 100, 1200}, {2880, 62, 100, 480},
-                  {3840, 64, 100, 420}}));
+    EXPECT_EQ(
+        listNotes(f.doc.song, 1),
+        (std::vector<NoteRow>{
+            {0, 60, 100, 480}, {1800, 48, 100, 1200}, {2880, 62, 100, 480}, {3840, 64, 100, 420}}));
     EXPECT_EQ(controllers(f.doc.song, 1), (std::vector<std::pair<int32_t, int>>{{2960, 64}}));
     EXPECT_EQ(f.doc.song.length, 3840 + 960);
     EXPECT_EQ(roundTrip(f.doc.song, f.folder.file("out.mid")), listEvents(f.doc.song));

@@ -35,15 +35,16 @@ struct TransposeTest : ::testing::Test {
 
 TEST_F(TransposeTest, KeepsDrumsAndTopKeyAndMovesPartners) {
     ASSERT_EQ(f.doc.transposeCommand(1, true), 0);
-    EXPECT_EQ(listNotes(f.doc.song, 1),
-              (std::vector<NoteRow>{
-                  {900, 61, 100, 100}, {1000, 63, 100, 1000}, {1000, 65, 100, 900},
-                  {2000, 127, 100, 400}}));
+    EXPECT_EQ(listNotes(f.doc.song, 1), (std::vector<NoteRow>{{900, 61, 100, 100},
+                                                              {1000, 63, 100, 1000},
+                                                              {1000, 65, 100, 900},
+                                                              {2000, 127, 100, 400}}));
     EXPECT_EQ(std::get<1>(listNotes(f.doc.song, 2)[0]), 36) << "channel 10 never moves";
     EXPECT_EQ(std::get<1>(listNotes(f.doc.song, 3)[0]), 41) << "all tracks, hidden ones too";
     for (const auto& e : f.doc.song.tracks[1]->events) {
-        if (e->isNoteOn() && e->partner)
+        if (e->isNoteOn() && e->partner) {
             EXPECT_EQ(e->partner->data1, e->data1);
+        }
     }
 }
 
