@@ -1,5 +1,7 @@
 #include "playback/streamplayer.h"
 
+#include "playback/playermessagequeue.h"
+
 #include "model/midievent.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
@@ -9,7 +11,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,69 +22,25 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct Posted {
-    std::uint32_t message;
-    std::uintptr_t wParam;
-    std::intptr_t lParam;
-};
-
-// The frame's side of the player: a queue of posted messages; handling a position message
-// counts it as handled, as the main frame's handler does.
-struct QueueWindow : PlayerWindow {
-    StreamPlayer* player = nullptr;
+// The frame's side of the player: the queue counts a dispatched position message as handled,
+// as the main frame's handler does; the log keeps what was handled.
+struct FrameLog {
     mutable std::mutex mutex;
-    std::deque<Posted> waiting;
-    std::vector<Posted> handled;
+    std::vector<PlayerMessage> handled;
 
-    void postMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        std::lock_guard lock(mutex);
-        waiting.push_back({message, wParam, lParam});
-    }
-    bool dispatchPendingMessage() override {
-        Posted posted;
-        {
+    void attach(PlayerMessageQueue& queue) {
+        queue.setHandler([this](const PlayerMessage& m) {
             std::lock_guard lock(mutex);
-            if (waiting.empty()) {
-                return false;
-            }
-            posted = waiting.front();
-            waiting.pop_front();
-            handled.push_back(posted);
-        }
-        if (posted.message == WM_PLAYER_POSITION && player) {
-            player->positionMessageHandled();
-        }
-        return true;
+            handled.push_back(m);
+        });
     }
-    bool isQuitting() const override { return false; }
-    void dispatchAll() {
-        while (dispatchPendingMessage()) {
-        }
-    }
-    int count(std::uint32_t message) const {
-        std::lock_guard lock(mutex);
-        int n = 0;
-        for (const auto& p : waiting) {
-            n += p.message == message;
-        }
-        for (const auto& p : handled) {
-            n += p.message == message;
-        }
-        return n;
-    }
+    int count(std::uint32_t message) const { return static_cast<int>(values(message).size()); }
     std::vector<std::intptr_t> values(std::uint32_t message) const {
         std::lock_guard lock(mutex);
         std::vector<std::intptr_t> result;
-        for (const auto* list : {&handled}) {
-            for (const auto& p : *list) {
-                if (p.message == message) {
-                    result.push_back(p.lParam);
-                }
-            }
-        }
-        for (const auto& p : waiting) {
-            if (p.message == message) {
-                result.push_back(p.lParam);
+        for (const auto& m : handled) {
+            if (m.message == message) {
+                result.push_back(m.lParam);
             }
         }
         return result;
@@ -147,13 +104,14 @@ struct PlayerTest : ::testing::Test {
     RecordingOutput out{clock};
     SingleOutputProvider provider{out};
     StreamPlayer player{provider, clock};
-    QueueWindow window;
+    PlayerMessageQueue window{&player};
+    FrameLog frame;
     SongBuilder builder;
 
     void SetUp() override {
         settings() = Settings{};
         settings().division = 480;
-        window.player = &player;
+        frame.attach(window);
         out.setTickSource([this] { return player.stream().positionTicks(); });
     }
     void TearDown() override {
@@ -302,10 +260,10 @@ TEST_F(PlayerTest, LoopWithBothMarksSilencesControllersThenReStrikesThenPlaysThe
     EXPECT_EQ(atJump[33], (Bytes{0x90, 52, 100})) << "then the events of the begin mark";
     EXPECT_EQ(player.offset(), 1920 - 960);
     EXPECT_TRUE(player.isPlaying());
-    const auto positions = window.values(WM_PLAYER_POSITION);
+    const auto positions = frame.values(WM_PLAYER_POSITION);
     EXPECT_NE(std::find(positions.begin(), positions.end(), 0x800000 + 960), positions.end());
     player.stop(false);
-    EXPECT_EQ(window.count(WM_PLAYER_STOPPED), 0) << "a Stop posts no end of play";
+    EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 0) << "a Stop posts no end of play";
 }
 
 TEST_F(PlayerTest, StopMarkWithoutBeginMarkEndsPlaybackThere) {
@@ -317,7 +275,7 @@ TEST_F(PlayerTest, StopMarkWithoutBeginMarkEndsPlaybackThere) {
     ASSERT_EQ(player.start(0, false), PlayerOk);
     runToEnd();
     EXPECT_EQ(player.state(), Idle);
-    EXPECT_EQ(window.count(WM_PLAYER_STOPPED), 1);
+    EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
     EXPECT_EQ(heardIf(isNoteOn).size(), 1u);
     EXPECT_TRUE(heardBytes({0x90, 62, 100}).empty()) << "the stop mark's own events are not played";
 }
@@ -408,7 +366,7 @@ TEST_F(PlayerTest, MidiClockSendsStartThenClockEveryTwentyFourthAndStopAtTheEnd)
     }
     EXPECT_EQ(heardBytes({0xFA}).size(), 1u);
     EXPECT_EQ(heardBytes({0xFC}).size(), 1u);
-    EXPECT_EQ(window.count(WM_PLAYER_STOPPED), 1);
+    EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
 }
 
 TEST_F(PlayerTest, DivisionsBelowTwentyFourAndEightStillClockAndPlay) {
@@ -429,7 +387,7 @@ TEST_F(PlayerTest, DivisionsBelowTwentyFourAndEightStillClockAndPlay) {
     EXPECT_EQ(heardBytes({0x90, 62, 100}).size(), 1u);
     EXPECT_EQ(heardBytes({0x90, 62, 100})[0].tick, 12);
     // A sixteenth of 6 ticks is 1: a position marker on every tick.
-    const auto positions = window.values(WM_PLAYER_POSITION);
+    const auto positions = frame.values(WM_PLAYER_POSITION);
     for (std::intptr_t t = 0; t <= 12; ++t) {
         EXPECT_NE(std::find(positions.begin(), positions.end(), 0x800000 + t), positions.end())
             << t;
@@ -468,12 +426,13 @@ TEST_F(PlayerTest, EndOfSongStopsResetsAndPostsStoppedOnce) {
     builder.note(0, 480, 240, 62);
     ready();
     ASSERT_EQ(player.start(0, false), PlayerOk);
-    const auto tempos = window.values(WM_PLAYER_TEMPO);
+    window.dispatchAll();
+    const auto tempos = frame.values(WM_PLAYER_TEMPO);
     ASSERT_EQ(tempos.size(), 1u);
     EXPECT_EQ(tempos[0], 500000) << "the tempo in force at the start tick";
     runToEnd();
     EXPECT_EQ(player.state(), Idle);
-    EXPECT_EQ(window.count(WM_PLAYER_STOPPED), 1);
+    EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
     EXPECT_EQ(player.pendingPositionMessages(), 0);
     EXPECT_EQ(player.shownEventIndex(), -1);
     const auto notes = heardBytes({0x90, 62, 100});
@@ -497,7 +456,7 @@ TEST_F(PlayerTest, StartAtTheLastEventPlaysItAndStartPastAllEventsStopsAtOnce) {
     ASSERT_EQ(player.start(480, false), PlayerOk);
     runToEnd();
     EXPECT_EQ(heardBytes({0xB0, 1, 5}).size(), 1u);
-    EXPECT_EQ(window.count(WM_PLAYER_STOPPED), 1);
+    EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
     EXPECT_EQ(player.start(0, false), PlayerOk);
     EXPECT_EQ(player.start(0, false), PlayerAlreadyPlaying);
 }
@@ -511,7 +470,9 @@ TEST_F(PlayerTest, ChaseSendsControllersReStrikesSoundingNotesAndTakesTheTempo) 
     builder.note(0, 1000, 100, 52, 80, 2);
     ready();
     ASSERT_EQ(player.start(960, false), PlayerOk);
-    EXPECT_EQ(window.values(WM_PLAYER_TEMPO).back(), 600000);
+    window.dispatchAll();
+    ASSERT_EQ(frame.count(WM_PLAYER_TEMPO), 1);
+    EXPECT_EQ(frame.values(WM_PLAYER_TEMPO)[0], 600000);
     EXPECT_EQ(settings().baseTempo, 600000);
     const auto chased = heard();
     ASSERT_EQ(chased.size(), 2u);
@@ -550,7 +511,7 @@ TEST_F(PlayerTest, SeekWhilePlayingRestartsThereWithoutCountInOrStoppedMessage) 
     ASSERT_GE(notes.size(), 2u);
     EXPECT_EQ(notes[0].bytes, (Bytes{0x90, 65, 100}));
     EXPECT_EQ(notes[0].tick, 0);
-    EXPECT_EQ(window.count(WM_PLAYER_STOPPED), 0);
+    EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 0);
     player.stop(false);
     EXPECT_EQ(player.seek(100), 100);
     EXPECT_FALSE(player.isPlaying());
@@ -584,18 +545,18 @@ TEST_F(PlayerTest, PositionReportsCarryTicksAndEventIndicesAndAreCountedUntilHan
     player.stream().advanceTo(clock.now() + 200ms);
     EXPECT_GT(player.pendingPositionMessages(), 0);
     const int pending = player.pendingPositionMessages();
-    EXPECT_EQ(static_cast<int>(window.waiting.size()) - 1, pending) << "plus the tempo message";
+    EXPECT_EQ(static_cast<int>(window.waiting()) - 1, pending) << "plus the tempo message";
     window.dispatchAll();
     EXPECT_EQ(player.pendingPositionMessages(), 0);
     EXPECT_FALSE(player.positionMessageHandled());
     runToEnd();
-    const auto values = window.values(WM_PLAYER_POSITION);
+    const auto values = frame.values(WM_PLAYER_POSITION);
     const int indexOf300 = builder.song.mergedEvents.lowerBound(300);
     EXPECT_NE(std::find(values.begin(), values.end(), indexOf300), values.end());
     EXPECT_NE(std::find(values.begin(), values.end(), 0x800000 + 240), values.end());
     EXPECT_EQ(std::find(values.begin(), values.end(), 0x800000 + 300), values.end())
         << "tick markers only on sixteenths";
-    for (const auto& posted : window.handled) {
+    for (const auto& posted : frame.handled) {
         if (posted.message == WM_PLAYER_POSITION) {
             EXPECT_EQ(posted.wParam, kPlayerPositionWParam);
         }
@@ -725,13 +686,14 @@ struct ThreadedPlayer : ::testing::Test {
     RecordingOutput out{clock};
     SingleOutputProvider provider{out};
     StreamPlayer player{provider, clock};
-    QueueWindow window;
+    PlayerMessageQueue window{&player};
+    FrameLog frame;
     SongBuilder builder;
 
     void SetUp() override {
         settings() = Settings{};
         settings().division = 480;
-        window.player = &player;
+        frame.attach(window);
     }
     void TearDown() override {
         player.shutdown();
@@ -763,8 +725,8 @@ TEST_F(ThreadedPlayer, EndOfSongStopRunsOnTheTimerThreadAndPostsStopped) {
     ready();
     player.setTempoPercent(400);
     ASSERT_EQ(player.start(0, false), PlayerOk);
-    loop([&] { return window.count(WM_PLAYER_STOPPED) > 0; });
-    EXPECT_EQ(window.count(WM_PLAYER_STOPPED), 1);
+    loop([&] { return frame.count(WM_PLAYER_STOPPED) > 0; });
+    EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
     EXPECT_EQ(player.state(), Idle);
     std::size_t ons = 0;
     for (const auto& m : out.messages()) {
@@ -791,7 +753,7 @@ TEST_F(ThreadedPlayer, SuspendHoldsTheRefillWhileTheSongChangesThenPlayingGoesOn
     builder.song.addEvent(insertAt, 0, makeChannelEvent(0x95, 100, 77));
     player.resume();
     EXPECT_TRUE(player.isPlaying());
-    loop([&] { return window.count(WM_PLAYER_STOPPED) > 0; });
+    loop([&] { return frame.count(WM_PLAYER_STOPPED) > 0; });
     EXPECT_EQ(player.state(), Idle);
     bool inserted = false;
     for (const auto& m : out.messages()) {
@@ -819,9 +781,31 @@ TEST_F(ThreadedPlayer, StopAndCloseWhilePlayingReturnPromptly) {
         EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
         EXPECT_EQ(player.state(), Idle);
     }
-    EXPECT_EQ(window.count(WM_PLAYER_STOPPED), 2);
+    EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 2);
     ASSERT_EQ(player.start(0, false), PlayerOk);
     loop([] { return false; }, 20ms);
     player.closeDevice();
     EXPECT_EQ(player.state(), Closed);
+}
+
+TEST(PlayerMessageQueue, OnlyTheOwnerThreadDispatchesAndInPostingOrder) {
+    PlayerMessageQueue queue;
+    std::vector<std::uint32_t> seen;
+    queue.setHandler([&](const PlayerMessage& m) { seen.push_back(m.message); });
+    bool foreignDispatched = true;
+    std::thread other([&] {
+        queue.postMessage(WM_PLAYER_TEMPO, 0, 500000);
+        queue.postMessage(WM_PLAYER_POSITION, kPlayerPositionWParam, 3);
+        foreignDispatched = queue.dispatchPendingMessage();
+    });
+    other.join();
+    EXPECT_FALSE(foreignDispatched);
+    EXPECT_EQ(queue.waiting(), 2u);
+    queue.postMessage(WM_PLAYER_STOPPED, 0, 0);
+    queue.dispatchAll();
+    EXPECT_EQ(seen,
+              (std::vector<std::uint32_t>{WM_PLAYER_TEMPO, WM_PLAYER_POSITION, WM_PLAYER_STOPPED}));
+    EXPECT_FALSE(queue.isQuitting());
+    queue.setQuitting(true);
+    EXPECT_TRUE(queue.isQuitting());
 }
