@@ -189,6 +189,7 @@ private:
     void drawDrumMarks(QPainter& p, const ViewLayout& l, bool printing);
     void drawProgress(QPainter& p, const ViewLayout& l, std::int32_t tick);
     void drawFrame(QPainter& p, const ViewLayout& l);
+    void useFont(QPainter& p, const QFont& font);
     bool trackDrawn(const MidiEvent& e, bool printing) const;
     void setPlayPosition(std::int32_t tick, bool tellFrame);
     void clickInBand(int x, bool shift);
@@ -220,6 +221,7 @@ private:
     QFont symbolFont_;
     QFont barFont_;
     QFont printHeaderFont_;
+    const QFont* currentFont_ = nullptr;
     std::array<QColor, 128> trackBrushes_;
     QImage trebleClef_;
     QImage bassClef_;
