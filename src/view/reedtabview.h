@@ -58,7 +58,7 @@ enum class HScroll { LineLeft, LineRight, PageLeft, PageRight, ThumbPosition, Th
 enum class VScroll { LineUp, LineDown, PageUp, PageDown, ThumbPosition, ThumbTrack, Top, Bottom };
 
 // The player as the view sees it: the play position and state it shows, and the seek it asks
-// for. The program passes a `StreamViewPlayer` over the one stream player; tests script one.
+// for. The main frame passes an adapter over the one stream player; tests script one.
 class ViewPlayer {
 public:
     virtual ~ViewPlayer() = default;
