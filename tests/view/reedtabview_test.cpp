@@ -242,6 +242,48 @@ TEST_F(ViewTest, RedrawNoteRecoloursOneNoteWithABlackOutline) {
     v.redrawNote(100000, options.colorPlayed);
 }
 
+TEST_F(ViewTest, PitchBendsDrawARedLineFromTheNote) {
+    MidiEvent* note = addNote(0, 67, 0, 4 * 480);
+    song().addEvent(480, 0, makeChannelEvent(0xE0, 0, 64));  // centre
+    song().addEvent(960, 0, makeChannelEvent(0xE0, 0, 96));  // +4096: half a text height up
+    song().addEvent(1440, 0, makeChannelEvent(0xE1, 0, 96)); // another channel: no line
+    CReedtabView& v = makeView();
+    const PixelRect bar = v.noteRect(*note);
+    const int yMid = (bar.top + bar.bottom) / 2;
+    const int rise = 4096 * v.layout().textHeight / 8192;
+    const QColor red(255, 0, 0);
+    const auto redNear = [&](const QImage& image, int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            if (image.pixelColor(x, y + dy) == red) {
+                return true;
+            }
+        }
+        return false;
+    };
+    QImage image = v.canvas();
+    EXPECT_TRUE(redNear(image, 45 + 72 + 2, yMid));
+    EXPECT_TRUE(redNear(image, 45 + 144 - 2, yMid - rise));
+    EXPECT_FALSE(redNear(image, 45 + 3 * 72 + 20, yMid - rise)) << "other channel";
+    options.showPitchBends = false;
+    image = paint();
+    EXPECT_FALSE(redNear(image, 45 + 72 + 36, yMid - rise / 2));
+
+    // During playback the frame draws each bend as it is reached.
+    options.showPitchBends = true;
+    v.scrollVertically(VScroll::LineUp);
+    image = paint();
+    const int shifted = yMid + v.layout().stepHeight;
+    ASSERT_TRUE(redNear(image, 45 + 72 + 36, shifted - rise / 2));
+    v.scrollVertically(VScroll::ThumbTrack, 70 - 37);
+    image = paint();
+    EXPECT_FALSE(redNear(image, 45 + 72 + 36, yMid - rise / 2)) << "not while tracking a thumb";
+    v.scrollVertically(VScroll::ThumbPosition, 70 - 37);
+    image = paint();
+    EXPECT_TRUE(redNear(image, 45 + 72 + 36, yMid - rise / 2));
+    v.redrawBend(indexOf(note) + 1);
+    v.redrawBend(-5);
+}
+
 TEST_F(ViewTest, AccidentalsMoveOnlyWithTheOffsetOption) {
     MidiEvent* c = addNote(0, 60, 0, 480);
     MidiEvent* cSharp = addNote(0, 61, 480, 480);
@@ -503,8 +545,8 @@ TEST_F(ViewTest, HorizontalScrollingMovesThePlayPosition) {
     ASSERT_EQ(v.visibleTicks(), 17 * 480);
     v.setScrollRange(song().length / 480);
     QSignalSpy moved(&v, &CReedtabView::positionChanged);
-    v.scrollHorizontally(HScroll::LineRight);
-    EXPECT_EQ(player.tick, 480);
+    v.horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(player.tick, 480) << "the scroll bar's line step is a beat";
     v.scrollHorizontally(HScroll::PageRight);
     EXPECT_EQ(player.tick, 13 * 480) << "a page of 12 beats";
     EXPECT_EQ(v.horizontalScrollBar()->value(), 13);
@@ -671,6 +713,30 @@ TEST_F(ViewTest, SixEightBarsDrawEighthNoteBeats) {
     EXPECT_EQ(image.pixelColor(45 + 3 * 72, y), QColor(0, 0, 0)) << "the second bar's line";
 }
 
+TEST_F(ViewTest, LoadedSongIsDrawnWhereTheGeometryPutsItsNotes) {
+    ASSERT_EQ(song().loadFile(REEDTAB_CORPUS_DIR "/songs/bach/bach_846.mid"), 0);
+    options.tabMode = 1;
+    CReedtabView& v = makeView(1280, 480);
+    ASSERT_GE(v.firstVisibleEvent(), 0);
+    const MergedEventList& list = song().mergedEvents;
+    int checked = 0;
+    for (int i = v.firstVisibleEvent(); i < list.count() && list[i]->tick < v.lastTick(); ++i) {
+        const MidiEvent& e = *list[i];
+        if (!e.isNote) {
+            continue;
+        }
+        const PixelRect expected = noteRect(v.layout(), v.scale(), e.data1, e.tick, e.duration);
+        ASSERT_EQ(v.noteRect(e), expected);
+        EXPECT_EQ(expected.left, 45 + static_cast<int>(e.tick * 72.0 / song().division + 0.5));
+        if (expected.right - expected.left > 12 && expected.top > v.layout().staffTop) {
+            const QColor fill = v.canvas().pixelColor(expected.right - 2, expected.bottom - 2);
+            EXPECT_NE(fill, QColor(255, 255, 255)) << "note " << e.data1 << " at " << e.tick;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 20);
+}
+
 // Renders the example songs for a person to look at.
 TEST_F(ViewTest, ScreenshotsOfExampleSongs) {
     const QString out = QStringLiteral(REEDTAB_BINARY_DIR "/screenshots");
@@ -679,7 +745,9 @@ TEST_F(ViewTest, ScreenshotsOfExampleSongs) {
     const std::string files[] = {std::string(REEDTAB_SOURCE_DIR) + "/examples/oh-susanna.mid",
                                  std::string(REEDTAB_SOURCE_DIR) + "/examples/saints.mid",
                                  std::string(REEDTAB_SOURCE_DIR) + "/examples/amazing-grace.kar",
-                                 std::string(REEDTAB_CORPUS_DIR) + "/songs/bach/bach_846.mid"};
+                                 std::string(REEDTAB_CORPUS_DIR) + "/songs/bach/bach_846.mid",
+                                 std::string(REEDTAB_CORPUS_DIR) + "/choral-karaoke/twinkle.kar",
+                                 std::string(REEDTAB_CORPUS_DIR) + "/songs/pitchBendTest.mid"};
     for (int mode : {1, 2}) {
         for (const std::string& file : files) {
             CReedtabDoc songDoc(ui, control);
