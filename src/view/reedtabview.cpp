@@ -281,8 +281,6 @@ void CReedtabView::buildFonts() {
     barFont_.setPixelSize(14);
     barFont_.setBold(true);
     barFont_.setItalic(true);
-    printHeaderFont_ = QFont(QStringLiteral("Arial"));
-    printHeaderFont_.setPixelSize(11);
 }
 
 void CReedtabView::refreshFonts() {
@@ -404,18 +402,28 @@ void CReedtabView::resizeEvent(QResizeEvent* event) {
     canvasStale_ = true;
 }
 
+// The canvas has the screen's pixels (a high-density screen has several per layout pixel);
+// everything is drawn in layout pixels.
+QSize CReedtabView::canvasPixels() const {
+    return viewport()->size() * viewport()->devicePixelRatio();
+}
+
 void CReedtabView::paintEvent(QPaintEvent* event) {
-    if (canvasStale_ || canvas_.size() != viewport()->size()) {
+    if (canvasStale_ || canvas_.size() != canvasPixels()) {
         renderCanvas();
     }
     QPainter p(viewport());
-    p.drawImage(event->rect(), canvas_, event->rect());
+    const qreal ratio = canvas_.devicePixelRatio();
+    const QRect r = event->rect();
+    p.drawImage(r, canvas_,
+                QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio));
 }
 
 void CReedtabView::renderCanvas() {
     const QSize size = viewport()->size();
-    if (canvas_.size() != size) {
-        canvas_ = QImage(size, QImage::Format_RGB32);
+    if (canvas_.size() != canvasPixels()) {
+        canvas_ = QImage(canvasPixels(), QImage::Format_RGB32);
+        canvas_.setDevicePixelRatio(viewport()->devicePixelRatio());
     }
     canvasStale_ = false;
     if (size.isEmpty()) {

@@ -146,7 +146,7 @@ public:
     void drawSong(QPainter& painter, ViewLayout& target, std::int32_t tick, bool setFirst,
                   bool printing);
 
-    // The last full paint, as drawn on the window (tests, screenshots).
+    // The last full paint, as drawn on the window (tests, screenshots), in screen pixels.
     const QImage& canvas() const { return canvas_; }
 
 signals:
@@ -174,6 +174,7 @@ private:
     void buildFonts();
     void refreshLabels();
     void measureText(QPainter& p, ViewLayout& target);
+    QSize canvasPixels() const;
     void renderCanvas();
     void updateWindow(std::int32_t tick, const ViewLayout& target, bool setFirst);
     void findFirstVisibleEvent();
@@ -220,7 +221,6 @@ private:
     QFont textFont_;
     QFont symbolFont_;
     QFont barFont_;
-    QFont printHeaderFont_;
     const QFont* currentFont_ = nullptr;
     std::array<QColor, 128> trackBrushes_;
     QImage trebleClef_;
