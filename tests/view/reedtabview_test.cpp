@@ -27,13 +27,24 @@
 namespace reedtab {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_view";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+// One application for all tests, made before the first and destroyed after the last test,
+// while Qt's own globals still exist.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_view";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 class ScriptedPlayer : public ViewPlayer {
 public:
@@ -70,7 +81,6 @@ QColor rgb(const Rgb& c) {
 class ViewTest : public ::testing::Test {
 protected:
     ViewTest() : doc(ui, control), diatonic(options), chromatic(options) {
-        application();
         diatonic.init(60, -1);
         chromatic.init(60, -1);
         song().division = 480;
