@@ -38,6 +38,8 @@ constexpr const char* kHelp =
     "                           map notes over the marks: CHANNEL 0..15 (9 = drums), notes\n"
     "                           0..127, percentages 0..250; -1 means any or untouched\n"
     "  --delete-track N         delete track N (counted from 0)\n"
+    "  --tab-track MODE         add the tablature text track for MODE (0 C notes, 1 diatonic,\n"
+    "                           2 chromatic, 3 B-flat notes, 4 E-flat notes)\n"
     "  --undo                   undo the last operation\n"
     "\n"
     "Exit status: 0 written; 1, 3 or 4 when IN cannot be read (the reader's result);\n"
@@ -72,7 +74,7 @@ struct OperationSpec {
 constexpr OperationSpec kOperations[] = {
     {"--marks", 2},     {"--transpose", 1},    {"--crop", 0},        {"--cut", 0},
     {"--delete", 0},    {"--silence", 4},      {"--tempo-scale", 1}, {"--volume", 2},
-    {"--map-notes", 5}, {"--delete-track", 1}, {"--undo", 0},
+    {"--map-notes", 5}, {"--delete-track", 1}, {"--tab-track", 1},   {"--undo", 0},
 };
 
 bool inRange(long value, long low, long high) {
@@ -151,6 +153,14 @@ std::string apply(CReedtabDoc& doc, CliUi& ui, const Operation& op) {
             return "no track " + std::to_string(v[0]);
         if (doc.deleteTrackEdit(static_cast<int>(v[0]), true) != 0)
             return "the last track cannot be deleted";
+        return {};
+    }
+    if (op.name == "--tab-track") {
+        if (!inRange(v[0], 0, 4))
+            return "the tablature mode must be 0..4";
+        settings().tabMode = static_cast<int>(v[0]);
+        if (doc.tablatureToTextTrack() != 0)
+            return ui.lastMessage.empty() ? "the song has no tracks" : ui.lastMessage;
         return {};
     }
     if (op.name == "--undo") {
