@@ -393,6 +393,11 @@ bool CReedtabView::zoomCommand(int id) {
 
 void CReedtabView::repaintView() {
     canvasStale_ = true;
+    // The window follows the play position at once, so that the frame's page-turn checks see
+    // the new window before the paint arrives.
+    if (layout_.right > 0) {
+        updateWindow(playTick(), layout_, false);
+    }
     viewport()->update();
 }
 

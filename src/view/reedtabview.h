@@ -94,7 +94,8 @@ public:
     void redrawBend(int eventIndex);
     // Redraws the progress strip and the mark range for `tick` (ticks).
     void redrawProgress(std::int32_t tick);
-    // Full repaint at the next event-loop turn; the paint follows the play position.
+    // Full repaint at the next event-loop turn. The window (firstTick, lastTick) follows the
+    // play position at once.
     void repaintView();
 
     // ---- Song and options ----

@@ -611,6 +611,9 @@ TEST_F(ViewTest, PageTurnsWhileRunningTwoBeatsBeforeTheEdge) {
     player.tick = 15 * 480;
     paint();
     EXPECT_EQ(v.firstTick(), 7 * 480) << "stopped, inside the window";
+    player.tick = 30 * 480 + 100;
+    v.repaintView();
+    EXPECT_EQ(v.firstTick(), 30 * 480) << "the window follows before the paint arrives";
 }
 
 TEST_F(ViewTest, WheelNotchesMoveAQuarterPage) {
