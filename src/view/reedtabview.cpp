@@ -439,6 +439,8 @@ void CReedtabView::renderCanvas() {
     p.setBrush(kWhite);
     drawBox(p, 0, 0, size.width(), size.height());
     drawSong(p, layout_, playTick(), false, false);
+    // The thumb shows how much of the song the window holds.
+    horizontalScrollBar()->setPageStep(std::max(1, visibleTicks_ / division()));
 
     if (layout_.right <= 0 || layout_.staffBottom <= layout_.staffTop) {
         return;
