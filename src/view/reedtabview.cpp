@@ -99,7 +99,8 @@ bool onDrumChannel(const MidiEvent& e) {
     return e.isChannelEvent() && e.channel() == kDrumChannel;
 }
 
-// GDI-style rectangle: the outline covers left..right-1 and top..bottom-1.
+// A box whose outline covers left..right-1 and top..bottom-1, so that neighbouring boxes
+// given the same edge do not overlap.
 void drawBox(QPainter& p, int left, int top, int right, int bottom) {
     p.drawRect(left, top, std::max(0, right - left - 1), std::max(0, bottom - top - 1));
 }
@@ -187,7 +188,8 @@ CReedtabView::CReedtabView(CReedtabDoc& doc, ViewPlayer& player, Settings& setti
                                bar->sliderPosition());
             return;
         default:
-            return;
+            // Jumps to either end are no request of the view: the bar stays with the position.
+            break;
         }
         // The request set the bar to the new position; keep the slider's own step from
         // overriding it.
