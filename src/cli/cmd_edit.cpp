@@ -2,6 +2,7 @@
 // document's own edits (so undo is recorded exactly as in the program) and writes OUT.
 
 #include "cli/args.h"
+#include "cli/songfile.h"
 #include "document/documentui.h"
 #include "document/playercontrol.h"
 #include "document/reedtabdoc.h"
@@ -209,15 +210,13 @@ int run(const std::vector<std::string>& words) {
     CReedtabDoc doc(ui, player);
     ui.doc = &doc;
     int result = doc.openDocument(positionals[0]);
-    if (result != 0) {
-        std::string why = doc.song.errorText.empty() ? "" : " (" + doc.song.errorText + ")";
-        std::fprintf(stderr, "reedtab-cli edit: cannot read %s: error %d%s\n",
-                     positionals[0].c_str(), result, why.c_str());
-        return result;
+    if (result != LoadOk) {
+        // The same one-line reason as every other command that reads a song.
+        MidiSong unread;
+        return loadSongReporting(kName, positionals[0], unread);
     }
     if (doc.song.truncated)
-        std::fprintf(stderr, "reedtab-cli edit: %s looks truncated; editing what was read\n",
-                     positionals[0].c_str());
+        std::fprintf(stderr, "%s\n", MidiSong::truncationWarning);
     for (const Operation& op : operations) {
         std::string refusal = apply(doc, ui, op);
         if (!refusal.empty()) {
@@ -227,8 +226,9 @@ int run(const std::vector<std::string>& words) {
         }
     }
     if (!doc.saveDocumentAs(positionals[1])) {
-        std::fprintf(stderr, "reedtab-cli edit: cannot write %s\n", positionals[1].c_str());
-        return 5;
+        std::fprintf(stderr, "reedtab-cli edit: %s: cannot write the file\n",
+                     positionals[1].c_str());
+        return kWriteFailed;
     }
     return 0;
 }

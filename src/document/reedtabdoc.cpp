@@ -305,6 +305,7 @@ bool CReedtabDoc::undo() {
         if (silenceLength > 0) {
             removeSilenceAt(song, undoPosition, silenceLength);
             forgetEventReferences();
+            ui_.refreshNoteFlags();
             silenceLength = 0;
             recordUndo(false, UndoInsertedSilence);
             done = true;
