@@ -276,9 +276,8 @@ void CReedtabView::buildFonts() {
     tabFontUnderlined_ = tabFont_;
     tabFontUnderlined_.setUnderline(true);
     textFont_ = fontFromSpec(settings_.fontText);
-    symbolFont_ = QFont(QStringLiteral("Symbol"));
-    symbolFont_.setPixelSize(11);
-    symbolFont_.setWeight(QFont::Normal);
+    // The prefix marks: a symbol face with a cell height of 11 pixels.
+    symbolFont_ = fontFromSpec(FontSpec{"Symbol", 11, 400, false});
     barFont_ = QFont(QStringLiteral("Arial"));
     barFont_.setPixelSize(14);
     barFont_.setBold(true);
