@@ -583,14 +583,17 @@ int CReedtabDoc::deleteTrackEdit(int trackIndex, bool withUndo) {
     }
     int result = song.deleteTrack(trackIndex);
     forgetEventReferences();
-    // Pending transposition flags and the edit track are by index; the indices moved.
+    // Pending transposition flags and the edit track are by index. The first track is only
+    // emptied; any other leaves the array and the tracks after it move down.
     transposeAmount = 0;
     transposeSteps = 0;
     transposeClipped_ = false;
-    if (editTrack == trackIndex)
-        editTrack = 0;
-    else if (editTrack > trackIndex)
-        --editTrack;
+    if (result == 0 && trackIndex > 0) {
+        if (editTrack == trackIndex)
+            editTrack = 0;
+        else if (editTrack > trackIndex)
+            --editTrack;
+    }
     ui_.refreshTrackLists();
     afterSongChanged();
     restartPlayback(wasPlaying);
