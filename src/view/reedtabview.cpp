@@ -405,7 +405,7 @@ void CReedtabView::repaintView() {
 void CReedtabView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     layout_.setLayoutSize(0, 0, viewport()->width(), viewport()->height());
-    canvasStale_ = true;
+    repaintView();
 }
 
 // The canvas has the screen's pixels (a high-density screen has several per layout pixel);
@@ -970,7 +970,6 @@ void CReedtabView::setPlayPosition(std::int32_t tick, bool tellFrame) {
     if (settings_.editMode) {
         doc_.cursorTick = tick;
     }
-    updateWindow(tick, layout_, false);
     repaintView();
     if (tellFrame) {
         emit positionChanged(tick);
