@@ -57,7 +57,8 @@ std::string makeSong(int eventsPerTrack, long& events) {
         std::string body;
         int channel = t;
         body += std::string("\x00\xFF\x03\x05Track", 9);
-        body += std::string("\x00", 1) + static_cast<char>(0xC0 | channel) + static_cast<char>(t * 5);
+        body +=
+            std::string("\x00", 1) + static_cast<char>(0xC0 | channel) + static_cast<char>(t * 5);
         events += 2;
         int written = 2;
         while (written + 3 < eventsPerTrack) {
@@ -144,8 +145,7 @@ int main(int argc, char** argv) {
     long events = 0;
     std::string bytes = makeSong(perTrack, events);
     bool keep = argc > 3;
-    std::string path =
-        keep ? argv[3] : "/tmp/reedtab-bench-" + std::to_string(getpid()) + ".mid";
+    std::string path = keep ? argv[3] : "/tmp/reedtab-bench-" + std::to_string(getpid()) + ".mid";
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace reedtab {
@@ -211,49 +212,36 @@ void Reader::keep(MidiTrack* track, std::unique_ptr<MidiEvent> event) {
         merged_.push_back({static_cast<int32_t>(tick_), kept});
 }
 
-// Stable merge of two sorted runs: on equal ticks the first run goes first. Written without
-// a branch on the comparison, which a merge of interleaved tracks mispredicts half the time.
-template <class It>
-void mergeRuns(It first, It middle, It last, It out) {
-    It a = first;
-    It b = middle;
-    while (a != middle && b != last) {
-        bool takeB = b->tick < a->tick;
-        *out++ = takeB ? *b : *a;
-        b += takeB;
-        a += !takeB;
-    }
-    out = std::copy(a, middle, out);
-    std::copy(b, last, out);
-}
-
 void Reader::buildMergedList() {
     // The merged list is built once at the end: inserting into the middle of a large array for
-    // every event would make reading quadratic. Each chunk's events come in tick order, so the
-    // reading order is a few sorted runs; merging them stably (the earlier run first on equal
-    // ticks) gives exactly the order that inserting each event after its equal ticks gives.
-    // The ticks travel with the references, so no comparison reaches into a cold event.
-    std::vector<size_t> runs{0};
-    for (size_t i = 1; i < merged_.size(); ++i)
-        if (merged_[i].tick < merged_[i - 1].tick)
-            runs.push_back(i);
-    runs.push_back(merged_.size());
-    std::vector<Playable> other(runs.size() > 2 ? merged_.size() : 0);
-    while (runs.size() > 2) {
-        std::vector<size_t> joined{0};
-        for (size_t r = 0; r + 1 < runs.size(); r += 2) {
-            auto begin = merged_.begin() + static_cast<std::ptrdiff_t>(runs[r]);
-            auto middle = merged_.begin() + static_cast<std::ptrdiff_t>(runs[r + 1]);
-            auto end = r + 2 < runs.size()
-                           ? merged_.begin() + static_cast<std::ptrdiff_t>(runs[r + 2])
-                           : middle;
-            mergeRuns(begin, middle, end, other.begin() + static_cast<std::ptrdiff_t>(runs[r]));
-            joined.push_back(static_cast<size_t>(end - merged_.begin()));
+    // every event would make reading quadratic. A stable sort of the reading order by tick
+    // gives exactly the order that inserting each event after its equal ticks gives. The ticks
+    // travel with the references, so the sort never reaches into a cold event; it is a radix
+    // sort (least significant digit first, which is stable) because the tracks interleave
+    // finely and comparison sorts mispredict half their branches on such input.
+    bool sorted = true;
+    int32_t maxTick = 0;
+    for (size_t i = 0; i < merged_.size(); ++i) {
+        if (i > 0 && merged_[i].tick < merged_[i - 1].tick)
+            sorted = false;
+        maxTick = std::max(maxTick, merged_[i].tick);
+    }
+    if (!sorted) {
+        constexpr int digitBits = 11;
+        constexpr size_t buckets = size_t{1} << digitBits;
+        std::vector<Playable> other(merged_.size());
+        std::vector<size_t> start(buckets);
+        for (int shift = 0; shift < 31 && (maxTick >> shift) > 0; shift += digitBits) {
+            std::fill(start.begin(), start.end(), 0);
+            for (const Playable& p : merged_)
+                ++start[(static_cast<uint32_t>(p.tick) >> shift) & (buckets - 1)];
+            size_t sum = 0;
+            for (size_t& s : start)
+                sum += std::exchange(s, sum);
+            for (const Playable& p : merged_)
+                other[start[(static_cast<uint32_t>(p.tick) >> shift) & (buckets - 1)]++] = p;
+            std::swap(merged_, other);
         }
-        if (joined.back() != runs.back())
-            joined.push_back(runs.back());
-        runs = std::move(joined);
-        std::swap(merged_, other);
     }
     std::vector<MidiEvent*> list(merged_.size());
     for (size_t i = 0; i < merged_.size(); ++i)
@@ -304,7 +292,8 @@ Reader::Chunk Reader::readTrack() {
         current_ = newTrack();
         // A dense track with running status takes three to four bytes per event; growing the
         // array from empty would copy it a dozen times.
-        current_->events.reserve(std::min<size_t>(static_cast<size_t>(length), in_.available()) / 3);
+        current_->events.reserve(std::min<size_t>(static_cast<size_t>(length), in_.available()) /
+                                 3);
     } else {
         current_ = song_.tracks.front().get();
     }
@@ -518,6 +507,8 @@ void Reader::addDefaultTimeSignature() {
 
 int Reader::run() {
     song_.loading = true;
+    // Playable events take three to four bytes each in a dense file.
+    merged_.reserve(in_.size() / 3);
     if (readHeader() != LoadOk) {
         song_.clear();
         return LoadBadHeader;
