@@ -447,8 +447,10 @@ void MidiEvent::operator delete(void* block, size_t size) {
         pool().release(block);
         return;
     }
+#else
+    (void)size;
 #endif
-    ::operator delete(block, size);
+    ::operator delete(block);
 }
 
 void MidiEvent::setData(const void* bytes, uint32_t length) {
