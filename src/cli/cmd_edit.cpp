@@ -2,6 +2,7 @@
 // document's own edits (so undo is recorded exactly as in the program) and writes OUT.
 
 #include "cli/args.h"
+#include "cli/songfile.h"
 #include "document/documentui.h"
 #include "document/playercontrol.h"
 #include "document/reedtabdoc.h"
@@ -38,6 +39,8 @@ constexpr const char* kHelp =
     "                           map notes over the marks: CHANNEL 0..15 (9 = drums), notes\n"
     "                           0..127, percentages 0..250; -1 means any or untouched\n"
     "  --delete-track N         delete track N (counted from 0)\n"
+    "  --tab-track MODE         add the tablature text track for MODE (0 C notes, 1 diatonic,\n"
+    "                           2 chromatic, 3 B-flat notes, 4 E-flat notes)\n"
     "  --undo                   undo the last operation\n"
     "\n"
     "Exit status: 0 written; 1, 3 or 4 when IN cannot be read (the reader's result);\n"
@@ -64,15 +67,15 @@ struct Operation {
     std::vector<long> values;
 };
 
-struct OperationSpec {
+struct OperationForm {
     const char* name;
     size_t argumentCount;
 };
 
-constexpr OperationSpec kOperations[] = {
+constexpr OperationForm kOperations[] = {
     {"--marks", 2},     {"--transpose", 1},    {"--crop", 0},        {"--cut", 0},
     {"--delete", 0},    {"--silence", 4},      {"--tempo-scale", 1}, {"--volume", 2},
-    {"--map-notes", 5}, {"--delete-track", 1}, {"--undo", 0},
+    {"--map-notes", 5}, {"--delete-track", 1}, {"--tab-track", 1},   {"--undo", 0},
 };
 
 bool inRange(long value, long low, long high) {
@@ -153,6 +156,14 @@ std::string apply(CReedtabDoc& doc, CliUi& ui, const Operation& op) {
             return "the last track cannot be deleted";
         return {};
     }
+    if (op.name == "--tab-track") {
+        if (!inRange(v[0], 0, 4))
+            return "the tablature mode must be 0..4";
+        settings().tabMode = static_cast<int>(v[0]);
+        if (doc.tablatureToTextTrack() != 0)
+            return ui.lastMessage.empty() ? "the song has no tracks" : ui.lastMessage;
+        return {};
+    }
     if (op.name == "--undo") {
         if (!doc.undo())
             return ui.lastMessage;
@@ -170,17 +181,17 @@ int run(const std::vector<std::string>& words) {
             positionals.push_back(word);
             continue;
         }
-        const OperationSpec* spec = nullptr;
+        const OperationForm* form = nullptr;
         for (const auto& candidate : kOperations) {
             if (word == candidate.name)
-                spec = &candidate;
+                form = &candidate;
         }
-        if (!spec)
+        if (!form)
             return usageError(kName, "unknown operation " + word);
         Operation op{word, {}};
-        for (size_t k = 0; k < spec->argumentCount; ++k) {
+        for (size_t k = 0; k < form->argumentCount; ++k) {
             if (i + 1 >= words.size())
-                return usageError(kName, word + " needs " + std::to_string(spec->argumentCount) +
+                return usageError(kName, word + " needs " + std::to_string(form->argumentCount) +
                                              " numbers");
             auto value = parseInt(words[++i]);
             if (!value)
@@ -199,15 +210,13 @@ int run(const std::vector<std::string>& words) {
     CReedtabDoc doc(ui, player);
     ui.doc = &doc;
     int result = doc.openDocument(positionals[0]);
-    if (result != 0) {
-        std::string why = doc.song.errorText.empty() ? "" : " (" + doc.song.errorText + ")";
-        std::fprintf(stderr, "reedtab-cli edit: cannot read %s: error %d%s\n",
-                     positionals[0].c_str(), result, why.c_str());
-        return result;
+    if (result != LoadOk) {
+        // The same one-line reason as every other command that reads a song.
+        MidiSong unread;
+        return loadSongReporting(kName, positionals[0], unread);
     }
     if (doc.song.truncated)
-        std::fprintf(stderr, "reedtab-cli edit: %s looks truncated; editing what was read\n",
-                     positionals[0].c_str());
+        std::fprintf(stderr, "%s\n", MidiSong::truncationWarning);
     for (const Operation& op : operations) {
         std::string refusal = apply(doc, ui, op);
         if (!refusal.empty()) {
@@ -217,8 +226,9 @@ int run(const std::vector<std::string>& words) {
         }
     }
     if (!doc.saveDocumentAs(positionals[1])) {
-        std::fprintf(stderr, "reedtab-cli edit: cannot write %s\n", positionals[1].c_str());
-        return 5;
+        std::fprintf(stderr, "reedtab-cli edit: %s: cannot write the file\n",
+                     positionals[1].c_str());
+        return kWriteFailed;
     }
     return 0;
 }

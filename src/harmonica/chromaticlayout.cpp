@@ -11,11 +11,25 @@ namespace {
 
 using Hole = std::array<int, 4>;
 
-const std::vector<Hole> kTwelveHole = {
-    {0, 1, 2, 3},     {4, 5, 5, 6},     {7, 8, 9, 10},    {12, 13, 11, 12},
-    {12, 13, 14, 15}, {16, 17, 17, 18}, {19, 20, 21, 22}, {24, 25, 23, 24},
-    {24, 25, 26, 27}, {28, 29, 29, 30}, {31, 32, 33, 34}, {36, 37, 35, 38},
-};
+// Constant-initialised, so the tables are ready for callers from other static initialisers.
+constexpr std::array<Hole, 12> kTwelveHole = {{
+    {0, 1, 2, 3},
+    {4, 5, 5, 6},
+    {7, 8, 9, 10},
+    {12, 13, 11, 12},
+    {12, 13, 14, 15},
+    {16, 17, 17, 18},
+    {19, 20, 21, 22},
+    {24, 25, 23, 24},
+    {24, 25, 26, 27},
+    {28, 29, 29, 30},
+    {31, 32, 33, 34},
+    {36, 37, 35, 38},
+}};
+
+std::vector<Hole> twelveHole() {
+    return {kTwelveHole.begin(), kTwelveHole.end()};
+}
 
 std::vector<Hole> lowOctaveThenTwelve(std::vector<Hole> low) {
     low.insert(low.end(), kTwelveHole.begin(), kTwelveHole.end());
@@ -47,9 +61,9 @@ const std::array<ChromaticTuningRecord, 8>& builtInChromaticTunings() {
                    {{-12, -11, -10, -9}, {-8, -7, -7, -6}, {-5, -4, -3, -2}, {0, 1, -1, 0}})),
         tuning("14 Hole Chromatic (std 56)", 14, -2,
                lowOctaveThenTwelve({{-5, -4, -3, -2}, {0, 1, -1, 0}})),
-        tuning("12 Hole Chromatic (std 48)", 12, 0, kTwelveHole),
-        tuning("10 Hole Chromatic (std 40)", 10, 0, kTwelveHole),
-        tuning(" 8 Hole Chromatic (std 32)", 8, 0, kTwelveHole),
+        tuning("12 Hole Chromatic (std 48)", 12, 0, twelveHole()),
+        tuning("10 Hole Chromatic (std 40)", 10, 0, twelveHole()),
+        tuning(" 8 Hole Chromatic (std 32)", 8, 0, twelveHole()),
         tuning("Koch/Slide (ritcher tuned)", 10, 0,
                {{0, 1, 2, 3},
                 {4, 5, 7, 8},

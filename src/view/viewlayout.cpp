@@ -211,7 +211,7 @@ std::int32_t followFirstTick(std::int32_t firstTick, int visibleTicks, std::int3
     return firstTick;
 }
 
-// Windows narrower than four beats would give a negative page and scroll the wrong way.
+// View windows narrower than four beats would give a negative page and scroll the wrong way.
 std::int32_t scrollPageTicks(int visibleTicks, int division) {
     const int d = safeDivision(division);
     return std::max(0, visibleTicks / (4 * d) - 1) * 4 * d;

@@ -112,10 +112,12 @@ TEST_F(CliEditTest, EveryOperationInTurnReadsBackWithoutNewPairingReports) {
         marks + "--map-notes -1 -1 -1 100 20",
         "--map-notes 9 36 38 -1 -1",
         "--delete-track 1",
+        "--tab-track 1",
+        "--tab-track 4",
         "--transpose 3 --undo",
         marks + "--crop --undo",
         marks + "--transpose 1 --silence 0 1 0 0 --delete --map-notes -1 60 62 -1 120 "
-                "--volume 2 50 --tempo-scale 80 --cut --delete-track 2",
+                "--volume 2 50 --tempo-scale 80 --cut --tab-track 2 --delete-track 2",
     };
     for (const std::string& operation : operations) {
         SCOPED_TRACE(operation);
@@ -146,6 +148,13 @@ TEST_F(CliEditTest, OperationsDoWhatTheySay) {
     ASSERT_EQ(fewer.loadFile(out), LoadOk);
     EXPECT_EQ(fewer.trackCount(), original.trackCount() - 1);
 
+    ASSERT_EQ(edit("--tab-track 1").status, 0);
+    MidiSong tab;
+    ASSERT_EQ(tab.loadFile(out), LoadOk);
+    ASSERT_EQ(tab.trackCount(), original.trackCount() + 1);
+    EXPECT_EQ(tab.tracks.back()->name, "Tablature by Reedtab Midi");
+    EXPECT_EQ(countNotes(tab), countNotes(original));
+
     const int32_t quarter = original.division;
     ASSERT_EQ(edit("--marks 0 " + std::to_string(8 * quarter) + " --crop").status, 0);
     MidiSong cropped;
@@ -159,7 +168,8 @@ TEST_F(CliEditTest, RefusalsExitTwoAndWriteNothing) {
          {std::string("--crop"), std::string("--cut"), std::string("--delete"),
           std::string("--undo"), std::string("--delete-track 99"), std::string("--transpose 0"),
           std::string("--marks 500 100"), std::string("--map-notes 16 -1 -1 -1 -1"),
-          std::string("--volume 1 300"), std::string("--silence 0 0 0 0")}) {
+          std::string("--tab-track 7"), std::string("--volume 1 300"),
+          std::string("--silence 0 0 0 0")}) {
         SCOPED_TRACE(operation);
         std::error_code error;
         fs::remove(out, error);

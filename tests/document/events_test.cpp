@@ -161,6 +161,10 @@ TEST_F(EventsTest, DeleteTrackWithUndoAndRefusals) {
     ASSERT_TRUE(f.doc.undo());
     EXPECT_EQ(listEvents(f.doc.song), before);
     EXPECT_EQ(f.doc.deleteTrackEdit(5, true), -1);
+    f.doc.editTrack = 2;
+    ASSERT_EQ(f.doc.deleteTrackEdit(0, false), 0);
+    EXPECT_EQ(f.doc.song.trackCount(), 3) << "the first track is emptied, not removed";
+    EXPECT_EQ(f.doc.editTrack, 2);
     f.doc.deleteTrackEdit(2, false);
     f.doc.deleteTrackEdit(1, false);
     EXPECT_EQ(f.doc.deleteTrackEdit(0, true), -1) << "the last track stays";

@@ -1,0 +1,150 @@
+// reedtab-cli trace: the real stream player on a manual clock into a recording output; every
+// message that reaches the device, one line each.
+
+#include "cli/args.h"
+#include "cli/songfile.h"
+#include "playback/playermessagequeue.h"
+#include "playback/streamplayer.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace reedtab::cli {
+
+namespace {
+
+constexpr double kDefaultLimitSeconds = 3600;
+
+void printMessage(const RecordedMessage& message) {
+    std::string line = std::to_string(message.streamTick);
+    char text[40];
+    std::snprintf(text, sizeof text, " %.3f", static_cast<double>(message.time.count()) / 1e6);
+    line += text;
+    for (const auto byte : message.bytes) {
+        std::snprintf(text, sizeof text, " %02X", byte);
+        line += text;
+    }
+    std::puts(line.c_str());
+}
+
+int run(const std::vector<std::string>& words) {
+    Args args(words);
+    const auto from = args.intOption("--from");
+    const bool countIn = args.flag("--count-in");
+    const auto loopStart = args.intOption("--loop-start");
+    const auto loopEnd = args.intOption("--loop-end");
+    const bool metronome = args.flag("--metronome");
+    const bool clock = args.flag("--clock");
+    const auto tempo = args.intOption("--tempo");
+    const bool skipPrograms = args.flag("--skip-programs");
+    const bool expr2vol = args.flag("--expr2vol");
+    const bool editMode = args.flag("--edit-mode");
+    const auto seconds = args.option("--seconds");
+    const auto files = args.positionals();
+    if (args.hasError()) {
+        return usageError("trace", args.error());
+    }
+    if (files.size() != 1) {
+        return usageError("trace", "expects one FILE (try --help)");
+    }
+    double limit = kDefaultLimitSeconds;
+    if (seconds) {
+        char* end = nullptr;
+        limit = std::strtod(seconds->c_str(), &end);
+        if (end == seconds->c_str() || *end != '\0' || !(limit > 0)) {
+            return usageError("trace", "--seconds needs a positive number");
+        }
+    }
+    if (tempo && (*tempo < 1 || *tempo > 1000)) {
+        return usageError("trace", "--tempo needs a percentage from 1 to 1000");
+    }
+    MidiSong song;
+    if (const int result = loadSongReporting("trace", files[0], song); result != LoadOk) {
+        return result;
+    }
+
+    Settings& s = settings();
+    s.division = std::max<int>(song.division, 1);
+    s.baseTempo = song.tempoAt(0);
+    s.playMetronome = metronome;
+    s.sendMidiSt = clock;
+    s.skipPrgChange = skipPrograms;
+    s.changeExpr2Vol = expr2vol;
+    s.editMode = editMode;
+    s.playLoop = loopStart || loopEnd;
+    s.loopStart = loopStart ? static_cast<int>(*loopStart) : -1;
+    s.loopEnd = loopEnd ? static_cast<int>(*loopEnd) : -1;
+
+    ManualClock manual;
+    RecordingOutput output(manual);
+    SingleOutputProvider provider(output);
+    StreamPlayer player(provider, manual);
+    PlayerMessageQueue window(&player);
+    if (player.init(&song, &window) != PlayerOk || player.openDevice() != PlayerOk) {
+        std::fprintf(stderr, "reedtab-cli trace: cannot open the recording output\n");
+        return 1;
+    }
+    if (tempo) {
+        player.setTempoPercent(static_cast<int>(*tempo));
+    }
+    // Immediate messages carry the last stream position the run reached.
+    std::int64_t lastTick = 0;
+    output.setTickSource([&] {
+        lastTick = std::max<std::int64_t>(lastTick, player.stream().positionTicks());
+        return lastTick;
+    });
+    output.setKeep(false);
+    output.setListener(printMessage);
+
+    const int started = player.start(from ? static_cast<int>(*from) : 0, countIn);
+    if (started != PlayerOk) {
+        std::fprintf(stderr, "reedtab-cli trace: the player refused to start (code %d)\n", started);
+        return started;
+    }
+    const Nanoseconds end(static_cast<Nanoseconds::rep>(limit * 1e9));
+    window.dispatchAll();
+    while (player.state() != Idle && player.state() != Closed) {
+        const auto due = player.stream().nextDueTime();
+        if (!due || *due > end) {
+            player.stream().advanceTo(end);
+            break;
+        }
+        player.stream().advanceTo(*due);
+        window.dispatchAll();
+    }
+    if (player.isPlaying()) {
+        player.stop(false);
+    }
+    window.dispatchAll();
+    player.shutdown();
+    return 0;
+}
+
+const char* const help =
+    "usage: reedtab-cli trace FILE [--from TICK] [--count-in] [--loop-start TICK]\n"
+    "                          [--loop-end TICK] [--metronome] [--clock] [--tempo PERCENT]\n"
+    "                          [--skip-programs] [--expr2vol] [--edit-mode] [--seconds S]\n"
+    "\n"
+    "Plays the song with the real stream player on a manual clock into a recording output,\n"
+    "as fast as it can, and prints every message that reaches the device, one line each: the\n"
+    "stream tick, the time in milliseconds since the start (three decimals) and the message\n"
+    "bytes in upper-case hexadecimal.\n"
+    "  --from TICK         start there (the controllers and programs before it are chased)\n"
+    "  --count-in          a bar of clicks plus one beat before the song\n"
+    "  --loop-start/--loop-end TICK  the loop marks (loop on); the end mark alone ends there\n"
+    "  --metronome         a click on every beat      --clock  MIDI clock, start and stop\n"
+    "  --tempo PERCENT     tempo percentage (100)     --skip-programs  no program changes\n"
+    "  --expr2vol          expression controllers scale the note velocities instead\n"
+    "  --edit-mode         edit mode: the run does not end with the song\n"
+    "  --seconds S         end the run after S seconds of stream time (default 3600)\n"
+    "Exit status: 0, the reader's code for a file it cannot read, the player's code when it\n"
+    "refuses to start (10: the start lies beyond the song), 2 for a usage error.\n";
+
+const bool registered = registerCommand(
+    {"trace", "print every message the player sends, with tick and time", help, run});
+
+} // namespace
+
+} // namespace reedtab::cli

@@ -1,0 +1,223 @@
+// reedtab-cli notes and tab run as processes: output and exit status.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::filesystem::path scratch() {
+    const auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "cli_harmonica";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+CliRun cli(const std::string& arguments) {
+    const auto dir = scratch();
+    const std::string command = std::string("'") + REEDTAB_CLI + "' " + arguments + " >'" +
+                                (dir / "out").string() + "' 2>'" + (dir / "err").string() + "'";
+    CliRun run;
+    const int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = slurp(dir / "out");
+    run.err = slurp(dir / "err");
+    return run;
+}
+
+std::string writeFile(const std::string& name, const std::string& bytes) {
+    const auto path = scratch() / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
+}
+
+// A format-1 file at division 480 in 4/4: an empty first track, then "Melody" with a chord
+// of C4 and E4 at 0, G4 at 480 and C5 at 1920 (the second bar), then "Low" with C3 at 960.
+std::string songFile() {
+    auto track = [](const std::string& events) {
+        const auto size = static_cast<unsigned>(events.size());
+        return std::string("MTrk") + static_cast<char>(size >> 24) +
+               static_cast<char>((size >> 16) & 0xFF) + static_cast<char>((size >> 8) & 0xFF) +
+               static_cast<char>(size & 0xFF) + events;
+    };
+    const std::string end("\x00\xFF\x2F\x00", 4);
+    const std::string melody = std::string("\x00\xFF\x03\x06Melody", 10) +
+                               std::string("\x00\x90\x3C\x64\x00\x90\x40\x64", 8) +
+                               std::string("\x83\x60\x80\x3C\x00\x00\x80\x40\x00", 9) +
+                               std::string("\x00\x90\x43\x64\x83\x60\x80\x43\x00", 9) +
+                               std::string("\x87\x40\x90\x48\x64\x83\x60\x80\x48\x00", 10) + end;
+    const std::string low = std::string("\x00\xFF\x03\x03Low", 7) +
+                            std::string("\x87\x40\x90\x30\x64\x60\x80\x30\x00", 9) + end;
+    return std::string("MThd\x00\x00\x00\x06\x00\x01\x00\x03\x01\xE0", 14) + track(end) +
+           track(melody) + track(low);
+}
+
+const char* const kRichter = "'Major Diatonic (Richter)'";
+
+TEST(CliNotes, RichterAtKey60) {
+    const CliRun run = cli(std::string("notes --diatonic ") + kRichter);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto out = lines(run.out);
+    ASSERT_GE(out.size(), 5u);
+    EXPECT_EQ(out[0], "60: +1");
+    EXPECT_EQ(out[1], "61: -1'");
+    EXPECT_EQ(out[2], "62: -1");
+    EXPECT_EQ(out[3], "63: +1o");
+    EXPECT_NE(run.out.find("\n67: -2, +3\n"), std::string::npos);
+    EXPECT_NE(run.out.find("\n68: -3''', +2o\n"), std::string::npos);
+    EXPECT_NE(run.out.find("\n89: -9, -8o\n"), std::string::npos);
+    EXPECT_NE(run.out.find("\n97: -10o\n"), std::string::npos);
+    EXPECT_EQ(run.out.find("59:"), std::string::npos);
+    EXPECT_EQ(run.out.find("98:"), std::string::npos);
+    EXPECT_EQ(out.back(), "Major Diatonic (Richter) Key of C");
+}
+
+TEST(CliNotes, OtherTuningsKeysAndFiles) {
+    CliRun run = cli("notes --diatonic 'Valved Major Diatonic'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\n66: +3', -2'\n"), std::string::npos);
+    EXPECT_NE(run.out.find("\n88: -9', +8\n"), std::string::npos);
+
+    run = cli("notes --chromatic '16 Hole Chromatic (std 64)'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(lines(run.out).front(), "48: +1'");
+    EXPECT_NE(run.out.find("\n60: +1, +4', -4'<\n"), std::string::npos);
+    EXPECT_EQ(lines(run.out).back(), "16 Hole Chromatic (std 64) Key of C");
+
+    run = cli("notes --diatonic 'Melody Maker (Lee Oskar)' --key 67");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(lines(run.out).front(), "67: +1");
+    EXPECT_EQ(lines(run.out).back(), "Melody Maker (Lee Oskar) Key of D (High)");
+
+    const std::string tun =
+        writeFile("mine.tun", "DIATONIC\nNAME Mine\nBLOW C E\nDRAW D G\nVALVE x -\n");
+    run = cli("notes --diatonic '" + tun + "' --key 48");
+    ASSERT_EQ(run.status, 0) << run.err;
+    // Hole 1 (valved): valved bend below the blow reed, one draw bend; hole 2: two draw bends
+    // and an overblow.
+    EXPECT_EQ(run.out, "47: +1'\n48: +1\n49: -1'\n50: -1\n52: +2\n53: -2''\n54: -2'\n55: -2\n"
+                       "56: +2o\n[Custom] Mine Key of C (Low)\n");
+}
+
+TEST(CliNotes, RefusalsExitWith2AndOneLine) {
+    const std::string notDiatonic =
+        writeFile("chromatic.tun", "CHROMATIC\nNAME c\nBLOW_SLIDE_IN C\nBLOW_SLIDE_OUT C\n"
+                                   "DRAW_SLIDE_IN C\nDRAW_SLIDE_OUT C\n");
+    const std::vector<std::string> refused = {
+        "notes --diatonic 'No Such Tuning'",
+        "notes --chromatic 'major diatonic (richter)'",
+        "notes --diatonic '" + notDiatonic + "'",
+        "notes --diatonic '" + scratch().string() + "'",
+        "notes",
+        std::string("notes --diatonic ") + kRichter + " --chromatic 'Whole Tone (custom)'",
+        std::string("notes --diatonic ") + kRichter + " --key 128",
+        std::string("notes --diatonic ") + kRichter + " --key C",
+        std::string("notes --diatonic ") + kRichter + " --frobnicate",
+    };
+    for (const std::string& arguments : refused) {
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_TRUE(run.out.empty()) << arguments;
+        EXPECT_EQ(lines(run.err).size(), 1u) << arguments << ": " << run.err;
+        EXPECT_EQ(run.err.rfind("reedtab-cli notes: ", 0), 0u) << run.err;
+    }
+    EXPECT_NE(cli("notes --diatonic 'No Such Tuning'").err.find("No Such Tuning"),
+              std::string::npos);
+}
+
+TEST(CliTab, DiatonicTablatureOfASong) {
+    const std::string song = writeFile("song.mid", songFile());
+    const CliRun run = cli("tab '" + song + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Diatonic Tab: Major Diatonic (Richter) Key of C\n"
+                       "Track 01: Melody\n"
+                       "001:01:000 /+1+2 \n"
+                       "001:02:000 -2 \n"
+                       "002:01:000 /+4 \n"
+                       "Track 02: Low\n"
+                       "001:03:000 /C \n");
+}
+
+TEST(CliTab, ModesTuningsAndRange) {
+    const std::string song = writeFile("song.mid", songFile());
+    CliRun run = cli("tab '" + song + "' --mode bb --from 480 --to 1920");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Bb Instrument Notes\n"
+                       "Track 01: Melody\n"
+                       "001:02:000 /A \n"
+                       "Track 02: Low\n"
+                       "001:03:000 /D \n");
+
+    run = cli("tab '" + song + "' --mode chromatic --chromatic '16 Hole Chromatic (std 64)'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Chromatic Tab: 16 Hole Chromatic (std 64) Key of C\n"
+                       "Track 01: Melody\n"
+                       "001:01:000 /+1+2 \n"
+                       "001:02:000 +3 \n"
+                       "002:01:000 /+5 \n"
+                       "Track 02: Low\n"
+                       "001:03:000 /+1' \n");
+
+    run = cli("tab '" + song + "' --mode notes --to 1");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "C Instrument Notes\nTrack 01: Melody\n001:01:000 /CE \n");
+
+    run = cli("tab '" + song + "' --diatonic 'Melody Maker (Lee Oskar)' --key 55 --to 1");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(lines(run.out).front(), "Diatonic Tab: Melody Maker (Lee Oskar) Key of D");
+}
+
+TEST(CliTab, Refusals) {
+    const std::string song = writeFile("song.mid", songFile());
+    const std::string garbage = writeFile("garbage.tun", std::string("\x00\x01\xFF", 3));
+    for (const std::string& arguments : std::vector<std::string>{
+             "tab '" + song + "' --diatonic 'Nope'",
+             "tab '" + song + "' --chromatic '" + garbage + "'", "tab '" + song + "' --mode tab",
+             std::string("tab"), "tab '" + song + "' --from -5",
+             "tab '" + song + "' '" + song + "'"}) {
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_TRUE(run.out.empty()) << arguments;
+        EXPECT_EQ(lines(run.err).size(), 1u) << arguments << ": " << run.err;
+    }
+    const CliRun missing = cli("tab '" + (scratch() / "missing.mid").string() + "'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
+}
+
+TEST(CliHelp, BothCommandsDescribeThemselves) {
+    for (const char* command : {"notes", "tab"}) {
+        const CliRun run = cli(std::string(command) + " --help");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.rfind(std::string("usage: reedtab-cli ") + command, 0), 0u) << run.out;
+    }
+    EXPECT_NE(cli("notes --help").out.find("\"Hohner 365\""), std::string::npos);
+}
+
+} // namespace
