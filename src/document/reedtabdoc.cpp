@@ -1,0 +1,781 @@
+#include "document/reedtabdoc.h"
+
+#include "document/documentui.h"
+#include "document/playercontrol.h"
+#include "document/product.h"
+#include "document/songedits.h"
+#include "settings/settings.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+namespace reedtab {
+
+namespace {
+
+constexpr const char* kUndoCaption = "Undo";
+constexpr const char* kErrorReading = "Error reading file";
+constexpr const char* kErrorWriting = "Error writing file";
+constexpr int kMaxTracks = 128;
+
+// A folder only this user can enter, with a name nobody can guess: the snapshot inside it can
+// be neither replaced through a planted link nor clobbered by a second instance.
+std::string makePrivateFolder() {
+    const char* base = std::getenv("XDG_RUNTIME_DIR");
+    std::error_code error;
+    if (!base || !*base || !std::filesystem::is_directory(base, error)) {
+        base = std::getenv("TMPDIR");
+        if (!base || !*base || !std::filesystem::is_directory(base, error))
+            base = "/tmp";
+    }
+    std::string pattern = std::string(base) + "/reedtab-undo-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        return {};
+    return pattern;
+}
+
+std::string formatStatus(int amount) {
+    char text[64];
+    std::snprintf(text, sizeof text, "transposed %d half steps", amount);
+    return text;
+}
+
+} // namespace
+
+const char* undoDescription(int type) {
+    static constexpr const char* kDescriptions[] = {
+        "",           "Transpose",        "Track properties",  "Added Note",
+        "Added Text", "Inserted Silence", "Deleted Selection", "Edit"};
+    if (type < 0 || type >= static_cast<int>(std::size(kDescriptions)))
+        return "";
+    return kDescriptions[type];
+}
+
+CReedtabDoc::CReedtabDoc(DocumentUi& ui, PlayerControl& player) : ui_(ui), player_(player) {}
+
+CReedtabDoc::~CReedtabDoc() {
+    if (!snapshotFolder_.empty()) {
+        std::error_code error;
+        std::filesystem::remove_all(snapshotFolder_, error);
+    }
+}
+
+// ---- Lifecycle ----
+
+bool CReedtabDoc::stopPlayback() {
+    bool wasPlaying = player_.isPlaying();
+    if (wasPlaying)
+        player_.stop();
+    return wasPlaying;
+}
+
+void CReedtabDoc::restartPlayback(bool wasPlaying) {
+    if (wasPlaying)
+        player_.restart();
+}
+
+void CReedtabDoc::setModified(bool modified) {
+    if (modified == modified_)
+        return;
+    modified_ = modified;
+    ui_.modifiedChanged(modified);
+}
+
+void CReedtabDoc::setScrollRangeFromLength() {
+    if (song.division != 0)
+        ui_.setScrollRange(song.length / song.division);
+}
+
+void CReedtabDoc::forgetEventReferences() {
+    lastAddedEvent = nullptr;
+    pendingNoteOns.clear();
+}
+
+void CReedtabDoc::newDocument() {
+    stopPlayback();
+    resetContents();
+    pathName_.clear();
+    setModified(false);
+    player_.setPosition(0);
+    ui_.repaintView();
+    ui_.refreshFrame();
+}
+
+int CReedtabDoc::openDocument(const std::string& path) {
+    bool wasPlaying = stopPlayback();
+    ui_.beginProgress();
+    resetContents();
+    player_.setPosition(0);
+    int result = song.loadFile(path, [this](int percent) { ui_.setProgress(percent); });
+    if (result != LoadOk) {
+        // An unreadable file must not become the target of a later Save.
+        pathName_.clear();
+        ui_.messageBox(kErrorReading, kProductName, MessageIcon::Exclamation);
+    } else {
+        pathName_ = path;
+        if (song.truncated) {
+            ui_.messageBox(MidiSong::truncationWarning, MidiSong::truncationCaption,
+                           MessageIcon::Exclamation);
+        }
+        player_.setSongTiming(song.division, song.tempoAt(0));
+        ui_.songLoaded();
+        ui_.refreshNoteFlags();
+        restartPlayback(wasPlaying);
+    }
+    setModified(false);
+    ui_.repaintView();
+    ui_.refreshFrame();
+    setScrollRangeFromLength();
+    ui_.endProgress();
+    return result;
+}
+
+bool CReedtabDoc::saveDocument() {
+    if (pathName_.empty()) {
+        std::string path = ui_.askSavePath(title());
+        if (path.empty())
+            return false;
+        return saveDocumentAs(path);
+    }
+    return saveDocumentAs(pathName_);
+}
+
+bool CReedtabDoc::saveDocumentAs(const std::string& path) {
+    stopPlayback();
+    if (song.saveFile(path) != SaveOk) {
+        ui_.messageBox(kErrorWriting, kProductName, MessageIcon::Exclamation);
+        return false;
+    }
+    pathName_ = path;
+    undoCounts.fill(0);
+    resetUndo();
+    setModified(false);
+    return true;
+}
+
+std::string CReedtabDoc::title() const {
+    if (pathName_.empty())
+        return "Untitled";
+    return std::filesystem::path(pathName_).filename().string();
+}
+
+bool CReedtabDoc::askToSave() {
+    if (!modified_)
+        return true;
+    bool wasPlaying = stopPlayback();
+    Answer answer = ui_.askYesNoCancel("Save changes to " + title() + "?", kProductName);
+    if (answer == Answer::Cancel)
+        return false;
+    if (answer == Answer::Yes && !saveDocument())
+        return false;
+    restartPlayback(wasPlaying);
+    return true;
+}
+
+bool CReedtabDoc::canReload() const {
+    return !song.tracks.empty();
+}
+
+// ---- Undo ----
+
+void CReedtabDoc::recordUndo(bool set, int type) {
+    if (type < 0 || type >= static_cast<int>(undoCounts.size()))
+        return;
+    if (set) {
+        ++undoCounts[type];
+        undoType = type;
+        // A later edit supersedes the pending transposition: transposing back after it would
+        // undo the wrong edit.
+        if (type != UndoTranspose) {
+            transposeAmount = 0;
+            transposeSteps = 0;
+            transposeClipped_ = false;
+        }
+    } else {
+        undoCounts[type] = std::max(0, undoCounts[type] - 1);
+    }
+    bool any = std::any_of(undoCounts.begin(), undoCounts.end(), [](int c) { return c > 0; });
+    if (!any)
+        undoType = UndoNothing;
+    setModified(any);
+}
+
+int CReedtabDoc::saveUndoSnapshot() {
+    undoFileValid = false;
+    if (snapshotPath_.empty()) {
+        snapshotFolder_ = makePrivateFolder();
+        if (snapshotFolder_.empty())
+            return 1;
+        snapshotPath_ = snapshotFolder_ + "/undo.mid";
+    }
+    // The writer records the path it wrote to; the song keeps naming the user's file.
+    std::string userPath = song.path;
+    int result = song.saveFile(snapshotPath_);
+    song.path = userPath;
+    if (result != SaveOk)
+        return 1;
+    undoFileValid = true;
+    return 0;
+}
+
+int CReedtabDoc::restoreUndoSnapshot() {
+    if (!undoFileValid)
+        return 0;
+    std::string userPath = song.path;
+    song.clear();
+    forgetEventReferences();
+    int result = song.loadFile(snapshotPath_);
+    song.path = userPath;
+    ui_.dropNoteSelection();
+    ui_.refreshNoteFlags();
+    ui_.repaintView();
+    undoFileValid = false;
+    return result == LoadOk ? 1 : 0;
+}
+
+void CReedtabDoc::resetUndo() {
+    transposeAmount = 0;
+    transposeSteps = 0;
+    transposeClipped_ = false;
+    ui_.setStatusText("");
+    undoCounts.fill(0);
+    lastAddedEvent = nullptr;
+    undoPosition = 0;
+    silenceLength = 0;
+    undoType = UndoNothing;
+    undoFileValid = false;
+}
+
+void CReedtabDoc::resetContents() {
+    song.clear();
+    pendingNoteOns.clear();
+    ui_.closeEditToolbar();
+    markBegin = -1;
+    markEnd = -1;
+    cursorTick = 0;
+    editTrack = 0;
+    editChannel = 0;
+    editVelocity = 100;
+    resetUndo();
+}
+
+bool CReedtabDoc::undo() {
+    bool wasPlaying = stopPlayback();
+    ui_.setWaitCursor(true);
+    bool done = false;
+    switch (undoType) {
+    case UndoTranspose:
+        if (transposeAmount != 0 || transposeClipped_) {
+            if (transposeClipped_ && undoFileValid) {
+                // Some keys could not follow (they would have left 0..127): only the song as
+                // it was brings them back.
+                restoreUndoSnapshot();
+            } else {
+                for (int i = 0; i < song.trackCount() && i < kMaxTracks; ++i) {
+                    if (transposedTracks[i])
+                        transpose(song, -transposeAmount, i, transposeFrom, transposeTo);
+                }
+            }
+            --transposeSteps;
+            transposeAmount = 0;
+            transposeClipped_ = false;
+            ui_.setStatusText("");
+            recordUndo(false, UndoTranspose);
+            done = true;
+        }
+        break;
+    case UndoAddedNote:
+    case UndoAddedText:
+        if (lastAddedEvent) {
+            int type = undoType;
+            deleteEventEdit(lastAddedEvent);
+            cursorTick = undoPosition;
+            lastAddedEvent = nullptr;
+            recordUndo(false, type);
+            done = true;
+        }
+        break;
+    case UndoInsertedSilence:
+        if (silenceLength > 0) {
+            removeSilenceAt(song, undoPosition, silenceLength);
+            forgetEventReferences();
+            silenceLength = 0;
+            recordUndo(false, UndoInsertedSilence);
+            done = true;
+        }
+        break;
+    default:
+        recordUndo(false, UndoEdit);
+        if (undoFileValid)
+            done = restoreUndoSnapshot() == 1;
+        break;
+    }
+    ui_.setWaitCursor(false);
+    if (!done) {
+        ui_.messageBox("Sorry, can't undo", kUndoCaption, MessageIcon::None);
+        recordUndo(true, UndoEdit);
+    } else {
+        ui_.refreshTrackLists();
+        ui_.repaintView();
+    }
+    restartPlayback(wasPlaying);
+    return done;
+}
+
+std::string CReedtabDoc::undoMenuText() const {
+    std::string description = undoDescription(undoType);
+    if (description.empty())
+        return "Nothing to Undo\tCtrl+Z";
+    return "Undo " + description + "\tCtrl+Z";
+}
+
+bool CReedtabDoc::undoEnabled() const {
+    return *undoDescription(undoType) != '\0';
+}
+
+// ---- Edits ----
+
+void CReedtabDoc::afterSongChanged() {
+    ui_.repaintView();
+    ui_.refreshFrame();
+    ui_.refreshToolWindows();
+}
+
+int CReedtabDoc::transposeCommand(int halfSteps, bool allTracks) {
+    if (halfSteps == 0)
+        return -1;
+    if (song.tracks.empty() || song.loading) {
+        ui_.beep();
+        return -1;
+    }
+    bool wasPlaying = stopPlayback();
+    const int count = std::min(song.trackCount(), kMaxTracks);
+    auto touches = [&](int i) { return allTracks || isTrackShown(song, i); };
+
+    bool sameTracks = true;
+    for (int i = 0; i < count; ++i)
+        sameTracks = sameTracks && transposedTracks[i] == touches(i);
+    int wouldSkip = 0;
+    for (int i = 0; i < count; ++i) {
+        if (touches(i))
+            wouldSkip += countTransposeSkips(song, halfSteps, i, markBegin, markEnd);
+    }
+    // A transposition that leaves some keys behind cannot be undone by transposing back, so
+    // it starts a step of its own with a snapshot unless the pending step already has one.
+    bool extend = transposeAmount != 0 && markBegin == transposeFrom && markEnd == transposeTo &&
+                  sameTracks && (wouldSkip == 0 || transposeClipped_);
+    if (!extend && wouldSkip > 0)
+        saveUndoSnapshot();
+
+    if (allTracks) {
+        transpose(song, halfSteps, -1, markBegin, markEnd);
+    } else {
+        for (int i = 0; i < count; ++i) {
+            if (touches(i))
+                transpose(song, halfSteps, i, markBegin, markEnd);
+        }
+    }
+
+    if (extend) {
+        transposeAmount = static_cast<int16_t>(transposeAmount + halfSteps);
+        if (transposeAmount == 0 && transposeSteps == 1 && !transposeClipped_) {
+            transposeSteps = 0;
+            recordUndo(false, UndoTranspose);
+            ui_.setStatusText("");
+        } else {
+            ui_.setStatusText(formatStatus(transposeAmount));
+        }
+    } else {
+        for (int i = 0; i < kMaxTracks; ++i)
+            transposedTracks[i] = i < count && touches(i);
+        transposeFrom = markBegin;
+        transposeTo = markEnd;
+        transposeAmount = static_cast<int16_t>(halfSteps);
+        ++transposeSteps;
+        recordUndo(true, UndoTranspose);
+        transposeClipped_ = wouldSkip > 0 && undoFileValid;
+        ui_.setStatusText(formatStatus(transposeAmount));
+    }
+    afterSongChanged();
+    restartPlayback(wasPlaying);
+    return 0;
+}
+
+int CReedtabDoc::markBeginningAt(int32_t tick) {
+    if (song.tracks.empty())
+        return -1;
+    markBegin = tick;
+    if (markEnd != -1 && markBegin >= markEnd)
+        markEnd = -1;
+    ui_.repaintView();
+    ui_.refreshFrame();
+    return 0;
+}
+
+int CReedtabDoc::markEndingAt(int32_t tick) {
+    if (song.tracks.empty())
+        return -1;
+    markEnd = tick;
+    if (markBegin == -1 || markBegin >= markEnd)
+        markBegin = 0;
+    ui_.repaintView();
+    ui_.refreshFrame();
+    return 0;
+}
+
+int CReedtabDoc::markBeginning(int bar, int beat, int tick) {
+    if (song.tracks.empty())
+        return -1;
+    return markBeginningAt(song.barBeatTickToTick(bar, beat, tick));
+}
+
+int CReedtabDoc::markEnding(int bar, int beat, int tick) {
+    if (song.tracks.empty())
+        return -1;
+    return markEndingAt(song.barBeatTickToTick(bar, beat, tick));
+}
+
+int CReedtabDoc::crop() {
+    if (song.tracks.empty() || (markBegin == -1 && markEnd == -1))
+        return -1;
+    bool wasPlaying = stopPlayback();
+    ui_.setWaitCursor(true);
+    saveUndoSnapshot();
+    cropRange(song, markBegin, markEnd);
+    forgetEventReferences();
+    player_.setPosition(0);
+    markBegin = -1;
+    markEnd = -1;
+    cursorTick = 0;
+    recordUndo(true, UndoEdit);
+    ui_.refreshNoteFlags();
+    afterSongChanged();
+    setScrollRangeFromLength();
+    ui_.setWaitCursor(false);
+    restartPlayback(wasPlaying);
+    return 0;
+}
+
+int CReedtabDoc::cut() {
+    if (song.tracks.empty() || (markBegin == -1 && markEnd == -1))
+        return -1;
+    bool wasPlaying = stopPlayback();
+    saveUndoSnapshot();
+    deleteRange(song, markBegin, markEnd, false);
+    forgetEventReferences();
+    recordUndo(true, UndoDeletedSelection);
+    markBegin = -1;
+    markEnd = -1;
+    ui_.refreshNoteFlags();
+    afterSongChanged();
+    restartPlayback(wasPlaying);
+    return 0;
+}
+
+int CReedtabDoc::deleteSelection(MidiEvent* selectedNote) {
+    if (!selectedNote && (song.tracks.empty() || (markBegin == -1 && markEnd == -1)))
+        return -1;
+    bool wasPlaying = stopPlayback();
+    saveUndoSnapshot();
+    if (selectedNote) {
+        deleteEventEdit(selectedNote);
+    } else {
+        deleteRange(song, markBegin, markEnd, true);
+        forgetEventReferences();
+        recordUndo(true, UndoDeletedSelection);
+        ui_.refreshNoteFlags();
+    }
+    afterSongChanged();
+    setScrollRangeFromLength();
+    restartPlayback(wasPlaying);
+    return 0;
+}
+
+int CReedtabDoc::insertSilence(int bars, int beats, int ticks) {
+    if (song.tracks.empty())
+        return -1;
+    int32_t length = silenceLengthAt(song, cursorTick, bars, beats, ticks);
+    if (length <= 0)
+        return -1;
+    bool wasPlaying = stopPlayback();
+    insertSilenceAt(song, cursorTick, length);
+    forgetEventReferences();
+    undoPosition = cursorTick;
+    silenceLength = length;
+    recordUndo(true, UndoInsertedSilence);
+    ui_.refreshNoteFlags();
+    afterSongChanged();
+    setScrollRangeFromLength();
+    restartPlayback(wasPlaying);
+    return 0;
+}
+
+int CReedtabDoc::addEventEdit(int32_t tick, int trackIndex, std::unique_ptr<MidiEvent> event) {
+    if (!event || !song.track(trackIndex))
+        return -1;
+    MidiEvent* added = event.get();
+    bool playing = player_.isPlaying();
+    if (playing)
+        player_.suspend();
+    int position = song.addEvent(tick, trackIndex, std::move(event));
+    liftEndOfTrack(song, trackIndex);
+    if (playing)
+        player_.resume(position);
+    lastAddedEvent = added;
+    undoPosition = tick;
+    recordUndo(true, UndoAddedNote);
+    return position;
+}
+
+int CReedtabDoc::addTextEdit(int trackIndex, int32_t tick, const std::string& text) {
+    if (!song.track(trackIndex))
+        return 1;
+    bool wasPlaying = stopPlayback();
+    TextEvent* added = song.addTextEvent(trackIndex, tick, text);
+    if (!added) {
+        restartPlayback(wasPlaying);
+        return 1;
+    }
+    liftEndOfTrack(song, trackIndex);
+    lastAddedEvent = added;
+    undoPosition = cursorTick;
+    recordUndo(true, UndoAddedText);
+    ui_.repaintView();
+    restartPlayback(wasPlaying);
+    return 0;
+}
+
+int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
+    if (!event)
+        return -1;
+    bool wasPlaying = stopPlayback();
+    ui_.removeSelectionFrame(event);
+    if (event->partner)
+        ui_.removeSelectionFrame(event->partner);
+    MidiEvent* partner = event->partner;
+    if (lastAddedEvent == event || (partner && lastAddedEvent == partner))
+        lastAddedEvent = nullptr;
+    std::erase_if(pendingNoteOns,
+                  [&](const MidiEvent* e) { return e == event || (partner && e == partner); });
+    int result = song.deleteEvent(event);
+    if (result == 0)
+        recordUndo(true, UndoEdit);
+    ui_.repaintView();
+    restartPlayback(wasPlaying);
+    return result;
+}
+
+int CReedtabDoc::deleteTrackEdit(int trackIndex, bool withUndo) {
+    ui_.dropNoteSelection();
+    if (!song.track(trackIndex) || song.trackCount() <= 1)
+        return -1;
+    bool wasPlaying = stopPlayback();
+    if (withUndo) {
+        saveUndoSnapshot();
+        recordUndo(true, UndoEdit);
+    }
+    int result = song.deleteTrack(trackIndex);
+    forgetEventReferences();
+    // Pending transposition flags and the edit track are by index; the indices moved.
+    transposeAmount = 0;
+    transposeSteps = 0;
+    transposeClipped_ = false;
+    if (editTrack == trackIndex)
+        editTrack = 0;
+    else if (editTrack > trackIndex)
+        --editTrack;
+    ui_.refreshTrackLists();
+    afterSongChanged();
+    restartPlayback(wasPlaying);
+    return result;
+}
+
+void CReedtabDoc::setNoteValue(MidiEvent* event, int value, int which) {
+    if (!event)
+        return;
+    auto byte = static_cast<uint16_t>(value & 0x7F);
+    if (which == 0) {
+        event->data1 = byte;
+        if (event->partner)
+            event->partner->data1 = byte;
+    } else if (which == 1) {
+        event->data2 = byte;
+    }
+}
+
+void CReedtabDoc::replaceEventData(MidiEvent* event, uint32_t length, const void* data) {
+    if (event)
+        event->setData(data, length);
+}
+
+int CReedtabDoc::applyTrackVolumeEdit(int trackIndex, bool withUndo) {
+    if (!song.track(trackIndex))
+        return -1;
+    bool wasPlaying = stopPlayback();
+    if (withUndo) {
+        saveUndoSnapshot();
+        recordUndo(true, UndoEdit);
+    }
+    applyTrackVolume(song, trackIndex, markBegin, markEnd);
+    ui_.refreshTrackLists();
+    afterSongChanged();
+    restartPlayback(wasPlaying);
+    return 0;
+}
+
+int CReedtabDoc::applyTempoScaleEdit(int percent) {
+    if (song.tempoList.empty() || percent <= 0)
+        return -1;
+    bool wasPlaying = stopPlayback();
+    saveUndoSnapshot();
+    applyTempoScale(song, percent);
+    recordUndo(true, UndoEdit);
+    player_.setSongTiming(song.division, song.tempoAt(0));
+    afterSongChanged();
+    restartPlayback(wasPlaying);
+    return 0;
+}
+
+int CReedtabDoc::mapNotes(int channel, int fromKey, int toKey, int startPercent, int endPercent) {
+    if (song.tracks.empty())
+        return -1;
+    bool wasPlaying = stopPlayback();
+    saveUndoSnapshot();
+    int changed = reedtab::mapNotes(song, channel, fromKey, toKey, startPercent, endPercent,
+                                    markBegin, markEnd);
+    recordUndo(true, UndoEdit);
+    ui_.refreshNoteFlags();
+    ui_.refreshTrackLists();
+    afterSongChanged();
+    restartPlayback(wasPlaying);
+    return changed;
+}
+
+void CReedtabDoc::moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_t tickOffset,
+                                    int keyOffset, MidiEvent* resizedNote, int32_t newLength,
+                                    bool takeSnapshot) {
+    bool wasPlaying = stopPlayback();
+    if (takeSnapshot)
+        saveUndoSnapshot();
+    std::vector<int> touchedTracks;
+    for (MidiEvent* on : notes) {
+        if (!on || !on->partner || !on->track)
+            continue;
+        MidiEvent* off = on->partner;
+        int trackIndex = song.trackIndexOf(on->track);
+        if (trackIndex < 0)
+            continue;
+        // A note end dragged before its start would leave a note-off ahead of its note-on.
+        bool resize = on == resizedNote && newLength > 0;
+        if (tickOffset != 0) {
+            int32_t onTick = std::max<int32_t>(0, on->tick + tickOffset);
+            int32_t length = resize ? newLength : on->duration;
+            std::unique_ptr<MidiEvent> ownedOn = song.unlinkEvent(on);
+            std::unique_ptr<MidiEvent> ownedOff = song.unlinkEvent(off);
+            song.addEvent(onTick, trackIndex, std::move(ownedOn));
+            song.addEvent(onTick + length, trackIndex, std::move(ownedOff));
+            on->duration = length;
+        } else if (resize) {
+            song.moveEvent(off, on->tick + newLength);
+            on->duration = newLength;
+        }
+        if (keyOffset != 0) {
+            // Keys stop at the ends of the MIDI range instead of wrapping round.
+            setNoteValue(on, std::clamp(on->data1 + keyOffset, 0, 127), 0);
+        }
+        touchedTracks.push_back(trackIndex);
+    }
+    for (int trackIndex : touchedTracks)
+        liftEndOfTrack(song, trackIndex);
+    ui_.updateSelectionFrames();
+    if (takeSnapshot)
+        recordUndo(true, UndoEdit);
+    afterSongChanged();
+    restartPlayback(wasPlaying);
+}
+
+MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int entryType) {
+    if (!song.track(editTrack))
+        return nullptr;
+    const int trackIndex = editTrack;
+    const auto ch = static_cast<uint8_t>(channel & 0x0F);
+    const auto k = static_cast<uint8_t>(key & 0x7F);
+    const auto v = static_cast<uint8_t>(value & 0x7F);
+    const bool marked = ch != 9 || settings().showDrumsNotes;
+    MidiEvent* result = nullptr;
+    switch (entryType) {
+    case EntryWholeNote: {
+        // A note of no length would be dropped by the next pairing pass.
+        const int32_t length = std::max<int32_t>(1, soundingTicks);
+        auto on = makeChannelEvent(static_cast<uint8_t>(0x90 | ch), k, v);
+        auto off = makeChannelEvent(static_cast<uint8_t>(0x80 | ch), k, 0);
+        MidiEvent* onEvent = on.get();
+        MidiEvent* offEvent = off.get();
+        onEvent->duration = length;
+        onEvent->partner = offEvent;
+        offEvent->partner = onEvent;
+        onEvent->isNote = marked ? 1 : 0;
+        addEventEdit(cursorTick, trackIndex, std::move(on));
+        addEventEdit(cursorTick + length, trackIndex, std::move(off));
+        // Undoing the note brings the cursor back to where the note was entered.
+        undoPosition = cursorTick;
+        cursorTick += length + gapTicks;
+        result = offEvent;
+        break;
+    }
+    case EntryKeyPressed: {
+        auto on = makeChannelEvent(static_cast<uint8_t>(0x90 | ch), k, v);
+        MidiEvent* onEvent = on.get();
+        onEvent->isNote = marked ? 1 : 0;
+        addEventEdit(cursorTick, trackIndex, std::move(on));
+        pendingNoteOns.push_back(onEvent);
+        result = onEvent;
+        break;
+    }
+    case EntryKeyReleased: {
+        auto off = makeChannelEvent(static_cast<uint8_t>(0x80 | ch), k, 0);
+        MidiEvent* offEvent = off.get();
+        MidiTrack* track = song.track(trackIndex);
+        auto match =
+            std::find_if(pendingNoteOns.rbegin(), pendingNoteOns.rend(), [&](const MidiEvent* on) {
+                return on->channel() == ch && on->data1 == k && on->track == track;
+            });
+        addEventEdit(cursorTick, trackIndex, std::move(off));
+        if (match != pendingNoteOns.rend()) {
+            MidiEvent* on = *match;
+            on->duration = offEvent->tick - on->tick;
+            on->partner = offEvent;
+            offEvent->partner = on;
+            pendingNoteOns.erase(std::next(match).base());
+        }
+        result = offEvent;
+        break;
+    }
+    case EntryProgram: {
+        auto program = makeChannelEvent(static_cast<uint8_t>(0xC0 | ch), k, 0);
+        result = program.get();
+        addEventEdit(cursorTick, trackIndex, std::move(program));
+        break;
+    }
+    case EntryPitchWheel: {
+        auto bend = makeChannelEvent(static_cast<uint8_t>(0xE0 | ch), k, v);
+        result = bend.get();
+        addEventEdit(cursorTick, trackIndex, std::move(bend));
+        break;
+    }
+    default:
+        return nullptr;
+    }
+    if (song.division > 0 && song.length >= song.division) {
+        setScrollRangeFromLength();
+        ui_.scrollToCursor();
+    }
+    ui_.repaintView();
+    return result;
+}
+
+} // namespace reedtab

@@ -1,0 +1,216 @@
+#pragma once
+
+// The open song as a document: new, open, save, reload support, the one-level undo and every
+// edit of the song. It reaches the user only through `DocumentUi` and the player only through
+// `PlayerControl`, so every edit runs headless in tests and in reedtab-cli.
+//
+// Threads: the user-interface thread only. Every edit stops the player first (or suspends it
+// around a single insert while playing), so the player's thread never sees a song mid-change.
+
+#include "model/midisong.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace reedtab {
+
+class DocumentUi;
+class PlayerControl;
+
+/// The kinds of undoable edit (the index into `undoCounts`).
+enum UndoType : int {
+    UndoNothing = 0,
+    UndoTranspose = 1,
+    UndoTrackProperties = 2,
+    UndoAddedNote = 3,
+    UndoAddedText = 4,
+    UndoInsertedSilence = 5,
+    UndoDeletedSelection = 6,
+    UndoEdit = 7,
+};
+
+/// The description of an undo type as the Undo menu shows it; "" for 0 and out-of-range types.
+const char* undoDescription(int type);
+
+/// How `addNoteFromEntry` reads its arguments.
+enum NoteEntryType : int {
+    EntryWholeNote = 0,   ///< a note-on and its note-off one note length later
+    EntryKeyReleased = 1, ///< the note-off of a held key
+    EntryKeyPressed = 2,  ///< the note-on of a key that is held down
+    EntryProgram = 5,     ///< a program change, program = key
+    EntryPitchWheel = 7,  ///< a pitch-wheel event, data1 = key, data2 = value
+};
+
+class CReedtabDoc {
+public:
+    /// `ui` and `player` must outlive the document.
+    CReedtabDoc(DocumentUi& ui, PlayerControl& player);
+    ~CReedtabDoc();
+    CReedtabDoc(const CReedtabDoc&) = delete;
+    CReedtabDoc& operator=(const CReedtabDoc&) = delete;
+
+    // ---- Fields (read by the view, the frame and the dialogs; set by the edit toolbar) ----
+
+    /// The one song, owned for the document's whole life.
+    MidiSong song;
+    /// The selection marks in ticks; -1 = not set.
+    int32_t markBegin = -1;
+    int32_t markEnd = -1;
+    /// The edit cursor (step-entry position) in ticks.
+    int32_t cursorTick = 0;
+    /// Track index that receives new events (0 = none chosen), their channel 0..15, and the
+    /// velocity of mouse-written notes.
+    int16_t editTrack = 0;
+    int16_t editChannel = 0;
+    int16_t editVelocity = 100;
+    /// How long a step-entered note sounds and the silence after it (ticks); the edit toolbar
+    /// computes them from the note value.
+    int32_t soundingTicks = 0;
+    int32_t gapTicks = 0;
+    /// Whether a click on empty staff writes a note.
+    bool mouseWrite = false;
+
+    /// The kind of the last undoable edit (`UndoType`); 0 = nothing to undo.
+    int32_t undoType = UndoNothing;
+    /// One counter per undo type.
+    std::array<int32_t, 8> undoCounts{};
+    /// The marks in force when the pending transposition began.
+    int32_t transposeFrom = -1;
+    int32_t transposeTo = -1;
+    /// Half steps transposed since then.
+    int16_t transposeAmount = 0;
+    /// Which tracks that transposition touched.
+    std::array<bool, 128> transposedTracks{};
+    /// Pending transposition undo steps (0 or 1).
+    int16_t transposeSteps = 0;
+    /// The event added by the last "Added Note" or "Added Text" edit (not owned).
+    MidiEvent* lastAddedEvent = nullptr;
+    /// The cursor tick saved with that edit, or the start of the inserted silence.
+    int32_t undoPosition = 0;
+    /// Length of the last inserted silence (ticks).
+    int32_t silenceLength = 0;
+    /// A snapshot of the song has been written and not yet used.
+    bool undoFileValid = false;
+    /// Note-ons entered from held keys whose note-off has not arrived yet (not owned).
+    std::vector<MidiEvent*> pendingNoteOns;
+
+    // ---- Lifecycle ----
+
+    /// New document: stops playback, empties everything, play position 0, refreshes the frame.
+    void newDocument();
+    /// Opens `path` with progress; shows "Error reading file" on failure. Returns the reader's
+    /// result code (0 read).
+    int openDocument(const std::string& path);
+    /// Saves to the user's file (`pathName`); false after the "Error writing file" box.
+    bool saveDocument();
+    /// Save As: saves to `path`, which becomes the document's file on success.
+    bool saveDocumentAs(const std::string& path);
+    /// Before closing or replacing the document: asks to save a modified song. False when the
+    /// user cancelled or the save failed.
+    bool askToSave();
+    /// The user's file the document was read from or saved to ("" for a new document). Writing
+    /// the undo snapshot never changes it.
+    const std::string& pathName() const { return pathName_; }
+    /// The name shown in the "save changes" question: the file name, or "Untitled".
+    std::string title() const;
+    /// The Reload command is enabled when the song has at least one track.
+    bool canReload() const;
+
+    /// The framework's modified flag.
+    bool isModified() const { return modified_; }
+    void setModified(bool modified);
+
+    // ---- Undo ----
+
+    /// Counts an undoable edit of `type` (set) or its reversal (not set); see the header notes.
+    void recordUndo(bool set, int type);
+    /// Writes the song to the private snapshot file; non-zero when writing failed.
+    int saveUndoSnapshot();
+    /// Reads the snapshot back when one is valid; returns 1 when it did.
+    int restoreUndoSnapshot();
+    void resetUndo();
+    void resetContents();
+    /// Undo command; false after the "Sorry, can't undo" box.
+    bool undo();
+    /// "Undo %s\tCtrl+Z" or "Nothing to Undo\tCtrl+Z".
+    std::string undoMenuText() const;
+    bool undoEnabled() const;
+    /// The private snapshot file of this document ("" before the first snapshot).
+    const std::string& snapshotPath() const { return snapshotPath_; }
+
+    // ---- Edits ----
+
+    /// Transposes every track (`allTracks`) or every shown track over the marks by `halfSteps`
+    /// and extends or starts the pending transposition. Returns -1 when refused (0 half steps,
+    /// no tracks), else 0.
+    int transposeCommand(int halfSteps, bool allTracks);
+    /// Mark Beginning / Mark Ending from the bar:beat:tick entry (bar and beat from 1). Return
+    /// -1 without tracks.
+    int markBeginning(int bar, int beat, int tick);
+    int markEnding(int bar, int beat, int tick);
+    /// The same with a tick.
+    int markBeginningAt(int32_t tick);
+    int markEndingAt(int32_t tick);
+    /// Crop to the marks; -1 when the song has no tracks or no mark is set.
+    int crop();
+    /// Cut the marked range from the tracks selected for editing; -1 when refused (no tracks,
+    /// no mark, playing).
+    int cut();
+    /// Delete: removes `selectedNote` when the view has one selected, else the marked range
+    /// with the gap closed. -1 when there is nothing to delete.
+    int deleteSelection(MidiEvent* selectedNote = nullptr);
+    /// Inserts silence at `cursorTick` of `bars` bars (of the bar there), `beats` quarters and
+    /// `ticks` ticks. -1 when refused (no tracks, playing, no positive length).
+    int insertSilence(int bars, int beats, int ticks);
+
+    /// Adds `event` at `tick` to the track; records "Added Note". Returns the merged-list
+    /// position or -1 for a bad track index (the event is then dropped).
+    int addEventEdit(int32_t tick, int trackIndex, std::unique_ptr<MidiEvent> event);
+    /// Adds a text event; records "Added Text". Non-zero when no event could be made.
+    int addTextEdit(int trackIndex, int32_t tick, const std::string& text);
+    /// Deletes `event` and its partner; records "Edit". -1 for no event.
+    int deleteEventEdit(MidiEvent* event);
+    /// Deletes a track (with a snapshot and "Edit" when `withUndo`). -1 when refused.
+    int deleteTrackEdit(int trackIndex, bool withUndo);
+    /// which 0: the key (the partner follows); which 1: the velocity.
+    void setNoteValue(MidiEvent* event, int value, int which);
+    /// Replaces the payload of `event` with `length` bytes.
+    void replaceEventData(MidiEvent* event, uint32_t length, const void* data);
+    /// Bakes the track's `volumePercent` into its velocities over the marks. -1 for a bad index.
+    int applyTrackVolumeEdit(int trackIndex, bool withUndo);
+    /// Bakes the playback tempo `percent` into the tempo events. -1 when there is nothing to do.
+    int applyTempoScaleEdit(int percent);
+    /// Map notes over the marks (-1 = any / untouched, as in the dialog); takes a snapshot.
+    int mapNotes(int channel, int fromKey, int toKey, int startPercent, int endPercent);
+    /// Moves the selected notes (note-ons) by `tickOffset` and `keyOffset`; `resizedNote`, when
+    /// set, gets `newLength`. With `takeSnapshot` the move is undoable as "Edit".
+    void moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_t tickOffset, int keyOffset,
+                           MidiEvent* resizedNote, int32_t newLength, bool takeSnapshot);
+    /// A note, key, program or bend from the keyboard or a tool window, at `cursorTick` in
+    /// `editTrack` (`NoteEntryType`). Returns the added event, or null when nothing was added.
+    MidiEvent* addNoteFromEntry(int key, int value, int channel, int entryType);
+    /// Adds the displayed tablature (shown tracks, over the marks, in the current notation) as
+    /// a new track of text events. -1 when refused or declined.
+    int tablatureToTextTrack();
+
+private:
+    bool stopPlayback();
+    void restartPlayback(bool wasPlaying);
+    void afterSongChanged();
+    void setScrollRangeFromLength();
+    void forgetEventReferences();
+
+    DocumentUi& ui_;
+    PlayerControl& player_;
+    std::string pathName_;
+    std::string snapshotFolder_;
+    std::string snapshotPath_;
+    bool modified_ = false;
+    // The pending transposition left some keys behind and has a snapshot to undo it with.
+    bool transposeClipped_ = false;
+};
+
+} // namespace reedtab
