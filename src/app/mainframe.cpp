@@ -4,7 +4,7 @@
 #include "app/reedtabapp.h"
 #include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
-#include "document/streamplayercontrol.h"
+#include "document/playercontrol.h"
 #include "harmonica/layoutsettings.h"
 #include "harmonica/notation.h"
 #include "model/midievent.h"
@@ -93,6 +93,51 @@ QString toolTipOf(std::string_view text) {
     return tip.trimmed();
 }
 
+// The document's hold on the player: stop before an edit, restart after it, and the cursors
+// that move on when an event is inserted while the song plays.
+class FramePlayerControl final : public PlayerControl {
+public:
+    explicit FramePlayerControl(StreamPlayer& player) : player_(player) {}
+
+    bool isPlaying() const override { return player_.isPlaying(); }
+    void stop() override { player_.stop(false); }
+    void restart() override { player_.start(player_.playTick(), false); }
+    void setPosition(int32_t tick) override { player_.seek(tick); }
+    void setSongTiming(int division, int32_t microsPerQuarter) override {
+        player_.setDivision(division);
+        player_.setBaseTempo(microsPerQuarter);
+    }
+    void suspend() override { player_.suspend(); }
+    void resume(int mergedIndex) override {
+        if (mergedIndex >= 0) {
+            if (player_.eventCursor() >= mergedIndex) {
+                player_.setEventCursor(player_.eventCursor() + 1);
+            }
+            if (player_.shownEventIndex() >= mergedIndex) {
+                player_.setShownEventIndex(player_.shownEventIndex() + 1);
+            }
+        }
+        player_.resume();
+    }
+
+private:
+    StreamPlayer& player_;
+};
+
+// What the view reads of the player.
+class FrameViewPlayer final : public ViewPlayer {
+public:
+    explicit FrameViewPlayer(StreamPlayer& player) : player_(player) {}
+
+    bool isPlaying() const override { return player_.isPlaying(); }
+    std::int32_t playTick() const override { return player_.playTick(); }
+    int nextEventIndex() const override { return player_.eventCursor(); }
+    void seek(std::int32_t tick) override { player_.seek(tick); }
+
+private:
+    StreamPlayer& player_;
+};
+
 // The tempo slider, with one tick mark at the normal tempo.
 class TempoSlider : public QSlider {
 public:
@@ -121,7 +166,7 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
       player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)) {
     initAppResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/reedtab.svg")));
-    playerControl_ = std::make_unique<StreamPlayerControl>(*player_);
+    playerControl_ = std::make_unique<FramePlayerControl>(*player_);
     doc_ = std::make_unique<CReedtabDoc>(*this, *playerControl_);
 
     createActions();
@@ -130,8 +175,9 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     diatonic_.init(60, -1);
     chromatic_.init(60, -1);
 
-    view_ = std::make_unique<CReedtabView>(*doc_, *player_, settings(), diatonic_, chromatic_,
-                                           this);
+    viewPlayer_ = std::make_unique<FrameViewPlayer>(*player_);
+    view_ = std::make_unique<CReedtabView>(*doc_, *viewPlayer_, settings(), diatonic_,
+                                           chromatic_, this);
     setCentralWidget(view_.get());
     connect(view_.get(), &CReedtabView::positionChanged, this,
             [this](std::int32_t tick) { showPosition(tick); });
@@ -521,12 +567,9 @@ void CMainFrame::runCommand(int id) {
     case ID_APPLY_TEMPO_CHANGE:
         applyTempoChange();
         break;
-    case ID_TAB_TEXT_TRACK: {
-        std::string title;
-        Notation(settings(), diatonic_, chromatic_).tabTitle(false, title);
-        doc_->tablatureToTextTrack(title);
+    case ID_TAB_TEXT_TRACK:
+        doc_->tablatureToTextTrack();
         break;
-    }
     case ID_VIEW_DUMP:
         dumpCommand();
         break;

@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
+#include <QProgressBar>
 #include <QString>
 #include <QStringList>
 
@@ -27,7 +28,6 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
-class QProgressBar;
 class QSlider;
 class QUrl;
 
@@ -39,6 +39,7 @@ class CReedtabView;
 class Clock;
 class OutputProvider;
 class PlayerControl;
+class ViewPlayer;
 class SettingsStore;
 struct Rgb;
 
@@ -196,6 +197,7 @@ private:
     ChromaticLayout chromatic_;
     std::unique_ptr<PlayerControl> playerControl_;
     std::unique_ptr<CReedtabDoc> doc_;
+    std::unique_ptr<ViewPlayer> viewPlayer_;
     std::unique_ptr<CReedtabView> view_;
 
     QHash<int, QAction*> actions_;

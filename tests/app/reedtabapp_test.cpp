@@ -9,7 +9,10 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QComboBox>
 #include <QImage>
+#include <QListWidget>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
