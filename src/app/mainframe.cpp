@@ -189,6 +189,10 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
 
     player_->init(&doc_->song, this);
     player_->openDevice();
+    if (settings().inputDeviceIndex != -1 && input_.openInput(this) != 0) {
+        QMessageBox::critical(this, QStringLiteral("Reedtab Midi"),
+                              QStringLiteral("Cannot open Midi input device"));
+    }
 
     setAcceptDrops(true);
     openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
@@ -216,6 +220,7 @@ CMainFrame::~CMainFrame() {
         player_->stop(false);
     }
     player_->shutdown();
+    input_.closeInput();
     for (const auto& path : dumpFiles_) {
         QFile::remove(path);
     }
@@ -1029,6 +1034,12 @@ void CMainFrame::postMessage(std::uint32_t message, std::uintptr_t wParam, std::
         ++postedPositions_;
     }
     QCoreApplication::postEvent(this, new PlayerMessageEvent(message, wParam, lParam));
+}
+
+void CMainFrame::sendNoteInput(const NoteInput& input) {
+    if (!quitting_) {
+        postMessage(WM_NOTE_INPUT, input.wParam, static_cast<std::intptr_t>(input.lParam));
+    }
 }
 
 bool CMainFrame::dispatchPendingMessage() {

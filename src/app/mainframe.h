@@ -9,6 +9,7 @@
 #include "document/documentui.h"
 #include "harmonica/chromaticlayout.h"
 #include "harmonica/diatoniclayout.h"
+#include "playback/midiinput.h"
 #include "playback/streamplayer.h"
 
 #include <QEvent>
@@ -43,11 +44,6 @@ class ViewPlayer;
 class SettingsStore;
 struct Rgb;
 
-/// Message number of a live note (from the MIDI input or a tool window).
-inline constexpr std::uint32_t WM_NOTE_INPUT = 32881;
-/// A live note's tick that stands for "now".
-inline constexpr std::uint32_t kNoteInputNow = 0x1FFFFFF;
-
 /// A player or input message delivered as a Qt event whose type is the message number.
 class PlayerMessageEvent : public QEvent {
 public:
@@ -64,7 +60,10 @@ struct FrameEnvironment {
     Clock& clock;
 };
 
-class CMainFrame : public QMainWindow, public DocumentUi, public PlayerWindow {
+class CMainFrame : public QMainWindow,
+                   public DocumentUi,
+                   public PlayerWindow,
+                   public NoteInputWindow {
     Q_OBJECT
 public:
     CMainFrame(CReedtabApp& app, FrameEnvironment environment);
@@ -141,6 +140,11 @@ public:
     bool dispatchPendingMessage() override;
     bool isQuitting() const override { return quitting_.load(); }
 
+    // ---- NoteInputWindow ----
+    /// Any thread: the note is queued to the frame in arrival order. A blocking hand-over could
+    /// deadlock while the frame closes the input device and waits for its thread.
+    void sendNoteInput(const NoteInput& input) override;
+
     // ---- DocumentUi ----
     void messageBox(const std::string& text, const std::string& caption,
                     MessageIcon icon) override;
@@ -198,6 +202,7 @@ private:
     std::unique_ptr<PlayerControl> playerControl_;
     std::unique_ptr<CReedtabDoc> doc_;
     std::unique_ptr<ViewPlayer> viewPlayer_;
+    MidiInput input_;
     std::unique_ptr<CReedtabView> view_;
 
     QHash<int, QAction*> actions_;

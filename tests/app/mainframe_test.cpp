@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QSlider>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -299,6 +300,43 @@ TEST(FrameEndOfPlay, EntryThatCannotOpenKeepsTheIndex) {
     ASSERT_FALSE(program.messages.empty());
     EXPECT_EQ(program.messages.back().text, "Error reading file");
     EXPECT_EQ(program.messages.back().caption, "Reedtab Midi");
+}
+
+TEST(FrameLiveNotes, InputMessagesAreSentToTheOutputAtOnce) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    const auto sent = [&] {
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const auto& message : program.output().messages()) {
+            if (!message.bytes.empty() && message.bytes[0] < 0xF0) {
+                out.push_back(message.bytes);
+            }
+        }
+        return out;
+    };
+    program.output().clear();
+    frame.sendNoteInput(makeNoteInput(NoteInputNoteOn, 3, 64, 90));
+    frame.sendNoteInput(makeNoteInput(NoteInputProgram, 3, 21, 0));
+    frame.sendNoteInput(makeNoteInput(NoteInputPitchWheel, 3, 0x10, 0x40));
+    frame.sendNoteInput(makeNoteInput(NoteInputNoteOff, 3, 64, 0));
+    QApplication::processEvents();
+    const auto messages = sent();
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0], (std::vector<std::uint8_t>{0x93, 64, 90}));
+    EXPECT_EQ(messages[1], (std::vector<std::uint8_t>{0xC3, 21}));
+    EXPECT_EQ(messages[2], (std::vector<std::uint8_t>{0xE3, 0x10, 0x40}));
+    EXPECT_EQ(messages[3][0], 0x83);
+    EXPECT_EQ(messages[3][1], 64);
+
+    program.output().clear();
+    frame.sendNoteInput(makeNoteInput(NoteInputTestNote, 0, 60, 100));
+    QApplication::processEvents();
+    ASSERT_EQ(sent().size(), 1u) << "the test note's note-off waits 50 ms";
+    QTest::qWait(120);
+    const auto test = sent();
+    ASSERT_EQ(test.size(), 2u);
+    EXPECT_EQ(test[0], (std::vector<std::uint8_t>{0x90, 60, 100}));
+    EXPECT_EQ(test[1][0], 0x80);
 }
 
 TEST(FramePageTurning, ThePageTurnsWhenThePlayPositionLeavesIt) {
