@@ -32,7 +32,6 @@ class MidiEvent;
 class MidiSong;
 class MidiTrack;
 class Notation;
-class StreamPlayer;
 struct Rgb;
 struct Settings;
 
@@ -58,6 +57,21 @@ inline constexpr int kZoomOutCommand = 32848;
 enum class HScroll { LineLeft, LineRight, PageLeft, PageRight, ThumbPosition, ThumbTrack };
 enum class VScroll { LineUp, LineDown, PageUp, PageDown, ThumbPosition, ThumbTrack, Top, Bottom };
 
+// The player as the view sees it: the play position and state it shows, and the seek it asks
+// for. The program passes a `StreamViewPlayer` over the one stream player; tests script one.
+class ViewPlayer {
+public:
+    virtual ~ViewPlayer() = default;
+    // True while the song plays.
+    virtual bool isPlaying() const = 0;
+    // The play position (ticks), as last set by the main frame or a seek.
+    virtual std::int32_t playTick() const = 0;
+    // Merged-list index of the next event the player will send; -1 when none.
+    virtual int nextEventIndex() const = 0;
+    // Moves the play position to `tick` (ticks); a playing song goes on from there.
+    virtual void seek(std::int32_t tick) = 0;
+};
+
 class CReedtabView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -66,7 +80,7 @@ public:
     // and every option from `settings`; the two layouts give the tablature. All must outlive
     // the view. The view does not open the output device: the frame does that once it can
     // receive the player's reports.
-    CReedtabView(CReedtabDoc& doc, StreamPlayer& player, Settings& settings,
+    CReedtabView(CReedtabDoc& doc, ViewPlayer& player, Settings& settings,
                  const DiatonicLayout& diatonic, const ChromaticLayout& chromatic,
                  QWidget* parent = nullptr);
     ~CReedtabView() override;
@@ -180,7 +194,7 @@ private:
     void clickInBand(int x, bool shift);
 
     CReedtabDoc& doc_;
-    StreamPlayer& player_;
+    ViewPlayer& player_;
     Settings& settings_;
     std::unique_ptr<Notation> notation_;
     std::unique_ptr<std::array<NoteLabel, 128>> labels_;

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "harmonica/harmonicalayout.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace reedtab {
+
+/// Columns of a chromatic hole, the column being the technique.
+enum ChromaticColumn : int {
+    kBlowOut = 0,
+    kBlowIn = 1, ///< blow with the slide pushed in
+    kDrawOut = 2,
+    kDrawIn = 3, ///< draw with the slide pushed in
+};
+
+/// One chromatic tuning: per hole row the four notes as half steps above the layout key, in
+/// column order blowOut, blowIn, drawOut, drawIn.
+struct ChromaticTuningRecord {
+    std::string name;        ///< at most 39 characters
+    int holes = 0;           ///< 1..16; 0 in the custom record before a file is loaded
+    int firstHoleOffset = 0; ///< -4 (16 holes) or -2 (14 holes): rows of the low octave
+    std::array<std::array<int, 4>, 16> notes{};
+};
+
+/// Code of one alternative in the chromatic note map: (row + firstHoleOffset + 64) + column * 256.
+constexpr std::uint16_t chromaticCode(int row, int firstHoleOffset, int column) {
+    return static_cast<std::uint16_t>(row + firstHoleOffset + 64 + column * 256);
+}
+
+/// The 8 built-in chromatic tunings in the order they are offered.
+const std::array<ChromaticTuningRecord, 8>& builtInChromaticTunings();
+
+/// Reads the text of a chromatic tuning file into `custom`. Returns 0, or -1 when "CHROMATIC",
+/// "NAME" or one of the four rows is missing; name and rows read before a failure stay in
+/// `custom`, its hole count changes only on success. Never reads outside `text`.
+int parseChromaticTuning(std::string_view text, ChromaticTuningRecord& custom);
+
+/// A slide chromatic harmonica: four notes per hole (blow and draw, slide out and in).
+class ChromaticLayout : public HarmonicaLayout {
+public:
+    /// Builds the default tuning ("12 Hole Chromatic (std 48)") at key 60.
+    explicit ChromaticLayout(const Settings& settings = reedtab::settings());
+
+    void build(int key, int tuningIndex) override;
+    void createBrushes() override;
+    int loadTuningFile(const std::string& path) override;
+    /// Reads the text of a tuning file into the custom record, as `loadTuningFile` does but
+    /// without a file and without changing `customTuningPath`; 0, or -1.
+    int loadTuningText(std::string_view text);
+    /// notes[row][column] + key, at most 128; -1 outside the rows in use or columns 0..3.
+    int noteAt(int hole, int column) const override;
+    int holeCount() const override { return holes_; }
+    int tuningCount() const override { return 9; }
+    std::string tuningName(int index) const override;
+    std::string layoutTitle() const override;
+    int tabText(int note, int alternative, NoteText& out, bool plainSymbols) const override;
+
+    /// Preferred alternative of a note 0..127: its row index in the tuning and its column;
+    /// 0, or -1 when the note has none.
+    int positionOf(int note, int& row, int& column) const;
+    const ChromaticTuningRecord& tuning() const;
+    /// An entry of the tuning list (8 built-ins, then the custom record); nullptr outside.
+    const ChromaticTuningRecord* tuningAt(int index) const;
+
+    /// Brush colours as `createBrushes` took them; none before or after `clear`.
+    std::optional<Rgb> dimmedBrush() const { return brush(0); }
+    std::optional<Rgb> blowBrush() const { return brush(1); }
+    std::optional<Rgb> drawBrush() const { return brush(2); }
+    std::optional<Rgb> blowSlideBrush() const { return brush(3); }
+    std::optional<Rgb> drawSlideBrush() const { return brush(4); }
+
+private:
+    ChromaticTuningRecord custom_;
+};
+
+/// The process-wide chromatic layout (GUI thread).
+ChromaticLayout& chromaticLayout();
+
+} // namespace reedtab

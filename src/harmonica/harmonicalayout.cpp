@@ -1,0 +1,71 @@
+#include "harmonica/harmonicalayout.h"
+
+namespace reedtab {
+
+const std::string& keyName(int pitchClass) {
+    static const std::array<std::string, 12> names = {"C",  "Db", "D",  "Eb", "E",  "F",
+                                                      "F#", "G",  "Ab", "A",  "Bb", "B"};
+    return names[static_cast<std::size_t>(((pitchClass % 12) + 12) % 12)];
+}
+
+int HarmonicaLayout::init(int key, int tuningIndex) {
+    brushes_.reset();
+    build(key, tuningIndex);
+    createBrushes();
+    return 0;
+}
+
+void HarmonicaLayout::clear() {
+    clearNoteMap();
+    brushes_.reset();
+}
+
+int HarmonicaLayout::getInfo(int& key, int& holes, int& tuningIndex) const {
+    key = key_;
+    holes = holes_;
+    tuningIndex = tuningIndex_;
+    return 0;
+}
+
+int HarmonicaLayout::chooseTuningFile(const TuningFilePicker& pick) {
+    const std::string path = pick ? pick() : std::string();
+    if (path.empty()) {
+        return -1;
+    }
+    return loadTuningFile(path);
+}
+
+int HarmonicaLayout::noteAt(int, int) const {
+    return -1;
+}
+
+int HarmonicaLayout::holeCount() const {
+    return 0;
+}
+
+const std::vector<std::uint16_t>& HarmonicaLayout::noteMap(int note) const {
+    static const std::vector<std::uint16_t> none;
+    if (note < 0 || note > 127) {
+        return none;
+    }
+    return noteMap_[static_cast<std::size_t>(note)];
+}
+
+void HarmonicaLayout::clearNoteMap() {
+    for (auto& list : noteMap_) {
+        list.clear();
+    }
+}
+
+void HarmonicaLayout::setBrushes(std::array<Rgb, 5> colours) {
+    brushes_ = colours;
+}
+
+std::optional<Rgb> HarmonicaLayout::brush(int slot) const {
+    if (!brushes_) {
+        return std::nullopt;
+    }
+    return (*brushes_)[static_cast<std::size_t>(slot)];
+}
+
+} // namespace reedtab

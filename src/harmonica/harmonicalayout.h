@@ -1,0 +1,101 @@
+#pragma once
+
+#include "settings/settings.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace reedtab {
+
+/// The notation of one note: what the view draws and the context menu lists.
+struct NoteText {
+    std::string prefix;       ///< blow or draw symbol; empty for note names
+    std::string text;         ///< hole number with its marks, or the note name
+    bool lowOctave = false;   ///< a hole of the chromatic low octave (drawn underlined)
+    std::string accidental;   ///< " ", "#" or "b" of the note's pitch class
+    std::optional<Rgb> brush; ///< technique colour; none for note names
+};
+
+/// Filter of the open-file dialog for tuning files.
+inline constexpr const char* kTuningFileFilter = "Tuning Files (*.tun)";
+
+/// Asks the user for a tuning file; returns the chosen path, or an empty text when cancelled.
+using TuningFilePicker = std::function<std::string()>;
+
+/// Key names by pitch class, C first: "C", "Db", ... "B".
+const std::string& keyName(int pitchClass);
+
+/// A harmonica of some tuning and key: for every MIDI note 0..127 the ordered list of codes of
+/// the holes and techniques that play it, the first preferred.
+///
+/// Tunings are addressed by their index in the layout's tuning list (0-based; the last entry
+/// is the custom record filled from a tuning file); -1 means the layout's default tuning.
+/// Layouts belong to the GUI thread.
+class HarmonicaLayout {
+public:
+    explicit HarmonicaLayout(const Settings& settings) : settings_(settings) {}
+    virtual ~HarmonicaLayout() = default;
+    HarmonicaLayout(const HarmonicaLayout&) = delete;
+    HarmonicaLayout& operator=(const HarmonicaLayout&) = delete;
+
+    /// Forgets the brushes, builds and makes the brushes again; returns 0.
+    virtual int init(int key, int tuningIndex);
+    /// Empties every note list and forgets the derived positions and the brushes.
+    virtual void clear();
+    /// Takes the key (MIDI note of the tuning's offset 0) and tuning and rebuilds the note map.
+    virtual void build(int key, int tuningIndex) = 0;
+    /// Reports key, hole count and tuning index; returns 0.
+    virtual int getInfo(int& key, int& holes, int& tuningIndex) const;
+    /// Takes the five brush colours from the colour settings.
+    virtual void createBrushes() = 0;
+    /// Lets the user pick a tuning file and loads it; 0 on success, -1 cancelled or failed.
+    virtual int chooseTuningFile(const TuningFilePicker& pick);
+    /// Reads a tuning file into the custom record; 0 on success, -1 on failure.
+    virtual int loadTuningFile(const std::string& path) = 0;
+    virtual int key() const { return key_; }
+    /// MIDI note of a hole row and column; -1 where the layout has no such notion.
+    virtual int noteAt(int hole, int column) const;
+    /// Rows of holes in use; 0 where the layout has no such notion.
+    virtual int holeCount() const;
+
+    /// The codes that play a MIDI note, preferred first; empty for notes outside 0..127.
+    const std::vector<std::uint16_t>& noteMap(int note) const;
+    int holes() const { return holes_; }
+    int tuningIndex() const { return tuningIndex_; }
+    /// Number of entries of the tuning list, the custom record last.
+    virtual int tuningCount() const = 0;
+    /// Name of a tuning of the list; empty for an index outside it.
+    virtual std::string tuningName(int index) const = 0;
+    /// Index of the custom record in the tuning list.
+    int customIndex() const { return tuningCount() - 1; }
+    /// Path of the last tuning file loaded; empty when none.
+    const std::string& customTuningPath() const { return customTuningPath_; }
+    /// The description used for window titles and the tablature-type label.
+    virtual std::string layoutTitle() const = 0;
+    /// Tablature text of alternative `alternative` of a note (prefix, text, brush, lowOctave).
+    /// With `plainSymbols` the blow and draw prefixes are "+" and "-" whatever the settings say.
+    /// Returns 0, or -1 (text untouched, dimmed brush) when the alternative does not exist.
+    virtual int tabText(int note, int alternative, NoteText& out, bool plainSymbols) const = 0;
+
+protected:
+    void clearNoteMap();
+    void setBrushes(std::array<Rgb, 5> colours);
+    /// The brush colour at `slot`, or none once the brushes are forgotten.
+    std::optional<Rgb> brush(int slot) const;
+
+    const Settings& settings_;
+    int key_ = 60;
+    int holes_ = 0;
+    int tuningIndex_ = 0;
+    std::string customTuningPath_;
+    std::array<std::vector<std::uint16_t>, 128> noteMap_;
+
+private:
+    std::optional<std::array<Rgb, 5>> brushes_;
+};
+
+} // namespace reedtab
