@@ -210,10 +210,13 @@ void CReedtabApp::openRecentFile(int index) {
     if (index < 0 || index >= recentFiles_.size()) {
         return;
     }
-    openFile(recentFiles_[index]);
+    // A copy: opening moves the entry to the front of the list it is read from.
+    const QString path = recentFiles_[index];
+    openFile(path);
 }
 
-void CReedtabApp::addRecentFile(const QString& path) {
+void CReedtabApp::addRecentFile(const QString& opened) {
+    const QString path = opened;
     recentFiles_.removeAll(path);
     recentFiles_.prepend(path);
     while (recentFiles_.size() > kRecentFileCount) {

@@ -7,6 +7,9 @@
 
 #include "app/playlist.h"
 #include "app/playlistmodel.h"
+#include "playback/clock.h"
+#include "playback/outputdevice.h"
+#include "settings/settingsstore.h"
 
 #include <QObject>
 #include <QPointer>
@@ -20,9 +23,6 @@
 namespace reedtab {
 
 class CMainFrame;
-class Clock;
-class OutputProvider;
-class SettingsStore;
 
 /// The program's version text, as the About box shows it.
 inline constexpr const char* kVersionText = "Version 3.1";

@@ -6,26 +6,6 @@
 
 namespace reedtab::testing {
 
-namespace {
-
-// The clock is owned by the program but read by the recording output, which lives in the test
-// program beside it; a clock that outlives both keeps that simple.
-ManualClock& sharedClock() {
-    static ManualClock clock;
-    return clock;
-}
-
-class BorrowedClock final : public Clock {
-public:
-    explicit BorrowedClock(const Clock& clock) : clock_(clock) {}
-    Nanoseconds now() const override { return clock_.now(); }
-
-private:
-    const Clock& clock_;
-};
-
-} // namespace
-
 QApplication& application() {
     static int argc = 1;
     static char name[] = "test_app";
@@ -38,19 +18,21 @@ QString corpusFile(const char* relative) {
     return QString::fromLatin1(REEDTAB_CORPUS_DIR) + QLatin1Char('/') + QString::fromLatin1(relative);
 }
 
-TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store)
-    : output_(sharedClock()) {
+TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store) {
     application();
     settings() = Settings{};
-    clock_ = &sharedClock();
+    // The stream runs on the manual clock only when it is handed the clock itself.
+    auto clock = std::make_unique<ManualClock>();
+    clock_ = clock.get();
+    output_ = std::make_unique<RecordingOutput>(*clock_);
     if (!store) {
         store = std::make_unique<MemorySettingsStore>();
     }
     store_ = store.get();
     AppEnvironment environment;
     environment.store = std::move(store);
-    environment.outputs = std::make_unique<SingleOutputProvider>(output_);
-    environment.clock = std::make_unique<BorrowedClock>(sharedClock());
+    environment.outputs = std::make_unique<SingleOutputProvider>(*output_);
+    environment.clock = std::move(clock);
     environment.outputDevices = {kMidiMapperName};
     app_ = std::make_unique<CReedtabApp>(std::move(environment));
     app_->start(QString(), false);

@@ -39,7 +39,7 @@ public:
     CMainFrame& frame() { return app_->frame(); }
     MemorySettingsStore& store() { return *store_; }
     ManualClock& clock() { return *clock_; }
-    RecordingOutput& output() { return output_; }
+    RecordingOutput& output() { return *output_; }
 
     /// Moves the manual clock on by `ms` milliseconds in steps of `stepMs`, driving the stream
     /// and handling the posted messages after each step.
@@ -51,7 +51,7 @@ public:
 private:
     ManualClock* clock_ = nullptr;
     MemorySettingsStore* store_ = nullptr;
-    RecordingOutput output_;
+    std::unique_ptr<RecordingOutput> output_;
     std::unique_ptr<CReedtabApp> app_;
 };
 

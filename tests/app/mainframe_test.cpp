@@ -35,7 +35,10 @@ TEST(FrameMenus, EveryCommandHasItsTextPromptAndShortcut) {
         }
         QAction* action = program.frame().action(command.id);
         ASSERT_NE(action, nullptr) << command.id;
-        EXPECT_EQ(action->text().toStdString(), command.text) << command.id;
+        // The Undo entry's text follows the document (FrameUndo checks it).
+        if (command.id != ID_EDIT_UNDO) {
+            EXPECT_EQ(action->text().toStdString(), command.text) << command.id;
+        }
         EXPECT_EQ(action->statusTip().toStdString(), command.prompt) << command.id;
     }
     auto shortcut = [&](int id) {
