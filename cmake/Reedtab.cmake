@@ -48,12 +48,12 @@ function(reedtab_add_test name)
     REEDTAB_CORPUS_DIR="${REEDTAB_CORPUS_DIR}"
     REEDTAB_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     REEDTAB_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  set(env "")
+  # An empty ENVIRONMENT value would swallow the LABELS keyword, so add it only when needed.
+  set(properties LABELS ${name})
   if(ARG_GUI)
-    set(env "QT_QPA_PLATFORM=offscreen")
+    list(APPEND properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()
-  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "${env}" LABELS ${name})
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
 # reedtab_add_fuzzer(NAME SOURCE [SHARE n] [SEEDS dir ...] DEPENDS ...)

@@ -4,6 +4,8 @@
 #include "document/playercontrol.h"
 #include "document/product.h"
 #include "document/songedits.h"
+#include "harmonica/notation.h"
+#include "harmonica/tablaturetext.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -776,6 +778,57 @@ MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int en
     }
     ui_.repaintView();
     return result;
+}
+
+int CReedtabDoc::tablatureToTextTrack() {
+    if (song.tracks.empty())
+        return -1;
+    if (song.trackCount() >= kMaxTracks) {
+        ui_.messageBox("Maximun number of tracks reached", "Cannot create track",
+                       MessageIcon::Exclamation);
+        return -1;
+    }
+    if (!ui_.askYesNo("This command will create a new track with a text event for every "
+                      "displayed note\nDo you want to continue?",
+                      "Tablature to Text Track"))
+        return -1;
+    bool wasPlaying = stopPlayback();
+    ui_.setWaitCursor(true);
+    saveUndoSnapshot();
+    // Taken before the new track exists, so the tablature never reads its own track.
+    const SongTablature tablature = tablatureText(song, notation(), markBegin, markEnd);
+
+    const std::string name = std::string("Tablature by ") + kProductName;
+    song.tracks.push_back(std::make_unique<MidiTrack>());
+    const int index = song.trackCount() - 1;
+    song.tracks.back()->index = index;
+    song.tracks.back()->name = name;
+    addEventEdit(0, index, makeTrackNameEvent(name));
+    song.addTextEvent(index, 0, "@T" + name);
+    std::string title;
+    notation().tabTitle(false, title);
+    song.addTextEvent(index, 0, "@T" + title);
+
+    int32_t endTick = std::max<int32_t>(0, tablature.endTick);
+    for (const TrackTablature& track : tablature.tracks) {
+        for (const TablatureGroup& group : track.groups) {
+            song.addTextEvent(index, group.tick, group.text);
+            // The end of track must not come before a group of an earlier track.
+            endTick = std::max(endTick, group.tick);
+        }
+    }
+    if (markEnd != -1)
+        endTick = markEnd;
+    song.addTextEvent(index, endTick, std::string("/") + kProductWebAddress);
+    song.addEvent(endTick, index, makeEndOfTrackEvent());
+
+    ui_.refreshTrackLists();
+    ui_.refreshToolWindows();
+    recordUndo(true, UndoEdit);
+    ui_.repaintView();
+    ui_.setWaitCursor(false);
+    restartPlayback(wasPlaying);
+    return 0;
 }
 
 } // namespace reedtab

@@ -2,7 +2,7 @@
 
 namespace reedtab {
 
-const std::string& keyName(int pitchClass) {
+const std::string& HarmonicaLayout::keyName(int pitchClass) {
     static const std::array<std::string, 12> names = {"C",  "Db", "D",  "Eb", "E",  "F",
                                                       "F#", "G",  "Ab", "A",  "Bb", "B"};
     return names[static_cast<std::size_t>(((pitchClass % 12) + 12) % 12)];

@@ -26,9 +26,6 @@ inline constexpr const char* kTuningFileFilter = "Tuning Files (*.tun)";
 /// Asks the user for a tuning file; returns the chosen path, or an empty text when cancelled.
 using TuningFilePicker = std::function<std::string()>;
 
-/// Key names by pitch class, C first: "C", "Db", ... "B".
-const std::string& keyName(int pitchClass);
-
 /// A harmonica of some tuning and key: for every MIDI note 0..127 the ordered list of codes of
 /// the holes and techniques that play it, the first preferred.
 ///
@@ -39,6 +36,9 @@ class HarmonicaLayout {
 public:
     explicit HarmonicaLayout(const Settings& settings) : settings_(settings) {}
     virtual ~HarmonicaLayout() = default;
+
+    /// Key names by pitch class (taken in 0..11), C first: "C", "Db", ... "B".
+    static const std::string& keyName(int pitchClass);
     HarmonicaLayout(const HarmonicaLayout&) = delete;
     HarmonicaLayout& operator=(const HarmonicaLayout&) = delete;
 

@@ -33,6 +33,8 @@ public:
     std::string noteName(int note) const;
     /// " " for the naturals, "#" for pitch classes 1 and 6, "b" for 3, 8 and 10.
     static std::string accidental(int note);
+    /// The key name of a pitch class ("C", "Db", ... "B").
+    static std::string keyName(int pitchClass) { return HarmonicaLayout::keyName(pitchClass); }
     /// The notation of alternative `alternative` of a note. Returns 0, or -1 when the
     /// alternative does not exist or the note has no tablature (then the text is the note name
     /// and, in a tablature mode, the brush the layout's dimmed one). With `plainSymbols` the

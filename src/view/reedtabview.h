@@ -58,7 +58,7 @@ enum class HScroll { LineLeft, LineRight, PageLeft, PageRight, ThumbPosition, Th
 enum class VScroll { LineUp, LineDown, PageUp, PageDown, ThumbPosition, ThumbTrack, Top, Bottom };
 
 // The player as the view sees it: the play position and state it shows, and the seek it asks
-// for. The program passes a `StreamViewPlayer` over the one stream player; tests script one.
+// for. The main frame passes an adapter over the one stream player; tests script one.
 class ViewPlayer {
 public:
     virtual ~ViewPlayer() = default;
@@ -94,7 +94,8 @@ public:
     void redrawBend(int eventIndex);
     // Redraws the progress strip and the mark range for `tick` (ticks).
     void redrawProgress(std::int32_t tick);
-    // Full repaint at the next event-loop turn; the paint follows the play position.
+    // Full repaint at the next event-loop turn. The window (firstTick, lastTick) follows the
+    // play position at once.
     void repaintView();
 
     // ---- Song and options ----
@@ -146,7 +147,7 @@ public:
     void drawSong(QPainter& painter, ViewLayout& target, std::int32_t tick, bool setFirst,
                   bool printing);
 
-    // The last full paint, as drawn on the window (tests, screenshots).
+    // The last full paint, as drawn on the window (tests, screenshots), in screen pixels.
     const QImage& canvas() const { return canvas_; }
 
 signals:
@@ -174,6 +175,7 @@ private:
     void buildFonts();
     void refreshLabels();
     void measureText(QPainter& p, ViewLayout& target);
+    QSize canvasPixels() const;
     void renderCanvas();
     void updateWindow(std::int32_t tick, const ViewLayout& target, bool setFirst);
     void findFirstVisibleEvent();
@@ -189,6 +191,7 @@ private:
     void drawDrumMarks(QPainter& p, const ViewLayout& l, bool printing);
     void drawProgress(QPainter& p, const ViewLayout& l, std::int32_t tick);
     void drawFrame(QPainter& p, const ViewLayout& l);
+    void useFont(QPainter& p, const QFont& font);
     bool trackDrawn(const MidiEvent& e, bool printing) const;
     void setPlayPosition(std::int32_t tick, bool tellFrame);
     void clickInBand(int x, bool shift);
@@ -219,7 +222,7 @@ private:
     QFont textFont_;
     QFont symbolFont_;
     QFont barFont_;
-    QFont printHeaderFont_;
+    const QFont* currentFont_ = nullptr;
     std::array<QColor, 128> trackBrushes_;
     QImage trebleClef_;
     QImage bassClef_;

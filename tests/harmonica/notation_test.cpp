@@ -54,11 +54,11 @@ TEST_F(NotationTest, AccidentalsAndKeyNames) {
     std::string keys;
     for (int pc = 0; pc < 12; ++pc) {
         marks += Notation::accidental(pc + 36);
-        keys += keyName(pc) + " ";
+        keys += Notation::keyName(pc) + " ";
     }
     EXPECT_EQ(marks, " # b  # b b ");
     EXPECT_EQ(keys, "C Db D Eb E F F# G Ab A Bb B ");
-    EXPECT_EQ(keyName(-1), "B");
+    EXPECT_EQ(Notation::keyName(-1), "B");
     NoteText text;
     notation.notate(61, 0, false, text);
     EXPECT_EQ(text.accidental, "#");

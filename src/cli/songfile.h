@@ -1,0 +1,44 @@
+#pragma once
+
+// Reading a song for a reedtab-cli command, with the one-line messages every model command
+// prints on failure.
+
+#include "model/midisong.h"
+
+#include <cstdio>
+#include <string>
+
+namespace reedtab::cli {
+
+/// Exit status when writing a file fails.
+inline constexpr int kWriteFailed = 5;
+
+/// Reads `path` into `song`. On failure prints "reedtab-cli COMMAND: PATH: reason" on stderr;
+/// a truncated file prints the reader's warning there. Returns the reader's result code.
+inline int loadSongReporting(const char* command, const std::string& path, MidiSong& song) {
+    int result = song.loadFile(path);
+    const char* reason = nullptr;
+    switch (result) {
+    case LoadOk:
+        break;
+    case LoadCannotOpen:
+        reason = "cannot open the file";
+        break;
+    case LoadBadHeader:
+        reason = "not a Standard MIDI File (bad header)";
+        break;
+    default:
+        reason = "bad track data";
+        break;
+    }
+    if (reason) {
+        std::string detail = song.errorText.empty() ? "" : " (" + song.errorText + ")";
+        std::fprintf(stderr, "reedtab-cli %s: %s: %s%s\n", command, path.c_str(), reason,
+                     detail.c_str());
+    } else if (song.truncated) {
+        std::fprintf(stderr, "%s\n", MidiSong::truncationWarning);
+    }
+    return result;
+}
+
+} // namespace reedtab::cli

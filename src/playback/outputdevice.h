@@ -1,0 +1,181 @@
+#pragma once
+
+#include "playback/clock.h"
+#include "settings/settings.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace reedtab {
+
+/// Result codes of the device layer (0 is success).
+enum DeviceResult : int {
+    DeviceOk = 0,
+    DeviceError = 1,
+    DeviceNotFound = 2,
+    DeviceNotOpen = 3,
+};
+
+/// A MIDI output: the built-in synthesizer, an RtMidi port or a recording. Short messages are
+/// packed as status | data1 << 8 | data2 << 16; the number of bytes that count follows from
+/// the status. Implementations must accept calls from the GUI thread and the stream's timer
+/// thread (never at the same time for open/close).
+class OutputDevice {
+public:
+    virtual ~OutputDevice() = default;
+    virtual int open() = 0;
+    virtual void close() = 0;
+    virtual int shortMessage(std::uint32_t packed) = 0;
+    /// A complete system exclusive message, F0 ... F7.
+    virtual int longMessage(const std::uint8_t* bytes, std::size_t length) = 0;
+    /// All sound off at the device.
+    virtual int reset() = 0;
+};
+
+/// Bytes of a packed short message that the status says are meaningful (1, 2 or 3).
+std::size_t shortMessageLength(std::uint32_t packed);
+
+/// One message as it reached a RecordingOutput.
+struct RecordedMessage {
+    Nanoseconds time;
+    std::int64_t streamTick; ///< from the tick source, -1 without one
+    std::vector<std::uint8_t> bytes;
+};
+
+/// Keeps every message with the clock's time; for tests, the trace command and benchmarks.
+/// Thread safe.
+class RecordingOutput final : public OutputDevice {
+public:
+    explicit RecordingOutput(const Clock& clock) : clock_(clock) {}
+    /// Where the stream tick of each message comes from (for example the stream position).
+    void setTickSource(std::function<std::int64_t()> source);
+    /// Called with every message as it arrives, on the sender's thread.
+    void setListener(std::function<void(const RecordedMessage&)> listener);
+    /// When false, messages are passed to the listener but not kept.
+    void setKeep(bool keep);
+
+    int open() override;
+    void close() override;
+    int shortMessage(std::uint32_t packed) override;
+    int longMessage(const std::uint8_t* bytes, std::size_t length) override;
+    int reset() override;
+
+    std::vector<RecordedMessage> messages() const;
+    void clear();
+    int resetCount() const;
+    bool isOpen() const;
+
+private:
+    void record(std::vector<std::uint8_t> bytes);
+
+    const Clock& clock_;
+    mutable std::mutex mutex_;
+    std::function<std::int64_t()> tickSource_;
+    std::function<void(const RecordedMessage&)> listener_;
+    std::vector<RecordedMessage> messages_;
+    bool keep_ = true;
+    bool open_ = false;
+    int resets_ = 0;
+};
+
+/// Passes everything to a device that someone else owns (the caller keeps it alive).
+class ForwardingOutput final : public OutputDevice {
+public:
+    explicit ForwardingOutput(OutputDevice& target) : target_(target) {}
+    int open() override { return target_.open(); }
+    void close() override { target_.close(); }
+    int shortMessage(std::uint32_t packed) override { return target_.shortMessage(packed); }
+    int longMessage(const std::uint8_t* bytes, std::size_t length) override {
+        return target_.longMessage(bytes, length);
+    }
+    int reset() override { return target_.reset(); }
+
+private:
+    OutputDevice& target_;
+};
+
+/// The built-in General MIDI synthesizer. With `withAudio` it plays through the system's
+/// audio with a short buffer, and keeps running silently when no audio driver opens; without
+/// it, sound is only produced by `render` (offline rendering).
+class SynthOutput final : public OutputDevice {
+public:
+    /// `soundFont` empty: the first of the system's GM SoundFonts that exists.
+    SynthOutput(bool withAudio, std::string soundFont = {}, int sampleRate = 44100);
+    ~SynthOutput() override;
+    SynthOutput(const SynthOutput&) = delete;
+    SynthOutput& operator=(const SynthOutput&) = delete;
+
+    int open() override;
+    void close() override;
+    int shortMessage(std::uint32_t packed) override;
+    int longMessage(const std::uint8_t* bytes, std::size_t length) override;
+    int reset() override;
+
+    /// The SoundFont that was loaded, empty when none could be.
+    const std::string& soundFontPath() const;
+    bool hasAudio() const;
+    int sampleRate() const;
+    /// Renders `frames` stereo frames as interleaved 16-bit samples (offline use only).
+    void render(std::int16_t* interleaved, int frames);
+
+    /// The SoundFont the synthesizer takes when none is named ("" when none is installed).
+    static std::string defaultSoundFont();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+/// The output device list: "Midi Mapper" (kMidiMapperName, the built-in synthesizer) first, then
+/// every RtMidi output port by name. Never throws; a machine without a MIDI system gives just the
+/// first entry.
+std::vector<std::string> outputDeviceNames();
+/// The RtMidi input ports by name (empty without a MIDI system).
+std::vector<std::string> inputDeviceNames();
+
+/// An RtMidi output port, opened by name when `open` is called.
+std::unique_ptr<OutputDevice> makePortOutput(const std::string& portName);
+
+/// Makes the device for an output index: -1 is "Midi Mapper", i is entry i + 1 of the list.
+class OutputProvider {
+public:
+    virtual ~OutputProvider() = default;
+    /// Number of device indices apart from the mapper (so valid indices are -1 .. count - 1).
+    virtual int deviceCount() = 0;
+    /// Total number of outputs, the mapper included (0: no output at all).
+    virtual int outputCount() { return deviceCount() + 1; }
+    virtual std::unique_ptr<OutputDevice> create(int index) = 0;
+};
+
+/// The program's devices: the built-in synthesizer for the mapper, RtMidi ports for the rest.
+class SystemOutputProvider final : public OutputProvider {
+public:
+    explicit SystemOutputProvider(std::string soundFont = {}) : soundFont_(std::move(soundFont)) {}
+    int deviceCount() override;
+    std::unique_ptr<OutputDevice> create(int index) override;
+
+private:
+    std::string soundFont_;
+    std::vector<std::string> ports_;
+    std::unique_ptr<SynthOutput> synth_; // loaded once, on first use of the mapper
+};
+
+/// Every index maps to one device owned by the caller: tests, trace and render.
+class SingleOutputProvider final : public OutputProvider {
+public:
+    explicit SingleOutputProvider(OutputDevice& device) : device_(device) {}
+    int deviceCount() override { return 0; }
+    std::unique_ptr<OutputDevice> create(int) override {
+        return std::make_unique<ForwardingOutput>(device_);
+    }
+
+private:
+    OutputDevice& device_;
+};
+
+} // namespace reedtab

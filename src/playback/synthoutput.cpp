@@ -1,0 +1,214 @@
+#include "playback/outputdevice.h"
+
+#include "playback/internal/systemquiet.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+namespace reedtab {
+
+namespace {
+
+// FluidSynth reports a missing sound card or SoundFont on stderr; the synthesizer copes with
+// both (it stays silent), so only panics are left visible.
+void quietenFluidSynth() {
+    static std::once_flag once;
+    internal::quietenSoundSystem();
+    std::call_once(once, [] {
+        fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
+        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+    });
+}
+
+} // namespace
+
+struct SynthOutput::Impl {
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+    fluid_audio_driver_t* audio = nullptr;
+    bool withAudio = false;
+    int sampleRate = 44100;
+    std::string soundFont;
+    std::mutex audioMutex;
+    std::vector<float> floatBuffer;
+
+    ~Impl() {
+        if (audio) {
+            delete_fluid_audio_driver(audio);
+        }
+        if (synth) {
+            delete_fluid_synth(synth);
+        }
+        if (settings) {
+            delete_fluid_settings(settings);
+        }
+    }
+};
+
+std::string SynthOutput::defaultSoundFont() {
+    for (const char* candidate :
+         {"/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/sounds/sf2/default-GM.sf2",
+          "/usr/share/sounds/sf2/TimGM6mb.sf2"}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+SynthOutput::SynthOutput(bool withAudio, std::string soundFont, int sampleRate)
+    : impl_(std::make_unique<Impl>()) {
+    quietenFluidSynth();
+    impl_->withAudio = withAudio;
+    impl_->sampleRate = sampleRate;
+    impl_->settings = new_fluid_settings();
+    if (!impl_->settings) {
+        return;
+    }
+    fluid_settings_setnum(impl_->settings, "synth.sample-rate", sampleRate);
+    // A short buffer, so that live notes answer at once: 2 periods of 256 frames.
+    fluid_settings_setint(impl_->settings, "audio.periods", 2);
+    fluid_settings_setint(impl_->settings, "audio.period-size", 256);
+    impl_->synth = new_fluid_synth(impl_->settings);
+    if (!impl_->synth) {
+        return;
+    }
+    if (soundFont.empty()) {
+        soundFont = defaultSoundFont();
+    }
+    if (!soundFont.empty() && fluid_is_soundfont(soundFont.c_str()) &&
+        fluid_synth_sfload(impl_->synth, soundFont.c_str(), 1) != FLUID_FAILED) {
+        impl_->soundFont = soundFont;
+    }
+}
+
+SynthOutput::~SynthOutput() = default;
+
+int SynthOutput::open() {
+    if (!impl_->synth) {
+        return DeviceError;
+    }
+    std::lock_guard lock(impl_->audioMutex);
+    if (impl_->withAudio && !impl_->audio) {
+        // No audio driver: the synthesizer keeps running silently.
+        impl_->audio = new_fluid_audio_driver(impl_->settings, impl_->synth);
+    }
+    return DeviceOk;
+}
+
+void SynthOutput::close() {
+    std::lock_guard lock(impl_->audioMutex);
+    if (impl_->audio) {
+        delete_fluid_audio_driver(impl_->audio);
+        impl_->audio = nullptr;
+    }
+}
+
+int SynthOutput::shortMessage(std::uint32_t packed) {
+    fluid_synth_t* synth = impl_->synth;
+    if (!synth) {
+        return DeviceNotOpen;
+    }
+    const int status = packed & 0xFF;
+    const int channel = status & 0x0F;
+    const int data1 = (packed >> 8) & 0x7F;
+    const int data2 = (packed >> 16) & 0x7F;
+    switch (status & 0xF0) {
+    case 0x80:
+        fluid_synth_noteoff(synth, channel, data1);
+        break;
+    case 0x90:
+        if (data2 == 0) {
+            fluid_synth_noteoff(synth, channel, data1);
+        } else {
+            fluid_synth_noteon(synth, channel, data1, data2);
+        }
+        break;
+    case 0xA0:
+        fluid_synth_key_pressure(synth, channel, data1, data2);
+        break;
+    case 0xB0:
+        fluid_synth_cc(synth, channel, data1, data2);
+        break;
+    case 0xC0:
+        fluid_synth_program_change(synth, channel, data1);
+        break;
+    case 0xD0:
+        fluid_synth_channel_pressure(synth, channel, data1);
+        break;
+    case 0xE0:
+        fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
+        break;
+    default:
+        break; // clock, start, stop: nothing for a synthesizer
+    }
+    return DeviceOk;
+}
+
+int SynthOutput::longMessage(const std::uint8_t* bytes, std::size_t length) {
+    if (!impl_->synth) {
+        return DeviceNotOpen;
+    }
+    // FluidSynth wants the message without its F0 and F7 framing.
+    std::size_t begin = 0;
+    std::size_t end = length;
+    if (end > begin && bytes[begin] == 0xF0) {
+        ++begin;
+    }
+    if (end > begin && bytes[end - 1] == 0xF7) {
+        --end;
+    }
+    if (end <= begin) {
+        return DeviceOk;
+    }
+    fluid_synth_sysex(impl_->synth, reinterpret_cast<const char*>(bytes + begin),
+                      static_cast<int>(end - begin), nullptr, nullptr, nullptr, 0);
+    return DeviceOk;
+}
+
+int SynthOutput::reset() {
+    if (!impl_->synth) {
+        return DeviceNotOpen;
+    }
+    fluid_synth_all_sounds_off(impl_->synth, -1);
+    return DeviceOk;
+}
+
+const std::string& SynthOutput::soundFontPath() const {
+    return impl_->soundFont;
+}
+
+bool SynthOutput::hasAudio() const {
+    std::lock_guard lock(impl_->audioMutex);
+    return impl_->audio != nullptr;
+}
+
+int SynthOutput::sampleRate() const {
+    return impl_->sampleRate;
+}
+
+void SynthOutput::render(std::int16_t* interleaved, int frames) {
+    if (!impl_->synth) {
+        std::fill(interleaved, interleaved + 2 * frames, std::int16_t{0});
+        return;
+    }
+    // Rendered as floats and rounded here: FluidSynth's own 16-bit output adds dither noise,
+    // which would hide where the sound really starts.
+    auto& buffer = impl_->floatBuffer;
+    buffer.resize(static_cast<std::size_t>(2 * frames));
+    fluid_synth_write_float(impl_->synth, frames, buffer.data(), 0, 2, buffer.data(), 1, 2);
+    for (std::size_t i = 0; i < buffer.size(); ++i) {
+        const float sample = std::clamp(buffer[i], -1.0f, 1.0f) * 32767.0f;
+        interleaved[i] = static_cast<std::int16_t>(std::lround(sample));
+    }
+}
+
+} // namespace reedtab

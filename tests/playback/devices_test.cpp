@@ -1,0 +1,113 @@
+#include "playback/outputdevice.h"
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+using namespace reedtab;
+
+TEST(DeviceLists, OutputsStartWithTheMapperAndNeitherListThrowsWithoutAMidiSystem) {
+    const auto outputs = outputDeviceNames();
+    ASSERT_FALSE(outputs.empty());
+    EXPECT_EQ(outputs[0], kMidiMapperName);
+    EXPECT_EQ(std::count(outputs.begin(), outputs.end(), std::string(kMidiMapperName)), 1);
+    const auto inputs = inputDeviceNames();
+    for (const auto& name : inputs) {
+        EXPECT_FALSE(name.empty());
+    }
+    SystemOutputProvider provider;
+    EXPECT_EQ(provider.deviceCount(), static_cast<int>(outputs.size()) - 1);
+    EXPECT_EQ(provider.create(provider.deviceCount()), nullptr) << "index past the list";
+    EXPECT_NE(provider.create(-1), nullptr);
+}
+
+TEST(DeviceLists, APortThatIsNotThereFailsToOpenWithACode) {
+    auto port = makePortOutput("No Such Port 4711");
+    EXPECT_EQ(port->open(), DeviceNotFound);
+    EXPECT_EQ(port->shortMessage(0x403C90), DeviceNotOpen);
+    port->close();
+}
+
+TEST(ShortMessages, LengthFollowsTheStatus) {
+    EXPECT_EQ(shortMessageLength(0x403C90), 3u);
+    EXPECT_EQ(shortMessageLength(0x0005C3), 2u);
+    EXPECT_EQ(shortMessageLength(0x0040D0), 2u);
+    EXPECT_EQ(shortMessageLength(0x0040E0), 3u);
+    EXPECT_EQ(shortMessageLength(0xF8), 1u);
+    EXPECT_EQ(shortMessageLength(0xFC), 1u);
+    EXPECT_EQ(shortMessageLength(0x0003F3), 2u);
+}
+
+TEST(RecordingOutput, KeepsBytesTimesAndTicksOfEveryMessage) {
+    ManualClock clock;
+    RecordingOutput out(clock);
+    std::int64_t tick = 7;
+    out.setTickSource([&] { return tick; });
+    std::vector<std::vector<std::uint8_t>> heard;
+    out.setListener([&](const RecordedMessage& m) { heard.push_back(m.bytes); });
+    EXPECT_EQ(out.open(), DeviceOk);
+    EXPECT_TRUE(out.isOpen());
+    clock.setNow(Nanoseconds(1500));
+    out.shortMessage(0x0005C3);
+    tick = 9;
+    clock.setNow(Nanoseconds(1000)); // a clock never goes back
+    const std::uint8_t sysex[] = {0xF0, 0x43, 0xF7};
+    out.longMessage(sysex, 3);
+    out.reset();
+    const auto messages = out.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].bytes, (std::vector<std::uint8_t>{0xC3, 0x05}));
+    EXPECT_EQ(messages[0].time, Nanoseconds(1500));
+    EXPECT_EQ(messages[0].streamTick, 7);
+    EXPECT_EQ(messages[1].bytes, (std::vector<std::uint8_t>{0xF0, 0x43, 0xF7}));
+    EXPECT_EQ(messages[1].time, Nanoseconds(1500));
+    EXPECT_EQ(messages[1].streamTick, 9);
+    EXPECT_EQ(heard.size(), 2u);
+    EXPECT_EQ(out.resetCount(), 1);
+    out.setKeep(false);
+    out.shortMessage(0xF8);
+    EXPECT_EQ(out.messages().size(), 2u);
+    EXPECT_EQ(heard.size(), 3u);
+}
+
+TEST(Synth, RendersSilenceUntilANoteAndSoundAfterIt) {
+    SynthOutput synth(false);
+    if (synth.soundFontPath().empty()) {
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    }
+    ASSERT_EQ(synth.open(), DeviceOk);
+    EXPECT_FALSE(synth.hasAudio());
+    std::vector<std::int16_t> block(2 * 4410);
+    synth.render(block.data(), 4410);
+    EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](std::int16_t s) { return s == 0; }));
+    synth.shortMessage(0x0000C0);
+    synth.shortMessage(0x7F3C90);
+    synth.render(block.data(), 4410);
+    const auto loudest = std::max_element(block.begin(), block.end(),
+                                          [](auto a, auto b) { return std::abs(a) < std::abs(b); });
+    EXPECT_GT(std::abs(*loudest), 1000);
+    synth.reset();
+    // All sound off cuts the voices; only the effects' tail is left, and it dies away.
+    for (int i = 0; i < 40; ++i) {
+        synth.render(block.data(), 4410);
+    }
+    const auto tail = std::max_element(block.begin(), block.end(),
+                                       [](auto a, auto b) { return std::abs(a) < std::abs(b); });
+    EXPECT_LT(std::abs(*tail), 30) << "all sound off";
+    synth.close();
+}
+
+TEST(Synth, WithoutAnySoundFontStaysUsableAndSilent) {
+    SynthOutput synth(true, "/nonexistent/none.sf2");
+    if (!synth.soundFontPath().empty()) {
+        GTEST_SKIP();
+    }
+    EXPECT_EQ(synth.open(), DeviceOk);
+    EXPECT_EQ(synth.shortMessage(0x7F3C90), DeviceOk);
+    const std::uint8_t sysex[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    EXPECT_EQ(synth.longMessage(sysex, sizeof sysex), DeviceOk);
+    synth.close();
+}
