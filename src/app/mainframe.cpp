@@ -4,7 +4,7 @@
 #include "app/reedtabapp.h"
 #include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
-#include "document/playercontrol.h"
+#include "document/streamplayercontrol.h"
 #include "harmonica/layoutsettings.h"
 #include "harmonica/notation.h"
 #include "model/midievent.h"
@@ -42,7 +42,9 @@
 #include <algorithm>
 
 // The icons live in this static library; without the call the linker may leave them out.
-static void initAppResources() { Q_INIT_RESOURCE(app); }
+static void initAppResources() {
+    Q_INIT_RESOURCE(app);
+}
 
 namespace reedtab {
 
@@ -59,14 +61,18 @@ const char* const kTabTypes[] = {"Notes (C Inst)", "Diatonic", "Chromatic", "Not
                                  "Notes (Eb Inst)"};
 
 // Tool window toggles by tool-window type 1..6.
-constexpr int kToolWindowCommands[] = {ID_VIEW_MIXER,    ID_VIEW_PIANO,  ID_VIEW_DIATONIC,
+constexpr int kToolWindowCommands[] = {ID_VIEW_MIXER,     ID_VIEW_PIANO,  ID_VIEW_DIATONIC,
                                        ID_VIEW_CHROMATIC, ID_VIEW_LYRICS, ID_VIEW_EVENTS};
 
-QString percentText(int percent) { return QString::asprintf("%d%%", percent); }
-QString bpmText(int bpm) { return QString::asprintf("%4d bpm", bpm); }
-QString tickText(int tick) { return QString::asprintf("%10d", tick); }
-
-QColor toColor(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+QString percentText(int percent) {
+    return QString::asprintf("%d%%", percent);
+}
+QString bpmText(int bpm) {
+    return QString::asprintf("%4d bpm", bpm);
+}
+QString tickText(int tick) {
+    return QString::asprintf("%10d", tick);
+}
 
 // The shortcut written after the tab of a menu text, as a key sequence; "[space]" is handled
 // by the frame's own keys.
@@ -75,8 +81,8 @@ QKeySequence shortcutOf(std::string_view text) {
     if (tab == std::string_view::npos) {
         return {};
     }
-    QString keys = QString::fromLatin1(text.data() + tab + 1,
-                                       static_cast<qsizetype>(text.size() - tab - 1));
+    QString keys =
+        QString::fromLatin1(text.data() + tab + 1, static_cast<qsizetype>(text.size() - tab - 1));
     if (keys.startsWith(QLatin1Char('['))) {
         return {};
     }
@@ -92,37 +98,6 @@ QString toolTipOf(std::string_view text) {
     tip.remove(QStringLiteral("..."));
     return tip.trimmed();
 }
-
-// The document's hold on the player: stop before an edit, restart after it, and the cursors
-// that move on when an event is inserted while the song plays.
-class FramePlayerControl final : public PlayerControl {
-public:
-    explicit FramePlayerControl(StreamPlayer& player) : player_(player) {}
-
-    bool isPlaying() const override { return player_.isPlaying(); }
-    void stop() override { player_.stop(false); }
-    void restart() override { player_.start(player_.playTick(), false); }
-    void setPosition(int32_t tick) override { player_.seek(tick); }
-    void setSongTiming(int division, int32_t microsPerQuarter) override {
-        player_.setDivision(division);
-        player_.setBaseTempo(microsPerQuarter);
-    }
-    void suspend() override { player_.suspend(); }
-    void resume(int mergedIndex) override {
-        if (mergedIndex >= 0) {
-            if (player_.eventCursor() >= mergedIndex) {
-                player_.setEventCursor(player_.eventCursor() + 1);
-            }
-            if (player_.shownEventIndex() >= mergedIndex) {
-                player_.setShownEventIndex(player_.shownEventIndex() + 1);
-            }
-        }
-        player_.resume();
-    }
-
-private:
-    StreamPlayer& player_;
-};
 
 // What the view reads of the player.
 class FrameViewPlayer final : public ViewPlayer {
@@ -166,7 +141,7 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
       player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)) {
     initAppResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/reedtab.svg")));
-    playerControl_ = std::make_unique<FramePlayerControl>(*player_);
+    playerControl_ = std::make_unique<StreamPlayerControl>(*player_);
     doc_ = std::make_unique<CReedtabDoc>(*this, *playerControl_);
 
     createActions();
@@ -176,8 +151,8 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     chromatic_.init(60, -1);
 
     viewPlayer_ = std::make_unique<FrameViewPlayer>(*player_);
-    view_ = std::make_unique<CReedtabView>(*doc_, *viewPlayer_, settings(), diatonic_,
-                                           chromatic_, this);
+    view_ = std::make_unique<CReedtabView>(*doc_, *viewPlayer_, settings(), diatonic_, chromatic_,
+                                           this);
     setCentralWidget(view_.get());
     connect(view_.get(), &CReedtabView::positionChanged, this,
             [this](std::int32_t tick) { showPosition(tick); });
@@ -232,10 +207,10 @@ QAction* CMainFrame::makeAction(int id) {
     const CommandInfo* info = findCommand(id);
     auto* action = new QAction(this);
     if (info) {
-        action->setText(QString::fromLatin1(info->text.data(),
-                                            static_cast<qsizetype>(info->text.size())));
-        action->setStatusTip(QString::fromLatin1(info->prompt.data(),
-                                                 static_cast<qsizetype>(info->prompt.size())));
+        action->setText(
+            QString::fromLatin1(info->text.data(), static_cast<qsizetype>(info->text.size())));
+        action->setStatusTip(
+            QString::fromLatin1(info->prompt.data(), static_cast<qsizetype>(info->prompt.size())));
         action->setToolTip(toolTipOf(info->text));
         if (id != ID_VIEW_EVENTS) {
             action->setShortcut(shortcutOf(info->text));
@@ -271,26 +246,26 @@ void CMainFrame::createActions() {
         actions_[id]->setCheckable(true);
     }
     // The extra accelerators of the edit commands.
-    actions_[ID_EDIT_COPY]->setShortcuts({actions_[ID_EDIT_COPY]->shortcut(),
-                                          QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    actions_[ID_EDIT_PASTE]->setShortcuts({actions_[ID_EDIT_PASTE]->shortcut(),
-                                           QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    actions_[ID_EDIT_CUT]->setShortcuts({actions_[ID_EDIT_CUT]->shortcut(),
-                                         QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    actions_[ID_EDIT_UNDO]->setShortcuts({actions_[ID_EDIT_UNDO]->shortcut(),
-                                          QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    actions_[ID_EDIT_COPY]->setShortcuts(
+        {actions_[ID_EDIT_COPY]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    actions_[ID_EDIT_PASTE]->setShortcuts(
+        {actions_[ID_EDIT_PASTE]->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    actions_[ID_EDIT_CUT]->setShortcuts(
+        {actions_[ID_EDIT_CUT]->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    actions_[ID_EDIT_UNDO]->setShortcuts(
+        {actions_[ID_EDIT_UNDO]->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
 
     const std::pair<int, const char*> icons[] = {
-        {ID_FILE_OPEN, "open"},         {ID_FILE_SAVE, "save"},
-        {ID_FILE_PRINT, "print"},       {ID_VIEW_MIXER, "mixer"},
-        {ID_VIEW_PIANO, "piano"},       {ID_VIEW_DIATONIC, "diatonic"},
+        {ID_FILE_OPEN, "open"},           {ID_FILE_SAVE, "save"},
+        {ID_FILE_PRINT, "print"},         {ID_VIEW_MIXER, "mixer"},
+        {ID_VIEW_PIANO, "piano"},         {ID_VIEW_DIATONIC, "diatonic"},
         {ID_VIEW_CHROMATIC, "chromatic"}, {ID_VIEW_LYRICS, "lyrics"},
-        {ID_VIEW_EVENTS, "events"},     {ID_EDIT_MODE, "editmode"},
-        {ID_PLAY_LOOP, "loop"},         {ID_PLAY_COUNT_IN, "countin"},
+        {ID_VIEW_EVENTS, "events"},       {ID_EDIT_MODE, "editmode"},
+        {ID_PLAY_LOOP, "loop"},           {ID_PLAY_COUNT_IN, "countin"},
         {ID_PLAY_METRONOME, "metronome"}, {ID_PLAY_PREVIOUS, "previous"},
-        {ID_PLAY_REWIND, "rewind"},     {ID_PLAY_STOP, "stop"},
-        {ID_PLAY_PLAY, "play"},         {ID_PLAY_NEXT, "next"},
-        {ID_VIEW_PLAYLIST, "playlist"}, {ID_ZOOM_OUT, "zoomout"},
+        {ID_PLAY_REWIND, "rewind"},       {ID_PLAY_STOP, "stop"},
+        {ID_PLAY_PLAY, "play"},           {ID_PLAY_NEXT, "next"},
+        {ID_VIEW_PLAYLIST, "playlist"},   {ID_ZOOM_OUT, "zoomout"},
         {ID_ZOOM_IN, "zoomin"},
     };
     for (const auto& [id, name] : icons) {
@@ -334,11 +309,11 @@ void CMainFrame::createMenus() {
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     QMenu* transpose = tools->addMenu(QStringLiteral("T&ranspose"));
-    add(transpose, {ID_TRANSPOSE_UP, ID_TRANSPOSE_DOWN, ID_TRANSPOSE_OCTAVE_UP,
-                    ID_TRANSPOSE_OCTAVE_DOWN, ID_TRANSPOSE_SHOWN_OCTAVE_UP,
-                    ID_TRANSPOSE_SHOWN_OCTAVE_DOWN});
-    add(tools, {ID_APPLY_TEMPO_CHANGE, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP, ID_MAP_NOTES, 0,
-                ID_OPTIONS});
+    add(transpose,
+        {ID_TRANSPOSE_UP, ID_TRANSPOSE_DOWN, ID_TRANSPOSE_OCTAVE_UP, ID_TRANSPOSE_OCTAVE_DOWN,
+         ID_TRANSPOSE_SHOWN_OCTAVE_UP, ID_TRANSPOSE_SHOWN_OCTAVE_DOWN});
+    add(tools,
+        {ID_APPLY_TEMPO_CHANGE, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP, ID_MAP_NOTES, 0, ID_OPTIONS});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     add(help, {ID_HELP_TOPICS, ID_APP_ABOUT});
@@ -349,13 +324,32 @@ void CMainFrame::createToolBar() {
     bar->setObjectName(QStringLiteral("toolbar128"));
     bar->setIconSize(QSize(16, 15));
     bar->setMovable(false);
-    const int items[] = {ID_FILE_OPEN,     ID_FILE_SAVE,      ID_FILE_PRINT,     0,
-                         ID_VIEW_MIXER,    ID_VIEW_PIANO,     ID_VIEW_DIATONIC,  ID_VIEW_CHROMATIC,
-                         ID_VIEW_LYRICS,   ID_VIEW_EVENTS,    0,                 ID_EDIT_MODE,
-                         ID_PLAY_LOOP,     ID_PLAY_COUNT_IN,  ID_PLAY_METRONOME, 0,
-                         ID_PLAY_PREVIOUS, ID_PLAY_REWIND,    ID_PLAY_STOP,      ID_PLAY_PLAY,
-                         ID_PLAY_NEXT,     ID_VIEW_PLAYLIST,  0,                 ID_ZOOM_OUT,
-                         ID_ZOOM_IN,       0};
+    const int items[] = {ID_FILE_OPEN,
+                         ID_FILE_SAVE,
+                         ID_FILE_PRINT,
+                         0,
+                         ID_VIEW_MIXER,
+                         ID_VIEW_PIANO,
+                         ID_VIEW_DIATONIC,
+                         ID_VIEW_CHROMATIC,
+                         ID_VIEW_LYRICS,
+                         ID_VIEW_EVENTS,
+                         0,
+                         ID_EDIT_MODE,
+                         ID_PLAY_LOOP,
+                         ID_PLAY_COUNT_IN,
+                         ID_PLAY_METRONOME,
+                         0,
+                         ID_PLAY_PREVIOUS,
+                         ID_PLAY_REWIND,
+                         ID_PLAY_STOP,
+                         ID_PLAY_PLAY,
+                         ID_PLAY_NEXT,
+                         ID_VIEW_PLAYLIST,
+                         0,
+                         ID_ZOOM_OUT,
+                         ID_ZOOM_IN,
+                         0};
     for (int id : items) {
         if (id == 0) {
             bar->addSeparator();
@@ -425,7 +419,9 @@ void CMainFrame::createStatusBar() {
     bar->showMessage(QString());
 }
 
-QAction* CMainFrame::action(int id) const { return actions_.value(id, nullptr); }
+QAction* CMainFrame::action(int id) const {
+    return actions_.value(id, nullptr);
+}
 
 QString CMainFrame::paneText(int index) const {
     if (index == 0) {
@@ -704,7 +700,9 @@ void CMainFrame::showPosition(int tick) {
     }
 }
 
-int CMainFrame::sixteenth() const { return std::max(1, doc_->song.division / 4); }
+int CMainFrame::sixteenth() const {
+    return std::max(1, doc_->song.division / 4);
+}
 
 // ---- Player messages ----
 
@@ -715,8 +713,7 @@ void CMainFrame::onPlayerPosition(std::uintptr_t wParam, std::intptr_t value) {
     Settings& block = settings();
     const MidiSong& song = doc_->song;
     const int division = std::max<int>(1, song.division);
-    player_->setPlayTick(
-        std::max(0, static_cast<int>(player_->streamTicks()) - player_->offset()));
+    player_->setPlayTick(std::max(0, static_cast<int>(player_->streamTicks()) - player_->offset()));
     block.loopEnd = doc_->markEnd;
     block.loopStart = (doc_->markBegin >= 0 && block.playLoop) ? doc_->markBegin : -1;
 
@@ -779,8 +776,8 @@ void CMainFrame::dispatchPlayedEvents(int upToTick) {
         const std::uint16_t flags = event.track ? event.track->flags : 0;
         if (flags & (TrackShown | TrackSelected)) {
             if (event.isNote) {
-                view_->redrawNote(index, (flags & TrackSelected) ? block.colorPlaySel
-                                                                 : block.colorPlayed);
+                view_->redrawNote(index,
+                                  (flags & TrackSelected) ? block.colorPlaySel : block.colorPlayed);
             } else if (block.showPitchBends && event.kind() == KindPitchWheel) {
                 view_->redrawBend(index);
             }
@@ -1081,8 +1078,8 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 void CMainFrame::postCommand(int id) {
-    QCoreApplication::postEvent(this, new PlayerMessageEvent(kCommandMessage,
-                                                             static_cast<std::uintptr_t>(id), 0));
+    QCoreApplication::postEvent(
+        this, new PlayerMessageEvent(kCommandMessage, static_cast<std::uintptr_t>(id), 0));
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
@@ -1104,8 +1101,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 
 // ---- DocumentUi ----
 
-void CMainFrame::messageBox(const std::string& text, const std::string& caption,
-                            MessageIcon icon) {
+void CMainFrame::messageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
     if (messageSink) {
         messageSink(text, caption, icon);
         return;
@@ -1152,7 +1148,9 @@ Answer CMainFrame::askYesNoCancel(const std::string& text, const std::string& ca
     return answer == QMessageBox::No ? Answer::No : Answer::Cancel;
 }
 
-void CMainFrame::beep() { QApplication::beep(); }
+void CMainFrame::beep() {
+    QApplication::beep();
+}
 
 std::string CMainFrame::askSavePath(const std::string& title) {
     QFileDialog dialog(this, QString::fromStdString(title), QString(),
@@ -1226,9 +1224,13 @@ void CMainFrame::refreshTrackLists() {}
 
 void CMainFrame::refreshToolWindows() {}
 
-void CMainFrame::repaintView() { view_->repaintView(); }
+void CMainFrame::repaintView() {
+    view_->repaintView();
+}
 
-void CMainFrame::refreshNoteFlags() { view_->refreshNoteFlags(); }
+void CMainFrame::refreshNoteFlags() {
+    view_->refreshNoteFlags();
+}
 
 void CMainFrame::dropNoteSelection() {}
 
@@ -1236,9 +1238,13 @@ void CMainFrame::removeSelectionFrame(const MidiEvent*) {}
 
 void CMainFrame::updateSelectionFrames() {}
 
-void CMainFrame::setScrollRange(int quarters) { view_->setScrollRange(quarters); }
+void CMainFrame::setScrollRange(int quarters) {
+    view_->setScrollRange(quarters);
+}
 
-void CMainFrame::scrollToCursor() { view_->repaintView(); }
+void CMainFrame::scrollToCursor() {
+    view_->repaintView();
+}
 
 void CMainFrame::updateTitle() {
     setWindowTitle(QString::fromStdString(doc_->title()) + QStringLiteral("[*] - Reedtab"));

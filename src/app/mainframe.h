@@ -146,8 +146,7 @@ public:
     void sendNoteInput(const NoteInput& input) override;
 
     // ---- DocumentUi ----
-    void messageBox(const std::string& text, const std::string& caption,
-                    MessageIcon icon) override;
+    void messageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
     bool askYesNo(const std::string& text, const std::string& caption) override;
     Answer askYesNoCancel(const std::string& text, const std::string& caption) override;
     void beep() override;

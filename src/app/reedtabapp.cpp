@@ -128,7 +128,9 @@ void CReedtabApp::repaintMainWindow() {
     frame_->view().repaintView();
 }
 
-void CReedtabApp::playlistWindowClosed() { playlistWindow_ = nullptr; }
+void CReedtabApp::playlistWindowClosed() {
+    playlistWindow_ = nullptr;
+}
 
 void CReedtabApp::openFiles(const QStringList& paths) {
     if (paths.isEmpty()) {
@@ -238,8 +240,8 @@ void CReedtabApp::loadRecentFiles() {
 
 void CReedtabApp::saveRecentFiles() {
     for (int i = 1; i <= kRecentFileCount; ++i) {
-        const std::string value = i <= recentFiles_.size() ? recentFiles_[i - 1].toStdString()
-                                                           : std::string();
+        const std::string value =
+            i <= recentFiles_.size() ? recentFiles_[i - 1].toStdString() : std::string();
         store_->writeString(kRecentSection, "File" + std::to_string(i), value);
     }
 }

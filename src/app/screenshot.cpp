@@ -28,7 +28,8 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
             screenshot = true;
             request.output = arguments[++i];
         } else if (argument == QLatin1String("--size")) {
-            const QStringList parts = hasValue ? arguments[i + 1].split(QLatin1Char('x')) : QStringList();
+            const QStringList parts =
+                hasValue ? arguments[i + 1].split(QLatin1Char('x')) : QStringList();
             bool okWidth = false;
             bool okHeight = false;
             const int width = parts.size() == 2 ? parts[0].toInt(&okWidth) : 0;
@@ -59,7 +60,8 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
             return CommandLineMode::Invalid;
         }
     }
-    if (!screenshot && (request.tick >= 0 || !arguments.filter(QStringLiteral("--size")).isEmpty())) {
+    if (!screenshot &&
+        (request.tick >= 0 || !arguments.filter(QStringLiteral("--size")).isEmpty())) {
         error = QStringLiteral("--size and --at belong to --screenshot");
         return CommandLineMode::Invalid;
     }

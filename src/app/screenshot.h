@@ -18,18 +18,19 @@ inline constexpr const char* kUsage =
 enum class CommandLineMode { Run, Screenshot, Invalid };
 
 struct ScreenshotRequest {
-    QString file;            ///< the song to open ("" for none)
-    QString output;          ///< the PNG to write (screenshot mode)
-    QSize size{1280, 720};   ///< the main window's size in pixels
-    int tick = -1;           ///< the play position to show, -1 for the start
+    QString file;          ///< the song to open ("" for none)
+    QString output;        ///< the PNG to write (screenshot mode)
+    QSize size{1280, 720}; ///< the main window's size in pixels
+    int tick = -1;         ///< the play position to show, -1 for the start
 };
 
 /// Reads the arguments (without the program name). Invalid sets `error`.
 CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest& request,
                                  QString& error);
 
-/// Shows the main window of the started `app` at the requested size, opens `request.file`, moves the play position, renders the main window and
-/// writes the PNG. False with `error` when the song did not read or the PNG was not written.
+/// Shows the main window of the started `app` at the requested size, opens `request.file`, moves
+/// the play position, renders the main window and writes the PNG. False with `error` when the song
+/// did not read or the PNG was not written.
 bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString& error);
 
 } // namespace reedtab

@@ -58,9 +58,15 @@ void CPosEntry::setPosition(int bar, int beat, int tick) {
     tick_->setValue(tick);
 }
 
-int CPosEntry::bar() const { return bar_->value(); }
-int CPosEntry::beat() const { return beat_->value(); }
-int CPosEntry::tick() const { return tick_->value(); }
+int CPosEntry::bar() const {
+    return bar_->value();
+}
+int CPosEntry::beat() const {
+    return beat_->value();
+}
+int CPosEntry::tick() const {
+    return tick_->value();
+}
 
 void CPosEntry::applyRanges() {
     constexpr int kMax = std::numeric_limits<int>::max();

@@ -4,18 +4,40 @@
 
 #include <chrono>
 
+#include <gtest/gtest.h>
+
 namespace reedtab::testing {
 
+namespace {
+
+// The application is made before the first test and destroyed after the last one, while the
+// Qt globals it uses still exist (a function-local static would outlive them).
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_app";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+} // namespace
+
 QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    return *qApp;
 }
 
 QString corpusFile(const char* relative) {
-    return QString::fromLatin1(REEDTAB_CORPUS_DIR) + QLatin1Char('/') + QString::fromLatin1(relative);
+    return QString::fromLatin1(REEDTAB_CORPUS_DIR) + QLatin1Char('/') +
+           QString::fromLatin1(relative);
 }
 
 TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store) {
@@ -37,10 +59,10 @@ TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store) {
     app_ = std::make_unique<CReedtabApp>(std::move(environment));
     app_->start(QString(), false);
     frame().messageSink = [this](const std::string& text, const std::string& caption,
-                                 MessageIcon icon) { messages.push_back({text, caption, icon}); };
-    frame().questionSink = [this](const std::string&, const std::string&, bool) {
-        return answer;
+                                 MessageIcon icon) {
+        messages.push_back({text, caption, icon});
     };
+    frame().questionSink = [this](const std::string&, const std::string&, bool) { return answer; };
     frame().resize(1000, 600);
     frame().show();
     QApplication::processEvents();

@@ -50,10 +50,14 @@ TEST(FrameMenus, EveryCommandHasItsTextPromptAndShortcut) {
     EXPECT_EQ(shortcut(ID_TRANSPOSE_OCTAVE_UP), "Alt+Shift+U");
     EXPECT_EQ(shortcut(ID_VIEW_EVENTS), "") << "MIDI Events has no accelerator";
     EXPECT_EQ(shortcut(ID_PLAY_PLAY), "") << "space is the frame's own key";
-    EXPECT_TRUE(program.frame().action(ID_EDIT_COPY)->shortcuts().contains(
-        QKeySequence(Qt::CTRL | Qt::Key_Insert)));
-    EXPECT_TRUE(program.frame().action(ID_EDIT_UNDO)->shortcuts().contains(
-        QKeySequence(Qt::ALT | Qt::Key_Backspace)));
+    EXPECT_TRUE(program.frame()
+                    .action(ID_EDIT_COPY)
+                    ->shortcuts()
+                    .contains(QKeySequence(Qt::CTRL | Qt::Key_Insert)));
+    EXPECT_TRUE(program.frame()
+                    .action(ID_EDIT_UNDO)
+                    ->shortcuts()
+                    .contains(QKeySequence(Qt::ALT | Qt::Key_Backspace)));
     EXPECT_EQ(program.frame().action(ID_ZOOM_IN)->statusTip(), "Zoom In");
 }
 
@@ -271,7 +275,8 @@ TEST(FrameEndOfPlay, AdvancesThroughThePlaylistAndLoopsTheLastSong) {
     TestProgram program;
     CMainFrame& frame = program.frame();
     CReedtabApp& app = program.app();
-    app.openFiles({corpusFile(kSong), corpusFile(kLongSong), corpusFile("choral-karaoke/test.mid")});
+    app.openFiles(
+        {corpusFile(kSong), corpusFile(kLongSong), corpusFile("choral-karaoke/test.mid")});
     ASSERT_EQ(app.playlist().currentIndex(), 0);
     frame.onPlayerStopped();
     EXPECT_EQ(app.playlist().currentIndex(), 1);
@@ -413,8 +418,12 @@ TEST(FramePlacement, SaveWritesTheWindowKeysAndRestorePullsThemOnScreen) {
         EXPECT_TRUE(saved->readInt(kWindowSection, "ChromaticKey").has_value());
     }
     auto offScreen = std::make_unique<MemorySettingsStore>();
-    for (auto [key, value] : {std::pair{"flags", 0}, {"showCmd", 1}, {"x1", 50000},
-                              {"y1", 40000}, {"x2", 50800}, {"y2", 40600}}) {
+    for (auto [key, value] : {std::pair{"flags", 0},
+                              {"showCmd", 1},
+                              {"x1", 50000},
+                              {"y1", 40000},
+                              {"x2", 50800},
+                              {"y2", 40600}}) {
         offScreen->writeInt(kWindowSection, key, value);
     }
     MemorySettingsStore* restored = offScreen.get();

@@ -7,9 +7,9 @@
 #include "view/reedtabview.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QComboBox>
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
@@ -174,9 +174,9 @@ TEST(CommandLine, ReadsFileAndScreenshotOptions) {
     EXPECT_EQ(request.file, "song.mid");
 
     ScreenshotRequest shot;
-    EXPECT_EQ(parseCommandLine({"--screenshot", "out.png", "--size", "800x500", "--at", "960",
-                                "song.mid"},
-                               shot, error),
+    EXPECT_EQ(parseCommandLine(
+                  {"--screenshot", "out.png", "--size", "800x500", "--at", "960", "song.mid"}, shot,
+                  error),
               CommandLineMode::Screenshot);
     EXPECT_EQ(shot.output, "out.png");
     EXPECT_EQ(shot.size, QSize(800, 500));

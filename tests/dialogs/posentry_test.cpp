@@ -5,19 +5,29 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace reedtab {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_dialogs";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_dialogs";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 TEST(PosEntry, StartsAtBarOneBeatOneTickZero) {
-    application();
     CPosEntry entry;
     EXPECT_EQ(entry.bar(), 1);
     EXPECT_EQ(entry.beat(), 1);
@@ -25,7 +35,6 @@ TEST(PosEntry, StartsAtBarOneBeatOneTickZero) {
 }
 
 TEST(PosEntry, RangeCheckKeepsBarInTheSongAndTickWithinADivision) {
-    application();
     CPosEntry entry;
     entry.setRange(12, 480);
     entry.setPosition(40, 3, 900);
@@ -38,7 +47,6 @@ TEST(PosEntry, RangeCheckKeepsBarInTheSongAndTickWithinADivision) {
 }
 
 TEST(PosEntry, EmptySongStillAllowsBarOne) {
-    application();
     CPosEntry entry;
     entry.setRange(0, 0);
     entry.setPosition(3, 1, 10);
@@ -47,7 +55,6 @@ TEST(PosEntry, EmptySongStillAllowsBarOne) {
 }
 
 TEST(PosEntry, WithoutRangeCheckCountsStartAtZero) {
-    application();
     CPosEntry entry;
     entry.setRange(4, 96);
     entry.setRangeCheck(false);
