@@ -81,7 +81,9 @@ constexpr std::array kCommands{
 
 } // namespace
 
-std::span<const CommandInfo> commandTable() { return kCommands; }
+std::span<const CommandInfo> commandTable() {
+    return kCommands;
+}
 
 const CommandInfo* findCommand(int id) {
     for (const auto& command : kCommands) {

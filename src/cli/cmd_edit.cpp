@@ -67,12 +67,12 @@ struct Operation {
     std::vector<long> values;
 };
 
-struct OperationSpec {
+struct OperationForm {
     const char* name;
     size_t argumentCount;
 };
 
-constexpr OperationSpec kOperations[] = {
+constexpr OperationForm kOperations[] = {
     {"--marks", 2},     {"--transpose", 1},    {"--crop", 0},        {"--cut", 0},
     {"--delete", 0},    {"--silence", 4},      {"--tempo-scale", 1}, {"--volume", 2},
     {"--map-notes", 5}, {"--delete-track", 1}, {"--tab-track", 1},   {"--undo", 0},
@@ -181,17 +181,17 @@ int run(const std::vector<std::string>& words) {
             positionals.push_back(word);
             continue;
         }
-        const OperationSpec* spec = nullptr;
+        const OperationForm* form = nullptr;
         for (const auto& candidate : kOperations) {
             if (word == candidate.name)
-                spec = &candidate;
+                form = &candidate;
         }
-        if (!spec)
+        if (!form)
             return usageError(kName, "unknown operation " + word);
         Operation op{word, {}};
-        for (size_t k = 0; k < spec->argumentCount; ++k) {
+        for (size_t k = 0; k < form->argumentCount; ++k) {
             if (i + 1 >= words.size())
-                return usageError(kName, word + " needs " + std::to_string(spec->argumentCount) +
+                return usageError(kName, word + " needs " + std::to_string(form->argumentCount) +
                                              " numbers");
             auto value = parseInt(words[++i]);
             if (!value)

@@ -48,7 +48,7 @@ ChromaticTuningRecord tuning(const char* name, int holes, int firstHoleOffset,
 // Lower rank is preferred: draw, blow, draw with slide, blow with slide.
 constexpr int kColumnRank[4] = {1, 3, 0, 2};
 
-const char* const kOctaveNames[] = {"-2", "Tenor", "Std", "High", "+2"};
+constexpr std::array<const char*, 5> kOctaveNames = {"-2", "Tenor", "Std", "High", "+2"};
 
 constexpr int kDefaultTuning = 2;
 
@@ -149,10 +149,7 @@ ChromaticLayout::ChromaticLayout(const Settings& settings) : HarmonicaLayout(set
 }
 
 const ChromaticTuningRecord* ChromaticLayout::tuningAt(int index) const {
-    if (index >= 0 && index < 8) {
-        return &builtInChromaticTunings()[static_cast<std::size_t>(index)];
-    }
-    return index == 8 ? &custom_ : nullptr;
+    return listEntry(builtInChromaticTunings(), custom_, index);
 }
 
 const ChromaticTuningRecord& ChromaticLayout::tuning() const {
@@ -215,14 +212,7 @@ int ChromaticLayout::noteAt(int hole, int column) const {
 }
 
 std::string ChromaticLayout::layoutTitle() const {
-    std::string text = tuning().name + " Key of " + keyName(key_);
-    const int octave = (key_ - 36) / 12;
-    if (octave != 2) {
-        text += " (";
-        text += octave >= 0 && octave <= 4 ? kOctaveNames[octave] : "?";
-        text += ")";
-    }
-    return text;
+    return withOctave(tuning().name + " Key of " + keyName(key_), (key_ - 36) / 12, kOctaveNames);
 }
 
 int ChromaticLayout::positionOf(int note, int& row, int& column) const {

@@ -26,7 +26,7 @@ int techniqueOf(std::uint16_t code) {
     return (code >> 8) & 0x0F;
 }
 
-const char* const kOctaveNames[] = {"-2", "Low", "Std", "High", "+2"};
+constexpr std::array<const char*, 5> kOctaveNames = {"-2", "Low", "Std", "High", "+2"};
 
 } // namespace
 
@@ -112,10 +112,7 @@ void DiatonicLayout::clear() {
 }
 
 const DiatonicTuningRecord* DiatonicLayout::tuningAt(int index) const {
-    if (index >= 0 && index < 13) {
-        return &builtInDiatonicTunings()[static_cast<std::size_t>(index)];
-    }
-    return index == 13 ? &custom_ : nullptr;
+    return listEntry(builtInDiatonicTunings(), custom_, index);
 }
 
 const DiatonicTuningRecord& DiatonicLayout::tuning() const {
@@ -193,14 +190,9 @@ int DiatonicLayout::loadTuningFile(const std::string& path) {
 
 std::string DiatonicLayout::layoutTitle() const {
     const DiatonicTuningRecord& record = tuning();
-    std::string text = record.name + " Key of " + keyName(key_ + record.keyOffset);
-    const int octave = (key_ - 31) / 12;
-    if (octave != 2) {
-        text += " (";
-        text += octave >= 0 && octave <= 4 ? kOctaveNames[octave] : "?";
-        text += ")";
-    }
-    return text;
+    // The octave comes from the key without the offset.
+    return withOctave(record.name + " Key of " + keyName(key_ + record.keyOffset), (key_ - 31) / 12,
+                      kOctaveNames);
 }
 
 int DiatonicLayout::positionOf(int note, DiatonicPositionInfo& info) const {

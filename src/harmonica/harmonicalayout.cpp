@@ -51,6 +51,15 @@ const std::vector<std::uint16_t>& HarmonicaLayout::noteMap(int note) const {
     return noteMap_[static_cast<std::size_t>(note)];
 }
 
+std::string HarmonicaLayout::withOctave(std::string text, int octave,
+                                        const std::array<const char*, 5>& names) {
+    if (octave == 2) {
+        return text;
+    }
+    const char* name = octave >= 0 && octave <= 4 ? names[static_cast<std::size_t>(octave)] : "?";
+    return text + " (" + name + ")";
+}
+
 void HarmonicaLayout::clearNoteMap() {
     for (auto& list : noteMap_) {
         list.clear();

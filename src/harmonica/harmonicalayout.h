@@ -82,6 +82,20 @@ public:
     virtual int tabText(int note, int alternative, NoteText& out, bool plainSymbols) const = 0;
 
 protected:
+    /// "%s (%s)" of `text` and the octave's name, or `text` alone for the standard octave 2;
+    /// "?" names an octave outside 0..4.
+    static std::string withOctave(std::string text, int octave,
+                                  const std::array<const char*, 5>& names);
+    /// Entry `index` of a tuning list made of `builtIns` and then `custom`; nullptr outside.
+    template <typename Record, std::size_t N>
+    static const Record* listEntry(const std::array<Record, N>& builtIns, const Record& custom,
+                                   int index) {
+        if (index >= 0 && static_cast<std::size_t>(index) < N) {
+            return &builtIns[static_cast<std::size_t>(index)];
+        }
+        return static_cast<std::size_t>(index) == N ? &custom : nullptr;
+    }
+
     void clearNoteMap();
     void setBrushes(std::array<Rgb, 5> colours);
     /// The brush colour at `slot`, or none once the brushes are forgotten.

@@ -15,6 +15,20 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
 }
 
+// The word that starts at or after `end`, which moves past it; empty at the end of the text.
+std::string_view nextWord(std::string_view text, std::size_t& end) {
+    std::size_t i = end;
+    while (i < text.size() && isBlank(text[i])) {
+        ++i;
+    }
+    const std::size_t begin = i;
+    while (i < text.size() && !isBlank(text[i])) {
+        ++i;
+    }
+    end = i;
+    return text.substr(begin, i - begin);
+}
+
 int pitchClassOf(std::string_view word) {
     static constexpr std::string_view letters = "CDEFGAB";
     static constexpr int classes[] = {0, 2, 4, 5, 7, 9, 11};
@@ -52,17 +66,11 @@ std::optional<TuningText::Position> TuningText::findWord(Position from,
                                                          std::string_view word) const {
     for (std::size_t line = from.line; line < lines_.size(); ++line) {
         const std::string_view text = lines_[line];
-        std::size_t i = line == from.line ? std::min(from.column, text.size()) : 0;
-        while (i < text.size()) {
-            while (i < text.size() && isBlank(text[i])) {
-                ++i;
-            }
-            const std::size_t begin = i;
-            while (i < text.size() && !isBlank(text[i])) {
-                ++i;
-            }
-            if (i > begin && text.substr(begin, i - begin) == word) {
-                return Position{line, i};
+        std::size_t end = line == from.line ? std::min(from.column, text.size()) : 0;
+        std::string_view next;
+        while (!(next = nextWord(text, end)).empty()) {
+            if (next == word) {
+                return Position{line, end};
             }
         }
     }
@@ -79,18 +87,10 @@ std::string_view TuningText::restOfLine(Position at) const {
 
 std::vector<std::string_view> wordsOf(std::string_view text) {
     std::vector<std::string_view> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && isBlank(text[i])) {
-            ++i;
-        }
-        const std::size_t begin = i;
-        while (i < text.size() && !isBlank(text[i])) {
-            ++i;
-        }
-        if (i > begin) {
-            words.push_back(text.substr(begin, i - begin));
-        }
+    std::size_t end = 0;
+    std::string_view next;
+    while (!(next = nextWord(text, end)).empty()) {
+        words.push_back(next);
     }
     return words;
 }

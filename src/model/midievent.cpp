@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace reedtab {
 
@@ -350,6 +352,105 @@ std::string MidiEvent::description() const {
         }
         result.resize(result.size() * 4);
     }
+}
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define REEDTAB_EVENT_POOL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
+    __has_feature(memory_sanitizer)
+#define REEDTAB_EVENT_POOL 0
+#endif
+#endif
+#ifndef REEDTAB_EVENT_POOL
+#define REEDTAB_EVENT_POOL 1
+#endif
+
+#if REEDTAB_EVENT_POOL
+// Every event class adds no fields, so all events share one block size. Blocks are carved
+// from slabs that are never returned: a block freed on another thread simply joins that
+// thread's free list, and the slabs stay reachable from `slabs` for the leak checker.
+class EventPool {
+public:
+    static constexpr size_t blockSize = sizeof(MidiEvent);
+    static constexpr size_t blocksPerSlab = 4096;
+
+    void* allocate() {
+        if (free_) {
+            Free* block = free_;
+            free_ = block->next;
+            return block;
+        }
+        if (next_ == end_)
+            grow();
+        void* block = next_;
+        next_ += blockSize;
+        return block;
+    }
+
+    void release(void* block) {
+        auto* f = static_cast<Free*>(block);
+        f->next = free_;
+        free_ = f;
+    }
+
+private:
+    struct Free {
+        Free* next;
+    };
+
+    void grow() {
+        auto slab = std::make_unique<std::byte[]>(blockSize * blocksPerSlab);
+        next_ = slab.get();
+        end_ = next_ + blockSize * blocksPerSlab;
+        std::lock_guard<std::mutex> lock(slabsMutex());
+        slabs().push_back(std::move(slab));
+    }
+
+    static std::mutex& slabsMutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    // Intentionally never freed: blocks may outlive the thread that carved them, and the
+    // program's events live until exit anyway.
+    static std::vector<std::unique_ptr<std::byte[]>>& slabs() {
+        static auto* list = new std::vector<std::unique_ptr<std::byte[]>>();
+        return *list;
+    }
+
+    Free* free_ = nullptr;
+    std::byte* next_ = nullptr;
+    std::byte* end_ = nullptr;
+};
+
+EventPool& pool() {
+    thread_local EventPool threadPool;
+    return threadPool;
+}
+#endif
+
+} // namespace
+
+void* MidiEvent::operator new(size_t size) {
+#if REEDTAB_EVENT_POOL
+    if (size == sizeof(MidiEvent))
+        return pool().allocate();
+#endif
+    return ::operator new(size);
+}
+
+void MidiEvent::operator delete(void* block, size_t size) {
+#if REEDTAB_EVENT_POOL
+    if (size == sizeof(MidiEvent)) {
+        pool().release(block);
+        return;
+    }
+#else
+    (void)size;
+#endif
+    ::operator delete(block);
 }
 
 void MidiEvent::setData(const void* bytes, uint32_t length) {

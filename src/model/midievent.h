@@ -67,6 +67,13 @@ public:
     MidiEvent& operator=(const MidiEvent&) = delete;
     virtual ~MidiEvent() = default;
 
+    /// Events come from a per-thread pool of fixed-size blocks: a song holds hundreds of
+    /// thousands of them and the general allocator costs more than reading one. Freed blocks
+    /// are reused by later events; the pool is off in sanitizer builds so that they see every
+    /// allocation.
+    static void* operator new(size_t size);
+    static void operator delete(void* block, size_t size);
+
     /// Absolute time in ticks.
     int32_t tick = 0;
     /// For a paired note-on: the note-off's tick minus this tick (ticks); 0 otherwise.

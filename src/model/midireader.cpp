@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace reedtab {
@@ -162,6 +163,7 @@ private:
     bool readEscape(int64_t& remaining);
     void keepMeta(std::unique_ptr<MidiEvent> event);
     void keep(MidiTrack* track, std::unique_ptr<MidiEvent> event);
+    void buildMergedList();
     MidiTrack* newTrack();
     void finishFormat0();
     void addDefaultTimeSignature();
@@ -173,6 +175,12 @@ private:
     bool splitChannels_ = false; // format 0: one track per channel
     int declaredTracks_ = 0;
     MidiTrack* current_ = nullptr;
+    // Playable events in reading order with their ticks, for the merged list.
+    struct Playable {
+        int32_t tick;
+        MidiEvent* event;
+    };
+    std::vector<Playable> merged_;
 
     // Per-track state.
     int64_t tick_ = 0;
@@ -198,10 +206,48 @@ MidiTrack* Reader::newTrack() {
 
 void Reader::keep(MidiTrack* track, std::unique_ptr<MidiEvent> event) {
     event->tick = static_cast<int32_t>(tick_);
-    // The merged list is sorted once at the end: inserting into the middle of a large array
-    // for every event would make reading quadratic. A stable sort of the reading order gives
-    // exactly the order insertion after equal ticks would.
-    song_.mergedEvents.appendUnsorted(track->append(std::move(event)));
+    bool playable = MergedEventList::belongs(event->kind());
+    MidiEvent* kept = track->append(std::move(event));
+    if (playable)
+        merged_.push_back({static_cast<int32_t>(tick_), kept});
+}
+
+void Reader::buildMergedList() {
+    // The merged list is built once at the end: inserting into the middle of a large array for
+    // every event would make reading quadratic. A stable sort of the reading order by tick
+    // gives exactly the order that inserting each event after its equal ticks gives. The ticks
+    // travel with the references, so the sort never reaches into a cold event; it is a radix
+    // sort (least significant digit first, which is stable) because the tracks interleave
+    // finely and comparison sorts mispredict half their branches on such input.
+    bool sorted = true;
+    int32_t maxTick = 0;
+    for (size_t i = 0; i < merged_.size(); ++i) {
+        if (i > 0 && merged_[i].tick < merged_[i - 1].tick)
+            sorted = false;
+        maxTick = std::max(maxTick, merged_[i].tick);
+    }
+    if (!sorted) {
+        constexpr int digitBits = 11;
+        constexpr size_t buckets = size_t{1} << digitBits;
+        std::vector<Playable> other(merged_.size());
+        std::vector<size_t> start(buckets);
+        for (int shift = 0; shift < 31 && (maxTick >> shift) > 0; shift += digitBits) {
+            std::fill(start.begin(), start.end(), 0);
+            for (const Playable& p : merged_)
+                ++start[(static_cast<uint32_t>(p.tick) >> shift) & (buckets - 1)];
+            size_t sum = 0;
+            for (size_t& s : start)
+                sum += std::exchange(s, sum);
+            for (const Playable& p : merged_)
+                other[start[(static_cast<uint32_t>(p.tick) >> shift) & (buckets - 1)]++] = p;
+            std::swap(merged_, other);
+        }
+    }
+    std::vector<MidiEvent*> list(merged_.size());
+    for (size_t i = 0; i < merged_.size(); ++i)
+        list[i] = merged_[i].event;
+    merged_ = {};
+    song_.mergedEvents.assign(std::move(list));
 }
 
 int Reader::readHeader() {
@@ -242,10 +288,15 @@ Reader::Chunk Reader::readTrack() {
 
     size_t start = in_.position();
     int64_t length = remaining;
-    if (!splitChannels_)
+    if (!splitChannels_) {
         current_ = newTrack();
-    else
+        // A dense track with running status takes three to four bytes per event; growing the
+        // array from empty would copy it a dozen times.
+        current_->events.reserve(std::min<size_t>(static_cast<size_t>(length), in_.available()) /
+                                 3);
+    } else {
         current_ = song_.tracks.front().get();
+    }
 
     while (remaining > 0) {
         progress_.update(in_.position());
@@ -456,6 +507,8 @@ void Reader::addDefaultTimeSignature() {
 
 int Reader::run() {
     song_.loading = true;
+    // Playable events take three to four bytes each in a dense file.
+    merged_.reserve(in_.size() / 3);
     if (readHeader() != LoadOk) {
         song_.clear();
         return LoadBadHeader;
@@ -472,7 +525,7 @@ int Reader::run() {
         }
     }
     progress_.finish();
-    song_.mergedEvents.sortByTick();
+    buildMergedList();
     song_.repairAllTracks();
     song_.length = song_.mergedEvents.empty() ? 0 : song_.mergedEvents.back()->tick;
     if (song_.format == 0)
@@ -508,7 +561,16 @@ int MidiSong::loadFile(const std::string& filePath, const LoadProgress& progress
         loading = false;
         return LoadCannotOpen;
     }
+    // One read into a buffer of the file's size; a file that grows meanwhile is read on.
     std::vector<uint8_t> bytes;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        long size = std::ftell(file);
+        std::rewind(file);
+        if (size > 0) {
+            bytes.resize(static_cast<size_t>(size));
+            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+        }
+    }
     uint8_t block[1 << 16];
     size_t n;
     while ((n = std::fread(block, 1, sizeof block, file)) > 0)

@@ -89,8 +89,50 @@ void MergedEventList::appendUnsorted(MidiEvent* event) {
 }
 
 void MergedEventList::sortByTick() {
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [](const MidiEvent* a, const MidiEvent* b) { return a->tick < b->tick; });
+    insertCursor_ = 0;
+    removeCursor_ = 0;
+    // The reader appends track after track, each in tick order, so the list is a few sorted
+    // runs: merge them pairwise (stable, the earlier run first on equal ticks) on a copy that
+    // carries the ticks, so no comparison has to reach into an event.
+    struct Entry {
+        int32_t tick;
+        MidiEvent* event;
+    };
+    std::vector<Entry> a(entries_.size());
+    std::vector<size_t> runs{0};
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        a[i] = {entries_[i]->tick, entries_[i]};
+        if (i > 0 && a[i].tick < a[i - 1].tick)
+            runs.push_back(i);
+    }
+    if (runs.size() == 1)
+        return;
+    runs.push_back(entries_.size());
+    std::vector<Entry> b(entries_.size());
+    auto byTick = [](const Entry& x, const Entry& y) { return x.tick < y.tick; };
+    while (runs.size() > 2) {
+        std::vector<size_t> merged{0};
+        for (size_t r = 0; r + 1 < runs.size(); r += 2) {
+            size_t begin = runs[r], middle = runs[r + 1];
+            size_t end = r + 2 < runs.size() ? runs[r + 2] : middle;
+            std::merge(a.begin() + static_cast<std::ptrdiff_t>(begin),
+                       a.begin() + static_cast<std::ptrdiff_t>(middle),
+                       a.begin() + static_cast<std::ptrdiff_t>(middle),
+                       a.begin() + static_cast<std::ptrdiff_t>(end),
+                       b.begin() + static_cast<std::ptrdiff_t>(begin), byTick);
+            merged.push_back(end);
+        }
+        if (merged.back() != runs.back())
+            merged.push_back(runs.back());
+        runs = std::move(merged);
+        std::swap(a, b);
+    }
+    for (size_t i = 0; i < entries_.size(); ++i)
+        entries_[i] = a[i].event;
+}
+
+void MergedEventList::assign(std::vector<MidiEvent*> events) {
+    entries_ = std::move(events);
     insertCursor_ = 0;
     removeCursor_ = 0;
 }

@@ -55,10 +55,14 @@ public:
     int lowerBound(int32_t tick) const;
     void clear();
 
-    /// Appends without an order check; for the reader, which sorts once at the end.
+    /// Appends without an order check (kinds that do not belong are ignored); follow with
+    /// `sortByTick`.
     void appendUnsorted(MidiEvent* event);
-    /// Stable sort by tick after `appendUnsorted`.
+    /// Stable sort by tick: among equal ticks the order stays as it was.
     void sortByTick();
+    /// Replaces the whole list with `events`, which the caller guarantees to be in tick order
+    /// and of kinds that belong (the reader builds it so).
+    void assign(std::vector<MidiEvent*> events);
     /// Removes every entry whose event satisfies `drop` (keeps the order).
     void removeIf(const std::function<bool(const MidiEvent*)>& drop);
 

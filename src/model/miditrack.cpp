@@ -89,31 +89,38 @@ PairingCounts MidiTrack::pairNotes(std::string* report, size_t capacity, bool cl
         report->clear();
     PairingCounts counts;
 
-    // Stacks of sounding note-ons per channel and key, and the on/off balance. Partners are
-    // rebuilt from scratch: links from an earlier pass may be stale after an edit.
+    // Stacks of sounding note-ons per channel and key, and the on/off balance.
     std::array<std::vector<size_t>, 16 * 128> sounding;
     std::array<int16_t, 16 * 128> balance{};
-    for (auto& event : events) {
-        if (event->isNoteOn() || event->isNoteOff()) {
-            event->partner = nullptr;
-            event->duration = 0;
-            event->overlapMark = 0;
-        }
-    }
 
     // Removal is deferred: events are marked while the passes run and dropped in one sweep at
     // the end, so that a large track costs linear time however many notes are broken.
     std::vector<uint8_t> doomed(events.size(), 0);
+    // What the third pass removes is known as soon as a note-off is seen: a note that ends at
+    // its own tick, or a note-off that closes nothing. Collecting them saves walking the
+    // whole track once more. `on` is npos for a lone note-off.
+    struct Suspect {
+        size_t on;
+        size_t off;
+    };
+    constexpr size_t npos = static_cast<size_t>(-1);
+    std::vector<Suspect> suspects;
     int32_t lastDroppedOff = 0;
     char message[160];
 
     for (size_t i = 0; i < events.size(); ++i) {
         MidiEvent* e = events[i].get();
-        if (!e->isNoteOn() && !e->isNoteOff())
+        int kind = e->kind();
+        if (kind != KindNoteOn && kind != KindNoteOff)
             continue;
+        // Links from an earlier pass may be stale after an edit; each event is reset when first
+        // reached, before this pass can link anything to it.
+        e->partner = nullptr;
+        e->duration = 0;
+        e->overlapMark = 0;
         size_t slot = static_cast<size_t>(e->channel()) * 128 + (e->data1 & 0x7F);
         auto& stack = sounding[slot];
-        if (e->isNoteOn()) {
+        if (kind == KindNoteOn && e->data2 > 0) {
             if (balance[slot] < 0) {
                 std::snprintf(message, sizeof message,
                               " extra notes discarded chan %d note %d (%ld-%ld)", e->channel() + 1,
@@ -132,17 +139,23 @@ PairingCounts MidiTrack::pairNotes(std::string* report, size_t capacity, bool cl
             }
             ++balance[slot];
         } else {
-            if (!stack.empty()) {
-                MidiEvent* on = events[stack.back()].get();
+            bool paired = !stack.empty();
+            if (paired) {
+                size_t onIndex = stack.back();
+                MidiEvent* on = events[onIndex].get();
                 stack.pop_back();
                 on->duration = e->tick - on->tick;
                 on->partner = e;
                 e->partner = on;
+                if (on->duration == 0)
+                    suspects.push_back({onIndex, i});
             }
             --balance[slot];
             if (balance[slot] < 0) {
                 lastDroppedOff = e->tick;
                 doomed[i] = 1;
+            } else if (!paired) {
+                suspects.push_back({npos, i});
             }
         }
     }
@@ -161,35 +174,20 @@ PairingCounts MidiTrack::pairNotes(std::string* report, size_t capacity, bool cl
         }
     }
 
-    // Third pass: zero-length notes and note-offs left without a note-on.
-    for (size_t i = 0; i < events.size(); ++i) {
-        if (doomed[i])
-            continue;
-        MidiEvent* e = events[i].get();
-        if (e->isNoteOn() && e->duration == 0) {
-            if (MidiEvent* off = e->partner) {
-                // The note-off closed this note at the same tick, so it normally follows
-                // closely; an unsorted track (after a shift) may have it before.
-                int j = -1;
-                for (size_t k = i + 1; k < events.size() && j < 0; ++k)
-                    if (events[k].get() == off)
-                        j = static_cast<int>(k);
-                for (size_t k = i; k-- > 0 && j < 0;)
-                    if (events[k].get() == off)
-                        j = static_cast<int>(k);
-                if (j >= 0) {
-                    doomed[static_cast<size_t>(j)] = 1;
-                    ++counts.corrected;
-                }
-            }
-            doomed[i] = 1;
-            ++counts.corrected;
-        } else if (e->isNoteOff() && !e->partner) {
-            doomed[i] = 1;
+    // Third pass: zero-length notes go with their note-off, lone note-offs alone.
+    for (const Suspect& s : suspects) {
+        if (s.on != npos) {
+            doomed[s.on] = 1;
+            doomed[s.off] = 1;
+            counts.corrected += 2;
+        } else {
+            doomed[s.off] = 1;
             ++counts.corrected;
         }
     }
 
+    if (std::find(doomed.begin(), doomed.end(), 1) == doomed.end())
+        return counts;
     std::vector<std::unique_ptr<MidiEvent>> removed;
     size_t kept = 0;
     for (size_t i = 0; i < events.size(); ++i) {

@@ -1,5 +1,6 @@
 #include "app/playlist.h"
 #include "app/playlistmodel.h"
+#include "apptestsupport.h"
 #include "settings/settings.h"
 
 #include <QApplication>
@@ -13,14 +14,6 @@
 
 namespace reedtab {
 namespace {
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
 
 class FakeHost : public PlaylistHost {
 public:
@@ -52,7 +45,6 @@ public:
 class PlayListWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        app();
         host.model.replace({"/s/0.mid", "/s/1.mid", "/s/2.mid", "/s/3.mid", "/s/4.mid"});
         window = new CPlayList(host);
         window->resize(500, 300);

@@ -65,6 +65,24 @@ TEST(DocumentOpen, UnreadableFileLeavesAnEmptyUnmodifiedDocument) {
     EXPECT_EQ(f.doc.undoType, 0);
 }
 
+TEST(DocumentOpen, TruncatedFileWarnsAndKeepsWhatWasRead) {
+    DocFixture f;
+    MidiSong song;
+    makeTune(song);
+    std::string whole = f.folder.file("whole.mid");
+    ASSERT_EQ(song.saveFile(whole), SaveOk);
+    std::string cut = f.folder.file("cut.mid");
+    std::filesystem::copy_file(whole, cut);
+    std::filesystem::resize_file(cut, std::filesystem::file_size(whole) - 4);
+    ASSERT_EQ(f.doc.openDocument(cut), LoadOk);
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].text, MidiSong::truncationWarning);
+    EXPECT_EQ(f.ui.messages[0].caption, "File Warning!");
+    EXPECT_EQ(f.ui.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_FALSE(f.doc.song.tracks.empty());
+    EXPECT_EQ(f.doc.pathName(), cut);
+}
+
 TEST(DocumentSave, FailedSaveShowsErrorAndStaysModified) {
     DocFixture f;
     MidiSong song;

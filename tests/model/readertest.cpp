@@ -442,3 +442,46 @@ TEST(Pairing, RepairAfterAnEditRebuildsLinks) {
     EXPECT_EQ(song.correctedCount, 0);
     EXPECT_EQ(t.size(), 4u);
 }
+
+TEST(ReaderMergedList, MatchesInsertingEveryEventInReadingOrder) {
+    // Several tracks whose events interleave, with equal ticks across tracks and ticks large
+    // enough to need every digit of the sort.
+    uint32_t seed = 7;
+    auto random = [&seed](uint32_t range) {
+        seed = seed * 1103515245 + 12345;
+        return (seed >> 16) % range;
+    };
+    std::vector<Bytes> tracks;
+    for (int t = 0; t < 5; ++t) {
+        Bytes events;
+        for (int i = 0; i < 300; ++i) {
+            uint32_t delta = random(4) == 0 ? random(3) * 1000000 : random(3) * 10;
+            Bytes d;
+            for (uint32_t v = delta, first = 1; first || v; first = 0) {
+                d.insert(d.begin(), static_cast<uint8_t>((v & 0x7F) | (first ? 0 : 0x80)));
+                v >>= 7;
+            }
+            events.insert(events.end(), d.begin(), d.end());
+            Bytes message = {static_cast<uint8_t>(0xB0 | t), static_cast<uint8_t>(i & 0x7F),
+                             static_cast<uint8_t>(t)};
+            events.insert(events.end(), message.begin(), message.end());
+        }
+        events.insert(events.end(), endOfTrack.begin(), endOfTrack.end());
+        tracks.push_back(events);
+    }
+    Bytes file = header(1, 5, 96);
+    for (const Bytes& t : tracks) {
+        Bytes c = chunk(t);
+        file.insert(file.end(), c.begin(), c.end());
+    }
+    MidiSong song;
+    ASSERT_EQ(load(song, file), LoadOk);
+    MergedEventList expected;
+    for (const auto& track : song.tracks)
+        for (const auto& e : track->events)
+            expected.insert(e.get());
+    ASSERT_EQ(song.mergedEvents.size(), expected.size());
+    EXPECT_GT(song.length, 1 << 22);
+    for (size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(song.mergedEvents[i], expected[i]) << "position " << i;
+}

@@ -495,6 +495,20 @@ TEST_F(ViewTest, ZoomCommandsSetTheScaleAndMeasureAgain) {
     }
 }
 
+TEST_F(ViewTest, FontAndStaffSpaceSettingsSizeTheStaff) {
+    options.tabStaffSpace = 3;
+    addNote(0, 60, 0, 480);
+    CReedtabView& v = makeView();
+    const int smallText = v.layout().textHeight;
+    EXPECT_EQ(v.layout().stepHeight, smallText / 2 + 6);
+    options.fontTab.height = -24;
+    v.refreshFonts();
+    EXPECT_EQ(v.layout().textHeight, -1) << "the layout is stale until the next paint";
+    paint();
+    EXPECT_GT(v.layout().textHeight, smallText + 8);
+    EXPECT_EQ(v.layout().stepHeight, v.layout().textHeight / 2 + 6);
+}
+
 TEST_F(ViewTest, ClicksInTheBandSetTheMarks) {
     addNote(0, 60, 0, 16 * 480);
     CReedtabView& v = makeView();

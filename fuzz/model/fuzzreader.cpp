@@ -1,0 +1,59 @@
+// Feeds arbitrary bytes to the MIDI reader and checks what it builds: a song that reads must
+// keep the model's invariants, and its dump must be writable.
+
+#include "model/midisong.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace reedtab;
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+void checkSong(const MidiSong& song) {
+    check(!song.loading);
+    check(!song.tracks.empty());
+    check(!song.timeSignatureList.empty() && song.timeSignatureList.front()->tick == 0);
+    size_t playable = 0;
+    for (const auto& track : song.tracks) {
+        for (const auto& e : track->events) {
+            check(e->track == track.get());
+            if (e->data)
+                check(e->data[e->dataLength] == 0);
+            if (MergedEventList::belongs(e->kind()))
+                ++playable;
+            if (e->isNoteOn()) {
+                check(e->partner && e->partner->partner == e.get());
+                check(e->partner->track == track.get() && e->duration > 0);
+            }
+            if (e->isNoteOff())
+                check(e->partner && e->partner->partner == e.get());
+        }
+    }
+    check(playable == song.mergedEvents.size());
+    for (size_t i = 1; i < song.mergedEvents.size(); ++i)
+        check(song.mergedEvents[i - 1]->tick <= song.mergedEvents[i]->tick);
+    check(song.length == (song.mergedEvents.empty() ? 0 : song.mergedEvents.back()->tick));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    MidiSong song;
+    int result = song.loadMemory(data, size);
+    check(result == LoadOk || result == LoadBadTrack || result == LoadBadHeader);
+    if (result != LoadOk) {
+        check(song.tracks.empty() && song.mergedEvents.empty());
+        return 0;
+    }
+    checkSong(song);
+    // Descriptions, positions and the bar table for every event of small songs.
+    if (song.mergedEvents.size() < 20000)
+        check(!song.dumpText().empty());
+    return 0;
+}

@@ -1,0 +1,220 @@
+#pragma once
+
+// The program's main window around the tablature view: menus, toolbar with the tempo slider and
+// the tablature type selector, the five status panes, the transport, and the receiver of the
+// player's messages. It owns the player, the two harmonica layouts, the document and the view.
+//
+// Threads: the user-interface thread, except `postMessage` (any thread).
+
+#include "document/documentui.h"
+#include "harmonica/chromaticlayout.h"
+#include "harmonica/diatoniclayout.h"
+#include "playback/midiinput.h"
+#include "playback/streamplayer.h"
+
+#include <QEvent>
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <QProgressBar>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QSlider;
+class QUrl;
+
+namespace reedtab {
+
+class CReedtabApp;
+class CReedtabDoc;
+class CReedtabView;
+class Clock;
+class OutputProvider;
+class PlayerControl;
+class ViewPlayer;
+class SettingsStore;
+struct Rgb;
+
+/// A player or input message delivered as a Qt event whose type is the message number.
+class PlayerMessageEvent : public QEvent {
+public:
+    PlayerMessageEvent(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
+        : QEvent(static_cast<QEvent::Type>(message)), wParam(wParam), lParam(lParam) {}
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
+};
+
+/// What the frame runs on: the settings store, the output devices and the player's clock.
+struct FrameEnvironment {
+    SettingsStore& store;
+    OutputProvider& outputs;
+    Clock& clock;
+};
+
+class CMainFrame : public QMainWindow,
+                   public DocumentUi,
+                   public PlayerWindow,
+                   public NoteInputWindow {
+    Q_OBJECT
+public:
+    CMainFrame(CReedtabApp& app, FrameEnvironment environment);
+    ~CMainFrame() override;
+
+    CReedtabDoc& document() { return *doc_; }
+    CReedtabView& view() { return *view_; }
+    StreamPlayer& player() { return *player_; }
+    DiatonicLayout& diatonic() { return diatonic_; }
+    ChromaticLayout& chromatic() { return chromatic_; }
+
+    /// The action of a menu or toolbar command id, or nullptr.
+    QAction* action(int id) const;
+    /// Text of status pane `index` (0 is the message pane, 1..4 the fixed panes).
+    QString paneText(int index) const;
+    QSlider* tempoSlider() const { return tempoSlider_; }
+    QComboBox* tabTypeSelector() const { return tabType_; }
+    QLabel* layoutText() const { return layoutText_; }
+
+    /// Enables, checks and renames the commands for the current state (after every command, on
+    /// a timer, and whenever a test wants the state now).
+    void updateCommandStates();
+
+    // ---- Transport ----
+    void startPlaying(bool countIn, bool fromCursor);
+    void playCommand();
+    void stopCommand();
+    void rewindCommand();
+    void spaceKey();
+    void escapeKey();
+    /// Pane 3 shows `tick` (-1: the play position) and the view scrolls to it.
+    void showPosition(int tick);
+
+    // ---- Player messages, as their handlers see them ----
+    void onPlayerPosition(std::uintptr_t wParam, std::intptr_t value);
+    void onPlayerTempo(int microsecondsPerQuarter);
+    void onPlayerStopped();
+    /// A live note: wParam = key | velocity << 8, lParam = action << 29 | channel << 25 | tick.
+    void onNoteInput(std::uint32_t wParam, std::uint32_t lParam);
+
+    // ---- Other commands ----
+    /// Slider feedback: `dragging` while the thumb moves; `released` when it was let go.
+    void tempoSliderMoved(int position, bool dragging, bool released);
+    void tabTypeSelected(int index);
+    void transposeCommand(int halfSteps, bool allTracks);
+    void applyTempoChange();
+    /// Writes the song's dump to a private temporary file and opens it; returns the file's
+    /// path ("" when nothing was written).
+    QString dumpCommand();
+    /// Opens the dropped `paths` as a new playlist.
+    void openDroppedFiles(const QStringList& paths);
+    /// Refreshes the layout text beside the selector (the short title of the notation).
+    void refreshLayoutText();
+    /// The recent-file entries of the File menu, newest first.
+    void setRecentFiles(const QStringList& paths);
+    /// Posts menu command `id` to the frame; it runs when the event loop gets to it.
+    void postCommand(int id);
+
+    /// How the frame opens a URL (the dump); tests replace it.
+    std::function<bool(const QUrl&)> openUrl;
+    /// When set, message boxes go here instead of the screen (tests, the screenshot mode).
+    std::function<void(const std::string& text, const std::string& caption, MessageIcon icon)>
+        messageSink;
+    /// When set, questions are answered here instead of on the screen.
+    std::function<Answer(const std::string& text, const std::string& caption, bool withCancel)>
+        questionSink;
+
+    // ---- Placement ----
+    void restorePlacement();
+    void savePlacement();
+
+    // ---- PlayerWindow ----
+    void postMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    bool dispatchPendingMessage() override;
+    bool isQuitting() const override { return quitting_.load(); }
+
+    // ---- NoteInputWindow ----
+    /// Any thread: the note is queued to the frame in arrival order. A blocking hand-over could
+    /// deadlock while the frame closes the input device and waits for its thread.
+    void sendNoteInput(const NoteInput& input) override;
+
+    // ---- DocumentUi ----
+    void messageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    bool askYesNo(const std::string& text, const std::string& caption) override;
+    Answer askYesNoCancel(const std::string& text, const std::string& caption) override;
+    void beep() override;
+    std::string askSavePath(const std::string& title) override;
+    void beginProgress() override;
+    void setProgress(int percent) override;
+    void endProgress() override;
+    void setWaitCursor(bool on) override;
+    void setStatusText(const std::string& text) override;
+    void modifiedChanged(bool modified) override;
+    void songLoaded() override;
+    void closeEditToolbar() override;
+    void refreshFrame() override;
+    void refreshTrackLists() override;
+    void refreshToolWindows() override;
+    void repaintView() override;
+    void refreshNoteFlags() override;
+    void dropNoteSelection() override;
+    void removeSelectionFrame(const MidiEvent* event) override;
+    void updateSelectionFrames() override;
+    void setScrollRange(int quarters) override;
+    void scrollToCursor() override;
+
+    /// The progress bar while a file loads (tests), else nullptr.
+    QProgressBar* progressBar() const { return progress_; }
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    QAction* makeAction(int id);
+    void runCommand(int id);
+    void newDocumentCommand();
+    void markCommand(bool beginning);
+    void toggleSetting(Shared<bool>& setting);
+    void dispatchPlayedEvents(int upToTick);
+    void updateTitle();
+    int sixteenth() const;
+
+    CReedtabApp& app_;
+    SettingsStore& store_;
+    std::unique_ptr<StreamPlayer> player_;
+    DiatonicLayout diatonic_;
+    ChromaticLayout chromatic_;
+    std::unique_ptr<PlayerControl> playerControl_;
+    std::unique_ptr<CReedtabDoc> doc_;
+    std::unique_ptr<ViewPlayer> viewPlayer_;
+    MidiInput input_;
+    std::unique_ptr<CReedtabView> view_;
+
+    QHash<int, QAction*> actions_;
+    QMenu* recentMenu_ = nullptr;
+    QSlider* tempoSlider_ = nullptr;
+    QComboBox* tabType_ = nullptr;
+    QLabel* layoutText_ = nullptr;
+    QLabel* panes_[5] = {};
+    QPointer<QProgressBar> progress_;
+    int waitCursors_ = 0;
+    QStringList dumpFiles_;
+    std::atomic<int> postedPositions_{0};
+    std::atomic<bool> quitting_{false};
+};
+
+} // namespace reedtab

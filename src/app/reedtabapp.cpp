@@ -1,0 +1,249 @@
+#include "app/reedtabapp.h"
+
+#include "app/commands.h"
+#include "app/mainframe.h"
+#include "app/qsettingsstore.h"
+#include "dialogs/aboutdlg.h"
+#include "document/reedtabdoc.h"
+#include "playback/clock.h"
+#include "playback/outputdevice.h"
+#include "settings/settings.h"
+#include "view/reedtabview.h"
+
+#include <QDate>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QLocale>
+#include <QUrl>
+
+namespace reedtab {
+
+namespace {
+
+const char* const kRecentSection = "Recent File List";
+
+// Tool-window toggles by type 1..6, as the frame reopens them at start-up.
+constexpr int kReopenCommands[] = {ID_VIEW_MIXER,     ID_VIEW_PIANO,  ID_VIEW_DIATONIC,
+                                   ID_VIEW_CHROMATIC, ID_VIEW_LYRICS, ID_VIEW_EVENTS};
+
+QString buildDate() {
+    const QDate date = QLocale::c().toDate(QString::fromLatin1(__DATE__).simplified(),
+                                           QStringLiteral("MMM d yyyy"));
+    return date.isValid() ? date.toString(Qt::ISODate) : QString::fromLatin1(__DATE__);
+}
+
+} // namespace
+
+AppEnvironment systemEnvironment() {
+    AppEnvironment environment;
+    environment.store = std::make_unique<QSettingsStore>();
+    environment.outputs = std::make_unique<SystemOutputProvider>();
+    environment.clock = std::make_unique<SteadyClock>();
+    environment.inputDevices = inputDeviceNames();
+    environment.outputDevices = outputDeviceNames();
+    return environment;
+}
+
+CReedtabApp::CReedtabApp(AppEnvironment environment)
+    : store_(std::move(environment.store)), outputs_(std::move(environment.outputs)),
+      clock_(std::move(environment.clock)), inputDevices_(std::move(environment.inputDevices)),
+      outputDevices_(std::move(environment.outputDevices)) {
+    if (outputDevices_.empty() || outputDevices_.front() != kMidiMapperName) {
+        outputDevices_.insert(outputDevices_.begin(), kMidiMapperName);
+    }
+}
+
+CReedtabApp::~CReedtabApp() {
+    if (playlistWindow_) {
+        playlistWindow_->close();
+    }
+    frame_.reset();
+    if (auto* qtStore = dynamic_cast<QSettingsStore*>(store_.get())) {
+        qtStore->sync();
+    }
+}
+
+bool CReedtabApp::start(const QString& file, bool show) {
+    loadRecentFiles();
+    loadSettings(*store_);
+    resolveDevices(outputDevices_, inputDevices_);
+
+    frame_ = std::make_unique<CMainFrame>(*this, FrameEnvironment{*store_, *outputs_, *clock_});
+    frame_->setRecentFiles(recentFiles_);
+
+    if (!file.isEmpty()) {
+        openFile(file);
+    } else {
+        frame_->document().newDocument();
+    }
+    if (show) {
+        frame_->show();
+        frame_->update();
+    }
+    for (int type = 1; type <= 6; ++type) {
+        const std::string key = "Mon" + std::to_string(type) + "On";
+        if (store_->readInt(kWindowSection, key).value_or(0) != 0) {
+            frame_->postCommand(kReopenCommands[type - 1]);
+        }
+    }
+    return true;
+}
+
+bool CReedtabApp::openFile(const QString& path) {
+    if (!playlist_.fromPlaylist) {
+        playlist_.replace({path.toStdString()});
+    }
+    if (playlistWindow_) {
+        playlistWindow_->refresh(playlist_.refreshSelection);
+        playlistWindow_->update();
+    }
+    frame_->view().repaintView();
+    playlist_.fromPlaylist = false;
+    playlist_.refreshSelection = false;
+
+    CReedtabDoc& doc = frame_->document();
+    if (!doc.askToSave()) {
+        return false;
+    }
+    const bool read = doc.openDocument(path.toStdString()) == 0;
+    if (read) {
+        addRecentFile(path);
+    }
+    frame_->refreshFrame();
+    return read;
+}
+
+bool CReedtabApp::newDocument() {
+    CReedtabDoc& doc = frame_->document();
+    if (!doc.askToSave()) {
+        return false;
+    }
+    doc.newDocument();
+    frame_->refreshFrame();
+    return true;
+}
+
+void CReedtabApp::repaintMainWindow() {
+    frame_->update();
+    frame_->view().repaintView();
+}
+
+void CReedtabApp::playlistWindowClosed() {
+    playlistWindow_ = nullptr;
+}
+
+void CReedtabApp::openFiles(const QStringList& paths) {
+    if (paths.isEmpty()) {
+        return;
+    }
+    std::vector<std::string> entries;
+    for (const auto& path : paths) {
+        entries.push_back(path.toStdString());
+    }
+    playlist_.replace(std::move(entries));
+    playlist_.fromPlaylist = true;
+    openFile(paths.front());
+}
+
+void CReedtabApp::openCommand() {
+    openFiles(QFileDialog::getOpenFileNames(frame_.get(), QString(), QString(),
+                                            QString::fromLatin1(kOpenFilter)));
+}
+
+bool CReedtabApp::openPlaylistEntry(int previous) {
+    playlist_.fromPlaylist = true;
+    playlist_.refreshSelection = true;
+    if (openFile(QString::fromStdString(playlist_.currentEntry()))) {
+        return true;
+    }
+    playlist_.setCurrentIndex(previous);
+    if (playlistWindow_) {
+        playlistWindow_->refresh(true);
+    }
+    return false;
+}
+
+void CReedtabApp::nextCommand() {
+    const int next = playlist_.nextIndex();
+    if (next < 0) {
+        return;
+    }
+    const int previous = playlist_.currentIndex();
+    playlist_.setCurrentIndex(next);
+    openPlaylistEntry(previous);
+}
+
+void CReedtabApp::previousCommand() {
+    const int before = playlist_.previousIndex();
+    if (before < 0) {
+        frame_->rewindCommand();
+        return;
+    }
+    const int previous = playlist_.currentIndex();
+    playlist_.setCurrentIndex(before);
+    openPlaylistEntry(previous);
+}
+
+void CReedtabApp::reloadCommand() {
+    if (playlist_.empty()) {
+        return;
+    }
+    openPlaylistEntry(playlist_.currentIndex());
+}
+
+void CReedtabApp::playlistCommand() {
+    if (playlistWindow_) {
+        playlistWindow_->raise();
+        playlistWindow_->activateWindow();
+        return;
+    }
+    playlistWindow_ = new CPlayList(*this, frame_.get());
+    playlistWindow_->show();
+}
+
+void CReedtabApp::aboutCommand() {
+    CAboutDlg about(QString::fromLatin1(kVersionText), buildDate(), frame_.get());
+    connect(&about, &CAboutDlg::webPageRequested, this,
+            [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
+    about.exec();
+}
+
+void CReedtabApp::openRecentFile(int index) {
+    if (index < 0 || index >= recentFiles_.size()) {
+        return;
+    }
+    // A copy: opening moves the entry to the front of the list it is read from.
+    const QString path = recentFiles_[index];
+    openFile(path);
+}
+
+void CReedtabApp::addRecentFile(const QString& opened) {
+    const QString path = opened;
+    recentFiles_.removeAll(path);
+    recentFiles_.prepend(path);
+    while (recentFiles_.size() > kRecentFileCount) {
+        recentFiles_.removeLast();
+    }
+    saveRecentFiles();
+    frame_->setRecentFiles(recentFiles_);
+}
+
+void CReedtabApp::loadRecentFiles() {
+    recentFiles_.clear();
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const auto path = store_->readString(kRecentSection, "File" + std::to_string(i));
+        if (path && !path->empty()) {
+            recentFiles_ << QString::fromStdString(*path);
+        }
+    }
+}
+
+void CReedtabApp::saveRecentFiles() {
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const std::string value =
+            i <= recentFiles_.size() ? recentFiles_[i - 1].toStdString() : std::string();
+        store_->writeString(kRecentSection, "File" + std::to_string(i), value);
+    }
+}
+
+} // namespace reedtab

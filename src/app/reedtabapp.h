@@ -1,0 +1,109 @@
+#pragma once
+
+// The application object: start-up, the device lists, the playlist and every way of opening a
+// file by path.
+//
+// Threads: the user-interface thread.
+
+#include "app/playlist.h"
+#include "app/playlistmodel.h"
+#include "playback/clock.h"
+#include "playback/outputdevice.h"
+#include "settings/settingsstore.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace reedtab {
+
+class CMainFrame;
+
+/// The program's version text, as the About box shows it.
+inline constexpr const char* kVersionText = "Version 3.1";
+/// Number of entries of the recent-file list.
+inline constexpr int kRecentFileCount = 8;
+/// The Open dialog's filter.
+inline constexpr const char* kOpenFilter = "Midi Files (*.mid *.kar);;All Files (*)";
+
+/// What the program runs on; the program passes the real ones, tests a manual clock and a
+/// recording output.
+struct AppEnvironment {
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<OutputProvider> outputs;
+    std::unique_ptr<Clock> clock;
+    std::vector<std::string> inputDevices;
+    /// "Midi Mapper" first.
+    std::vector<std::string> outputDevices;
+};
+
+/// The environment of the installed program: the user's settings file, the built-in
+/// synthesizer and the system's MIDI ports, the steady clock.
+AppEnvironment systemEnvironment();
+
+class CReedtabApp : public QObject, public PlaylistHost {
+    Q_OBJECT
+public:
+    explicit CReedtabApp(AppEnvironment environment);
+    ~CReedtabApp() override;
+
+    /// Start-up: settings and devices, the main window, the command line's file (or a new
+    /// document), the window shown, the tool windows of the last run reopened. `file` may be
+    /// empty. Returns false when the main window could not be made.
+    bool start(const QString& file, bool show = true);
+
+    CMainFrame& frame() { return *frame_; }
+    const std::vector<std::string>& inputDevices() const { return inputDevices_; }
+    const std::vector<std::string>& outputDevices() const { return outputDevices_; }
+
+    // ---- PlaylistHost ----
+    PlaylistModel& playlist() override { return playlist_; }
+    /// The open-by-path of every road (playlist, Next, Previous, drop, recent files, command
+    /// line): unless *from playlist* is set the playlist becomes this one file; the playlist
+    /// window is refreshed; then the document reads the file. True when it read.
+    bool openFile(const QString& path) override;
+    bool newDocument() override;
+    void repaintMainWindow() override;
+    SettingsStore& store() override { return *store_; }
+    void playlistWindowClosed() override;
+
+    // ---- Commands ----
+    /// Replaces the playlist by `paths` and opens the first (the Open dialog's result).
+    void openFiles(const QStringList& paths);
+    void openCommand();
+    void nextCommand();
+    void previousCommand();
+    void reloadCommand();
+    void playlistCommand();
+    void aboutCommand();
+    /// Opens entry `index` of the recent-file list.
+    void openRecentFile(int index);
+
+    CPlayList* playlistWindow() const { return playlistWindow_; }
+    QStringList recentFiles() const { return recentFiles_; }
+
+private:
+    /// Opens the entry at the current index with both playlist flags set; on failure the
+    /// index goes back to `previous` and the playlist window selects it again.
+    bool openPlaylistEntry(int previous);
+    void addRecentFile(const QString& path);
+    void loadRecentFiles();
+    void saveRecentFiles();
+
+    std::unique_ptr<SettingsStore> store_;
+    std::unique_ptr<OutputProvider> outputs_;
+    std::unique_ptr<Clock> clock_;
+    std::vector<std::string> inputDevices_;
+    std::vector<std::string> outputDevices_;
+    PlaylistModel playlist_;
+    QPointer<CPlayList> playlistWindow_;
+    QStringList recentFiles_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+} // namespace reedtab

@@ -1,0 +1,36 @@
+#pragma once
+
+// The program's command line: an optional file to open, or the screenshot mode that renders
+// the main window with a song to a PNG and exits (works on the offscreen platform).
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+namespace reedtab {
+
+class CReedtabApp;
+
+inline constexpr const char* kUsage =
+    "usage: reedtab [FILE]\n"
+    "       reedtab --screenshot OUT.png [--size WxH] [--at TICK] [FILE]\n";
+
+enum class CommandLineMode { Run, Screenshot, Invalid };
+
+struct ScreenshotRequest {
+    QString file;          ///< the song to open ("" for none)
+    QString output;        ///< the PNG to write (screenshot mode)
+    QSize size{1280, 720}; ///< the main window's size in pixels
+    int tick = -1;         ///< the play position to show, -1 for the start
+};
+
+/// Reads the arguments (without the program name). Invalid sets `error`.
+CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest& request,
+                                 QString& error);
+
+/// Shows the main window of the started `app` at the requested size, opens `request.file`, moves
+/// the play position, renders the main window and writes the PNG. False with `error` when the song
+/// did not read or the PNG was not written.
+bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString& error);
+
+} // namespace reedtab

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QSpinBox;
+
+namespace reedtab {
+
+/// The bar:beat:tick entry dialog. Bars and beats count from 1, ticks from 0. With the range
+/// check on, the bar lies in 1..bar count and the tick in 0..division; without it the three
+/// fields take any count from 0 (the silence length uses it that way).
+class CPosEntry : public QDialog {
+    Q_OBJECT
+public:
+    explicit CPosEntry(QWidget* parent = nullptr);
+
+    /// The limits of the range check: the song's bar count (at least 1) and its division.
+    void setRange(int barCount, int division);
+    /// Turns the range check on or off (on by default).
+    void setRangeCheck(bool on);
+    void setPrompt(const QString& prompt);
+    void setPosition(int bar, int beat, int tick);
+
+    int bar() const;
+    int beat() const;
+    int tick() const;
+
+    QSpinBox* barField() const { return bar_; }
+    QSpinBox* beatField() const { return beat_; }
+    QSpinBox* tickField() const { return tick_; }
+
+private:
+    void applyRanges();
+
+    QLabel* prompt_ = nullptr;
+    QSpinBox* bar_ = nullptr;
+    QSpinBox* beat_ = nullptr;
+    QSpinBox* tick_ = nullptr;
+    int barCount_ = 1;
+    int division_ = 0;
+    bool rangeCheck_ = true;
+};
+
+} // namespace reedtab

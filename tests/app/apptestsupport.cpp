@@ -1,0 +1,84 @@
+#include "apptestsupport.h"
+
+#include "playback/streamplayer.h"
+
+#include <chrono>
+
+#include <gtest/gtest.h>
+
+namespace reedtab::testing {
+
+namespace {
+
+// The application is made before the first test and destroyed after the last one, while the
+// Qt globals it uses still exist (a function-local static would outlive them).
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_app";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+} // namespace
+
+QApplication& application() {
+    return *qApp;
+}
+
+QString corpusFile(const char* relative) {
+    return QString::fromLatin1(REEDTAB_CORPUS_DIR) + QLatin1Char('/') +
+           QString::fromLatin1(relative);
+}
+
+TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store) {
+    application();
+    settings() = Settings{};
+    // The stream runs on the manual clock only when it is handed the clock itself.
+    auto clock = std::make_unique<ManualClock>();
+    clock_ = clock.get();
+    output_ = std::make_unique<RecordingOutput>(*clock_);
+    if (!store) {
+        store = std::make_unique<MemorySettingsStore>();
+    }
+    store_ = store.get();
+    AppEnvironment environment;
+    environment.store = std::move(store);
+    environment.outputs = std::make_unique<SingleOutputProvider>(*output_);
+    environment.clock = std::move(clock);
+    environment.outputDevices = {kMidiMapperName};
+    app_ = std::make_unique<CReedtabApp>(std::move(environment));
+    app_->start(QString(), false);
+    frame().messageSink = [this](const std::string& text, const std::string& caption,
+                                 MessageIcon icon) {
+        messages.push_back({text, caption, icon});
+    };
+    frame().questionSink = [this](const std::string&, const std::string&, bool) { return answer; };
+    frame().resize(1000, 600);
+    frame().show();
+    QApplication::processEvents();
+}
+
+TestProgram::~TestProgram() {
+    app_.reset();
+    settings() = Settings{};
+}
+
+void TestProgram::play(int ms, int stepMs) {
+    for (int t = 0; t < ms; t += stepMs) {
+        clock_->advance(std::chrono::milliseconds(stepMs));
+        frame().player().stream().advanceTo(clock_->now());
+        QApplication::processEvents();
+    }
+}
+
+} // namespace reedtab::testing

@@ -1,0 +1,438 @@
+#include "apptestsupport.h"
+
+#include "app/commands.h"
+#include "document/reedtabdoc.h"
+#include "model/midisong.h"
+#include "model/miditrack.h"
+#include "view/reedtabview.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QScreen>
+#include <QSlider>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace reedtab {
+namespace {
+
+using testing::corpusFile;
+using testing::TestProgram;
+
+const char* const kSong = "choral-karaoke/twinkle.kar";
+const char* const kLongSong = "choral-karaoke/mozart_aveverum.mid";
+
+TEST(FrameMenus, EveryCommandHasItsTextPromptAndShortcut) {
+    TestProgram program;
+    for (const auto& command : commandTable()) {
+        if (command.id == ID_FILE_MRU_FILE1) {
+            continue;
+        }
+        QAction* action = program.frame().action(command.id);
+        ASSERT_NE(action, nullptr) << command.id;
+        // The Undo entry's text follows the document (FrameUndo checks it).
+        if (command.id != ID_EDIT_UNDO) {
+            EXPECT_EQ(action->text().toStdString(), command.text) << command.id;
+        }
+        EXPECT_EQ(action->statusTip().toStdString(), command.prompt) << command.id;
+    }
+    auto shortcut = [&](int id) {
+        return program.frame().action(id)->shortcut().toString(QKeySequence::PortableText);
+    };
+    EXPECT_EQ(shortcut(ID_FILE_OPEN), "Ctrl+O");
+    EXPECT_EQ(shortcut(ID_EDIT_DELETE), "Del");
+    EXPECT_EQ(shortcut(ID_EDIT_CROP), "Alt+Del");
+    EXPECT_EQ(shortcut(ID_TRANSPOSE_OCTAVE_UP), "Alt+Shift+U");
+    EXPECT_EQ(shortcut(ID_VIEW_EVENTS), "") << "MIDI Events has no accelerator";
+    EXPECT_EQ(shortcut(ID_PLAY_PLAY), "") << "space is the frame's own key";
+    EXPECT_TRUE(program.frame()
+                    .action(ID_EDIT_COPY)
+                    ->shortcuts()
+                    .contains(QKeySequence(Qt::CTRL | Qt::Key_Insert)));
+    EXPECT_TRUE(program.frame()
+                    .action(ID_EDIT_UNDO)
+                    ->shortcuts()
+                    .contains(QKeySequence(Qt::ALT | Qt::Key_Backspace)));
+    EXPECT_EQ(program.frame().action(ID_ZOOM_IN)->statusTip(), "Zoom In");
+}
+
+TEST(FrameMenus, CommandsOfLaterWindowsArePresentButDisabled) {
+    TestProgram program;
+    for (int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_EDIT_MODE,
+                   ID_FILE_PROPERTIES, ID_MAP_NOTES, ID_OPTIONS, ID_VIEW_MIXER, ID_VIEW_PIANO,
+                   ID_VIEW_DIATONIC, ID_VIEW_CHROMATIC, ID_VIEW_LYRICS, ID_VIEW_EVENTS,
+                   ID_EDIT_COPY, ID_EDIT_PASTE}) {
+        EXPECT_FALSE(program.frame().action(id)->isEnabled()) << id;
+    }
+    EXPECT_TRUE(program.frame().action(ID_FILE_OPEN)->isEnabled());
+    EXPECT_TRUE(program.frame().action(ID_PLAY_PLAY)->isEnabled());
+}
+
+TEST(FrameStatusBar, PanesShowTempoBpmPositionAndTransposition) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    EXPECT_EQ(frame.paneText(1), "100%");
+    EXPECT_EQ(frame.paneText(2), " 120 bpm");
+    EXPECT_EQ(frame.paneText(3), "         0");
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    frame.showPosition(1234);
+    EXPECT_EQ(frame.paneText(3), "      1234");
+    frame.transposeCommand(1, true);
+    EXPECT_EQ(frame.paneText(4), "transposed 1 half steps");
+}
+
+TEST(FrameTempoSlider, DraggingShowsPercentReleaseNearNormalSnaps) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    QSlider* slider = frame.tempoSlider();
+    EXPECT_EQ(slider->minimum(), 20);
+    EXPECT_EQ(slider->maximum(), 200);
+    EXPECT_EQ(slider->pageStep(), 10);
+    EXPECT_EQ(slider->value(), 100);
+
+    frame.tempoSliderMoved(150, true, false);
+    EXPECT_EQ(frame.paneText(1), "150%");
+    EXPECT_EQ(settings().tempoPercent.load(), 100) << "dragging changes nothing else";
+
+    slider->setValue(104);
+    frame.tempoSliderMoved(104, false, true);
+    EXPECT_EQ(slider->value(), 100);
+    EXPECT_EQ(frame.paneText(1), "100%");
+    EXPECT_EQ(settings().tempoPercent.load(), 100);
+
+    slider->setValue(105);
+    frame.tempoSliderMoved(105, false, true);
+    EXPECT_EQ(slider->value(), 105);
+    EXPECT_EQ(frame.paneText(1), "105%");
+    EXPECT_EQ(frame.paneText(2), " 126 bpm");
+
+    slider->setValue(95);
+    frame.tempoSliderMoved(95, false, true);
+    EXPECT_EQ(frame.paneText(1), "95%");
+    EXPECT_EQ(frame.paneText(2), " 114 bpm");
+}
+
+TEST(FrameToggles, EachToggleFlipsItsSettingChecksAndSavesThePlayerGroup) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    struct Toggle {
+        int id;
+        Shared<bool>& setting;
+        const char* key;
+    };
+    Toggle toggles[] = {{ID_PLAY_METRONOME, settings().playMetronome, "playMetronome"},
+                        {ID_PLAY_COUNT_IN, settings().playCountIn, "playCountIn"},
+                        {ID_PLAY_LOOP, settings().playLoop, "playLoop"},
+                        {ID_PLAY_MIDI_CLOCK, settings().sendMidiSt, "sendMidiSt"},
+                        {ID_PLAY_FILTER_PROGRAMS, settings().skipPrgChange, "skipPrgChange"}};
+    for (auto& toggle : toggles) {
+        frame.action(toggle.id)->trigger();
+        EXPECT_TRUE(toggle.setting.load()) << toggle.key;
+        EXPECT_TRUE(frame.action(toggle.id)->isChecked()) << toggle.key;
+        EXPECT_EQ(program.store().readInt(kSettingsSection, toggle.key), 1) << toggle.key;
+        frame.action(toggle.id)->trigger();
+        EXPECT_FALSE(toggle.setting.load()) << toggle.key;
+        EXPECT_EQ(program.store().readInt(kSettingsSection, toggle.key), 0) << toggle.key;
+    }
+}
+
+TEST(FrameTabType, SelectorHoldsFiveModesAndSetsTabModeAndLayoutText) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    QComboBox* selector = frame.tabTypeSelector();
+    ASSERT_EQ(selector->count(), 5);
+    EXPECT_EQ(selector->itemText(0), "Notes (C Inst)");
+    EXPECT_EQ(selector->itemText(4), "Notes (Eb Inst)");
+    frame.tabTypeSelected(1);
+    EXPECT_EQ(settings().tabMode, 1);
+    const QString diatonicText = frame.layoutText()->text();
+    frame.tabTypeSelected(2);
+    EXPECT_EQ(settings().tabMode, 2);
+    EXPECT_NE(frame.layoutText()->text(), diatonicText);
+    EXPECT_FALSE(frame.layoutText()->text().isEmpty());
+}
+
+TEST(FrameTransport, PlayChecksItselfAndStopOrSecondPlayStops) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    frame.action(ID_PLAY_PLAY)->trigger();
+    EXPECT_TRUE(frame.player().isPlaying());
+    EXPECT_TRUE(frame.action(ID_PLAY_PLAY)->isChecked());
+    EXPECT_FALSE(frame.action(ID_VIEW_DUMP)->isEnabled()) << "no dump while playing";
+    EXPECT_FALSE(frame.action(ID_TAB_TEXT_TRACK)->isEnabled());
+    frame.action(ID_PLAY_STOP)->trigger();
+    EXPECT_FALSE(frame.player().isPlaying());
+    EXPECT_FALSE(frame.action(ID_PLAY_PLAY)->isChecked());
+    EXPECT_TRUE(frame.action(ID_VIEW_DUMP)->isEnabled());
+
+    frame.action(ID_PLAY_PLAY)->trigger();
+    EXPECT_TRUE(frame.player().isPlaying());
+    frame.action(ID_PLAY_PLAY)->trigger();
+    EXPECT_FALSE(frame.player().isPlaying());
+}
+
+TEST(FrameTransport, PositionReportsMoveThePlayTickAndThePane) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    frame.playCommand();
+    program.play(1000);
+    const int tick = frame.player().playTick();
+    EXPECT_GT(tick, 0);
+    EXPECT_EQ(frame.paneText(3), QString::asprintf("%10d", frame.player().lastShownTick()));
+    frame.stopCommand();
+}
+
+TEST(FrameTransport, RewindGoesToTheBeginMarkOrZero) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    frame.player().seek(2000);
+    frame.rewindCommand();
+    EXPECT_EQ(frame.player().playTick(), 0);
+    EXPECT_EQ(frame.paneText(3), "         0");
+    frame.document().markBegin = 960;
+    frame.rewindCommand();
+    EXPECT_EQ(frame.player().playTick(), 960);
+}
+
+TEST(FrameTransport, EscapeClearsMarksAndTrackSelection) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    frame.document().markBegin = 10;
+    frame.document().markEnd = 900;
+    for (auto& track : frame.document().song.tracks) {
+        track->flags |= TrackSelected;
+    }
+    frame.escapeKey();
+    EXPECT_EQ(frame.document().markBegin, -1);
+    EXPECT_EQ(frame.document().markEnd, -1);
+    for (auto& track : frame.document().song.tracks) {
+        EXPECT_EQ(track->flags & TrackSelected, 0);
+    }
+}
+
+TEST(FrameTransport, SpaceCountsInOnlyFromTheStartOrTheBeginMark) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    settings().playCountIn = true;
+    const auto notesSent = [&] {
+        int notes = 0;
+        for (const auto& message : program.output().messages()) {
+            notes += !message.bytes.empty() && (message.bytes[0] & 0xF0) == 0x90;
+        }
+        return notes;
+    };
+    // Starting mid-song with Space: no count-in, so the song's notes come at once.
+    frame.player().seek(frame.document().song.division * 8);
+    program.output().clear();
+    frame.spaceKey();
+    ASSERT_TRUE(frame.player().isPlaying());
+    program.play(300);
+    const int midSong = notesSent();
+    frame.spaceKey();
+    EXPECT_FALSE(frame.player().isPlaying());
+
+    // From tick 0 with count-in the first 300 ms hold only clicks on channel 10.
+    frame.player().seek(0);
+    program.output().clear();
+    frame.spaceKey();
+    program.play(300);
+    int melodic = 0;
+    for (const auto& message : program.output().messages()) {
+        melodic += !message.bytes.empty() && message.bytes[0] >= 0x90 && message.bytes[0] < 0x99;
+    }
+    frame.stopCommand();
+    EXPECT_GT(midSong, 0);
+    EXPECT_EQ(melodic, 0);
+}
+
+TEST(FrameUndo, MenuTextFollowsTheEditAndItsUndo) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    frame.updateCommandStates();
+    EXPECT_EQ(frame.action(ID_EDIT_UNDO)->text(), "Nothing to Undo\tCtrl+Z");
+    EXPECT_FALSE(frame.action(ID_EDIT_UNDO)->isEnabled());
+    frame.action(ID_TRANSPOSE_UP)->trigger();
+    EXPECT_EQ(frame.action(ID_EDIT_UNDO)->text(), "Undo Transpose\tCtrl+Z");
+    EXPECT_TRUE(frame.action(ID_EDIT_UNDO)->isEnabled());
+    EXPECT_TRUE(frame.isWindowModified());
+    frame.action(ID_EDIT_UNDO)->trigger();
+    EXPECT_EQ(frame.action(ID_EDIT_UNDO)->text(), "Nothing to Undo\tCtrl+Z");
+    EXPECT_FALSE(frame.document().isModified());
+}
+
+TEST(FrameEndOfPlay, AdvancesThroughThePlaylistAndLoopsTheLastSong) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    CReedtabApp& app = program.app();
+    app.openFiles(
+        {corpusFile(kSong), corpusFile(kLongSong), corpusFile("choral-karaoke/test.mid")});
+    ASSERT_EQ(app.playlist().currentIndex(), 0);
+    frame.onPlayerStopped();
+    EXPECT_EQ(app.playlist().currentIndex(), 1);
+    EXPECT_EQ(app.playlist().count(), 3);
+    EXPECT_TRUE(frame.player().isPlaying());
+    EXPECT_EQ(QFileInfo(QString::fromStdString(frame.document().pathName())).fileName(),
+              "mozart_aveverum.mid");
+    frame.stopCommand();
+
+    app.playlist().setCurrentIndex(2);
+    settings().playLoop = false;
+    frame.onPlayerStopped();
+    EXPECT_FALSE(frame.player().isPlaying()) << "the last song without loop rests";
+    settings().playLoop = true;
+    frame.onPlayerStopped();
+    EXPECT_TRUE(frame.player().isPlaying()) << "the last song with loop plays again";
+    EXPECT_EQ(app.playlist().currentIndex(), 2);
+    frame.stopCommand();
+}
+
+TEST(FrameEndOfPlay, EntryThatCannotOpenKeepsTheIndex) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    CReedtabApp& app = program.app();
+    app.openFiles({corpusFile(kSong), QStringLiteral("/nonexistent/gone.mid")});
+    frame.onPlayerStopped();
+    EXPECT_EQ(app.playlist().currentIndex(), 0);
+    EXPECT_FALSE(frame.player().isPlaying());
+    ASSERT_FALSE(program.messages.empty());
+    EXPECT_EQ(program.messages.back().text, "Error reading file");
+    EXPECT_EQ(program.messages.back().caption, "Reedtab Midi");
+}
+
+TEST(FrameLiveNotes, InputMessagesAreSentToTheOutputAtOnce) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    const auto sent = [&] {
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const auto& message : program.output().messages()) {
+            if (!message.bytes.empty() && message.bytes[0] < 0xF0) {
+                out.push_back(message.bytes);
+            }
+        }
+        return out;
+    };
+    program.output().clear();
+    frame.sendNoteInput(makeNoteInput(NoteInputNoteOn, 3, 64, 90));
+    frame.sendNoteInput(makeNoteInput(NoteInputProgram, 3, 21, 0));
+    frame.sendNoteInput(makeNoteInput(NoteInputPitchWheel, 3, 0x10, 0x40));
+    frame.sendNoteInput(makeNoteInput(NoteInputNoteOff, 3, 64, 0));
+    QApplication::processEvents();
+    const auto messages = sent();
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0], (std::vector<std::uint8_t>{0x93, 64, 90}));
+    EXPECT_EQ(messages[1], (std::vector<std::uint8_t>{0xC3, 21}));
+    EXPECT_EQ(messages[2], (std::vector<std::uint8_t>{0xE3, 0x10, 0x40}));
+    EXPECT_EQ(messages[3][0], 0x83);
+    EXPECT_EQ(messages[3][1], 64);
+
+    program.output().clear();
+    frame.sendNoteInput(makeNoteInput(NoteInputTestNote, 0, 60, 100));
+    QApplication::processEvents();
+    ASSERT_EQ(sent().size(), 1u) << "the test note's note-off waits 50 ms";
+    QTest::qWait(120);
+    const auto test = sent();
+    ASSERT_EQ(test.size(), 2u);
+    EXPECT_EQ(test[0], (std::vector<std::uint8_t>{0x90, 60, 100}));
+    EXPECT_EQ(test[1][0], 0x80);
+}
+
+TEST(FramePageTurning, ThePageTurnsWhenThePlayPositionLeavesIt) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kLongSong)));
+    QApplication::processEvents();
+    const int firstPageEnd = frame.view().lastTick();
+    ASSERT_GT(firstPageEnd, 0);
+    EXPECT_EQ(frame.view().firstTick(), 0);
+    frame.playCommand();
+    int turnedAt = -1;
+    for (int step = 0; step < 4000 && turnedAt < 0; ++step) {
+        program.play(10, 10);
+        if (frame.view().firstTick() > 0) {
+            turnedAt = frame.player().playTick();
+        }
+    }
+    frame.stopCommand();
+    ASSERT_GE(turnedAt, 0) << "the view never turned its page";
+    EXPECT_GE(turnedAt, firstPageEnd - 2 * frame.document().song.division);
+    EXPECT_LE(frame.view().firstTick(), turnedAt);
+    EXPECT_GT(frame.view().lastTick(), turnedAt);
+}
+
+TEST(FrameDump, WritesAPrivateFileAndOpensIt) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    QUrl opened;
+    frame.openUrl = [&](const QUrl& url) {
+        opened = url;
+        return true;
+    };
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    const QString path = frame.dumpCommand();
+    ASSERT_FALSE(path.isEmpty());
+    EXPECT_EQ(opened, QUrl::fromLocalFile(path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_GT(file.size(), 100);
+    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    const QString second = frame.dumpCommand();
+    EXPECT_NE(second, path) << "every dump gets its own file";
+}
+
+TEST(FrameDrop, DroppedFilesBecomeThePlaylistAndTheFirstOpens) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    frame.openDroppedFiles({corpusFile(kLongSong), corpusFile(kSong)});
+    ASSERT_EQ(program.app().playlist().count(), 2);
+    EXPECT_EQ(program.app().playlist().currentIndex(), 0);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(frame.document().pathName())).fileName(),
+              "mozart_aveverum.mid");
+}
+
+TEST(FramePlacement, SaveWritesTheWindowKeysAndRestorePullsThemOnScreen) {
+    auto store = std::make_unique<MemorySettingsStore>();
+    MemorySettingsStore* saved = store.get();
+    {
+        TestProgram program(std::move(store));
+        program.frame().setGeometry(30, 40, 900, 500);
+        program.frame().savePlacement();
+        EXPECT_EQ(saved->readInt(kWindowSection, "Running"), 0);
+        EXPECT_EQ(saved->readInt(kWindowSection, "showCmd"), 1);
+        EXPECT_EQ(saved->readInt(kWindowSection, "x1"), 30);
+        EXPECT_EQ(saved->readInt(kWindowSection, "x2"), 930);
+        for (int type = 0; type <= 6; ++type) {
+            EXPECT_EQ(saved->readInt(kWindowSection, "Mon" + std::to_string(type) + "On"), 0);
+        }
+        EXPECT_TRUE(saved->readString(kWindowSection, "DiatonicTuning").has_value());
+        EXPECT_TRUE(saved->readInt(kWindowSection, "ChromaticKey").has_value());
+    }
+    auto offScreen = std::make_unique<MemorySettingsStore>();
+    for (auto [key, value] : {std::pair{"flags", 0},
+                              {"showCmd", 1},
+                              {"x1", 50000},
+                              {"y1", 40000},
+                              {"x2", 50800},
+                              {"y2", 40600}}) {
+        offScreen->writeInt(kWindowSection, key, value);
+    }
+    MemorySettingsStore* restored = offScreen.get();
+    TestProgram program(std::move(offScreen));
+    const QSize screen = QApplication::primaryScreen()->size();
+    EXPECT_LE(program.frame().geometry().left(), screen.width() - 32);
+    EXPECT_LE(program.frame().geometry().top(), screen.height() - 32);
+    EXPECT_EQ(restored->readInt(kWindowSection, "Running"), 1);
+}
+
+} // namespace
+} // namespace reedtab
