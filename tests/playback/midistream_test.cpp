@@ -73,9 +73,9 @@ struct Reports : MidiStreamClient {
 
 struct ManualStream : ::testing::Test {
     ManualClock clock;
+    Reports reports; // outlives the stream, which reports its close when destroyed
     MidiStream stream{clock};
     RecordingOutput* output = nullptr;
-    Reports reports;
 
     void SetUp() override {
         auto device = std::make_unique<RecordingOutput>(clock);
@@ -229,8 +229,8 @@ TEST_F(ManualStream, AReportMayQueueTheNextPacketFromInsideTheCallback) {
         void streamClosed() override {}
     } refill;
     ManualClock clock2;
-    MidiStream stream2(clock2);
     RecordingOutput out(clock2);
+    MidiStream stream2(clock2);
     ASSERT_EQ(stream2.open(std::make_unique<ForwardingOutput>(out), &refill), StreamOk);
     stream2.setTimeDivision(480);
     Packet packet;
@@ -249,9 +249,9 @@ TEST_F(ManualStream, AReportMayQueueTheNextPacketFromInsideTheCallback) {
 
 TEST(ThreadedStream, TimerThreadReleasesInOrderAndCloseJoinsIt) {
     SteadyClock clock;
-    MidiStream stream(clock);
     RecordingOutput out(clock);
     Reports reports;
+    MidiStream stream(clock);
     ASSERT_EQ(stream.open(std::make_unique<ForwardingOutput>(out), &reports), StreamOk);
     stream.setTimeDivision(480);
     stream.setTempo(60000); // 8 ticks per millisecond
@@ -281,9 +281,9 @@ TEST(ThreadedStream, TimerThreadReleasesInOrderAndCloseJoinsIt) {
 
 TEST(ThreadedStream, StopFromAnotherThreadWhileRecordsAreDueGivesEverythingBack) {
     SteadyClock clock;
-    MidiStream stream(clock);
     RecordingOutput out(clock);
     Reports reports;
+    MidiStream stream(clock);
     ASSERT_EQ(stream.open(std::make_unique<ForwardingOutput>(out), &reports), StreamOk);
     stream.setTimeDivision(480);
     std::vector<std::unique_ptr<Packet>> packets;

@@ -280,6 +280,73 @@ TEST_F(PlayerTest, StopMarkWithoutBeginMarkEndsPlaybackThere) {
     EXPECT_TRUE(heardBytes({0x90, 62, 100}).empty()) << "the stop mark's own events are not played";
 }
 
+TEST_F(PlayerTest, EditModeStillEndsAtAStopMark) {
+    builder.note(0, 0, 240, 60);
+    builder.note(0, 960, 240, 62);
+    ready();
+    settings().editMode = true;
+    settings().loopEnd = 480;
+    ASSERT_EQ(player.start(0, false), PlayerOk);
+    runToEnd(10s);
+    EXPECT_EQ(player.state(), Idle);
+    EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
+}
+
+// --- system exclusive, meta events, full packets ---------------------------------------------
+
+TEST_F(PlayerTest, SysExGoesOutWholeStrangeSysExNeverAndMetaEventsOnlyMark) {
+    const std::uint8_t sysex[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    builder.song.addEvent(480, 0, makeSysExEvent(sysex, sizeof sysex));
+    auto strange = std::make_unique<StrangeSysExEvent>();
+    const std::uint8_t escaped[] = {0x43, 0x12, 0x00};
+    strange->setData(escaped, sizeof escaped);
+    builder.song.addEvent(480, 0, std::move(strange));
+    builder.song.addEvent(720, 0, makeLyricEvent("la"));
+    builder.song.addEvent(800, 0, makeTextEvent("verse"));
+    builder.note(0, 960, 240, 60);
+    ready();
+    ASSERT_EQ(player.start(0, false), PlayerOk);
+    runToEnd();
+    const auto all = heard();
+    const auto sent = heardBytes(Bytes(sysex, sysex + sizeof sysex));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].tick, 480);
+    for (const auto& h : all) {
+        EXPECT_NE(h.bytes, Bytes(escaped, escaped + sizeof escaped));
+        EXPECT_NE(h.bytes[0], 0xFF) << "meta events never reach the device";
+    }
+    const auto positions = frame.values(WM_PLAYER_POSITION);
+    const auto& events = builder.song.mergedEvents;
+    for (int i = 0; i < events.count(); ++i) {
+        const int kind = events[i]->kind();
+        if (kind == KindLyric || kind == KindText || kind == KindSysEx) {
+            EXPECT_NE(std::find(positions.begin(), positions.end(), i), positions.end())
+                << "a marker for the event at " << events[i]->tick;
+        }
+    }
+}
+
+TEST_F(PlayerTest, EventsThatDoNotFitAPacketAreDroppedNotCarriedOver) {
+    // 1500 controllers at one tick: 12 bytes each cannot all fit 16384 bytes.
+    for (int i = 0; i < 1500; ++i) {
+        builder.channel(0, 0, 0xB0 | (i % 16), 20 + i % 10, i % 128);
+    }
+    builder.note(0, 480, 240, 60, 127);
+    ready();
+    ASSERT_EQ(player.start(0, false), PlayerOk);
+    runToEnd();
+    std::size_t atStart = 0;
+    for (const auto& h : heard()) {
+        atStart +=
+            h.tick == 0 && (h.bytes[0] & 0xF0) == 0xB0 && h.bytes[1] >= 20 && h.bytes[1] < 30;
+    }
+    EXPECT_LT(atStart, 16384u / 12);
+    EXPECT_GT(atStart, 16384u / 12 - 10);
+    const auto later = heardBytes({0x90, 60, 127});
+    ASSERT_EQ(later.size(), 1u);
+    EXPECT_EQ(later[0].tick, 480) << "the next packets keep their timing";
+}
+
 // --- filters, velocity -------------------------------------------------------------------
 
 TEST_F(PlayerTest, SkipProgramChangesKeepsThemFromTheDeviceEverywhere) {
