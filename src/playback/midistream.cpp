@@ -423,12 +423,25 @@ std::optional<Nanoseconds> MidiStream::nextDueTime() const {
 }
 
 void MidiStream::timerLoop() {
+    // Finished packets are reported once nothing else is due: the refill they cause then never
+    // delays records that fall due at the same moment.
+    std::vector<StreamHeader*> finished;
     std::unique_lock lock(mutex_);
     while (!quit_) {
         Pending pending;
         if (takeDue(clock_.now(), pending)) {
+            if (pending.kind == Pending::Done) {
+                finished.push_back(pending.header);
+                continue;
+            }
             lock.unlock();
             deliver(pending);
+            lock.lock();
+            continue;
+        }
+        if (!finished.empty()) {
+            lock.unlock();
+            reportDone(finished);
             lock.lock();
             continue;
         }
@@ -439,6 +452,22 @@ void MidiStream::timerLoop() {
             wake_.wait(lock);
         }
     }
+    lock.unlock();
+    reportDone(finished);
+}
+
+void MidiStream::reportDone(std::vector<StreamHeader*>& headers) {
+    MidiStreamClient* client;
+    {
+        std::lock_guard lock(mutex_);
+        client = client_;
+    }
+    for (auto* header : headers) {
+        if (client) {
+            client->packetDone(*header);
+        }
+    }
+    headers.clear();
 }
 
 } // namespace reedtab

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace reedtab {
 
@@ -128,6 +129,7 @@ private:
     void deliver(Pending& pending);
     std::optional<Nanoseconds> dueTimeLocked() const;
     void giveBackAll();
+    void reportDone(std::vector<StreamHeader*>& headers);
     void timerLoop();
 
     Clock& clock_;
