@@ -74,12 +74,15 @@ TEST(CorpusEdits, EveryReadableFileSurvivesEditsAndUndos) {
         const int32_t quarter = std::max<int32_t>(1, f.doc.song.division);
         const int32_t length = f.doc.song.length;
         const std::string out = f.folder.file("out.mid");
-        auto step = [&](const char* what) {
+        // Each save waits for the disk, so only the last step is written and read back.
+        auto step = [&](const char* what, bool writeBack = false) {
             std::string broken = checkConsistent(f.doc.song);
             EXPECT_EQ(broken, "") << "after " << what;
             if (!broken.empty() || f.doc.song.tracks.empty())
                 return false;
-            EXPECT_EQ(roundTrip(f.doc.song, out), listEvents(f.doc.song)) << "after " << what;
+            if (writeBack) {
+                EXPECT_EQ(roundTrip(f.doc.song, out), listEvents(f.doc.song)) << "after " << what;
+            }
             return true;
         };
 
@@ -90,7 +93,7 @@ TEST(CorpusEdits, EveryReadableFileSurvivesEditsAndUndos) {
 
         f.doc.cursorTick = length / 3;
         if (f.doc.insertSilence(1, 1, 7) == 0) {
-            ASSERT_TRUE(step("silence"));
+            ASSERT_TRUE(step("silence", true));
             ASSERT_TRUE(f.doc.undo());
             ASSERT_TRUE(step("silence undone"));
             EXPECT_EQ(listEvents(f.doc.song), original) << "silence undone";
@@ -112,7 +115,7 @@ TEST(CorpusEdits, EveryReadableFileSurvivesEditsAndUndos) {
         f.doc.crop();
         ASSERT_TRUE(step("crop"));
         f.doc.mapNotes(-1, -1, -1, 120, 10);
-        ASSERT_TRUE(step("map notes"));
+        ASSERT_TRUE(step("map notes", true));
     }
     EXPECT_GT(edited, 50);
 }
