@@ -303,9 +303,13 @@ bool CReedtabDoc::undo() {
         break;
     case UndoInsertedSilence:
         if (silenceLength > 0) {
-            removeSilenceAt(song, undoPosition, silenceLength);
-            forgetEventReferences();
-            ui_.refreshNoteFlags();
+            if (undoFileValid) {
+                restoreUndoSnapshot();
+            } else {
+                removeSilenceAt(song, undoPosition, silenceLength);
+                forgetEventReferences();
+                ui_.refreshNoteFlags();
+            }
             silenceLength = 0;
             recordUndo(false, UndoInsertedSilence);
             done = true;
@@ -505,6 +509,9 @@ int CReedtabDoc::insertSilence(int bars, int beats, int ticks) {
     if (length <= 0)
         return -1;
     bool wasPlaying = stopPlayback();
+    // Shifting back restores every tick but not always the order of events that end up on one
+    // tick; the snapshot restores both.
+    saveUndoSnapshot();
     insertSilenceAt(song, cursorTick, length);
     forgetEventReferences();
     undoPosition = cursorTick;

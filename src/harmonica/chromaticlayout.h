@@ -30,6 +30,16 @@ constexpr std::uint16_t chromaticCode(int row, int firstHoleOffset, int column) 
     return static_cast<std::uint16_t>(row + firstHoleOffset + 64 + column * 256);
 }
 
+/// Lowest and highest key the chromatic window can set.
+inline constexpr int kChromaticKeyLow = 36;
+inline constexpr int kChromaticKeyHigh = 95;
+
+/// The key the chromatic window composes from a key-name index 0..11 (C, Db, ... B) and an
+/// octave index 0..4 ("-2", "Tenor", "Std", "High", "+2").
+constexpr int composeChromaticKey(int keyNameIndex, int octaveIndex) {
+    return octaveIndex * 12 + keyNameIndex + kChromaticKeyLow;
+}
+
 /// The 8 built-in chromatic tunings in the order they are offered.
 const std::array<ChromaticTuningRecord, 8>& builtInChromaticTunings();
 

@@ -50,6 +50,17 @@ struct DiatonicPositionInfo {
     bool valve = false;
 };
 
+/// Lowest and highest key + key offset the diatonic window can set.
+inline constexpr int kDiatonicKeyLow = 31;
+inline constexpr int kDiatonicKeyHigh = 90;
+
+/// The key the diatonic window composes from a key-name index 0..11 (names starting at G: G,
+/// Ab, A, ... F#) and an octave index 0..4 ("-2", "Low", "Std", "High", "+2") for a tuning
+/// with `keyOffset`.
+constexpr int composeDiatonicKey(int keyNameIndex, int octaveIndex, int keyOffset) {
+    return octaveIndex * 12 + keyNameIndex + kDiatonicKeyLow - keyOffset;
+}
+
 /// The 13 built-in diatonic tunings in the order they are offered.
 const std::array<DiatonicTuningRecord, 13>& builtInDiatonicTunings();
 

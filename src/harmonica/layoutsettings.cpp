@@ -43,15 +43,17 @@ void restoreLayouts(const SettingsStore& store, DiatonicLayout& diatonic,
     const int diatonicTuning =
         restoreTuning(diatonic, store.readString(kWindowSection, "DiatonicTuning").value_or(""), 0);
     const int offset = diatonic.tuningAt(diatonicTuning)->keyOffset;
-    const int diatonicKey =
-        restoreKey(store, "DiatonicKey", diatonic.key(), 31 - offset, 90 - offset);
+    const int diatonicKey = restoreKey(store, "DiatonicKey", diatonic.key(),
+                                       kDiatonicKeyLow - offset, kDiatonicKeyHigh - offset);
     diatonic.build(diatonicKey, diatonicTuning);
 
     const int chromaticTuning = restoreTuning(
         chromatic,
         store.readString(kWindowSection, "ChromaticTuning").value_or("12 Hole Chromatic (std 48)"),
         0);
-    chromatic.build(restoreKey(store, "ChromaticKey", diatonicKey, 36, 95), chromaticTuning);
+    chromatic.build(
+        restoreKey(store, "ChromaticKey", diatonicKey, kChromaticKeyLow, kChromaticKeyHigh),
+        chromaticTuning);
 }
 
 void saveLayouts(SettingsStore& store, const DiatonicLayout& diatonic,

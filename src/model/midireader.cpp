@@ -527,9 +527,11 @@ int Reader::run() {
     progress_.finish();
     buildMergedList();
     song_.repairAllTracks();
-    song_.length = song_.mergedEvents.empty() ? 0 : song_.mergedEvents.back()->tick;
     if (song_.format == 0)
         finishFormat0();
+    // After the format-0 ends of track, which may lie past the last playable event (a track of
+    // meta events only), so that the length is that of the merged list as it stands.
+    song_.length = song_.mergedEvents.empty() ? 0 : song_.mergedEvents.back()->tick;
     if (song_.tracks.empty()) {
         // A file without track data still gives the editor a first track to work in.
         MidiTrack* track = newTrack();

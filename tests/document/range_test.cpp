@@ -260,10 +260,16 @@ TEST_F(SilenceTest, LaterEventsMoveAndAHeldNoteStaysPut) {
 TEST_F(SilenceTest, UndoShiftsBackExactly) {
     f.doc.insertSilence(0, 2, 0);
     ASSERT_TRUE(f.doc.undo());
-    EXPECT_EQ(listEvents(f.doc.song), before)
-        << "the held note's end did not move in, so it must not move out";
+    EXPECT_EQ(listEvents(f.doc.song), before);
     EXPECT_EQ(f.doc.song.length, 3840);
     EXPECT_FALSE(f.doc.isModified());
+}
+
+TEST_F(SilenceTest, ShiftingBackAloneRestoresEveryTick) {
+    insertSilenceAt(f.doc.song, 1920, 960);
+    removeSilenceAt(f.doc.song, 1920, 960);
+    EXPECT_EQ(listEvents(f.doc.song), before)
+        << "the held note's end did not move in, so it must not move out";
 }
 
 TEST_F(SilenceTest, RefusedWithoutLength) {

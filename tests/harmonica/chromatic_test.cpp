@@ -160,6 +160,19 @@ TEST_F(ChromaticTest, Descriptions) {
     EXPECT_EQ(layout.layoutTitle(), " 8 Hole Chromatic (std 32) Key of D");
 }
 
+TEST_F(ChromaticTest, WindowKeysSpanTheDescribedOctaves) {
+    EXPECT_EQ(composeChromaticKey(0, 0), 36);
+    EXPECT_EQ(composeChromaticKey(11, 4), 95);
+    const char* const octaves[] = {" (-2)", " (Tenor)", "", " (High)", " (+2)"};
+    for (int octave = 0; octave < 5; ++octave) {
+        for (int name = 0; name < 12; ++name) {
+            layout.build(composeChromaticKey(name, octave), k12);
+            EXPECT_EQ(layout.layoutTitle(), "12 Hole Chromatic (std 48) Key of " +
+                                                HarmonicaLayout::keyName(name) + octaves[octave]);
+        }
+    }
+}
+
 TEST_F(ChromaticTest, BrushesAndOutOfRange) {
     NoteText text;
     ASSERT_EQ(layout.tabText(60, 0, text, false), 0);

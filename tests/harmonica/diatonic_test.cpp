@@ -217,6 +217,23 @@ TEST_F(DiatonicTest, Descriptions) {
     EXPECT_EQ(layout.layoutTitle(), "Melody Maker (Lee Oskar) Key of A (Low)");
 }
 
+TEST_F(DiatonicTest, WindowKeysSpanTheDescribedOctaves) {
+    // G of octave "-2" is key 31; the octave names of the window and the description agree.
+    EXPECT_EQ(composeDiatonicKey(0, 0, 0), 31);
+    EXPECT_EQ(composeDiatonicKey(11, 4, 0), 90);
+    EXPECT_EQ(composeDiatonicKey(5, 2, 0), 60) << "C of the standard octave";
+    EXPECT_EQ(composeDiatonicKey(0, 2, 7), 48) << "Melody Maker named after its key + 7";
+    const char* const octaves[] = {" (-2)", " (Low)", "", " (High)", " (+2)"};
+    for (int octave = 0; octave < 5; ++octave) {
+        for (int name = 0; name < 12; ++name) {
+            layout.build(composeDiatonicKey(name, octave, 0), kRichter);
+            EXPECT_EQ(layout.layoutTitle(), "Major Diatonic (Richter) Key of " +
+                                                HarmonicaLayout::keyName(name + 7) +
+                                                octaves[octave]);
+        }
+    }
+}
+
 TEST_F(DiatonicTest, TuningList) {
     const std::vector<std::string> names = {
         "Major Diatonic (Richter)",   "Country Tuning (Hohner)",

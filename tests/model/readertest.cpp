@@ -485,3 +485,16 @@ TEST(ReaderMergedList, MatchesInsertingEveryEventInReadingOrder) {
     for (size_t i = 0; i < expected.size(); ++i)
         ASSERT_EQ(song.mergedEvents[i], expected[i]) << "position " << i;
 }
+
+TEST(ReaderFormat0, LengthCoversTheEndOfTrackAddedAfterMetaEvents) {
+    // Found by fuzzing: a meta-only track got its end of track at the last meta event's tick,
+    // past the length taken before it was added.
+    Bytes events = {0x00, 0xFF, 0x03, 0x01, 'A', 0x83, 0x60, 0xFF, 0x02, 0x01, 'c'};
+    MidiSong song;
+    ASSERT_EQ(load(song, smf(0, 96, {events})), LoadOk);
+    ASSERT_EQ(song.tracks.size(), 1u);
+    EXPECT_EQ(song.tracks[0]->last()->kind(), KindEndOfTrack);
+    EXPECT_EQ(song.tracks[0]->last()->tick, 480);
+    EXPECT_EQ(song.length, 480);
+    EXPECT_EQ(song.tickToBarBeatTick(480).result, 0);
+}

@@ -403,3 +403,27 @@ TEST(EditOperations, ClearEmptiesEverything) {
     EXPECT_EQ(song.division, 0);
     EXPECT_EQ(song.length, 0);
 }
+
+TEST(MergedList, SortByTickIsStableAndLowerBoundFindsTheFirstOfATick) {
+    MergedEventList list;
+    std::vector<std::unique_ptr<MidiEvent>> owned;
+    for (int32_t tick : {50, 10, 30, 10, 50, 0, 30}) {
+        owned.push_back(makeChannelEvent(0xB0, static_cast<uint8_t>(owned.size()), 0));
+        owned.back()->tick = tick;
+        list.appendUnsorted(owned.back().get());
+    }
+    owned.push_back(makeTimeSignatureEvent(4, 4));
+    list.appendUnsorted(owned.back().get());
+    EXPECT_EQ(list.size(), 7u) << "kinds outside the list are not appended";
+    list.sortByTick();
+    std::vector<int> order;
+    for (MidiEvent* e : list)
+        order.push_back(e->data1);
+    EXPECT_EQ(order, (std::vector<int>{5, 1, 3, 2, 6, 0, 4}));
+    EXPECT_EQ(list.lowerBound(30), 3);
+    EXPECT_EQ(list.lowerBound(31), 5);
+    EXPECT_EQ(list.lowerBound(99), 7);
+    list.removeIf([](const MidiEvent* e) { return e->tick == 10; });
+    EXPECT_EQ(list.size(), 5u);
+    EXPECT_EQ(list.insert(owned[1].get()), 1) << "insert after the equal tick 0";
+}
