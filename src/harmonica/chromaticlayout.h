@@ -86,7 +86,8 @@ private:
     ChromaticTuningRecord custom_;
 };
 
-/// The process-wide chromatic layout (GUI thread).
+/// The process-wide chromatic layout (GUI thread): the one the main frame restores and saves,
+/// the chromatic window changes and `notation()` reads.
 ChromaticLayout& chromaticLayout();
 
 } // namespace reedtab

@@ -108,7 +108,8 @@ private:
     std::array<std::array<std::optional<ReedPosition>, 7>, 16> slots_{};
 };
 
-/// The process-wide diatonic layout (GUI thread).
+/// The process-wide diatonic layout (GUI thread): the one the main frame restores and saves,
+/// the diatonic window changes and `notation()` reads.
 DiatonicLayout& diatonicLayout();
 
 } // namespace reedtab

@@ -51,7 +51,9 @@ private:
     const ChromaticLayout& chromatic_;
 };
 
-/// The notation over the process-wide settings and layouts.
+/// The notation over the process-wide settings and layouts (`settings()`, `diatonicLayout()`,
+/// `chromaticLayout()`). It sees a tuning or key change only when the program changes those
+/// very layouts: a layout object of one's own needs a `Notation` of its own.
 const Notation& notation();
 
 } // namespace reedtab
