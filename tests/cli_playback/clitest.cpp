@@ -195,6 +195,57 @@ TEST(CliRender, WritesAWavAsLongAsTheSongThatStartsSoundingAtTheFirstNote) {
     EXPECT_EQ(cli("render '" + song + "'").status, 2);
 }
 
+TEST(CliRender, AnExampleSongRendersAsLongAsItsTraceAndSoundsFromItsFirstNote) {
+    const std::string song = std::string(REEDTAB_SOURCE_DIR) + "/examples/oh-susanna.mid";
+    if (!std::filesystem::exists(song)) {
+        GTEST_SKIP() << "no example songs";
+    }
+    const auto trace = cli("trace '" + song + "'");
+    ASSERT_EQ(trace.status, 0) << trace.err;
+    double firstOn = -1;
+    double lastOff = 0;
+    for (const auto& line : lines(trace.out)) {
+        std::istringstream in(line);
+        long tick = 0;
+        double ms = 0;
+        unsigned status = 0, key = 0, velocity = 0;
+        if (!(in >> tick >> ms >> std::hex >> status >> key >> velocity)) {
+            continue;
+        }
+        const bool on = (status & 0xF0) == 0x90 && velocity > 0;
+        const bool off = (status & 0xF0) == 0x80 || ((status & 0xF0) == 0x90 && velocity == 0);
+        if (on && firstOn < 0) {
+            firstOn = ms / 1000;
+        }
+        if (off) {
+            lastOff = ms / 1000;
+        }
+    }
+    ASSERT_GE(firstOn, 0);
+    const auto dir = scratch("render-example");
+    const auto run = cli("render '" + song + "' '" + dir + "/song.wav'");
+    if (run.status == 1 && run.err.find("SoundFont") != std::string::npos) {
+        GTEST_SKIP() << "no SoundFont installed";
+    }
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto wav = slurp(dir + "/song.wav");
+    ASSERT_GT(wav.size(), 44u);
+    const double rate = le32(wav, 24);
+    const std::size_t frames = (wav.size() - 44) / 4;
+    EXPECT_GE(frames / rate, lastOff) << "the WAV holds the whole song";
+    EXPECT_LE(frames / rate, lastOff + 0.4) << "and ends with the player";
+    std::size_t onset = frames;
+    for (std::size_t i = 0; i < frames && onset == frames; ++i) {
+        const auto word = le32(wav, 44 + 4 * i);
+        if (std::abs(static_cast<std::int16_t>(word & 0xFFFF)) > 8 ||
+            std::abs(static_cast<std::int16_t>(word >> 16)) > 8) {
+            onset = i;
+        }
+    }
+    EXPECT_GE(onset / rate, firstOn - 0.001);
+    EXPECT_LE(onset / rate, firstOn + 0.010);
+}
+
 TEST(CliPlay, RefusesAnUnknownDeviceAndPlaysAShortSongToItsEnd) {
     const auto song = writeSong(scratch("play"));
     auto run = cli("play '" + song + "' --device 'No Such Device'");
