@@ -98,8 +98,18 @@ int SynthOutput::open() {
     }
     std::lock_guard lock(impl_->audioMutex);
     if (impl_->withAudio && !impl_->audio) {
-        // No audio driver: the synthesizer keeps running silently.
+        // FluidSynth's default driver may be one whose server is not running (JACK on a
+        // desktop that uses PulseAudio or PipeWire), so the usual systems are tried in turn.
+        // When none opens, the synthesizer keeps running silently.
         impl_->audio = new_fluid_audio_driver(impl_->settings, impl_->synth);
+        for (const char* driver : {"pulseaudio", "alsa", "sdl2", "jack", "oss"}) {
+            if (impl_->audio) {
+                break;
+            }
+            if (fluid_settings_setstr(impl_->settings, "audio.driver", driver) == FLUID_OK) {
+                impl_->audio = new_fluid_audio_driver(impl_->settings, impl_->synth);
+            }
+        }
     }
     return DeviceOk;
 }
