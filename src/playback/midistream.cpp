@@ -66,8 +66,11 @@ int MidiStream::close() {
     if (!open_) {
         return StreamNotOpen;
     }
+    // Closed to new packets from here on: a client that refills what is given back below
+    // must not leave a packet behind in the queue.
     quit_ = true;
     running_ = false;
+    open_ = false;
     lock.unlock();
     wake_.notify_all();
     if (thread_.joinable()) {
@@ -77,7 +80,6 @@ int MidiStream::close() {
     lock.lock();
     auto device = std::move(device_);
     auto* client = client_;
-    open_ = false;
     client_ = nullptr;
     lock.unlock();
     {

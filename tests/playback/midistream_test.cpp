@@ -247,6 +247,36 @@ TEST_F(ManualStream, AReportMayQueueTheNextPacketFromInsideTheCallback) {
     }
 }
 
+TEST_F(ManualStream, ClosingWhileTheClientRefillsLeavesNothingQueuedForTheNextOpen) {
+    struct Greedy : MidiStreamClient {
+        MidiStream* stream = nullptr;
+        int refused = 0;
+        void packetDone(StreamHeader& header) override {
+            refused += stream->queue(header) != StreamOk;
+        }
+        void markerReached(std::uint32_t) override {}
+        void streamClosed() override {}
+    } greedy;
+    ManualClock clock2;
+    RecordingOutput first(clock2);
+    RecordingOutput second(clock2);
+    MidiStream stream2(clock2);
+    greedy.stream = &stream2;
+    ASSERT_EQ(stream2.open(std::make_unique<ForwardingOutput>(first), &greedy), StreamOk);
+    Packet packet;
+    packet.shortMsg(96, 0x403C90);
+    ASSERT_EQ(stream2.prepareHeader(packet.header), StreamOk);
+    ASSERT_EQ(stream2.queue(packet.header), StreamOk);
+    ASSERT_EQ(stream2.close(), StreamOk);
+    EXPECT_EQ(greedy.refused, 1);
+    EXPECT_FALSE(packet.header.flags.load() & HeaderInQueue);
+    ASSERT_EQ(stream2.open(std::make_unique<ForwardingOutput>(second), &greedy), StreamOk);
+    stream2.restart();
+    stream2.advanceTo(Nanoseconds(5s));
+    EXPECT_TRUE(second.messages().empty()) << "a packet of the last opening played";
+    stream2.close();
+}
+
 TEST(ThreadedStream, TimerThreadReleasesInOrderAndCloseJoinsIt) {
     SteadyClock clock;
     RecordingOutput out(clock);
