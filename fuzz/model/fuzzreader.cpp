@@ -43,6 +43,11 @@ void checkSong(const MidiSong& song) {
 
 } // namespace
 
+// Undefined behaviour is a finding like any crash, not a message to scroll past.
+extern "C" const char* __ubsan_default_options() {
+    return "halt_on_error=1:print_stacktrace=1";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MidiSong song;
     int result = song.loadMemory(data, size);

@@ -85,6 +85,8 @@ public:
             eof_ = true;
             return false;
         }
+        if (count == 0)
+            return true; // `out` may be null for an empty payload
         std::memcpy(out, bytes_ + pos_, count);
         pos_ += count;
         return true;

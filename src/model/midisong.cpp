@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 namespace reedtab {
 
@@ -169,7 +170,7 @@ void MidiSong::clear() {
     tempoList.clear();
     timeSignatureList.clear();
     barTable.clear();
-    barsAscending_ = true;
+    barSuffixMin_.clear();
     tracks.clear();
     errorText.clear();
     keyName.assign(1, 'C');
@@ -238,23 +239,27 @@ void MidiSong::rebuildBars() {
             ++i;
         }
     }
-    barsAscending_ =
-        std::is_sorted(barTable.begin(), barTable.end(), [](const BarEntry& a, const BarEntry& b) {
-            return a.startTick < b.startTick;
-        });
+    // The smallest start from each bar on: it never decreases, and the last bar whose own
+    // start is at most t is the last one whose suffix minimum is at most t, so lookups stay a
+    // binary search even when time signatures read from several tracks make bars start out of
+    // order.
+    barSuffixMin_.resize(barTable.size());
+    int32_t smallest = std::numeric_limits<int32_t>::max();
+    for (size_t k = barTable.size(); k-- > 0;) {
+        smallest = std::min(smallest, barTable[k].startTick);
+        barSuffixMin_[k] = smallest;
+    }
 }
 
 BarBeatTick MidiSong::tickToBarBeatTick(int32_t tick) const {
     if (tick < 0 || tick > length)
         return {0, 0, 0, -1};
     int found = -1;
-    if (barsAscending_) {
-        auto it = std::upper_bound(barTable.begin(), barTable.end(), tick,
-                                   [](int32_t t, const BarEntry& b) { return t < b.startTick; });
-        found = static_cast<int>(it - barTable.begin()) - 1;
+    if (barSuffixMin_.size() == barTable.size()) {
+        auto it = std::upper_bound(barSuffixMin_.begin(), barSuffixMin_.end(), tick);
+        found = static_cast<int>(it - barSuffixMin_.begin()) - 1;
     } else {
-        // Time signatures read out of order from several tracks can make bars start out of
-        // order; then only a scan finds the last bar starting at or before the tick.
+        // The table was changed without rebuildBars: scan it.
         for (size_t i = barTable.size(); i-- > 0;) {
             if (barTable[i].startTick <= tick) {
                 found = static_cast<int>(i);

@@ -250,8 +250,8 @@ private:
     // Lookup hint for tempoAt: only a hint, validated on use, so relaxed atomics suffice when
     // the player thread and the window both ask.
     mutable std::atomic<size_t> tempoCursor_{0};
-    // Whether barTable starts ascend, so that lookups may use a binary search.
-    bool barsAscending_ = true;
+    // For each bar, the smallest start tick from it to the end (see rebuildBars).
+    std::vector<int32_t> barSuffixMin_;
 };
 
 } // namespace reedtab

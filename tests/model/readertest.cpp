@@ -498,3 +498,14 @@ TEST(ReaderFormat0, LengthCoversTheEndOfTrackAddedAfterMetaEvents) {
     EXPECT_EQ(song.length, 480);
     EXPECT_EQ(song.tickToBarBeatTick(480).result, 0);
 }
+
+TEST(ReaderSysEx, EmptyEscapePacketReadsWithoutCopyingNothingFromNowhere) {
+    // Found by fuzzing (undefined behaviour: a null destination for an empty copy).
+    Bytes events = {0x00, 0xF7, 0x00, 0x00, 0xFF, 0x7F, 0x00};
+    MidiSong song;
+    ASSERT_EQ(load(song, smf(1, 96, {cat({events, endOfTrack})})), LoadOk);
+    const MidiEvent* e = firstOfKind(*song.tracks[0], KindStrangeSysEx);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->dataLength, 0u);
+    EXPECT_EQ(firstOfKind(*song.tracks[0], KindMeta)->dataLength, 0u);
+}

@@ -427,3 +427,30 @@ TEST(MergedList, SortByTickIsStableAndLowerBoundFindsTheFirstOfATick) {
     EXPECT_EQ(list.size(), 5u);
     EXPECT_EQ(list.insert(owned[1].get()), 1) << "insert after the equal tick 0";
 }
+
+TEST(BarTable, SignaturesOutOfOrderStillFindTheLastBarStartingBefore) {
+    // Time signatures read from two tracks come in reading order, not tick order; found by
+    // fuzzing as a lookup that scanned the whole table for every event.
+    MidiSong song;
+    makeSong(song, 2);
+    addTimeSignature(song, 0, 4, 4);
+    auto late = makeTimeSignatureEvent(3, 4);
+    song.timeSignatureList.push_back(late.get());
+    song.addEvent(4000, 0, std::move(late));
+    auto early = makeTimeSignatureEvent(2, 4);
+    song.timeSignatureList.push_back(early.get());
+    song.addEvent(1000, 1, std::move(early));
+    song.length = 9000;
+    song.rebuildBars();
+    // 0, 1920, 3840, then 4000 (3/4) and back to 1000 (2/4): 1000, 1960, ...
+    ASSERT_GE(song.barTable.size(), 6u);
+    EXPECT_EQ(song.barTable[3].startTick, 4000);
+    EXPECT_EQ(song.barTable[4].startTick, 1000);
+    for (int32_t tick : {0, 500, 1919, 1920, 3999, 4000, 5000, 8999}) {
+        int expected = -1;
+        for (size_t i = 0; i < song.barTable.size(); ++i)
+            if (song.barTable[i].startTick <= tick)
+                expected = static_cast<int>(i);
+        EXPECT_EQ(song.tickToBarBeatTick(tick).bar, expected + 1) << tick;
+    }
+}
