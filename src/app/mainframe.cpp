@@ -383,7 +383,9 @@ void CMainFrame::createToolBar() {
 
     const QFont interfaceFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     tabType_ = new QComboBox(bar);
-    tabType_->setFixedWidth(100);
+    // 100 pixels, or more when the interface font needs it to show "Notes (Bb Inst)" whole.
+    tabType_->setMinimumWidth(100);
+    tabType_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (const char* text : kTabTypes) {
         tabType_->addItem(QString::fromLatin1(text));
     }
