@@ -400,6 +400,20 @@ TEST(FrameDrop, DroppedFilesBecomeThePlaylistAndTheFirstOpens) {
               "mozart_aveverum.mid");
 }
 
+TEST(FrameClose, AChangedSongAsksFirstAndCancelKeepsTheWindow) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    frame.transposeCommand(1, true);
+    program.answer = Answer::Cancel;
+    EXPECT_FALSE(frame.close());
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_EQ(program.store().readInt(kWindowSection, "Running"), 1);
+    program.answer = Answer::No;
+    EXPECT_TRUE(frame.close());
+    EXPECT_EQ(program.store().readInt(kWindowSection, "Running"), 0);
+}
+
 TEST(FramePlacement, SaveWritesTheWindowKeysAndRestorePullsThemOnScreen) {
     auto store = std::make_unique<MemorySettingsStore>();
     MemorySettingsStore* saved = store.get();
