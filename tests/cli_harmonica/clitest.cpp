@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/testfolder.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,7 +20,8 @@ struct CliRun {
 };
 
 std::filesystem::path scratch() {
-    const auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "cli_harmonica";
+    const auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "cli_harmonica" /
+                     reedtab::testing::testFolder();
     std::filesystem::create_directories(dir);
     return dir;
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/testfolder.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -27,7 +29,8 @@ std::string slurp(const std::string& path) {
 }
 
 std::string scratch(const std::string& name) {
-    auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "cli" / name;
+    auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "cli" /
+               reedtab::testing::testFolder() / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir.string();

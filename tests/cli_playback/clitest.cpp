@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/testfolder.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -37,7 +39,8 @@ std::string slurp(const std::string& path) {
 }
 
 std::string scratch(const std::string& name) {
-    auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "cli_playback" / name;
+    auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "cli_playback" /
+               reedtab::testing::testFolder() / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir.string();
