@@ -15,6 +15,7 @@ endif()
 if(REEDTAB_BUILD_FUZZ)
   # Coverage and sanitizers on the libraries too, so the fuzzer sees inside them.
   target_compile_options(reedtab_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                                   -fno-sanitize-recover=undefined
                                                    -fno-omit-frame-pointer)
   target_link_options(reedtab_options INTERFACE -fsanitize=address,undefined)
 endif()
@@ -51,6 +52,8 @@ function(reedtab_add_test name)
   # An empty ENVIRONMENT value would swallow the LABELS keyword, so add it only when needed.
   set(properties LABELS ${name})
   if(ARG_GUI)
+    target_sources(test_${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests/support/qtenvironment.cpp")
+    target_link_libraries(test_${name} PRIVATE Qt6::Widgets)
     list(APPEND properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()
   gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
@@ -67,7 +70,8 @@ function(reedtab_add_fuzzer name source)
   add_executable(fuzz_${name} ${source})
   set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/fuzz")
   target_link_libraries(fuzz_${name} PRIVATE ${ARG_DEPENDS})
-  target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined
+                                              -fno-sanitize-recover=undefined)
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   list(JOIN ARG_SEEDS " " seeds)
   file(APPEND "${PROJECT_BINARY_DIR}/fuzz-targets.txt" "fuzz_${name}|${ARG_SHARE}|${seeds}\n")

@@ -196,8 +196,10 @@ private:
     CReedtabApp& app_;
     SettingsStore& store_;
     std::unique_ptr<StreamPlayer> player_;
-    DiatonicLayout diatonic_;
-    ChromaticLayout chromatic_;
+    // The process-wide layouts, so that the document's tablature text track and the view name
+    // notes the same way.
+    DiatonicLayout& diatonic_ = diatonicLayout();
+    ChromaticLayout& chromatic_ = chromaticLayout();
     std::unique_ptr<PlayerControl> playerControl_;
     std::unique_ptr<CReedtabDoc> doc_;
     std::unique_ptr<ViewPlayer> viewPlayer_;

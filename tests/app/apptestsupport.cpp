@@ -8,29 +8,6 @@
 
 namespace reedtab::testing {
 
-namespace {
-
-// The application is made before the first test and destroyed after the last one, while the
-// Qt globals it uses still exist (a function-local static would outlive them).
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_app";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] ::testing::Environment* const qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-} // namespace
-
 QApplication& application() {
     return *qApp;
 }

@@ -27,25 +27,6 @@
 namespace reedtab {
 namespace {
 
-// One application for all tests, made before the first and destroyed after the last test,
-// while Qt's own globals still exist.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_view";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] ::testing::Environment* const qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 class ScriptedPlayer : public ViewPlayer {
 public:
     bool isPlaying() const override { return playing; }
