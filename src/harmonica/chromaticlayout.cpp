@@ -193,15 +193,6 @@ int ChromaticLayout::loadTuningText(std::string_view text) {
     return parseChromaticTuning(text, custom_);
 }
 
-int ChromaticLayout::loadTuningFile(const std::string& path) {
-    std::string text;
-    if (!internal::readTuningFile(path, text) || loadTuningText(text) != 0) {
-        return -1;
-    }
-    customTuningPath_ = path;
-    return 0;
-}
-
 int ChromaticLayout::noteAt(int hole, int column) const {
     if (hole < 0 || hole >= holes_ || column < 0 || column > 3) {
         return -1;

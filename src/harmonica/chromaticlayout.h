@@ -56,10 +56,7 @@ public:
 
     void build(int key, int tuningIndex) override;
     void createBrushes() override;
-    int loadTuningFile(const std::string& path) override;
-    /// Reads the text of a tuning file into the custom record, as `loadTuningFile` does but
-    /// without a file and without changing `customTuningPath`; 0, or -1.
-    int loadTuningText(std::string_view text);
+    int loadTuningText(std::string_view text) override;
     /// notes[row][column] + key, at most 128; -1 outside the rows in use or columns 0..3.
     int noteAt(int hole, int column) const override;
     int holeCount() const override { return holes_; }

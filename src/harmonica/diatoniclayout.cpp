@@ -179,15 +179,6 @@ int DiatonicLayout::loadTuningText(std::string_view text) {
     return parseDiatonicTuning(text, custom_);
 }
 
-int DiatonicLayout::loadTuningFile(const std::string& path) {
-    std::string text;
-    if (!internal::readTuningFile(path, text) || loadTuningText(text) != 0) {
-        return -1;
-    }
-    customTuningPath_ = path;
-    return 0;
-}
-
 std::string DiatonicLayout::layoutTitle() const {
     const DiatonicTuningRecord& record = tuning();
     // The octave comes from the key without the offset.

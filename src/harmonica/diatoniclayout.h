@@ -78,10 +78,7 @@ public:
     void clear() override;
     void build(int key, int tuningIndex) override;
     void createBrushes() override;
-    int loadTuningFile(const std::string& path) override;
-    /// Reads the text of a tuning file into the custom record, as `loadTuningFile` does but
-    /// without a file and without changing `customTuningPath`; 0, or -1.
-    int loadTuningText(std::string_view text);
+    int loadTuningText(std::string_view text) override;
     int tuningCount() const override { return 14; }
     std::string tuningName(int index) const override;
     std::string layoutTitle() const override;

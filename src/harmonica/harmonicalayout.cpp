@@ -1,5 +1,7 @@
 #include "harmonica/harmonicalayout.h"
 
+#include "harmonica/internal/tuningtext.h"
+
 namespace reedtab {
 
 const std::string& HarmonicaLayout::keyName(int pitchClass) {
@@ -33,6 +35,15 @@ int HarmonicaLayout::chooseTuningFile(const TuningFilePicker& pick) {
         return -1;
     }
     return loadTuningFile(path);
+}
+
+int HarmonicaLayout::loadTuningFile(const std::string& path) {
+    std::string text;
+    if (!internal::readTuningFile(path, text) || loadTuningText(text) != 0) {
+        return -1;
+    }
+    customTuningPath_ = path;
+    return 0;
 }
 
 int HarmonicaLayout::noteAt(int, int) const {

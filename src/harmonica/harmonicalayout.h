@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace reedtab {
@@ -54,8 +55,12 @@ public:
     virtual void createBrushes() = 0;
     /// Lets the user pick a tuning file and loads it; 0 on success, -1 cancelled or failed.
     virtual int chooseTuningFile(const TuningFilePicker& pick);
-    /// Reads a tuning file into the custom record; 0 on success, -1 on failure.
-    virtual int loadTuningFile(const std::string& path) = 0;
+    /// Reads a tuning file into the custom record and remembers its path; 0 on success, -1 on
+    /// failure (unreadable, or text `loadTuningText` refuses).
+    virtual int loadTuningFile(const std::string& path);
+    /// Reads the text of a tuning file into the custom record, as `loadTuningFile` does but
+    /// without a file and without changing `customTuningPath`; 0, or -1.
+    virtual int loadTuningText(std::string_view text) = 0;
     virtual int key() const { return key_; }
     /// MIDI note of a hole row and column; -1 where the layout has no such notion.
     virtual int noteAt(int hole, int column) const;
