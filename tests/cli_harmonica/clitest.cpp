@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../support/testfolder.h"
+#include "../support/clitesting.h"
 
 #include <filesystem>
 #include <fstream>

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../support/testfolder.h"
+#include "../support/clitesting.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,37 +15,15 @@ using namespace reedtab;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using reedtab::testing::CliRun;
+using reedtab::testing::slurp;
 
 std::string scratch(const std::string& name) {
-    auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "cli" /
-               reedtab::testing::testFolder() / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir.string();
+    return reedtab::testing::scratchFolder("cli", name);
 }
 
 CliRun cli(const std::string& arguments) {
-    std::string dir = scratch("run");
-    std::string command = std::string("'") + REEDTAB_CLI + "' " + arguments + " >'" + dir +
-                          "/out' 2>'" + dir + "/err'";
-    CliRun run;
-    int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(dir + "/out");
-    run.err = slurp(dir + "/err");
-    return run;
+    return reedtab::testing::runCli("cli", arguments);
 }
 
 void writeBytes(const std::string& path, const std::string& bytes) {
