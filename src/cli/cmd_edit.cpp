@@ -6,7 +6,6 @@
 #include "document/documentui.h"
 #include "document/playercontrol.h"
 #include "document/reedtabdoc.h"
-#include "document/songedits.h"
 #include "settings/settings.h"
 
 #include <cstdio>
@@ -50,15 +49,10 @@ constexpr const char* kHelp =
 // Remembers the last message the document showed, so that a refusal can say why.
 class CliUi : public QuietDocumentUi {
 public:
-    CReedtabDoc* doc = nullptr;
     std::string lastMessage;
 
     void messageBox(const std::string& text, const std::string&, MessageIcon) override {
         lastMessage = text;
-    }
-    void refreshNoteFlags() override {
-        if (doc)
-            markNotes(doc->song, settings().showDrumsNotes);
     }
 };
 
@@ -208,7 +202,6 @@ int run(const std::vector<std::string>& words) {
     CliUi ui;
     IdlePlayerControl player;
     CReedtabDoc doc(ui, player);
-    ui.doc = &doc;
     int result = doc.openDocument(positionals[0]);
     if (result != LoadOk) {
         // The same one-line reason as every other command that reads a song.

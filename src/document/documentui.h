@@ -1,15 +1,14 @@
 #pragma once
 
-// What the document needs from the windows around it. The main frame implements this with
-// message boxes, the status bar and the view; tests and the command line script it.
+// What the document asks of the user: messages, questions, progress and the status text. The
+// main frame implements this with message boxes and the status bar; tests and the command line
+// script it. What changed in the song reaches the windows as notices (documentnotice.h).
 //
 // Threads: every call comes from the user-interface thread.
 
 #include <string>
 
 namespace reedtab {
-
-class MidiEvent;
 
 /// The icon of a message box.
 enum class MessageIcon { None, Exclamation, Warning, Information, Question };
@@ -46,31 +45,6 @@ public:
 
     /// The document's modified flag changed.
     virtual void modifiedChanged(bool modified) = 0;
-    /// A new song was loaded (the frame resets its tool windows).
-    virtual void songLoaded() = 0;
-    /// Closes the edit toolbar when it is open (edit mode ends).
-    virtual void closeEditToolbar() = 0;
-    /// Refreshes the main frame's controls and track lists.
-    virtual void refreshFrame() = 0;
-    /// Refreshes only the main frame's track lists (and the mixer).
-    virtual void refreshTrackLists() = 0;
-    /// Calls `refresh` on every open tool window.
-    virtual void refreshToolWindows() = 0;
-
-    /// Repaints the view.
-    virtual void repaintView() = 0;
-    /// Re-runs the view's note analysis (`isNote` of every event).
-    virtual void refreshNoteFlags() = 0;
-    /// The view forgets its note selection and every selection frame.
-    virtual void dropNoteSelection() = 0;
-    /// The view removes the selection frame of `event` (the event is about to be deleted).
-    virtual void removeSelectionFrame(const MidiEvent* event) = 0;
-    /// The view's selection frames follow notes that moved.
-    virtual void updateSelectionFrames() = 0;
-    /// Sets the view's horizontal scroll range, in quarter notes.
-    virtual void setScrollRange(int quarters) = 0;
-    /// Scrolls the view so that the edit cursor shows.
-    virtual void scrollToCursor() = 0;
 };
 
 /// A user interface that shows nothing and answers every question with `answer`: for the
@@ -92,18 +66,6 @@ public:
     void setWaitCursor(bool) override {}
     void setStatusText(const std::string&) override {}
     void modifiedChanged(bool) override {}
-    void songLoaded() override {}
-    void closeEditToolbar() override {}
-    void refreshFrame() override {}
-    void refreshTrackLists() override {}
-    void refreshToolWindows() override {}
-    void repaintView() override {}
-    void refreshNoteFlags() override {}
-    void dropNoteSelection() override {}
-    void removeSelectionFrame(const MidiEvent*) override {}
-    void updateSelectionFrames() override {}
-    void setScrollRange(int) override {}
-    void scrollToCursor() override {}
 
 private:
     Answer answer_;

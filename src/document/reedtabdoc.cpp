@@ -1,6 +1,7 @@
 #include "document/reedtabdoc.h"
 
 #include "document/documentui.h"
+#include "document/editscope.h"
 #include "document/playercontrol.h"
 #include "document/product.h"
 #include "document/songedits.h"
@@ -80,6 +81,23 @@ void CReedtabDoc::restartPlayback(bool wasPlaying) {
         player_.restart();
 }
 
+int CReedtabDoc::subscribe(DocumentListener listener) {
+    const int id = nextListenerId_++;
+    listeners_.emplace_back(id, std::move(listener));
+    return id;
+}
+
+void CReedtabDoc::unsubscribe(int id) {
+    std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void CReedtabDoc::notify(const DocumentNotice& notice) {
+    // A listener may subscribe or leave while it hears the notice.
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners)
+        listener(notice);
+}
+
 void CReedtabDoc::setModified(bool modified) {
     if (modified == modified_)
         return;
@@ -87,9 +105,8 @@ void CReedtabDoc::setModified(bool modified) {
     ui_.modifiedChanged(modified);
 }
 
-void CReedtabDoc::setScrollRangeFromLength() {
-    if (song.division != 0)
-        ui_.setScrollRange(song.length / song.division);
+void CReedtabDoc::refreshNoteFlags() {
+    markNotes(song, settings().showDrumsNotes);
 }
 
 void CReedtabDoc::forgetEventReferences() {
@@ -103,8 +120,7 @@ void CReedtabDoc::newDocument() {
     pathName_.clear();
     setModified(false);
     player_.setPosition(0);
-    ui_.repaintView();
-    ui_.refreshFrame();
+    notify({SongReplaced | EventsChanged | TracksChanged | MarksChanged | SelectionChanged});
 }
 
 int CReedtabDoc::openDocument(const std::string& path) {
@@ -124,14 +140,12 @@ int CReedtabDoc::openDocument(const std::string& path) {
                            MessageIcon::Exclamation);
         }
         player_.setSongTiming(song.division, song.tempoAt(0));
-        ui_.songLoaded();
-        ui_.refreshNoteFlags();
-        restartPlayback(wasPlaying);
+        refreshNoteFlags();
     }
     setModified(false);
-    ui_.repaintView();
-    ui_.refreshFrame();
-    setScrollRangeFromLength();
+    notify({SongReplaced | EventsChanged | TracksChanged | MarksChanged | SelectionChanged});
+    if (result == LoadOk)
+        restartPlayback(wasPlaying);
     ui_.endProgress();
     return result;
 }
@@ -206,14 +220,20 @@ void CReedtabDoc::recordUndo(bool set, int type) {
     setModified(any);
 }
 
-int CReedtabDoc::saveUndoSnapshot() {
-    undoFileValid = false;
+bool CReedtabDoc::ensureSnapshotFolder() {
     if (snapshotPath_.empty()) {
         snapshotFolder_ = makePrivateFolder();
         if (snapshotFolder_.empty())
-            return 1;
+            return false;
         snapshotPath_ = snapshotFolder_ + "/undo.mid";
     }
+    return true;
+}
+
+int CReedtabDoc::saveUndoSnapshot() {
+    undoFileValid = false;
+    if (!ensureSnapshotFolder())
+        return 1;
     // The writer records the path it wrote to; the song keeps naming the user's file.
     std::string userPath = song.path;
     int result = song.saveFile(snapshotPath_);
@@ -224,18 +244,47 @@ int CReedtabDoc::saveUndoSnapshot() {
     return 0;
 }
 
+int CReedtabDoc::writePendingSnapshot() {
+    if (pendingSnapshot_ || !ensureSnapshotFolder())
+        return 1;
+    std::string userPath = song.path;
+    int result = song.saveFile(snapshotPath_ + ".new");
+    song.path = userPath;
+    if (result != SaveOk)
+        return 1;
+    pendingSnapshot_ = true;
+    return 0;
+}
+
+void CReedtabDoc::keepPendingSnapshot() {
+    if (!pendingSnapshot_)
+        return;
+    pendingSnapshot_ = false;
+    std::error_code error;
+    std::filesystem::rename(snapshotPath_ + ".new", snapshotPath_, error);
+    undoFileValid = !error;
+}
+
+void CReedtabDoc::dropPendingSnapshot() {
+    if (!pendingSnapshot_)
+        return;
+    pendingSnapshot_ = false;
+    std::error_code error;
+    std::filesystem::remove(snapshotPath_ + ".new", error);
+}
+
 int CReedtabDoc::restoreUndoSnapshot() {
     if (!undoFileValid)
         return 0;
     std::string userPath = song.path;
+    notify({SelectionChanged, nullptr});
     song.clear();
     forgetEventReferences();
     int result = song.loadFile(snapshotPath_);
     song.path = userPath;
-    ui_.dropNoteSelection();
-    ui_.refreshNoteFlags();
-    ui_.repaintView();
+    refreshNoteFlags();
     undoFileValid = false;
+    notify({EventsChanged | TracksChanged});
     return result == LoadOk ? 1 : 0;
 }
 
@@ -255,7 +304,6 @@ void CReedtabDoc::resetUndo() {
 void CReedtabDoc::resetContents() {
     song.clear();
     pendingNoteOns.clear();
-    ui_.closeEditToolbar();
     markBegin = -1;
     markEnd = -1;
     cursorTick = 0;
@@ -266,8 +314,7 @@ void CReedtabDoc::resetContents() {
 }
 
 bool CReedtabDoc::undo() {
-    bool wasPlaying = stopPlayback();
-    ui_.setWaitCursor(true);
+    EditScope scope(*this, EventsChanged | TracksChanged, {.waitCursor = true});
     bool done = false;
     switch (undoType) {
     case UndoTranspose:
@@ -308,7 +355,7 @@ bool CReedtabDoc::undo() {
             } else {
                 removeSilenceAt(song, undoPosition, silenceLength);
                 forgetEventReferences();
-                ui_.refreshNoteFlags();
+                refreshNoteFlags();
             }
             silenceLength = 0;
             recordUndo(false, UndoInsertedSilence);
@@ -321,15 +368,12 @@ bool CReedtabDoc::undo() {
             done = restoreUndoSnapshot() == 1;
         break;
     }
-    ui_.setWaitCursor(false);
     if (!done) {
         ui_.messageBox("Sorry, can't undo", kUndoCaption, MessageIcon::None);
         recordUndo(true, UndoEdit);
     } else {
-        ui_.refreshTrackLists();
-        ui_.repaintView();
+        scope.commit(UndoNothing);
     }
-    restartPlayback(wasPlaying);
     return done;
 }
 
@@ -346,12 +390,6 @@ bool CReedtabDoc::undoEnabled() const {
 
 // ---- Edits ----
 
-void CReedtabDoc::afterSongChanged() {
-    ui_.repaintView();
-    ui_.refreshFrame();
-    ui_.refreshToolWindows();
-}
-
 int CReedtabDoc::transposeCommand(int halfSteps, bool allTracks) {
     if (halfSteps == 0)
         return -1;
@@ -359,7 +397,6 @@ int CReedtabDoc::transposeCommand(int halfSteps, bool allTracks) {
         ui_.beep();
         return -1;
     }
-    bool wasPlaying = stopPlayback();
     const int count = std::min(song.trackCount(), kMaxTracks);
     auto touches = [&](int i) { return allTracks || isTrackShown(song, i); };
 
@@ -375,8 +412,7 @@ int CReedtabDoc::transposeCommand(int halfSteps, bool allTracks) {
     // it starts a step of its own with a snapshot unless the pending step already has one.
     bool extend = transposeAmount != 0 && markBegin == transposeFrom && markEnd == transposeTo &&
                   sameTracks && (wouldSkip == 0 || transposeClipped_);
-    if (!extend && wouldSkip > 0)
-        saveUndoSnapshot();
+    EditScope scope(*this, EventsChanged, {.snapshot = !extend && wouldSkip > 0});
 
     if (allTracks) {
         transpose(song, halfSteps, -1, markBegin, markEnd);
@@ -388,6 +424,7 @@ int CReedtabDoc::transposeCommand(int halfSteps, bool allTracks) {
     }
 
     if (extend) {
+        scope.commit(UndoNothing);
         transposeAmount = static_cast<int16_t>(transposeAmount + halfSteps);
         if (transposeAmount == 0 && transposeSteps == 1 && !transposeClipped_) {
             transposeSteps = 0;
@@ -403,12 +440,10 @@ int CReedtabDoc::transposeCommand(int halfSteps, bool allTracks) {
         transposeTo = markEnd;
         transposeAmount = static_cast<int16_t>(halfSteps);
         ++transposeSteps;
-        recordUndo(true, UndoTranspose);
+        scope.commit(UndoTranspose);
         transposeClipped_ = wouldSkip > 0 && undoFileValid;
         ui_.setStatusText(formatStatus(transposeAmount));
     }
-    afterSongChanged();
-    restartPlayback(wasPlaying);
     return 0;
 }
 
@@ -418,8 +453,7 @@ int CReedtabDoc::markBeginningAt(int32_t tick) {
     markBegin = tick;
     if (markEnd != -1 && markBegin >= markEnd)
         markEnd = -1;
-    ui_.repaintView();
-    ui_.refreshFrame();
+    notify({MarksChanged});
     return 0;
 }
 
@@ -429,8 +463,7 @@ int CReedtabDoc::markEndingAt(int32_t tick) {
     markEnd = tick;
     if (markBegin == -1 || markBegin >= markEnd)
         markBegin = 0;
-    ui_.repaintView();
-    ui_.refreshFrame();
+    notify({MarksChanged});
     return 0;
 }
 
@@ -449,56 +482,47 @@ int CReedtabDoc::markEnding(int bar, int beat, int tick) {
 int CReedtabDoc::crop() {
     if (song.tracks.empty() || (markBegin == -1 && markEnd == -1))
         return -1;
-    bool wasPlaying = stopPlayback();
-    ui_.setWaitCursor(true);
-    saveUndoSnapshot();
+    EditScope scope(*this, EventsChanged | MarksChanged | SelectionChanged,
+                    {.snapshot = true, .waitCursor = true});
     cropRange(song, markBegin, markEnd);
     forgetEventReferences();
     player_.setPosition(0);
     markBegin = -1;
     markEnd = -1;
     cursorTick = 0;
-    recordUndo(true, UndoEdit);
-    ui_.refreshNoteFlags();
-    afterSongChanged();
-    setScrollRangeFromLength();
-    ui_.setWaitCursor(false);
-    restartPlayback(wasPlaying);
+    refreshNoteFlags();
+    scope.commit(UndoEdit);
     return 0;
 }
 
 int CReedtabDoc::cut() {
     if (song.tracks.empty() || (markBegin == -1 && markEnd == -1))
         return -1;
-    bool wasPlaying = stopPlayback();
-    saveUndoSnapshot();
+    EditScope scope(*this, EventsChanged | MarksChanged | SelectionChanged, {.snapshot = true});
     deleteRange(song, markBegin, markEnd, false);
     forgetEventReferences();
-    recordUndo(true, UndoDeletedSelection);
     markBegin = -1;
     markEnd = -1;
-    ui_.refreshNoteFlags();
-    afterSongChanged();
-    restartPlayback(wasPlaying);
+    refreshNoteFlags();
+    scope.commit(UndoDeletedSelection);
     return 0;
 }
 
 int CReedtabDoc::deleteSelection(MidiEvent* selectedNote) {
     if (!selectedNote && (song.tracks.empty() || (markBegin == -1 && markEnd == -1)))
         return -1;
-    bool wasPlaying = stopPlayback();
-    saveUndoSnapshot();
+    EditScope scope(*this, EventsChanged, {.snapshot = true});
     if (selectedNote) {
-        deleteEventEdit(selectedNote);
+        if (deleteEventEdit(selectedNote) != 0)
+            return -1;
+        scope.commit(UndoNothing);
     } else {
         deleteRange(song, markBegin, markEnd, true);
         forgetEventReferences();
-        recordUndo(true, UndoDeletedSelection);
-        ui_.refreshNoteFlags();
+        refreshNoteFlags();
+        scope.notify(SelectionChanged);
+        scope.commit(UndoDeletedSelection);
     }
-    afterSongChanged();
-    setScrollRangeFromLength();
-    restartPlayback(wasPlaying);
     return 0;
 }
 
@@ -508,25 +532,22 @@ int CReedtabDoc::insertSilence(int bars, int beats, int ticks) {
     int32_t length = silenceLengthAt(song, cursorTick, bars, beats, ticks);
     if (length <= 0)
         return -1;
-    bool wasPlaying = stopPlayback();
     // Shifting back restores every tick but not always the order of events that end up on one
     // tick; the snapshot restores both.
-    saveUndoSnapshot();
+    EditScope scope(*this, EventsChanged, {.snapshot = true});
     insertSilenceAt(song, cursorTick, length);
     forgetEventReferences();
     undoPosition = cursorTick;
     silenceLength = length;
-    recordUndo(true, UndoInsertedSilence);
-    ui_.refreshNoteFlags();
-    afterSongChanged();
-    setScrollRangeFromLength();
-    restartPlayback(wasPlaying);
+    refreshNoteFlags();
+    scope.commit(UndoInsertedSilence);
     return 0;
 }
 
 int CReedtabDoc::addEventEdit(int32_t tick, int trackIndex, std::unique_ptr<MidiEvent> event) {
     if (!event || !song.track(trackIndex))
         return -1;
+    EditScope scope(*this, EventsChanged, {.suspendOnly = true});
     MidiEvent* added = event.get();
     bool playing = player_.isPlaying();
     if (playing)
@@ -537,57 +558,48 @@ int CReedtabDoc::addEventEdit(int32_t tick, int trackIndex, std::unique_ptr<Midi
         player_.resume(position);
     lastAddedEvent = added;
     undoPosition = tick;
-    recordUndo(true, UndoAddedNote);
+    scope.commit(UndoAddedNote);
     return position;
 }
 
 int CReedtabDoc::addTextEdit(int trackIndex, int32_t tick, const std::string& text) {
     if (!song.track(trackIndex))
         return 1;
-    bool wasPlaying = stopPlayback();
+    EditScope scope(*this, EventsChanged);
     TextEvent* added = song.addTextEvent(trackIndex, tick, text);
-    if (!added) {
-        restartPlayback(wasPlaying);
+    if (!added)
         return 1;
-    }
     liftEndOfTrack(song, trackIndex);
     lastAddedEvent = added;
     undoPosition = cursorTick;
-    recordUndo(true, UndoAddedText);
-    ui_.repaintView();
-    restartPlayback(wasPlaying);
+    scope.commit(UndoAddedText);
     return 0;
 }
 
 int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
     if (!event)
         return -1;
-    bool wasPlaying = stopPlayback();
-    ui_.removeSelectionFrame(event);
-    if (event->partner)
-        ui_.removeSelectionFrame(event->partner);
+    EditScope scope(*this, EventsChanged);
+    notify({SelectionChanged, event});
     MidiEvent* partner = event->partner;
+    if (partner)
+        notify({SelectionChanged, partner});
     if (lastAddedEvent == event || (partner && lastAddedEvent == partner))
         lastAddedEvent = nullptr;
     std::erase_if(pendingNoteOns,
                   [&](const MidiEvent* e) { return e == event || (partner && e == partner); });
     int result = song.deleteEvent(event);
     if (result == 0)
-        recordUndo(true, UndoEdit);
-    ui_.repaintView();
-    restartPlayback(wasPlaying);
+        scope.commit(UndoEdit);
     return result;
 }
 
 int CReedtabDoc::deleteTrackEdit(int trackIndex, bool withUndo) {
-    ui_.dropNoteSelection();
     if (!song.track(trackIndex) || song.trackCount() <= 1)
         return -1;
-    bool wasPlaying = stopPlayback();
-    if (withUndo) {
-        saveUndoSnapshot();
-        recordUndo(true, UndoEdit);
-    }
+    EditScope scope(*this, EventsChanged | TracksChanged | SelectionChanged,
+                    {.snapshot = withUndo});
+    notify({SelectionChanged, nullptr});
     int result = song.deleteTrack(trackIndex);
     forgetEventReferences();
     // Pending transposition flags and the edit track are by index. The first track is only
@@ -601,9 +613,8 @@ int CReedtabDoc::deleteTrackEdit(int trackIndex, bool withUndo) {
         else if (editTrack > trackIndex)
             --editTrack;
     }
-    ui_.refreshTrackLists();
-    afterSongChanged();
-    restartPlayback(wasPlaying);
+    if (result == 0)
+        scope.commit(withUndo ? UndoEdit : UndoNothing);
     return result;
 }
 
@@ -628,52 +639,37 @@ void CReedtabDoc::replaceEventData(MidiEvent* event, uint32_t length, const void
 int CReedtabDoc::applyTrackVolumeEdit(int trackIndex, bool withUndo) {
     if (!song.track(trackIndex))
         return -1;
-    bool wasPlaying = stopPlayback();
-    if (withUndo) {
-        saveUndoSnapshot();
-        recordUndo(true, UndoEdit);
-    }
+    EditScope scope(*this, EventsChanged | TracksChanged, {.snapshot = withUndo});
     applyTrackVolume(song, trackIndex, markBegin, markEnd);
-    ui_.refreshTrackLists();
-    afterSongChanged();
-    restartPlayback(wasPlaying);
+    scope.commit(withUndo ? UndoEdit : UndoNothing);
     return 0;
 }
 
 int CReedtabDoc::applyTempoScaleEdit(int percent) {
     if (song.tempoList.empty() || percent <= 0)
         return -1;
-    bool wasPlaying = stopPlayback();
-    saveUndoSnapshot();
+    EditScope scope(*this, EventsChanged, {.snapshot = true});
     applyTempoScale(song, percent);
-    recordUndo(true, UndoEdit);
     player_.setSongTiming(song.division, song.tempoAt(0));
-    afterSongChanged();
-    restartPlayback(wasPlaying);
+    scope.commit(UndoEdit);
     return 0;
 }
 
 int CReedtabDoc::mapNotes(int channel, int fromKey, int toKey, int startPercent, int endPercent) {
     if (song.tracks.empty())
         return -1;
-    bool wasPlaying = stopPlayback();
-    saveUndoSnapshot();
+    EditScope scope(*this, EventsChanged | TracksChanged, {.snapshot = true});
     int changed = reedtab::mapNotes(song, channel, fromKey, toKey, startPercent, endPercent,
                                     markBegin, markEnd);
-    recordUndo(true, UndoEdit);
-    ui_.refreshNoteFlags();
-    ui_.refreshTrackLists();
-    afterSongChanged();
-    restartPlayback(wasPlaying);
+    refreshNoteFlags();
+    scope.commit(UndoEdit);
     return changed;
 }
 
 void CReedtabDoc::moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_t tickOffset,
                                     int keyOffset, MidiEvent* resizedNote, int32_t newLength,
                                     bool takeSnapshot) {
-    bool wasPlaying = stopPlayback();
-    if (takeSnapshot)
-        saveUndoSnapshot();
+    EditScope scope(*this, EventsChanged | SelectionChanged, {.snapshot = takeSnapshot});
     std::vector<int> touchedTracks;
     for (MidiEvent* on : notes) {
         if (!on || !on->partner || !on->track)
@@ -704,16 +700,12 @@ void CReedtabDoc::moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_
     }
     for (int trackIndex : touchedTracks)
         liftEndOfTrack(song, trackIndex);
-    ui_.updateSelectionFrames();
-    if (takeSnapshot)
-        recordUndo(true, UndoEdit);
-    afterSongChanged();
-    restartPlayback(wasPlaying);
+    scope.commit(takeSnapshot ? UndoEdit : UndoNothing);
 }
-
 MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int entryType) {
     if (!song.track(editTrack))
         return nullptr;
+    EditScope scope(*this, EventsChanged, {.suspendOnly = true});
     const int trackIndex = editTrack;
     const auto ch = static_cast<uint8_t>(channel & 0x0F);
     const auto k = static_cast<uint8_t>(key & 0x7F);
@@ -783,11 +775,7 @@ MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int en
     default:
         return nullptr;
     }
-    if (song.division > 0 && song.length >= song.division) {
-        setScrollRangeFromLength();
-        ui_.scrollToCursor();
-    }
-    ui_.repaintView();
+    scope.commit(UndoNothing);
     return result;
 }
 
@@ -803,9 +791,7 @@ int CReedtabDoc::tablatureToTextTrack() {
                       "displayed note\nDo you want to continue?",
                       "Tablature to Text Track"))
         return -1;
-    bool wasPlaying = stopPlayback();
-    ui_.setWaitCursor(true);
-    saveUndoSnapshot();
+    EditScope scope(*this, EventsChanged | TracksChanged, {.snapshot = true, .waitCursor = true});
     // Taken before the new track exists, so the tablature never reads its own track.
     const SongTablature tablature = tablatureText(song, notation(), markBegin, markEnd);
 
@@ -833,12 +819,7 @@ int CReedtabDoc::tablatureToTextTrack() {
     song.addTextEvent(index, endTick, std::string("/") + kProductWebAddress);
     song.addEvent(endTick, index, makeEndOfTrackEvent());
 
-    ui_.refreshTrackLists();
-    ui_.refreshToolWindows();
-    recordUndo(true, UndoEdit);
-    ui_.repaintView();
-    ui_.setWaitCursor(false);
-    restartPlayback(wasPlaying);
+    scope.commit(UndoEdit);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 // Threads: the user-interface thread only. Every edit stops the player first (or suspends it
 // around a single insert while playing), so the player's thread never sees a song mid-change.
 
+#include "document/documentnotice.h"
 #include "model/midisong.h"
 
 #include <array>
@@ -18,6 +19,7 @@
 namespace reedtab {
 
 class DocumentUi;
+class EditScope;
 class PlayerControl;
 
 /// The kinds of undoable edit (the index into `undoCounts`).
@@ -119,6 +121,14 @@ public:
     /// The Reload command is enabled when the song has at least one track.
     bool canReload() const;
 
+    // ---- Notices ----
+
+    /// `listener` hears every notice from now on; returns the id that `unsubscribe` takes.
+    int subscribe(DocumentListener listener);
+    void unsubscribe(int id);
+    /// Sends `notice` to every listener, in the order they subscribed.
+    void notify(const DocumentNotice& notice);
+
     /// The framework's modified flag.
     bool isModified() const { return modified_; }
     void setModified(bool modified);
@@ -129,6 +139,8 @@ public:
     void recordUndo(bool set, int type);
     /// Writes the song to the private snapshot file; non-zero when writing failed.
     int saveUndoSnapshot();
+    /// True while an edit scope is open.
+    bool editing() const { return openScope_ != nullptr; }
     /// Reads the snapshot back when one is valid; returns 1 when it did.
     int restoreUndoSnapshot();
     void resetUndo();
@@ -197,11 +209,18 @@ public:
     int tablatureToTextTrack();
 
 private:
+    friend class EditScope;
+
     bool stopPlayback();
     void restartPlayback(bool wasPlaying);
-    void afterSongChanged();
-    void setScrollRangeFromLength();
     void forgetEventReferences();
+    void refreshNoteFlags();
+    // The snapshot an edit scope takes before its edit: written aside, and kept as the undo
+    // snapshot only when the edit is committed, so a failed edit leaves the last undo intact.
+    int writePendingSnapshot();
+    void keepPendingSnapshot();
+    void dropPendingSnapshot();
+    bool ensureSnapshotFolder();
 
     DocumentUi& ui_;
     PlayerControl& player_;
@@ -209,6 +228,10 @@ private:
     std::string snapshotFolder_;
     std::string snapshotPath_;
     bool modified_ = false;
+    bool pendingSnapshot_ = false;
+    EditScope* openScope_ = nullptr;
+    int nextListenerId_ = 1;
+    std::vector<std::pair<int, DocumentListener>> listeners_;
     // The pending transposition left some keys behind and has a snapshot to undo it with.
     bool transposeClipped_ = false;
 };

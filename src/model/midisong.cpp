@@ -350,7 +350,9 @@ std::unique_ptr<MidiEvent> MidiSong::unlinkEvent(MidiEvent* event) {
 }
 
 int MidiSong::deleteEvent(MidiEvent* event) {
-    if (!event)
+    // An event this song does not hold is refused: taking its partner out would still change
+    // the song, and the caller would count a deletion that never happened.
+    if (!event || !event->track || trackIndexOf(event->track) < 0)
         return -1;
     MidiEvent* partner = event->partner;
     removeFromIndexLists(event);

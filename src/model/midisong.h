@@ -214,7 +214,8 @@ public:
     /// (null when it is in no track). A time signature stays in `timeSignatureList`, so it must
     /// be re-added or deleted with `deleteEvent`, never simply dropped.
     std::unique_ptr<MidiEvent> unlinkEvent(MidiEvent* event);
-    /// Removes `event` from every list and frees it, with its partner. -1 for null, else 0.
+    /// Removes `event` from every list and frees it, with its partner. -1 for null or for an
+    /// event of no track of this song, else 0.
     int deleteEvent(MidiEvent* event);
     /// Moves `event` to `newTick`, keeping its track and the merged list in order.
     void moveEvent(MidiEvent* event, int32_t newTick);

@@ -26,10 +26,6 @@ struct ShownMessage {
 
 class ScriptedUi : public DocumentUi {
 public:
-    // Set after the document exists: the note analysis the view would run.
-    CReedtabDoc* doc = nullptr;
-    bool includeDrums = false;
-
     std::vector<ShownMessage> messages;
     std::vector<std::string> questions;
     bool yesNoAnswer = true;
@@ -39,13 +35,10 @@ public:
     std::string statusText = "(untouched)";
     int beeps = 0;
     int repaints = 0;
-    int frameRefreshes = 0;
     int trackListRefreshes = 0;
     int droppedSelections = 0;
-    int toolbarCloses = 0;
     int modifiedNotices = 0;
     bool progressOpen = false;
-    int scrollRange = -1;
 
     void messageBox(const std::string& text, const std::string& caption,
                     MessageIcon icon) override {
@@ -67,21 +60,26 @@ public:
     void setWaitCursor(bool) override {}
     void setStatusText(const std::string& text) override { statusText = text; }
     void modifiedChanged(bool) override { ++modifiedNotices; }
-    void songLoaded() override {}
-    void closeEditToolbar() override { ++toolbarCloses; }
-    void refreshFrame() override { ++frameRefreshes; }
-    void refreshTrackLists() override { ++trackListRefreshes; }
-    void refreshToolWindows() override {}
-    void repaintView() override { ++repaints; }
-    void refreshNoteFlags() override {
-        if (doc)
-            markNotes(doc->song, includeDrums);
+
+    /// Counts the document's notices by kind once `listen` has subscribed to them.
+    void listen(CReedtabDoc& document) {
+        document.subscribe([this](const DocumentNotice& notice) {
+            notices.push_back(notice.changes);
+            if (notice.has(SongReplaced))
+                ++songReplacements;
+            if (notice.has(EventsChanged))
+                ++repaints;
+            if (notice.has(TracksChanged))
+                ++trackListRefreshes;
+            if (notice.has(SelectionChanged) && !notice.leavingNote)
+                ++droppedSelections;
+            if (notice.has(SelectionChanged) && notice.leavingNote)
+                leavingNotes.push_back(notice.leavingNote);
+        });
     }
-    void dropNoteSelection() override { ++droppedSelections; }
-    void removeSelectionFrame(const MidiEvent*) override {}
-    void updateSelectionFrames() override {}
-    void setScrollRange(int quarters) override { scrollRange = quarters; }
-    void scrollToCursor() override {}
+    std::vector<unsigned> notices;
+    std::vector<const MidiEvent*> leavingNotes;
+    int songReplacements = 0;
 };
 
 class ScriptedPlayer : public PlayerControl {
@@ -154,7 +152,7 @@ struct DocFixture {
     CReedtabDoc doc{ui, player};
     TempFolder folder;
 
-    DocFixture() { ui.doc = &doc; }
+    DocFixture() { ui.listen(doc); }
     /// Writes `song` as "song.mid" in the folder and opens it through the document.
     void open(MidiSong& song);
 };

@@ -37,7 +37,7 @@ TEST(DocumentOpen, FreshFileIsUnmodifiedAndTimingGoesToThePlayer) {
     EXPECT_FALSE(f.ui.progress.empty());
     EXPECT_EQ(f.ui.progress.back(), 100);
     EXPECT_FALSE(f.ui.progressOpen);
-    EXPECT_EQ(f.ui.scrollRange, 1920 / 480);
+    EXPECT_EQ(f.ui.songReplacements, 1);
     EXPECT_EQ(f.doc.undoMenuText(), "Nothing to Undo\tCtrl+Z");
     EXPECT_FALSE(f.doc.undoEnabled());
 }
@@ -217,7 +217,7 @@ TEST(DocumentNew, ResetsEverything) {
     EXPECT_EQ(f.doc.transposeAmount, 0);
     EXPECT_FALSE(f.doc.isModified());
     EXPECT_EQ(f.ui.statusText, "");
-    EXPECT_GE(f.ui.toolbarCloses, 1);
+    EXPECT_GE(f.ui.songReplacements, 1);
     EXPECT_FALSE(f.doc.canReload());
 }
 

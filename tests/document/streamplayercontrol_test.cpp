@@ -50,7 +50,7 @@ struct PlayingDocument : ::testing::Test {
 
     void SetUp() override {
         settings() = Settings{};
-        ui.doc = &doc;
+        ui.listen(doc);
         window.player = &player;
         MidiSong song;
         beginSong(song, 2);
