@@ -1,6 +1,5 @@
 #include "app/mainframe.h"
 
-#include "app/commands.h"
 #include "app/reedtabapp.h"
 #include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
@@ -11,6 +10,9 @@
 #include "model/midisong.h"
 #include "model/miditrack.h"
 #include "settings/settings.h"
+#include "ui/commands.h"
+#include "ui/commandtable.h"
+#include "ui/transporthub.h"
 #include "view/reedtabview.h"
 
 #include <QAction>
@@ -26,6 +28,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
@@ -37,7 +40,9 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
+#include <QWhatsThis>
 
 #include <algorithm>
 
@@ -55,14 +60,11 @@ constexpr int kTempoMin = 20;
 constexpr int kTempoMax = 200;
 constexpr int kTempoPage = 10;
 constexpr int kNormalTempo = 100;
-constexpr std::uint32_t kCommandMessage = 32771 + 0x10000; // private: a posted menu command
+// Private: a posted menu command.
+constexpr auto kCommandMessage = static_cast<std::uint32_t>(QEvent::User + 0x7D03);
 
 const char* const kTabTypes[] = {"Notes (C Inst)", "Diatonic", "Chromatic", "Notes (Bb Inst)",
                                  "Notes (Eb Inst)"};
-
-// Tool window toggles by tool-window type 1..6.
-constexpr int kToolWindowCommands[] = {ID_VIEW_MIXER,     ID_VIEW_PIANO,  ID_VIEW_DIATONIC,
-                                       ID_VIEW_CHROMATIC, ID_VIEW_LYRICS, ID_VIEW_EVENTS};
 
 QString percentText(int percent) {
     return QString::asprintf("%d%%", percent);
@@ -74,30 +76,26 @@ QString tickText(int tick) {
     return QString::asprintf("%10d", tick);
 }
 
-// The shortcut written after the tab of a menu text, as a key sequence; "[space]" is handled
-// by the frame's own keys.
-QKeySequence shortcutOf(std::string_view text) {
-    const auto tab = text.find('\t');
-    if (tab == std::string_view::npos) {
-        return {};
-    }
-    QString keys =
-        QString::fromLatin1(text.data() + tab + 1, static_cast<qsizetype>(text.size() - tab - 1));
-    if (keys.startsWith(QLatin1Char('['))) {
-        return {};
-    }
-    keys.replace(QStringLiteral("DEL"), QStringLiteral("Del"));
-    return QKeySequence::fromString(keys, QKeySequence::PortableText);
+QString latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Tool tips are the menu text without its accelerator marks, dots and shortcut.
-QString toolTipOf(std::string_view text) {
-    QString tip = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-    tip = tip.section(QLatin1Char('\t'), 0, 0);
-    tip.remove(QLatin1Char('&'));
-    tip.remove(QStringLiteral("..."));
-    return tip.trimmed();
-}
+// Toolbar buttons and menus leave their hover prompt behind in the message pane unless it is
+// cleared when the pointer goes.
+class PromptClearer : public QObject {
+public:
+    explicit PromptClearer(QStatusBar* bar) : QObject(bar), bar_(bar) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Leave || event->type() == QEvent::Hide)
+            bar_->clearMessage();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QStatusBar* bar_;
+};
 
 // What the view reads of the player.
 class FrameViewPlayer final : public ViewPlayer {
@@ -143,10 +141,9 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     setWindowIcon(QIcon(QStringLiteral(":/app/reedtab.svg")));
     playerControl_ = std::make_unique<StreamPlayerControl>(*player_);
     doc_ = std::make_unique<CReedtabDoc>(*this, *playerControl_);
+    hub_ = std::make_unique<TransportHub>(*player_, *doc_);
+    commands_ = new CommandTable(this);
 
-    createActions();
-    createMenus();
-    createToolBar();
     diatonic_.init(60, -1);
     chromatic_.init(60, -1);
 
@@ -158,15 +155,29 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
             [this](std::int32_t tick) { showPosition(tick); });
     connect(view_.get(), &CReedtabView::marksChanged, this, [this] { updateCommandStates(); });
 
+    registerCommands();
     createStatusBar();
     restorePlacement();
     refreshLayoutText();
 
-    player_->init(&doc_->song, this);
-    player_->openDevice();
-    if (settings().inputDeviceIndex != -1 && input_.openInput(this) != 0) {
-        QMessageBox::critical(this, QStringLiteral("Reedtab Midi"),
-                              QStringLiteral("Cannot open Midi input device"));
+    connect(hub_.get(), &TransportHub::positionReached, this, &CMainFrame::onPlayerPosition);
+    connect(hub_.get(), &TransportHub::tempoChanged, this, &CMainFrame::onPlayerTempo);
+    connect(hub_.get(), &TransportHub::stopped, this, &CMainFrame::onPlayerStopped);
+    connect(hub_.get(), &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
+    documentListener_ =
+        doc_->subscribe([this](const DocumentNotice& notice) { onDocumentNotice(notice); });
+
+    player_->init(&doc_->song, hub_.get());
+    // Told once the window can show a message (and a test has had its say on how).
+    const bool outputFailed = player_->openDevice() != PlayerOk;
+    const bool inputFailed = settings().inputDeviceIndex != -1 && input_.openInput(hub_.get()) != 0;
+    if (outputFailed || inputFailed) {
+        QTimer::singleShot(0, this, [this, outputFailed, inputFailed] {
+            if (outputFailed)
+                messageBox("Cannot open Midi output device", "Reedtab Midi", MessageIcon::Error);
+            if (inputFailed)
+                messageBox("Cannot open Midi input device", "Reedtab Midi", MessageIcon::Error);
+        });
     }
 
     setAcceptDrops(true);
@@ -183,13 +194,15 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     connect(idle, &QTimer::timeout, this, &CMainFrame::updateCommandStates);
     idle->start(250);
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { savePlacement(); });
+    connect(commands_, &CommandTable::commandRan, this, [this] { updateCommandStates(); });
 
     updateTitle();
-    updateCommandStates();
+    showSongPanes();
 }
 
 CMainFrame::~CMainFrame() {
-    quitting_ = true;
+    hub_->setQuitting();
+    doc_->unsubscribe(documentListener_);
     saveSettings(store_, kSaveAll);
     if (player_->isPlaying()) {
         player_->stop(false);
@@ -201,59 +214,131 @@ CMainFrame::~CMainFrame() {
     }
 }
 
-// ---- Construction ----
+// ---- Commands ----
 
-QAction* CMainFrame::makeAction(int id) {
-    const CommandInfo* info = findCommand(id);
-    auto* action = new QAction(this);
-    if (info) {
-        action->setText(
-            QString::fromLatin1(info->text.data(), static_cast<qsizetype>(info->text.size())));
-        action->setStatusTip(
-            QString::fromLatin1(info->prompt.data(), static_cast<qsizetype>(info->prompt.size())));
-        action->setToolTip(toolTipOf(info->text));
-        if (id != ID_VIEW_EVENTS) {
-            action->setShortcut(shortcutOf(info->text));
+void CMainFrame::registerCommands() {
+    CommandTable& table = *commands_;
+    const auto playing = [this] { return player_->isPlaying(); };
+    const auto hasTracks = [this] { return doc_->song.trackCount() > 0; };
+    const auto marked = [this] { return doc_->markBegin >= 0 || doc_->markEnd >= 0; };
+
+    table.add(ID_FILE_NEW, [this] { newDocumentCommand(); });
+    table.add(ID_FILE_SAVE, [this] {
+        const std::string before = doc_->pathName();
+        if (doc_->saveDocument() && doc_->pathName() != before) {
+            app_.addRecentFile(QString::fromStdString(doc_->pathName()));
         }
-    } else {
-        const std::string_view prompt = toolbarPrompt(id);
-        const QString text =
-            QString::fromLatin1(prompt.data(), static_cast<qsizetype>(prompt.size()));
-        action->setText(text);
-        action->setStatusTip(text);
-        action->setToolTip(text);
+        updateTitle();
+    });
+    table.add(ID_FILE_SAVE_AS, [this] { saveAsCommand(); });
+    table.add(ID_APP_EXIT, [this] { close(); });
+
+    table.add(
+        ID_EDIT_UNDO, [this] { doc_->undo(); }, [this] { return doc_->undoEnabled(); });
+    table.add(
+        ID_EDIT_CUT, [this] { doc_->cut(); },
+        [=] { return hasTracks() && !playing() && marked(); });
+    table.add(
+        ID_EDIT_DELETE, [this] { doc_->deleteSelection(); },
+        [=] { return hasTracks() && marked(); });
+    table.add(
+        ID_EDIT_CROP, [this] { doc_->crop(); }, [=] { return hasTracks() && marked(); });
+    table.add(
+        ID_EDIT_BEGIN_MARK, [this] { markCommand(true); }, hasTracks);
+    table.add(
+        ID_EDIT_END_MARK, [this] { markCommand(false); }, hasTracks);
+
+    for (const ZoomCommand& zoom : kZoomCommands) {
+        const QString text = QString::fromLatin1(zoom.menuText);
+        const int index = zoom.zoomIndex;
+        table.add(
+            zoom.id, text, QStringLiteral("Zoom time scale to %1").arg(text), true,
+            [this, index] { view_->setZoomIndex(index); }, {},
+            [this, index] { return view_->zoomIndex() == index; });
     }
-    action->setData(id);
-    connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
-    actions_.insert(id, action);
-    return action;
+    table.add(kZoomInCommand, QStringLiteral("Zoom In"), QStringLiteral("Zoom In"), false,
+              [this] { view_->zoomIn(); });
+    table.add(kZoomOutCommand, QStringLiteral("Zoom Out"), QStringLiteral("Zoom Out"), false,
+              [this] { view_->zoomOut(); });
+
+    table.add(
+        ID_PLAY_PLAY, [this] { playCommand(); }, {}, playing);
+    table.add(ID_PLAY_STOP, [this] { stopCommand(); });
+    table.add(ID_PLAY_REWIND, [this] { rewindCommand(); });
+    const std::pair<int, Shared<bool>*> toggles[] = {
+        {ID_PLAY_METRONOME, &settings().playMetronome},
+        {ID_PLAY_COUNT_IN, &settings().playCountIn},
+        {ID_PLAY_LOOP, &settings().playLoop},
+        {ID_PLAY_MIDI_CLOCK, &settings().sendMidiSt},
+        {ID_PLAY_FILTER_PROGRAMS, &settings().skipPrgChange},
+    };
+    for (const auto& [id, setting] : toggles) {
+        Shared<bool>* flag = setting;
+        table.add(
+            id, [this, flag] { toggleSetting(*flag); }, {}, [flag] { return flag->load(); });
+    }
+
+    const std::tuple<int, int, bool> transpositions[] = {
+        {ID_TRANSPOSE_UP, 1, true},
+        {ID_TRANSPOSE_DOWN, -1, true},
+        {ID_TRANSPOSE_OCTAVE_UP, 12, true},
+        {ID_TRANSPOSE_OCTAVE_DOWN, -12, true},
+        {ID_TRANSPOSE_SHOWN_OCTAVE_UP, 12, false},
+        {ID_TRANSPOSE_SHOWN_OCTAVE_DOWN, -12, false},
+    };
+    for (const auto& [id, halfSteps, all] : transpositions) {
+        table.add(id, [this, steps = halfSteps, everyTrack = all] {
+            transposeCommand(steps, everyTrack);
+        });
+    }
+    table.add(
+        ID_APPLY_TEMPO_CHANGE, [this] { applyTempoChange(); },
+        [=] { return !playing() && settings().tempoPercent != kNormalTempo; });
+    table.add(
+        ID_TAB_TEXT_TRACK, [this] { doc_->tablatureToTextTrack(); },
+        [=] { return hasTracks() && !playing(); });
+    table.add(
+        ID_VIEW_DUMP, [this] { dumpCommand(); }, [=] { return hasTracks() && !playing(); });
+    table.add(ID_HELP_TOPICS, [this] { helpCommand(); });
+
+    // The windows and dialogs of these commands are not part of the program yet.
+    for (int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_EDIT_COPY,
+                   ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE, ID_FILE_PROPERTIES,
+                   ID_VIEW_MIXER, ID_VIEW_PIANO, ID_VIEW_LYRICS, ID_VIEW_DIATONIC,
+                   ID_VIEW_CHROMATIC, ID_VIEW_EVENTS, ID_MAP_NOTES, ID_OPTIONS}) {
+        table.addUnavailable(id);
+    }
 }
 
-void CMainFrame::createActions() {
-    for (const auto& command : commandTable()) {
-        if (command.id != ID_FILE_MRU_FILE1) {
-            makeAction(command.id);
+void CMainFrame::buildMenusAndToolBar() {
+    if (menusBuilt_) {
+        return;
+    }
+    menusBuilt_ = true;
+    CommandTable& table = *commands_;
+    // The extra accelerators of the frame's table.
+    const std::pair<int, QKeySequence> extras[] = {
+        {ID_EDIT_COPY, QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+        {ID_EDIT_PASTE, QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
+        {ID_EDIT_CUT, QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+        {ID_EDIT_UNDO, QKeySequence(Qt::ALT | Qt::Key_Backspace)},
+        {ID_HELP_TOPICS, QKeySequence(Qt::Key_F1)},
+    };
+    for (const auto& [id, keys] : extras) {
+        if (QAction* command = table.action(id)) {
+            command->setShortcuts({command->shortcut(), keys});
         }
     }
-    makeAction(ID_ZOOM_IN);
-    makeAction(ID_ZOOM_OUT);
-
-    for (int id : {ID_PLAY_PLAY, ID_PLAY_METRONOME, ID_PLAY_COUNT_IN, ID_PLAY_LOOP,
-                   ID_PLAY_MIDI_CLOCK, ID_PLAY_FILTER_PROGRAMS, ID_EDIT_MODE}) {
-        actions_[id]->setCheckable(true);
+    // "MIDI &Events\tAlt+E" has no accelerator.
+    if (QAction* events = table.action(ID_VIEW_EVENTS)) {
+        events->setShortcut({});
     }
-    for (int id : kToolWindowCommands) {
-        actions_[id]->setCheckable(true);
-    }
-    // The extra accelerators of the edit commands.
-    actions_[ID_EDIT_COPY]->setShortcuts(
-        {actions_[ID_EDIT_COPY]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    actions_[ID_EDIT_PASTE]->setShortcuts(
-        {actions_[ID_EDIT_PASTE]->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    actions_[ID_EDIT_CUT]->setShortcuts(
-        {actions_[ID_EDIT_CUT]->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    actions_[ID_EDIT_UNDO]->setShortcuts(
-        {actions_[ID_EDIT_UNDO]->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    auto* contextHelp = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
+    connect(contextHelp, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
+    auto* nextPane = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(nextPane, &QShortcut::activated, this, [this] { focusPane(true); });
+    auto* previousPane = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
+    connect(previousPane, &QShortcut::activated, this, [this] { focusPane(false); });
 
     const std::pair<int, const char*> icons[] = {
         {ID_FILE_OPEN, "open"},           {ID_FILE_SAVE, "save"},
@@ -265,21 +350,29 @@ void CMainFrame::createActions() {
         {ID_PLAY_METRONOME, "metronome"}, {ID_PLAY_PREVIOUS, "previous"},
         {ID_PLAY_REWIND, "rewind"},       {ID_PLAY_STOP, "stop"},
         {ID_PLAY_PLAY, "play"},           {ID_PLAY_NEXT, "next"},
-        {ID_VIEW_PLAYLIST, "playlist"},   {ID_ZOOM_OUT, "zoomout"},
-        {ID_ZOOM_IN, "zoomin"},
+        {ID_VIEW_PLAYLIST, "playlist"},   {kZoomOutCommand, "zoomout"},
+        {kZoomInCommand, "zoomin"},
     };
     for (const auto& [id, name] : icons) {
-        actions_[id]->setIcon(QIcon(QStringLiteral(":/app/icons/%1.svg").arg(name)));
+        if (QAction* command = table.action(id)) {
+            command->setIcon(QIcon(QStringLiteral(":/app/icons/%1.svg").arg(name)));
+        }
     }
+    createMenus();
+    createToolBar();
+    refreshLayoutText();
+    updateCommandStates();
 }
 
 void CMainFrame::createMenus() {
-    auto add = [this](QMenu* menu, std::initializer_list<int> ids) {
+    auto* clearer = new PromptClearer(statusBar());
+    auto add = [this, clearer](QMenu* menu, std::initializer_list<int> ids) {
+        menu->installEventFilter(clearer);
         for (int id : ids) {
             if (id == 0) {
                 menu->addSeparator();
-            } else {
-                menu->addAction(actions_[id]);
+            } else if (QAction* command = commands_->action(id)) {
+                menu->addAction(command);
             }
         }
     };
@@ -300,14 +393,18 @@ void CMainFrame::createMenus() {
     add(view, {ID_VIEW_MIXER, ID_VIEW_PIANO, ID_VIEW_LYRICS, ID_VIEW_PLAYLIST, ID_VIEW_DIATONIC,
                ID_VIEW_CHROMATIC, ID_VIEW_EVENTS, 0});
     QMenu* zoom = view->addMenu(QStringLiteral("&Zoom"));
-    add(zoom, {ID_ZOOM_200, ID_ZOOM_150, ID_ZOOM_100, ID_ZOOM_75, ID_ZOOM_50, ID_ZOOM_25});
+    zoom->installEventFilter(clearer);
+    // Largest first, as the menu has always listed them.
+    for (auto it = kZoomCommands.rbegin(); it != kZoomCommands.rend(); ++it) {
+        zoom->addAction(commands_->action(it->id));
+    }
 
-    QMenu* play = menuBar()->addMenu(QStringLiteral("&Play"));
+    QMenu* play = menuBar()->addMenu(QStringLiteral("Pla&y"));
     add(play, {ID_PLAY_PLAY, ID_PLAY_STOP, ID_PLAY_REWIND, ID_PLAY_PREVIOUS, ID_PLAY_NEXT, 0,
                ID_PLAY_METRONOME, ID_PLAY_COUNT_IN, ID_PLAY_LOOP, ID_PLAY_MIDI_CLOCK,
                ID_PLAY_FILTER_PROGRAMS});
 
-    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("T&ools"));
     QMenu* transpose = tools->addMenu(QStringLiteral("T&ranspose"));
     add(transpose,
         {ID_TRANSPOSE_UP, ID_TRANSPOSE_DOWN, ID_TRANSPOSE_OCTAVE_UP, ID_TRANSPOSE_OCTAVE_DOWN,
@@ -315,7 +412,9 @@ void CMainFrame::createMenus() {
     add(tools,
         {ID_APPLY_TEMPO_CHANGE, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP, ID_MAP_NOTES, 0, ID_OPTIONS});
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    // A menu mnemonic would take its Alt key from the accelerators (Alt+H, Alt+L, Alt+P are
+    // commands'), so Help has none.
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     add(help, {ID_HELP_TOPICS, ID_APP_ABOUT});
 }
 
@@ -347,14 +446,18 @@ void CMainFrame::createToolBar() {
                          ID_PLAY_NEXT,
                          ID_VIEW_PLAYLIST,
                          0,
-                         ID_ZOOM_OUT,
-                         ID_ZOOM_IN,
+                         kZoomOutCommand,
+                         kZoomInCommand,
                          0};
+    auto* clearer = new PromptClearer(statusBar());
     for (int id : items) {
         if (id == 0) {
             bar->addSeparator();
-        } else {
-            bar->addAction(actions_[id]);
+        } else if (QAction* command = commands_->action(id)) {
+            bar->addAction(command);
+            if (QWidget* button = bar->widgetForAction(command)) {
+                button->installEventFilter(clearer);
+            }
         }
     }
 
@@ -363,7 +466,8 @@ void CMainFrame::createToolBar() {
     tempoSlider_->setRange(kTempoMin, kTempoMax);
     tempoSlider_->setPageStep(kTempoPage);
     tempoSlider_->setValue(kNormalTempo);
-    tempoSlider_->setToolTip(toolTipOf(toolbarPrompt(ID_TEMPO_SLIDER)));
+    tempoSlider_->setToolTip(latin1(toolbarPrompt(ID_TEMPO_SLIDER)));
+    tempoSlider_->installEventFilter(clearer);
     tempoSlider_->setStatusTip(tempoSlider_->toolTip());
     bar->addWidget(tempoSlider_);
     connect(tempoSlider_, &QSlider::sliderMoved, this,
@@ -391,7 +495,8 @@ void CMainFrame::createToolBar() {
     }
     tabType_->setCurrentIndex(std::clamp(settings().tabMode, 0, 4));
     tabType_->setFont(interfaceFont);
-    tabType_->setToolTip(toolTipOf(toolbarPrompt(ID_TAB_TYPE)));
+    tabType_->setToolTip(latin1(toolbarPrompt(ID_TAB_TYPE)));
+    tabType_->installEventFilter(clearer);
     tabType_->setStatusTip(tabType_->toolTip());
     bar->addWidget(tabType_);
     connect(tabType_, &QComboBox::activated, this, &CMainFrame::tabTypeSelected);
@@ -415,14 +520,11 @@ void CMainFrame::createStatusBar() {
         panes_[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         bar->addPermanentWidget(panes_[i]);
     }
-    panes_[1]->setText(percentText(settings().tempoPercent));
-    panes_[2]->setText(bpmText(player_->setTempoPercent(-1)));
-    panes_[3]->setText(tickText(0));
     bar->showMessage(QString());
 }
 
 QAction* CMainFrame::action(int id) const {
-    return actions_.value(id, nullptr);
+    return commands_->action(id);
 }
 
 QString CMainFrame::paneText(int index) const {
@@ -435,160 +537,23 @@ QString CMainFrame::paneText(int index) const {
     return panes_[index]->text();
 }
 
-// ---- Command states ----
-
 void CMainFrame::updateCommandStates() {
-    const MidiSong& song = doc_->song;
-    const bool playing = player_->isPlaying();
-    const bool hasTracks = song.trackCount() > 0;
-    const bool marked = doc_->markBegin >= 0 || doc_->markEnd >= 0;
-
-    auto set = [this](int id, bool enabled) { actions_[id]->setEnabled(enabled); };
-    // Commands whose windows and dialogs are not part of the program yet stay disabled.
-    for (int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_EDIT_MODE,
-                   ID_FILE_PROPERTIES, ID_MAP_NOTES, ID_OPTIONS, ID_HELP_TOPICS, ID_EDIT_COPY,
-                   ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE}) {
-        set(id, false);
+    commands_->updateStates();
+    if (QAction* undo = commands_->action(ID_EDIT_UNDO)) {
+        undo->setText(QString::fromStdString(doc_->undoMenuText()));
     }
-    for (int id : kToolWindowCommands) {
-        set(id, false);
-        actions_[id]->setChecked(false);
-    }
-
-    set(ID_FILE_RELOAD, doc_->canReload());
-    set(ID_EDIT_UNDO, doc_->undoEnabled());
-    actions_[ID_EDIT_UNDO]->setText(QString::fromStdString(doc_->undoMenuText()));
-    set(ID_EDIT_CUT, hasTracks && !playing && marked);
-    set(ID_EDIT_DELETE, hasTracks && marked);
-    set(ID_EDIT_CROP, hasTracks && marked);
-    set(ID_EDIT_BEGIN_MARK, hasTracks);
-    set(ID_EDIT_END_MARK, hasTracks);
-    set(ID_APPLY_TEMPO_CHANGE, !playing && settings().tempoPercent != kNormalTempo);
-    set(ID_TAB_TEXT_TRACK, hasTracks && !playing);
-    set(ID_VIEW_DUMP, !playing && hasTracks);
-
-    actions_[ID_PLAY_PLAY]->setChecked(playing);
-    actions_[ID_PLAY_METRONOME]->setChecked(settings().playMetronome);
-    actions_[ID_PLAY_COUNT_IN]->setChecked(settings().playCountIn);
-    actions_[ID_PLAY_LOOP]->setChecked(settings().playLoop);
-    actions_[ID_PLAY_MIDI_CLOCK]->setChecked(settings().sendMidiSt);
-    actions_[ID_PLAY_FILTER_PROGRAMS]->setChecked(settings().skipPrgChange);
-    actions_[ID_EDIT_MODE]->setChecked(false);
-}
-
-void CMainFrame::runCommand(int id) {
-    switch (id) {
-    case ID_FILE_NEW:
-        newDocumentCommand();
-        break;
-    case ID_FILE_OPEN:
-        app_.openCommand();
-        break;
-    case ID_FILE_RELOAD:
-        app_.reloadCommand();
-        break;
-    case ID_FILE_SAVE:
-        doc_->saveDocument();
-        break;
-    case ID_FILE_SAVE_AS: {
-        const std::string path = askSavePath("Save As");
-        if (!path.empty()) {
-            doc_->saveDocumentAs(path);
-        }
-        break;
-    }
-    case ID_APP_EXIT:
-        close();
-        break;
-    case ID_EDIT_UNDO:
-        doc_->undo();
-        break;
-    case ID_EDIT_CUT:
-        doc_->cut();
-        break;
-    case ID_EDIT_DELETE:
-        doc_->deleteSelection();
-        break;
-    case ID_EDIT_CROP:
-        doc_->crop();
-        break;
-    case ID_EDIT_BEGIN_MARK:
-    case ID_EDIT_END_MARK:
-        markCommand(id == ID_EDIT_BEGIN_MARK);
-        break;
-    case ID_VIEW_PLAYLIST:
-        app_.playlistCommand();
-        break;
-    case ID_PLAY_PLAY:
-        playCommand();
-        break;
-    case ID_PLAY_STOP:
-        stopCommand();
-        break;
-    case ID_PLAY_REWIND:
-        rewindCommand();
-        break;
-    case ID_PLAY_PREVIOUS:
-        app_.previousCommand();
-        break;
-    case ID_PLAY_NEXT:
-        app_.nextCommand();
-        break;
-    case ID_PLAY_METRONOME:
-        toggleSetting(settings().playMetronome);
-        break;
-    case ID_PLAY_COUNT_IN:
-        toggleSetting(settings().playCountIn);
-        break;
-    case ID_PLAY_LOOP:
-        toggleSetting(settings().playLoop);
-        break;
-    case ID_PLAY_MIDI_CLOCK:
-        toggleSetting(settings().sendMidiSt);
-        break;
-    case ID_PLAY_FILTER_PROGRAMS:
-        toggleSetting(settings().skipPrgChange);
-        break;
-    case ID_TRANSPOSE_UP:
-        transposeCommand(1, true);
-        break;
-    case ID_TRANSPOSE_DOWN:
-        transposeCommand(-1, true);
-        break;
-    case ID_TRANSPOSE_OCTAVE_UP:
-        transposeCommand(12, true);
-        break;
-    case ID_TRANSPOSE_OCTAVE_DOWN:
-        transposeCommand(-12, true);
-        break;
-    case ID_TRANSPOSE_SHOWN_OCTAVE_UP:
-        transposeCommand(12, false);
-        break;
-    case ID_TRANSPOSE_SHOWN_OCTAVE_DOWN:
-        transposeCommand(-12, false);
-        break;
-    case ID_APPLY_TEMPO_CHANGE:
-        applyTempoChange();
-        break;
-    case ID_TAB_TEXT_TRACK:
-        doc_->tablatureToTextTrack();
-        break;
-    case ID_VIEW_DUMP:
-        dumpCommand();
-        break;
-    case ID_APP_ABOUT:
-        app_.aboutCommand();
-        break;
-    default:
-        view_->zoomCommand(id);
-        break;
-    }
-    updateCommandStates();
 }
 
 void CMainFrame::newDocumentCommand() {
     if (doc_->askToSave()) {
         doc_->newDocument();
+    }
+}
+
+void CMainFrame::saveAsCommand() {
+    const std::string path = askSavePath("Save As");
+    if (!path.empty() && doc_->saveDocumentAs(path)) {
+        app_.addRecentFile(QString::fromStdString(path));
         updateTitle();
     }
 }
@@ -610,7 +575,6 @@ void CMainFrame::markCommand(bool beginning) {
     } else {
         doc_->markEnding(entry.bar(), entry.beat(), entry.tick());
     }
-    view_->repaintView();
 }
 
 void CMainFrame::toggleSetting(Shared<bool>& setting) {
@@ -624,7 +588,6 @@ void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
     if (player_->isPlaying()) {
         return;
     }
-    refreshToolWindows();
     const MidiSong& song = doc_->song;
     if (song.mergedEvents.empty()) {
         return;
@@ -654,7 +617,6 @@ void CMainFrame::playCommand() {
 
 void CMainFrame::stopCommand() {
     player_->stop(false);
-    refreshToolWindows();
     view_->repaintView();
     updateCommandStates();
 }
@@ -664,7 +626,6 @@ void CMainFrame::rewindCommand() {
     player_->seek(tick);
     view_->repaintView();
     showPosition(-1);
-    refreshToolWindows();
 }
 
 void CMainFrame::spaceKey() {
@@ -679,16 +640,13 @@ void CMainFrame::spaceKey() {
 }
 
 void CMainFrame::escapeKey() {
-    if (doc_->markBegin >= 0 || doc_->markEnd >= 0) {
-        doc_->markBegin = -1;
-        doc_->markEnd = -1;
-        refreshToolWindows();
-    }
+    const bool marked = doc_->markBegin >= 0 || doc_->markEnd >= 0;
+    doc_->markBegin = -1;
+    doc_->markEnd = -1;
     for (const auto& track : doc_->song.tracks) {
         track->flags &= static_cast<std::uint16_t>(~TrackSelected);
     }
-    view_->repaintView();
-    updateCommandStates();
+    doc_->notify({TracksChanged | (marked ? MarksChanged : 0u)});
 }
 
 void CMainFrame::showPosition(int tick) {
@@ -706,86 +664,41 @@ int CMainFrame::sixteenth() const {
     return std::max(1, doc_->song.division / 4);
 }
 
-// ---- Player messages ----
+// ---- The transport's news ----
 
-void CMainFrame::onPlayerPosition(std::uintptr_t wParam, std::intptr_t value) {
-    if (wParam != kPlayerPositionWParam) {
-        return;
+void CMainFrame::onPlayerPosition(const PositionReport& report) {
+    const int division = std::max<int>(1, doc_->song.division);
+    const int e = report.tick;
+    const bool outside = e < view_->firstTick() || e > view_->lastTick() - 2 * division;
+    if (report.jumpedBack || (report.tickMarker && e > view_->lastTick() - 2 * division) ||
+        (!report.tickMarker && outside)) {
+        // The page turns (or the loop went back): the paint shows every note as it stands.
+        view_->repaintView();
+    } else {
+        redrawPassedEvents(report);
     }
-    Settings& block = settings();
-    const MidiSong& song = doc_->song;
-    const int division = std::max<int>(1, song.division);
-    player_->setPlayTick(std::max(0, static_cast<int>(player_->streamTicks()) - player_->offset()));
-    block.loopEnd = doc_->markEnd;
-    block.loopStart = (doc_->markBegin >= 0 && block.playLoop) ? doc_->markBegin : -1;
-
-    const bool counted = player_->positionMessageHandled();
-    const bool playing = player_->isPlaying();
-    int e = player_->lastShownTick();
-    if (!playing) {
-        player_->setShownEventIndex(-1);
-        e = 0;
-    } else if (counted) {
-        const auto v = static_cast<std::uint32_t>(value);
-        const bool isTick = (v & kPositionTickFlag) != 0;
-        if (isTick) {
-            e = static_cast<int>(v & ~kPositionTickFlag);
-            if (e > view_->lastTick() - 2 * division) {
-                view_->repaintView();
-            }
-        } else {
-            e = v < song.mergedEvents.size() ? song.mergedEvents[v]->tick
-                                             : player_->lastShownTick();
-        }
-        if (player_->lastShownTick() > e) {
-            player_->setShownEventIndex(song.mergedEvents.lowerBound(e));
-            view_->repaintView();
-        }
-        if (!isTick) {
-            if (e < view_->firstTick() || e > view_->lastTick() - 2 * division) {
-                view_->repaintView();
-            } else {
-                dispatchPlayedEvents(e);
-            }
-        }
-    }
-    if (playing) {
-        player_->setLastShownTick(e);
-        showPosition(e);
-        if (e % sixteenth() == 0) {
-            view_->redrawProgress(e);
-        }
-        if (e % division == 0) {
-            view_->setScrollPosition(e / division);
-        }
+    showPosition(e);
+    if (e % sixteenth() == 0) {
+        view_->redrawProgress(e);
     }
 }
 
-void CMainFrame::dispatchPlayedEvents(int upToTick) {
+void CMainFrame::redrawPassedEvents(const PositionReport& report) {
     const MidiSong& song = doc_->song;
     const Settings& block = settings();
-    int index = std::max(0, player_->shownEventIndex());
-    const int count = song.mergedEvents.count();
-    for (; index < count; ++index) {
+    for (int index = report.firstEvent; index < report.endEvent; ++index) {
         const MidiEvent& event = *song.mergedEvents[static_cast<size_t>(index)];
-        if (event.tick > upToTick) {
-            break;
-        }
-        if (event.kind() == KindTempo) {
-            player_->setBaseTempo(event.value());
-            postMessage(WM_PLAYER_TEMPO, 0, event.value());
-        }
         const std::uint16_t flags = event.track ? event.track->flags : 0;
-        if (flags & (TrackShown | TrackSelected)) {
-            if (event.isNote) {
-                view_->redrawNote(index,
-                                  (flags & TrackSelected) ? block.colorPlaySel : block.colorPlayed);
-            } else if (block.showPitchBends && event.kind() == KindPitchWheel) {
-                view_->redrawBend(index);
-            }
+        if ((flags & (TrackShown | TrackSelected)) == 0) {
+            continue;
+        }
+        if (event.isNote) {
+            view_->redrawNote(index,
+                              (flags & TrackSelected) ? block.colorPlaySel : block.colorPlayed);
+        } else if (block.showPitchBends && event.kind() == KindPitchWheel) {
+            view_->redrawBend(index);
         }
     }
-    player_->setShownEventIndex(index);
 }
 
 void CMainFrame::onPlayerTempo(int) {
@@ -793,7 +706,6 @@ void CMainFrame::onPlayerTempo(int) {
 }
 
 void CMainFrame::onPlayerStopped() {
-    refreshToolWindows();
     showPosition(-1);
     view_->repaintView();
     PlaylistModel& list = app_.playlist();
@@ -816,12 +728,11 @@ void CMainFrame::onPlayerStopped() {
     updateCommandStates();
 }
 
-void CMainFrame::onNoteInput(std::uint32_t wParam, std::uint32_t lParam) {
-    const int key = static_cast<int>(wParam & 0xFF);
-    const int velocity = static_cast<int>((wParam >> 8) & 0xFF);
-    const int action = static_cast<int>(lParam >> 29);
-    const int channel = static_cast<int>((lParam >> 25) & 0x0F);
-    switch (action) {
+void CMainFrame::onNoteInput(const NoteInput& input) {
+    const int key = static_cast<int>(input.data1());
+    const int velocity = static_cast<int>(input.data2());
+    const int channel = static_cast<int>(input.channel());
+    switch (input.action()) {
     case 0:
         player_->noteOn(channel, key, velocity);
         QTimer::singleShot(50, this, [this, channel, key] { player_->noteOff(channel, key, 0); });
@@ -858,7 +769,8 @@ void CMainFrame::tempoSliderMoved(int position, bool dragging, bool released) {
     }
     panes_[1]->setText(percentText(p));
     panes_[2]->setText(bpmText(player_->setTempoPercent(p)));
-    setFocus();
+    // The arrow and page keys go on scrolling the staff.
+    view_->setFocus();
     updateCommandStates();
 }
 
@@ -866,11 +778,14 @@ void CMainFrame::tabTypeSelected(int index) {
     settings().tabMode = index;
     view_->refreshNoteFlags();
     view_->repaintView();
-    setFocus();
+    view_->setFocus();
     refreshLayoutText();
 }
 
 void CMainFrame::refreshLayoutText() {
+    if (!layoutText_) {
+        return;
+    }
     std::string title;
     Notation(settings(), diatonic_, chromatic_).tabTitle(true, title);
     layoutText_->setText(QString::fromStdString(title));
@@ -884,8 +799,6 @@ void CMainFrame::transposeCommand(int halfSteps, bool allTracks) {
     setWaitCursor(true);
     doc_->transposeCommand(halfSteps, allTracks);
     setWaitCursor(false);
-    refreshToolWindows();
-    view_->repaintView();
     if (wasPlaying) {
         startPlaying(false, true);
     }
@@ -925,8 +838,59 @@ QString CMainFrame::dumpCommand() {
         beep();
         return {};
     }
-    openUrl(QUrl::fromLocalFile(path));
+    if (!openUrl(QUrl::fromLocalFile(path))) {
+        showDump(path);
+    }
     return path;
+}
+
+// Where the desktop has no text viewer the dump opens in a window of our own.
+void CMainFrame::showDump(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        beep();
+        return;
+    }
+    if (!dumpWindow_) {
+        auto* text = new QPlainTextEdit(this);
+        text->setWindowFlag(Qt::Window);
+        text->setReadOnly(true);
+        text->setLineWrapMode(QPlainTextEdit::NoWrap);
+        text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        text->resize(800, 600);
+        dumpWindow_ = text;
+    }
+    auto* text = static_cast<QPlainTextEdit*>(dumpWindow_);
+    text->setWindowTitle(QString::fromStdString(doc_->title()) +
+                         QStringLiteral(" - Disassembled File"));
+    text->setPlainText(QString::fromUtf8(file.readAll()));
+    text->show();
+    text->raise();
+}
+
+void CMainFrame::helpCommand() {
+    messageBox("Open a song with File Open or by dropping it on the window. Space plays and "
+               "stops, Home goes back to the start or the begin mark, the arrow and page keys "
+               "scroll, the mouse wheel moves the position.\n\nClick above the staff to set "
+               "the begin mark, Shift+click for the end mark; Escape clears them. The selector "
+               "on the toolbar chooses note names or diatonic or chromatic tablature; a right "
+               "click on a note lists the other holes that play it.\n\nShift+F1 explains a "
+               "control, F6 moves between the staff and the toolbar's controls.",
+               "Reedtab Midi Help", MessageIcon::Information);
+}
+
+void CMainFrame::focusPane(bool forward) {
+    QWidget* panes[] = {view_.get(), tempoSlider_, tabType_};
+    int current = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (panes[i] && panes[i]->hasFocus()) {
+            current = i;
+        }
+    }
+    const int next = (current + (forward ? 1 : 2)) % 3;
+    if (panes[next]) {
+        panes[next]->setFocus(Qt::TabFocusReason);
+    }
 }
 
 void CMainFrame::openDroppedFiles(const QStringList& paths) {
@@ -986,6 +950,13 @@ void CMainFrame::restorePlacement() {
         if (x2 > x1 && y2 > y1) {
             setGeometry(QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)));
         }
+    } else if (const QScreen* screen = QApplication::primaryScreen()) {
+        // No stored placement: three quarters of the screen, centred, rather than the
+        // size hint of the toolbar's width.
+        const QRect area = screen->availableGeometry();
+        QRect first(0, 0, area.width() * 3 / 4, area.height() * 3 / 4);
+        first.moveCenter(area.center());
+        setGeometry(first);
     }
     restoreLayouts(store_, diatonic_, chromatic_);
     refreshLayoutText();
@@ -1022,54 +993,14 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     savePlacement();
-    quitting_ = true;
+    hub_->setQuitting();
     event->accept();
 }
 
 // ---- Events ----
 
-void CMainFrame::postMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    if (message == WM_PLAYER_POSITION) {
-        ++postedPositions_;
-    }
-    QCoreApplication::postEvent(this, new PlayerMessageEvent(message, wParam, lParam));
-}
-
-void CMainFrame::sendNoteInput(const NoteInput& input) {
-    if (!quitting_) {
-        postMessage(WM_NOTE_INPUT, input.wParam, static_cast<std::intptr_t>(input.lParam));
-    }
-}
-
-bool CMainFrame::dispatchPendingMessage() {
-    if (QThread::currentThread() != thread() || postedPositions_.load() == 0) {
-        return false;
-    }
-    // Only position reports: an end-of-song message handled inside a stop would start the
-    // next song from within that stop.
-    QCoreApplication::sendPostedEvents(this, static_cast<int>(WM_PLAYER_POSITION));
-    return true;
-}
-
 bool CMainFrame::event(QEvent* event) {
-    const auto type = static_cast<std::uint32_t>(event->type());
-    if (type == WM_PLAYER_POSITION || type == WM_PLAYER_TEMPO || type == WM_PLAYER_STOPPED ||
-        type == WM_NOTE_INPUT) {
-        const auto* message = static_cast<PlayerMessageEvent*>(event);
-        if (type == WM_PLAYER_POSITION) {
-            --postedPositions_;
-            onPlayerPosition(message->wParam, message->lParam);
-        } else if (type == WM_PLAYER_TEMPO) {
-            onPlayerTempo(static_cast<int>(message->lParam));
-        } else if (type == WM_PLAYER_STOPPED) {
-            onPlayerStopped();
-        } else {
-            onNoteInput(static_cast<std::uint32_t>(message->wParam),
-                        static_cast<std::uint32_t>(message->lParam));
-        }
-        return true;
-    }
-    if (type == kCommandMessage) {
+    if (static_cast<std::uint32_t>(event->type()) == kCommandMessage) {
         const auto* message = static_cast<PlayerMessageEvent*>(event);
         if (QAction* command = action(static_cast<int>(message->wParam))) {
             command->trigger();
@@ -1120,6 +1051,9 @@ void CMainFrame::messageBox(const std::string& text, const std::string& caption,
     case MessageIcon::Question:
         boxIcon = QMessageBox::Question;
         break;
+    case MessageIcon::Error:
+        boxIcon = QMessageBox::Critical;
+        break;
     case MessageIcon::None:
         break;
     }
@@ -1155,8 +1089,16 @@ void CMainFrame::beep() {
 }
 
 std::string CMainFrame::askSavePath(const std::string& title) {
+    // The song's own file is offered, so that Save As starts from its name and folder.
+    const std::string suggested = doc_->pathName();
+    if (savePathSink) {
+        return savePathSink(title, suggested);
+    }
     QFileDialog dialog(this, QString::fromStdString(title), QString(),
                        QStringLiteral("Midi Files (*.mid *.kar)"));
+    if (!suggested.empty()) {
+        dialog.selectFile(QString::fromStdString(suggested));
+    }
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("mid"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
@@ -1210,42 +1152,33 @@ void CMainFrame::modifiedChanged(bool modified) {
     updateCommandStates();
 }
 
-void CMainFrame::songLoaded() {
-    refreshToolWindows();
-    updateTitle();
+void CMainFrame::onDocumentNotice(const DocumentNotice& notice) {
+    const MidiSong& song = doc_->song;
+    if (notice.has(SongReplaced)) {
+        updateTitle();
+        showSongPanes();
+    }
+    if (notice.has(SongReplaced) || notice.has(EventsChanged)) {
+        if (song.division != 0) {
+            view_->setScrollRange(song.length / song.division);
+        }
+    }
+    if (notice.changes & (SongReplaced | EventsChanged | TracksChanged | MarksChanged)) {
+        view_->repaintView();
+        updateCommandStates();
+    }
 }
-
-void CMainFrame::closeEditToolbar() {}
 
 void CMainFrame::refreshFrame() {
     updateTitle();
     updateCommandStates();
 }
 
-void CMainFrame::refreshTrackLists() {}
-
-void CMainFrame::refreshToolWindows() {}
-
-void CMainFrame::repaintView() {
-    view_->repaintView();
-}
-
-void CMainFrame::refreshNoteFlags() {
-    view_->refreshNoteFlags();
-}
-
-void CMainFrame::dropNoteSelection() {}
-
-void CMainFrame::removeSelectionFrame(const MidiEvent*) {}
-
-void CMainFrame::updateSelectionFrames() {}
-
-void CMainFrame::setScrollRange(int quarters) {
-    view_->setScrollRange(quarters);
-}
-
-void CMainFrame::scrollToCursor() {
-    view_->repaintView();
+// The panes describe the song on screen from the moment it opens, not the one before it.
+void CMainFrame::showSongPanes() {
+    panes_[1]->setText(percentText(settings().tempoPercent));
+    panes_[2]->setText(bpmText(player_->setTempoPercent(-1)));
+    showPosition(-1);
 }
 
 void CMainFrame::updateTitle() {

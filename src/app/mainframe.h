@@ -1,10 +1,11 @@
 #pragma once
 
-// The program's main window around the tablature view: menus, toolbar with the tempo slider and
-// the tablature type selector, the five status panes, the transport, and the receiver of the
-// player's messages. It owns the player, the two harmonica layouts, the document and the view.
+// The program's main window around the tablature view: menus and toolbar built from the command
+// table, the tempo slider and the tablature type selector, the five status panes and the
+// transport. It owns the player, the document, the view, the command table and the transport
+// hub, which receives the player's messages and live notes.
 //
-// Threads: the user-interface thread, except `postMessage` (any thread).
+// Threads: the user-interface thread.
 
 #include "document/documentui.h"
 #include "harmonica/chromaticlayout.h"
@@ -12,8 +13,6 @@
 #include "playback/midiinput.h"
 #include "playback/streamplayer.h"
 
-#include <QEvent>
-#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QProgressBar>
@@ -38,20 +37,15 @@ class CReedtabApp;
 class CReedtabDoc;
 class CReedtabView;
 class Clock;
+class CommandTable;
 class OutputProvider;
 class PlayerControl;
 class ViewPlayer;
 class SettingsStore;
+class TransportHub;
+struct DocumentNotice;
+struct PositionReport;
 struct Rgb;
-
-/// A player or input message delivered as a Qt event whose type is the message number.
-class PlayerMessageEvent : public QEvent {
-public:
-    PlayerMessageEvent(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
-        : QEvent(static_cast<QEvent::Type>(message)), wParam(wParam), lParam(lParam) {}
-    std::uintptr_t wParam;
-    std::intptr_t lParam;
-};
 
 /// What the frame runs on: the settings store, the output devices and the player's clock.
 struct FrameEnvironment {
@@ -60,10 +54,7 @@ struct FrameEnvironment {
     Clock& clock;
 };
 
-class CMainFrame : public QMainWindow,
-                   public DocumentUi,
-                   public PlayerWindow,
-                   public NoteInputWindow {
+class CMainFrame : public QMainWindow, public DocumentUi {
     Q_OBJECT
 public:
     CMainFrame(CReedtabApp& app, FrameEnvironment environment);
@@ -74,6 +65,8 @@ public:
     StreamPlayer& player() { return *player_; }
     DiatonicLayout& diatonic() { return diatonic_; }
     ChromaticLayout& chromatic() { return chromatic_; }
+    CommandTable& commands() { return *commands_; }
+    TransportHub& transport() { return *hub_; }
 
     /// The action of a menu or toolbar command id, or nullptr.
     QAction* action(int id) const;
@@ -86,6 +79,9 @@ public:
     /// Enables, checks and renames the commands for the current state (after every command, on
     /// a timer, and whenever a test wants the state now).
     void updateCommandStates();
+    /// Builds the menus and the toolbar from the command table; the application calls it once
+    /// every component has registered its commands.
+    void buildMenusAndToolBar();
 
     // ---- Transport ----
     void startPlaying(bool countIn, bool fromCursor);
@@ -97,12 +93,12 @@ public:
     /// Pane 3 shows `tick` (-1: the play position) and the view scrolls to it.
     void showPosition(int tick);
 
-    // ---- Player messages, as their handlers see them ----
-    void onPlayerPosition(std::uintptr_t wParam, std::intptr_t value);
+    // ---- The transport's news, as the frame handles it ----
+    void onPlayerPosition(const PositionReport& report);
     void onPlayerTempo(int microsecondsPerQuarter);
     void onPlayerStopped();
-    /// A live note: wParam = key | velocity << 8, lParam = action << 29 | channel << 25 | tick.
-    void onNoteInput(std::uint32_t wParam, std::uint32_t lParam);
+    /// A live note goes to the output at once.
+    void onNoteInput(const NoteInput& input);
 
     // ---- Other commands ----
     /// Slider feedback: `dragging` while the thumb moves; `released` when it was let go.
@@ -127,6 +123,8 @@ public:
     /// When set, message boxes go here instead of the screen (tests, the screenshot mode).
     std::function<void(const std::string& text, const std::string& caption, MessageIcon icon)>
         messageSink;
+    /// When set, the save path is asked here (title, the suggested path) instead of a dialog.
+    std::function<std::string(const std::string& title, const std::string& suggested)> savePathSink;
     /// When set, questions are answered here instead of on the screen.
     std::function<Answer(const std::string& text, const std::string& caption, bool withCancel)>
         questionSink;
@@ -134,16 +132,6 @@ public:
     // ---- Placement ----
     void restorePlacement();
     void savePlacement();
-
-    // ---- PlayerWindow ----
-    void postMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
-    bool dispatchPendingMessage() override;
-    bool isQuitting() const override { return quitting_.load(); }
-
-    // ---- NoteInputWindow ----
-    /// Any thread: the note is queued to the frame in arrival order. A blocking hand-over could
-    /// deadlock while the frame closes the input device and waits for its thread.
-    void sendNoteInput(const NoteInput& input) override;
 
     // ---- DocumentUi ----
     void messageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
@@ -157,18 +145,14 @@ public:
     void setWaitCursor(bool on) override;
     void setStatusText(const std::string& text) override;
     void modifiedChanged(bool modified) override;
-    void songLoaded() override;
-    void closeEditToolbar() override;
-    void refreshFrame() override;
-    void refreshTrackLists() override;
-    void refreshToolWindows() override;
-    void repaintView() override;
-    void refreshNoteFlags() override;
-    void dropNoteSelection() override;
-    void removeSelectionFrame(const MidiEvent* event) override;
-    void updateSelectionFrames() override;
-    void setScrollRange(int quarters) override;
-    void scrollToCursor() override;
+
+    /// Title, panes, view and commands follow a change of the document.
+    void onDocumentNotice(const DocumentNotice& notice);
+    /// Title and command states (after a save, a load or an edit).
+    void refreshFrame();
+
+    /// The read-only text window the dump falls back on when the desktop opens no viewer.
+    QWidget* dumpWindow() const { return dumpWindow_; }
 
     /// The progress bar while a file loads (tests), else nullptr.
     QProgressBar* progressBar() const { return progress_; }
@@ -180,16 +164,19 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void createActions();
+    void registerCommands();
     void createMenus();
     void createToolBar();
     void createStatusBar();
-    QAction* makeAction(int id);
-    void runCommand(int id);
     void newDocumentCommand();
+    void saveAsCommand();
     void markCommand(bool beginning);
     void toggleSetting(Shared<bool>& setting);
-    void dispatchPlayedEvents(int upToTick);
+    void redrawPassedEvents(const PositionReport& report);
+    void showSongPanes();
+    void showDump(const QString& path);
+    void helpCommand();
+    void focusPane(bool forward);
     void updateTitle();
     int sixteenth() const;
 
@@ -205,9 +192,12 @@ private:
     std::unique_ptr<ViewPlayer> viewPlayer_;
     MidiInput input_;
     std::unique_ptr<CReedtabView> view_;
+    std::unique_ptr<TransportHub> hub_;
+    CommandTable* commands_ = nullptr;
+    int documentListener_ = 0;
 
-    QHash<int, QAction*> actions_;
     QMenu* recentMenu_ = nullptr;
+    QWidget* dumpWindow_ = nullptr;
     QSlider* tempoSlider_ = nullptr;
     QComboBox* tabType_ = nullptr;
     QLabel* layoutText_ = nullptr;
@@ -215,8 +205,7 @@ private:
     QPointer<QProgressBar> progress_;
     int waitCursors_ = 0;
     QStringList dumpFiles_;
-    std::atomic<int> postedPositions_{0};
-    std::atomic<bool> quitting_{false};
+    bool menusBuilt_ = false;
 };
 
 } // namespace reedtab

@@ -1,6 +1,5 @@
 #include "app/reedtabapp.h"
 
-#include "app/commands.h"
 #include "app/mainframe.h"
 #include "app/qsettingsstore.h"
 #include "dialogs/aboutdlg.h"
@@ -8,6 +7,8 @@
 #include "playback/clock.h"
 #include "playback/outputdevice.h"
 #include "settings/settings.h"
+#include "ui/commands.h"
+#include "ui/commandtable.h"
 #include "view/reedtabview.h"
 
 #include <QDate>
@@ -69,6 +70,8 @@ bool CReedtabApp::start(const QString& file, bool show) {
     resolveDevices(outputDevices_, inputDevices_);
 
     frame_ = std::make_unique<CMainFrame>(*this, FrameEnvironment{*store_, *outputs_, *clock_});
+    registerCommands(frame_->commands());
+    frame_->buildMenusAndToolBar();
     frame_->setRecentFiles(recentFiles_);
 
     if (!file.isEmpty()) {
@@ -87,6 +90,17 @@ bool CReedtabApp::start(const QString& file, bool show) {
         }
     }
     return true;
+}
+
+void CReedtabApp::registerCommands(CommandTable& table) {
+    table.add(ID_FILE_OPEN, [this] { openCommand(); });
+    table.add(
+        ID_FILE_RELOAD, [this] { reloadCommand(); },
+        [this] { return frame_->document().canReload(); });
+    table.add(ID_VIEW_PLAYLIST, [this] { playlistCommand(); });
+    table.add(ID_PLAY_PREVIOUS, [this] { previousCommand(); });
+    table.add(ID_PLAY_NEXT, [this] { nextCommand(); });
+    table.add(ID_APP_ABOUT, [this] { aboutCommand(); });
 }
 
 bool CReedtabApp::openFile(const QString& path) {

@@ -23,6 +23,7 @@
 namespace reedtab {
 
 class CMainFrame;
+class CommandTable;
 
 /// The program's version text, as the About box shows it.
 inline constexpr const char* kVersionText = "Version 3.1";
@@ -86,12 +87,14 @@ public:
 
     CPlayList* playlistWindow() const { return playlistWindow_; }
     QStringList recentFiles() const { return recentFiles_; }
+    /// Puts `path` first in the recent-file list (a file opened or saved under a new name).
+    void addRecentFile(const QString& path);
 
 private:
+    void registerCommands(CommandTable& table);
     /// Opens the entry at the current index with both playlist flags set; on failure the
     /// index goes back to `previous` and the playlist window selects it again.
     bool openPlaylistEntry(int previous);
-    void addRecentFile(const QString& path);
     void loadRecentFiles();
     void saveRecentFiles();
 

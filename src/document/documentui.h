@@ -11,7 +11,7 @@
 namespace reedtab {
 
 /// The icon of a message box.
-enum class MessageIcon { None, Exclamation, Warning, Information, Question };
+enum class MessageIcon { None, Exclamation, Warning, Information, Question, Error };
 
 /// The answer to a question box.
 enum class Answer { Yes, No, Cancel };

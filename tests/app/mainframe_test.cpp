@@ -1,9 +1,10 @@
 #include "apptestsupport.h"
 
-#include "app/commands.h"
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
+#include "ui/commands.h"
+#include "ui/transporthub.h"
 #include "view/reedtabview.h"
 
 #include <QAction>
@@ -58,7 +59,7 @@ TEST(FrameMenus, EveryCommandHasItsTextPromptAndShortcut) {
                     .action(ID_EDIT_UNDO)
                     ->shortcuts()
                     .contains(QKeySequence(Qt::ALT | Qt::Key_Backspace)));
-    EXPECT_EQ(program.frame().action(ID_ZOOM_IN)->statusTip(), "Zoom In");
+    EXPECT_EQ(program.frame().action(kZoomInCommand)->statusTip(), "Zoom In");
 }
 
 TEST(FrameMenus, CommandsOfLaterWindowsArePresentButDisabled) {
@@ -323,10 +324,10 @@ TEST(FrameLiveNotes, InputMessagesAreSentToTheOutputAtOnce) {
         return out;
     };
     program.output().clear();
-    frame.sendNoteInput(makeNoteInput(NoteInputNoteOn, 3, 64, 90));
-    frame.sendNoteInput(makeNoteInput(NoteInputProgram, 3, 21, 0));
-    frame.sendNoteInput(makeNoteInput(NoteInputPitchWheel, 3, 0x10, 0x40));
-    frame.sendNoteInput(makeNoteInput(NoteInputNoteOff, 3, 64, 0));
+    frame.transport().sendNoteInput(makeNoteInput(NoteInputNoteOn, 3, 64, 90));
+    frame.transport().sendNoteInput(makeNoteInput(NoteInputProgram, 3, 21, 0));
+    frame.transport().sendNoteInput(makeNoteInput(NoteInputPitchWheel, 3, 0x10, 0x40));
+    frame.transport().sendNoteInput(makeNoteInput(NoteInputNoteOff, 3, 64, 0));
     QApplication::processEvents();
     const auto messages = sent();
     ASSERT_EQ(messages.size(), 4u);
@@ -337,7 +338,7 @@ TEST(FrameLiveNotes, InputMessagesAreSentToTheOutputAtOnce) {
     EXPECT_EQ(messages[3][1], 64);
 
     program.output().clear();
-    frame.sendNoteInput(makeNoteInput(NoteInputTestNote, 0, 60, 100));
+    frame.transport().sendNoteInput(makeNoteInput(NoteInputTestNote, 0, 60, 100));
     QApplication::processEvents();
     ASSERT_EQ(sent().size(), 1u) << "the test note's note-off waits 50 ms";
     QTest::qWait(120);

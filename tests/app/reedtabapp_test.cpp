@@ -1,9 +1,9 @@
 #include "apptestsupport.h"
 
-#include "app/commands.h"
 #include "app/screenshot.h"
 #include "dialogs/aboutdlg.h"
 #include "document/reedtabdoc.h"
+#include "ui/commands.h"
 #include "view/reedtabview.h"
 
 #include <QAction>

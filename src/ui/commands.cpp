@@ -1,4 +1,4 @@
-#include "app/commands.h"
+#include "ui/commands.h"
 
 #include <array>
 
@@ -27,33 +27,27 @@ constexpr std::array kCommands{
                 "Insert Empty Silence at Cursor Position"},
     CommandInfo{ID_EDIT_BEGIN_MARK, "&Begin Mark\tCtrl+B", "Begin Selection Mark"},
     CommandInfo{ID_EDIT_END_MARK, "&End Mark\tCtrl+E", "End Selection Mark"},
-    CommandInfo{ID_EDIT_MODE, "&Switch to Edit Mode\tAlt+W", "Switch Edit mode on/off"},
+    CommandInfo{ID_EDIT_MODE, "&Switch to Edit Mode\tAlt+W", "Switch Edit mode on/off", true},
     CommandInfo{ID_FILE_PROPERTIES, "File &Properties...\tAlt+P", "Open MIDI file properties"},
-    CommandInfo{ID_VIEW_MIXER, "&Mixer\tAlt+M", "View mixer window"},
-    CommandInfo{ID_VIEW_PIANO, "Piano &Keyboard\tAlt+K", "View real time piano"},
-    CommandInfo{ID_VIEW_LYRICS, "L&yrics\tAlt+T", "View Lyrics window"},
+    CommandInfo{ID_VIEW_MIXER, "&Mixer\tAlt+M", "View mixer window", true},
+    CommandInfo{ID_VIEW_PIANO, "Piano &Keyboard\tAlt+K", "View real time piano", true},
+    CommandInfo{ID_VIEW_LYRICS, "L&yrics\tAlt+T", "View Lyrics window", true},
     CommandInfo{ID_VIEW_PLAYLIST, "Play&List...\tAlt+L", "Open play file list"},
-    CommandInfo{ID_VIEW_DIATONIC, "&Diatonic Harmonica\tAlt+H", "View diatonic harmonica"},
-    CommandInfo{ID_VIEW_CHROMATIC, "&Chromatic Harmonica\tAlt+C", "View chromatic harmonica"},
-    CommandInfo{ID_VIEW_EVENTS, "MIDI &Events\tAlt+E", "View MIDI events"},
-    CommandInfo{ID_ZOOM_200, "200%", "Zoom time scale to 200%"},
-    CommandInfo{ID_ZOOM_150, "150%", "Zoom time scale to 150%"},
-    CommandInfo{ID_ZOOM_100, "100%", "Zoom time scale to 100%"},
-    CommandInfo{ID_ZOOM_75, "75%", "Zoom time scale to 75%"},
-    CommandInfo{ID_ZOOM_50, "50%", "Zoom time scale to 50%"},
-    CommandInfo{ID_ZOOM_25, "25%", "Zoom time scale to 25%"},
-    CommandInfo{ID_PLAY_PLAY, "&Play\t[space]", "Start playing"},
+    CommandInfo{ID_VIEW_DIATONIC, "&Diatonic Harmonica\tAlt+H", "View diatonic harmonica", true},
+    CommandInfo{ID_VIEW_CHROMATIC, "&Chromatic Harmonica\tAlt+C", "View chromatic harmonica", true},
+    CommandInfo{ID_VIEW_EVENTS, "MIDI &Events\tAlt+E", "View MIDI events", true},
+    CommandInfo{ID_PLAY_PLAY, "&Play\t[space]", "Start playing", true},
     CommandInfo{ID_PLAY_STOP, "&Stop\t[space]", "Stop playing"},
     CommandInfo{ID_PLAY_REWIND, "Re&wind", "Rewind to beginning of current file"},
     CommandInfo{ID_PLAY_PREVIOUS, "Pre&vious", "Skip to previous file"},
     CommandInfo{ID_PLAY_NEXT, "&Next", "Skip to next file"},
-    CommandInfo{ID_PLAY_METRONOME, "&Metronome tick", "Toggle metronome tick on/off"},
-    CommandInfo{ID_PLAY_COUNT_IN, "&Count-In ticks", "Toggle count-in ticks on/off"},
-    CommandInfo{ID_PLAY_LOOP, "&Loop", ""},
+    CommandInfo{ID_PLAY_METRONOME, "&Metronome tick", "Toggle metronome tick on/off", true},
+    CommandInfo{ID_PLAY_COUNT_IN, "&Count-In ticks", "Toggle count-in ticks on/off", true},
+    CommandInfo{ID_PLAY_LOOP, "&Loop", "", true},
     CommandInfo{ID_PLAY_MIDI_CLOCK, "S&end MIDI Clock/Start/Stop\tCtrl+M",
-                "Send MIDI Clock/Start/Stop"},
+                "Send MIDI Clock/Start/Stop", true},
     CommandInfo{ID_PLAY_FILTER_PROGRAMS, "&Filter MIDI Program changes",
-                "Filter MIDI Program changes"},
+                "Filter MIDI Program changes", true},
     CommandInfo{ID_TRANSPOSE_UP, "All half step Up\tCtrl+U",
                 "Transpose all tracks one half step (semitone) Up"},
     CommandInfo{ID_TRANSPOSE_DOWN, "All half step Down\tCtrl+D",
@@ -100,10 +94,6 @@ std::string_view toolbarPrompt(int id) {
         return "Tempo change slide";
     case ID_TAB_TYPE:
         return "Select Tablature Type";
-    case ID_ZOOM_IN:
-        return "Zoom In";
-    case ID_ZOOM_OUT:
-        return "Zoom Out";
     default:
         return {};
     }

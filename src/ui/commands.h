@@ -6,7 +6,8 @@
 namespace reedtab {
 
 /// Command ids of the menus and toolbar; the numbers are the ones settings, tool windows and
-/// posted commands use.
+/// posted commands use. The zoom commands are the view's (`kZoomCommands`, `kZoomInCommand`,
+/// `kZoomOutCommand`).
 enum Command : int {
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,
@@ -36,12 +37,6 @@ enum Command : int {
     ID_VIEW_DIATONIC = 140,
     ID_VIEW_CHROMATIC = 146,
     ID_VIEW_EVENTS = 212,
-    ID_ZOOM_200 = 163,
-    ID_ZOOM_150 = 165,
-    ID_ZOOM_100 = 166,
-    ID_ZOOM_75 = 167,
-    ID_ZOOM_50 = 168,
-    ID_ZOOM_25 = 230,
     ID_PLAY_PLAY = 32774,
     ID_PLAY_STOP = 32773,
     ID_PLAY_REWIND = 32772,
@@ -67,16 +62,15 @@ enum Command : int {
     ID_APP_ABOUT = 57664,
     ID_TEMPO_SLIDER = 2000,
     ID_TAB_TYPE = 32782,
-    ID_ZOOM_IN = 32847,
-    ID_ZOOM_OUT = 32848,
 };
 
 /// One menu command: its id, the menu text with the shortcut after a tab, the status prompt
-/// (empty when the command has none).
+/// (empty when the command has none), and whether it shows a check mark.
 struct CommandInfo {
     int id;
     std::string_view text;
     std::string_view prompt;
+    bool checkable = false;
 };
 
 /// Every menu command, in menu order.
@@ -85,7 +79,7 @@ std::span<const CommandInfo> commandTable();
 /// The entry of `id`, or nullptr.
 const CommandInfo* findCommand(int id);
 
-/// The toolbar's prompts for the ids that have no menu entry (slider, selector, zoom buttons).
+/// The toolbar's prompts for the ids that have no menu entry (the slider and the selector).
 std::string_view toolbarPrompt(int id);
 
 } // namespace reedtab

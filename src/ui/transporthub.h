@@ -1,0 +1,91 @@
+#pragma once
+
+// Where the player's news and the live notes reach the windows. The player posts its messages
+// here (this is its `PlayerWindow`), the MIDI input and the tool windows send their notes here;
+// the hub keeps the bookkeeping of the position reports (the play position, the loop range,
+// which events have been passed) and emits signals that the frame, the view and the tool
+// windows connect to.
+//
+// Threads: `postMessage`, `sendNoteInput`, `dispatchPendingMessage` and `isQuitting` may be
+// called on any thread; everything else, and every signal, is on the user-interface thread.
+
+#include "playback/midiinput.h"
+#include "playback/streamplayer.h"
+
+#include <QEvent>
+#include <QObject>
+
+#include <atomic>
+#include <cstdint>
+
+namespace reedtab {
+
+class CReedtabDoc;
+
+/// One position report of the playing song.
+struct PositionReport {
+    /// The tick reached.
+    std::int32_t tick = 0;
+    /// The events passed since the last report, in song order: merged-list indices
+    /// [firstEvent, endEvent).
+    int firstEvent = 0;
+    int endEvent = 0;
+    /// The report came from a tick marker (an empty stretch), not from an event.
+    bool tickMarker = false;
+    /// The song jumped back (a loop) since the last report.
+    bool jumpedBack = false;
+};
+
+class TransportHub : public QObject, public PlayerWindow, public NoteInputWindow {
+    Q_OBJECT
+public:
+    /// `player` and `doc` must outlive the hub.
+    TransportHub(StreamPlayer& player, CReedtabDoc& doc, QObject* parent = nullptr);
+    ~TransportHub() override;
+
+    /// From now on the stop sequence stops waiting for reports, and notes are dropped.
+    void setQuitting() { quitting_ = true; }
+
+    // ---- PlayerWindow ----
+    void postMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    bool dispatchPendingMessage() override;
+    bool isQuitting() const override { return quitting_.load(); }
+
+    // ---- NoteInputWindow ----
+    /// Queued to the user-interface thread in arrival order: a blocking hand-over could
+    /// deadlock while the frame closes the input device and waits for its thread.
+    void sendNoteInput(const NoteInput& input) override;
+
+    /// Handles one position report (WM_PLAYER_POSITION with its wParam and lParam).
+    void handlePosition(std::uintptr_t wParam, std::intptr_t value);
+
+signals:
+    /// The playing song reached a position; emitted only while it plays.
+    void positionReached(const reedtab::PositionReport& report);
+    /// The tempo changed (microseconds per quarter of the song, before the tempo percentage).
+    void tempoChanged(int microsPerQuarter);
+    /// The song played to its end and the player stopped by itself.
+    void stopped();
+    /// A live note from the MIDI input or a tool window.
+    void noteInput(const reedtab::NoteInput& input);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    StreamPlayer& player_;
+    CReedtabDoc& doc_;
+    std::atomic<int> postedPositions_{0};
+    std::atomic<bool> quitting_{false};
+};
+
+/// A player or input message delivered as a Qt event whose type is the message number.
+class PlayerMessageEvent : public QEvent {
+public:
+    PlayerMessageEvent(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)
+        : QEvent(static_cast<QEvent::Type>(message)), wParam(wParam), lParam(lParam) {}
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
+};
+
+} // namespace reedtab
