@@ -292,10 +292,18 @@ void CPlayList::accept() {
 }
 
 bool CPlayList::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_ && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        deleteFocusedLine();
-        return true;
+    if (watched == list_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Delete) {
+            deleteFocusedLine();
+            return true;
+        }
+        // The list would only report the key as an activation, and the dialog has no default
+        // button to take it: Enter opens the selected line here.
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            accept();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

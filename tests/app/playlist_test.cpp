@@ -140,9 +140,13 @@ TEST_F(PlayListWindow, DoubleClickOpensTheLineAndAFailureRestoresTheIndex) {
 
 TEST_F(PlayListWindow, EnterOpensTheSelectedLine) {
     window->listBox()->setCurrentRow(2);
-    window->accept();
+    QTest::keyClick(window->listBox(), Qt::Key_Return);
     ASSERT_EQ(host.opened.size(), 1u);
     EXPECT_EQ(host.opened.back(), "/s/2.mid");
+    window->listBox()->setCurrentRow(1);
+    QTest::keyClick(window->listBox(), Qt::Key_Enter);
+    ASSERT_EQ(host.opened.size(), 2u);
+    EXPECT_EQ(host.opened.back(), "/s/1.mid");
     EXPECT_TRUE(window->isVisible());
 }
 

@@ -1,0 +1,282 @@
+// The frame's command table, the transport hub as the frame and other listeners see it, and the
+// frame's behaviour around commands: check marks, accelerators, focus, panes, saving, the dump.
+
+#include "apptestsupport.h"
+
+#include "document/reedtabdoc.h"
+#include "model/midisong.h"
+#include "ui/commands.h"
+#include "ui/commandtable.h"
+#include "ui/transporthub.h"
+#include "view/reedtabview.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace reedtab {
+namespace {
+
+using testing::TestProgram;
+
+QString example(const char* name) {
+    return QStringLiteral(REEDTAB_SOURCE_DIR "/examples/") + QString::fromLatin1(name);
+}
+
+TEST(FrameCommandTable, EveryCommandOfTheListIsRegisteredOnceWithAHandler) {
+    TestProgram program;
+    CommandTable& table = program.frame().commands();
+    EXPECT_EQ(table.registrationFaults(), 0);
+    const std::vector<int> ids = table.ids();
+    const std::set<int> registered(ids.begin(), ids.end());
+    EXPECT_EQ(registered.size(), ids.size()) << "no id twice";
+    for (const auto& command : commandTable()) {
+        if (command.id != ID_FILE_MRU_FILE1) {
+            EXPECT_TRUE(registered.count(command.id)) << command.id;
+        }
+    }
+    for (const ZoomCommand& zoom : kZoomCommands) {
+        EXPECT_TRUE(registered.count(zoom.id)) << zoom.id;
+    }
+    // Only the commands of windows still to come are unavailable, and they stay disabled.
+    const std::set<int> unavailable{
+        ID_FILE_PRINT,     ID_FILE_PRINT_PREVIEW,  ID_FILE_PRINT_SETUP, ID_EDIT_COPY,
+        ID_EDIT_PASTE,     ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE,        ID_FILE_PROPERTIES,
+        ID_VIEW_MIXER,     ID_VIEW_PIANO,          ID_VIEW_LYRICS,      ID_VIEW_DIATONIC,
+        ID_VIEW_CHROMATIC, ID_VIEW_EVENTS,         ID_MAP_NOTES,        ID_OPTIONS};
+    const std::vector<int> listed = table.unavailable();
+    EXPECT_EQ(std::set<int>(listed.begin(), listed.end()), unavailable);
+    for (int id : unavailable) {
+        EXPECT_FALSE(table.run(id)) << id;
+    }
+}
+
+TEST(FrameCommandTable, EnabledStatesFollowTheTransport) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
+    frame.document().markBeginningAt(0);
+    frame.document().markEndingAt(960);
+    frame.updateCommandStates();
+    for (int id : {ID_EDIT_CUT, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP}) {
+        EXPECT_TRUE(frame.action(id)->isEnabled()) << id;
+    }
+    EXPECT_FALSE(frame.action(ID_PLAY_PLAY)->isChecked());
+
+    frame.playCommand();
+    frame.updateCommandStates();
+    EXPECT_TRUE(frame.action(ID_PLAY_PLAY)->isChecked());
+    for (int id : {ID_EDIT_CUT, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP}) {
+        EXPECT_FALSE(frame.action(id)->isEnabled()) << id << " while playing";
+    }
+    EXPECT_TRUE(frame.action(ID_EDIT_CROP)->isEnabled()) << "crop stops the player itself";
+
+    frame.stopCommand();
+    EXPECT_FALSE(frame.action(ID_PLAY_PLAY)->isChecked());
+    EXPECT_TRUE(frame.action(ID_EDIT_CUT)->isEnabled());
+}
+
+TEST(FrameCommandTable, ZoomItemsCheckTheCurrentZoom) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    frame.action(kZoomCommands[1].id)->trigger();
+    EXPECT_EQ(frame.view().zoomIndex(), kZoomCommands[1].zoomIndex);
+    for (const ZoomCommand& zoom : kZoomCommands) {
+        EXPECT_EQ(frame.action(zoom.id)->isChecked(), zoom.id == kZoomCommands[1].id)
+            << zoom.menuText;
+    }
+    frame.action(kZoomInCommand)->trigger();
+    EXPECT_TRUE(frame.action(kZoomCommands[2].id)->isChecked());
+    EXPECT_FALSE(frame.action(kZoomCommands[1].id)->isChecked());
+}
+
+TEST(FrameTransport, EventsReachAListenerInSongOrderOnce) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
+    std::vector<int> passed;
+    std::vector<std::int32_t> ticks;
+    QObject::connect(&frame.transport(), &TransportHub::positionReached,
+                     [&](const PositionReport& report) {
+                         EXPECT_FALSE(report.jumpedBack);
+                         for (int i = report.firstEvent; i < report.endEvent; ++i) {
+                             passed.push_back(i);
+                             EXPECT_LE(frame.document().song.mergedEvents[i]->tick, report.tick);
+                         }
+                         ticks.push_back(report.tick);
+                     });
+    frame.playCommand();
+    program.play(4000);
+    frame.stopCommand();
+    ASSERT_GT(passed.size(), 10u);
+    for (size_t i = 0; i < passed.size(); ++i) {
+        EXPECT_EQ(passed[i], static_cast<int>(i)) << "every event once, in song order";
+    }
+    EXPECT_TRUE(std::is_sorted(ticks.begin(), ticks.end()));
+}
+
+TEST(FrameTransport, LiveNotesReachTheOutputThroughTheHubInOrder) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    std::vector<int> heard;
+    QObject::connect(&frame.transport(), &TransportHub::noteInput,
+                     [&](const NoteInput& input) { heard.push_back(int(input.data1())); });
+    for (int key : {60, 62, 64}) {
+        frame.transport().sendNoteInput(makeNoteInput(2, 0, static_cast<std::uint32_t>(key), 90));
+    }
+    QApplication::processEvents();
+    EXPECT_EQ(heard, (std::vector<int>{60, 62, 64}));
+}
+
+class FailingOutputs final : public OutputProvider {
+public:
+    int deviceCount() override { return 0; }
+    std::unique_ptr<OutputDevice> create(int) override { return nullptr; }
+};
+
+TEST(FrameStartUp, AnOutputThatWillNotOpenIsReported) {
+    testing::application();
+    settings() = Settings{};
+    AppEnvironment environment;
+    environment.store = std::make_unique<MemorySettingsStore>();
+    environment.outputs = std::make_unique<FailingOutputs>();
+    environment.clock = std::make_unique<ManualClock>();
+    environment.outputDevices = {kMidiMapperName};
+    CReedtabApp app(std::move(environment));
+    ASSERT_TRUE(app.start(QString(), false));
+    std::vector<std::string> shown;
+    app.frame().messageSink = [&](const std::string& text, const std::string& caption,
+                                  MessageIcon icon) {
+        shown.push_back(text + "|" + caption);
+        EXPECT_EQ(icon, MessageIcon::Error);
+    };
+    QApplication::processEvents();
+    EXPECT_EQ(shown, std::vector<std::string>{"Cannot open Midi output device|Reedtab Midi"});
+    settings() = Settings{};
+}
+
+TEST(FrameStartUp, FirstStartOpensAtThreeQuartersOfTheScreen) {
+    testing::application();
+    settings() = Settings{};
+    AppEnvironment environment;
+    environment.store = std::make_unique<MemorySettingsStore>();
+    auto clock = std::make_unique<ManualClock>();
+    RecordingOutput recording(*clock);
+    environment.outputs = std::make_unique<SingleOutputProvider>(recording);
+    environment.clock = std::move(clock);
+    environment.outputDevices = {kMidiMapperName};
+    CReedtabApp app(std::move(environment));
+    ASSERT_TRUE(app.start(QString(), false));
+    const QRect area = QApplication::primaryScreen()->availableGeometry();
+    const QRect window = app.frame().geometry();
+    EXPECT_EQ(window.width(), area.width() * 3 / 4);
+    EXPECT_EQ(window.height(), area.height() * 3 / 4);
+    EXPECT_LE(std::abs(window.center().x() - area.center().x()), 1);
+    settings() = Settings{};
+}
+
+TEST(FrameKeys, F1HelpsAndF6MovesBetweenPanes) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    frame.activateWindow();
+    QApplication::setActiveWindow(&frame);
+    QTest::keyClick(&frame, Qt::Key_F1);
+    ASSERT_FALSE(program.messages.empty());
+    EXPECT_EQ(program.messages.back().caption, "Reedtab Midi Help");
+    EXPECT_TRUE(frame.action(ID_HELP_TOPICS)->shortcuts().contains(QKeySequence(Qt::Key_F1)));
+
+    frame.view().setFocus();
+    QTest::keyClick(&frame, Qt::Key_F6);
+    EXPECT_EQ(frame.focusWidget(), frame.tempoSlider());
+    QTest::keyClick(&frame, Qt::Key_F6);
+    EXPECT_EQ(frame.focusWidget(), frame.tabTypeSelector());
+    QTest::keyClick(&frame, Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(frame.focusWidget(), frame.tempoSlider());
+}
+
+TEST(FrameFocus, TheStaffKeepsTheKeysAfterTheSelectorAndTheSlider) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    frame.tabTypeSelector()->setFocus();
+    frame.tabTypeSelected(1);
+    EXPECT_EQ(frame.focusWidget(), &frame.view());
+    frame.tempoSlider()->setFocus();
+    frame.tempoSliderMoved(120, false, true);
+    EXPECT_EQ(frame.focusWidget(), &frame.view());
+}
+
+TEST(FramePanes, DescribeTheSongOnScreenFromTheMomentItOpens) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(example("saints.mid")));
+    EXPECT_EQ(frame.paneText(2), " 120 bpm");
+    frame.player().seek(1920);
+    frame.showPosition(-1);
+    EXPECT_EQ(frame.paneText(3).trimmed(), "1920");
+    ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
+    EXPECT_EQ(frame.paneText(2), " 104 bpm") << "the new song's tempo, before playing";
+    EXPECT_EQ(frame.paneText(3).trimmed(), "0");
+}
+
+TEST(FrameSave, SaveAsOffersTheNameRetitlesAndJoinsTheRecentFiles) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    QTemporaryDir dir;
+    const QString original = dir.filePath(QStringLiteral("first.mid"));
+    ASSERT_TRUE(QFile::copy(example("saints.mid"), original));
+    ASSERT_TRUE(program.app().openFile(original));
+    const QString renamed = dir.filePath(QStringLiteral("second.mid"));
+    std::string offered;
+    frame.savePathSink = [&](const std::string&, const std::string& suggested) {
+        offered = suggested;
+        return renamed.toStdString();
+    };
+    frame.action(ID_FILE_SAVE_AS)->trigger();
+    EXPECT_EQ(offered, original.toStdString());
+    EXPECT_TRUE(QFile::exists(renamed));
+    EXPECT_TRUE(frame.windowTitle().startsWith(QStringLiteral("second.mid")))
+        << frame.windowTitle().toStdString();
+    ASSERT_FALSE(program.app().recentFiles().isEmpty());
+    EXPECT_EQ(program.app().recentFiles().front(), renamed);
+}
+
+TEST(FrameDump, WithoutADesktopViewerTheDumpOpensInAWindowOfOurOwn) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(example("saints.mid")));
+    frame.openUrl = [](const QUrl&) { return false; };
+    const QString path = frame.dumpCommand();
+    ASSERT_FALSE(path.isEmpty());
+    auto* window = qobject_cast<QPlainTextEdit*>(frame.dumpWindow());
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isReadOnly());
+    EXPECT_TRUE(window->toPlainText().contains(QStringLiteral("Tempo change")));
+}
+
+TEST(FramePrompts, LeavingAToolbarButtonClearsItsPrompt) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    auto* bar = frame.findChild<QToolBar*>(QStringLiteral("toolbar128"));
+    ASSERT_NE(bar, nullptr);
+    QWidget* button = bar->widgetForAction(frame.action(ID_FILE_OPEN));
+    ASSERT_NE(button, nullptr);
+    frame.statusBar()->showMessage(frame.action(ID_FILE_OPEN)->statusTip());
+    EXPECT_EQ(frame.paneText(0), "Open an existing document");
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(button, &leave);
+    EXPECT_EQ(frame.paneText(0), "");
+}
+
+} // namespace
+} // namespace reedtab
