@@ -8,7 +8,7 @@
 // Threads: the user-interface thread only. The player's position news reach the view through
 // the main frame, which calls playTick-driven repaints, `redrawNote` and `redrawBend`.
 
-#include "view/viewlayout.h"
+#include "view/geometry/viewlayout.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
