@@ -90,9 +90,25 @@ bool isTextOrLyric(const MidiEvent& e) {
 }
 
 // A box whose outline covers left..right-1 and top..bottom-1, so that neighbouring boxes
-// given the same edge do not overlap.
-void drawBox(QPainter& p, int left, int top, int right, int bottom) {
-    p.drawRect(left, top, std::max(0, right - left - 1), std::max(0, bottom - top - 1));
+// given the same edge do not overlap. Two solid fills cost far less than a stroked rectangle.
+void drawBox(QPainter& p, int left, int top, int right, int bottom, const QColor& outline,
+             const QColor& fill) {
+    const int width = std::max(1, right - left);
+    const int height = std::max(1, bottom - top);
+    p.fillRect(QRect(left, top, width, height), outline);
+    if (width > 2 && height > 2) {
+        p.fillRect(QRect(left + 1, top + 1, width - 2, height - 2), fill);
+    }
+}
+
+// One-pixel lines with both end points, as solid fills: stroking a long vertical line walks
+// it row by row.
+void drawHLine(QPainter& p, int x1, int x2, int y, const QColor& colour) {
+    p.fillRect(QRect(QPoint(std::min(x1, x2), y), QPoint(std::max(x1, x2), y)), colour);
+}
+
+void drawVLine(QPainter& p, int x, int y1, int y2, const QColor& colour) {
+    p.fillRect(QRect(QPoint(x, std::min(y1, y2)), QPoint(x, std::max(y1, y2))), colour);
 }
 
 // Text whose top-left corner is at (x, y).
@@ -243,9 +259,7 @@ PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
     const ViewLayout& l = value.layout;
     if (!value.printing) {
         painter.setClipping(false);
-        painter.setPen(kBlack);
-        painter.setBrush(kWhite);
-        drawBox(painter, l.left, l.top, l.right, l.bottom);
+        drawBox(painter, l.left, l.top, l.right, l.bottom, kBlack, kWhite);
     }
     if (value.song == nullptr || l.right <= 0 || l.staffBottom <= l.staffTop) {
         return pass.out;
@@ -273,20 +287,17 @@ void SongPainter::drawStaff(Pass& pass) {
     const ViewLayout& l = pass.l;
     pass.clip(l.left, l.top, l.right, l.staffBottom);
     const std::vector<StaffLine> lines = staffLines(l, pass.v.scale.centreStep);
-    p.setPen(kLightGrey);
     for (const StaffLine& line : lines) {
         if (line.kind == StaffLineKind::Ledger) {
-            p.drawLine(0, line.y, l.right, line.y);
+            drawHLine(p, 0, l.right, line.y, kLightGrey);
         }
     }
     for (const GridLine& line : beatGrid(pass.song, l, pass.v.scale, pass.v.window)) {
-        p.setPen(line.barLine ? kBlack : kLightGrey);
-        p.drawLine(line.x, l.staffTop, line.x, l.staffBottom);
+        drawVLine(p, line.x, l.staffTop, l.staffBottom, line.barLine ? kBlack : kLightGrey);
     }
-    p.setPen(kBlack);
     for (const StaffLine& line : lines) {
         if (line.kind == StaffLineKind::Staff) {
-            p.drawLine(0, line.y, l.right, line.y);
+            drawHLine(p, 0, l.right, line.y, kBlack);
         }
     }
 }
@@ -357,14 +368,12 @@ PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fi
     if (pass.v.noColourBars) {
         brush = kWhite;
     }
-    p.setPen(outline);
-    p.setBrush(brush);
     if (e.channel() == kDrumChannel) {
         const int yMid = (r.top + r.bottom) / 2;
-        drawBox(p, r.left, yMid - 2, r.left + 2, yMid + 2);
-        drawBox(p, r.left + 1, yMid - 1, r.right, yMid + 1);
+        drawBox(p, r.left, yMid - 2, r.left + 2, yMid + 2, outline, brush);
+        drawBox(p, r.left + 1, yMid - 1, r.right, yMid + 1, outline, brush);
     } else {
-        drawBox(p, r.left, r.top, r.right, r.bottom);
+        drawBox(p, r.left, r.top, r.right, r.bottom, outline, brush);
         if (r.left >= l.timeLeft) {
             const NoteLabelPlace place = noteLabelPlace(r, label.prefixLength, l.textHeight);
             p.setPen(kBlack);
@@ -607,13 +616,11 @@ void SongPainter::drawFrame(Pass& pass) {
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
     p.setClipping(false);
-    p.setPen(kLightGrey);
-    p.drawLine(l.left, l.staffTop, l.left, l.staffBottom);
-    p.drawLine(l.right, l.staffTop, l.right, l.staffBottom);
-    p.drawLine(l.left, l.staffTop, l.right, l.staffTop);
-    p.drawLine(l.left, l.staffBottom, l.right, l.staffBottom);
-    p.setPen(kDarkGrey);
-    p.drawLine(l.timeLeft - 1, l.staffTop, l.timeLeft - 1, l.staffBottom);
+    drawVLine(p, l.left, l.staffTop, l.staffBottom, kLightGrey);
+    drawVLine(p, l.right, l.staffTop, l.staffBottom, kLightGrey);
+    drawHLine(p, l.left, l.right, l.staffTop, kLightGrey);
+    drawHLine(p, l.left, l.right, l.staffBottom, kLightGrey);
+    drawVLine(p, l.timeLeft - 1, l.staffTop, l.staffBottom, kDarkGrey);
 }
 
 void SongPainter::drawPositionLine(Pass& pass) {
