@@ -163,6 +163,20 @@ struct SongPainter::Pass {
         }
     }
 
+    // Calls f(index, event) for every event from the first visible one until one starts at or
+    // after the window's end.
+    template <typename F>
+    void forEachVisibleEvent(F&& f) const {
+        const MergedEventList& list = song.mergedEvents;
+        if (v.window.firstVisibleEvent < 0) {
+            return;
+        }
+        for (int i = v.window.firstVisibleEvent;
+             i < list.count() && list[i]->tick < v.window.lastTick; ++i) {
+            f(i, *list[i]);
+        }
+    }
+
     void useFont(const QFont& font) {
         if (currentFont != &font) {
             p.setFont(font);
@@ -323,21 +337,12 @@ void SongPainter::drawNotes(Pass& pass) {
     pass.clip(l.timeLeft, l.staffTop, l.right, l.staffBottom);
     *pass.trail = BendTrail{};
     pass.currentFont = nullptr;
-    if (v.window.firstVisibleEvent < 0) {
-        return;
-    }
-    const MergedEventList& list = pass.song.mergedEvents;
-    const int count = list.count();
     const QColor played = toQColor(settings_.colorPlayed);
     const QColor playSel = toQColor(settings_.colorPlaySel);
     const QColor select = toQColor(settings_.colorSelect);
-    for (int i = v.window.firstVisibleEvent; i < count; ++i) {
-        const MidiEvent& e = *list[i];
-        if (e.tick >= v.window.lastTick) {
-            break;
-        }
+    pass.forEachVisibleEvent([&](int i, const MidiEvent& e) {
         if (!trackDrawn(e, v.printing)) {
-            continue;
+            return;
         }
         if (e.isNote) {
             const bool isPlayed = v.running && ((v.nextEvent != -1 && i < v.nextEvent) ||
@@ -355,7 +360,7 @@ void SongPainter::drawNotes(Pass& pass) {
         } else if (v.showPitchBends && e.kind() == KindPitchWheel) {
             drawBend(pass, i);
         }
-    }
+    });
 }
 
 PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fill,
@@ -488,23 +493,14 @@ void SongPainter::drawBarLabels(Pass& pass) {
 }
 
 void SongPainter::drawTextLine(Pass& pass) {
-    const SongPaint& v = pass.v;
-    if (v.window.firstVisibleEvent < 0) {
-        return;
-    }
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
     pass.clip(l.timeLeft, l.staffBottom, l.right, l.bottom);
     pass.useFont(textFont_);
     p.setPen(kBlack);
-    const MergedEventList& list = pass.song.mergedEvents;
-    for (int i = v.window.firstVisibleEvent; i < list.count(); ++i) {
-        const MidiEvent& e = *list[i];
-        if (e.tick >= v.window.lastTick) {
-            break;
-        }
+    pass.forEachVisibleEvent([&](int, const MidiEvent& e) {
         if (!isTextOrLyric(e) || e.track == nullptr || !(e.track->flags & TrackShown)) {
-            continue;
+            return;
         }
         const char* text = e.text();
         const std::size_t length = std::strlen(text);
@@ -513,15 +509,15 @@ void SongPainter::drawTextLine(Pass& pass) {
             ++start;
         }
         if (start == length || text[start] == '@' || text[start] == '\r' || text[start] == '\n') {
-            continue;
+            return;
         }
         std::size_t stop = start;
         while (stop < length && text[stop] != '\r' && text[stop] != '\n') {
             ++stop;
         }
-        drawTextAt(p, tickX(l, v.scale, e.tick), l.staffBottom + 1,
+        drawTextAt(p, tickX(l, pass.v.scale, e.tick), l.staffBottom + 1,
                    decodeText(text + start, stop - start));
-    }
+    });
 }
 
 void SongPainter::drawClefs(Pass& pass) {
@@ -547,27 +543,17 @@ void SongPainter::drawClefs(Pass& pass) {
 }
 
 void SongPainter::drawDrumMarks(Pass& pass) {
-    const SongPaint& v = pass.v;
-    if (v.window.firstVisibleEvent < 0) {
-        return;
-    }
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
     pass.clip(l.left, 6, l.right, 13);
     p.setPen(kBlack);
-    const MergedEventList& list = pass.song.mergedEvents;
-    for (int i = v.window.firstVisibleEvent; i < list.count(); ++i) {
-        const MidiEvent& e = *list[i];
-        if (e.tick >= v.window.lastTick) {
-            break;
+    pass.forEachVisibleEvent([&](int, const MidiEvent& e) {
+        if (e.isNoteOn() && e.channel() == kDrumChannel && trackDrawn(e, pass.v.printing)) {
+            const int x = tickX(l, pass.v.scale, e.tick);
+            p.drawLine(x - 1, 7, x + 2, 12);
+            p.drawLine(x + 1, 7, x - 2, 12);
         }
-        if (!e.isNoteOn() || e.channel() != kDrumChannel || !trackDrawn(e, v.printing)) {
-            continue;
-        }
-        const int x = tickX(l, v.scale, e.tick);
-        p.drawLine(x - 1, 7, x + 2, 12);
-        p.drawLine(x + 1, 7, x - 2, 12);
-    }
+    });
 }
 
 void SongPainter::drawProgress(Pass& pass, std::int32_t tick) {
