@@ -273,7 +273,12 @@ PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
     const ViewLayout& l = value.layout;
     if (!value.printing) {
         painter.setClipping(false);
-        drawBox(painter, l.left, l.top, l.right, l.bottom, kBlack, kWhite);
+        // White once and the black edges on top: a filled box would write every pixel twice.
+        painter.fillRect(QRect(QPoint(l.left, l.top), QPoint(l.right - 1, l.bottom - 1)), kWhite);
+        drawHLine(painter, l.left, l.right - 1, l.top, kBlack);
+        drawHLine(painter, l.left, l.right - 1, l.bottom - 1, kBlack);
+        drawVLine(painter, l.left, l.top, l.bottom - 1, kBlack);
+        drawVLine(painter, l.right - 1, l.top, l.bottom - 1, kBlack);
     }
     if (value.song == nullptr || l.right <= 0 || l.staffBottom <= l.staffTop) {
         return pass.out;
