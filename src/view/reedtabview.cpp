@@ -259,7 +259,10 @@ void CReedtabView::followPlayPosition() {
 }
 
 void CReedtabView::repaintView() {
-    canvasStale_ = true;
+    fullPaintDue_ = true;
+    playbackDraws_.clear();
+    playbackDrawsShown_ = 0;
+    playbackRegion_ = QRegion();
     // The window follows the play position at once, so that the frame's page-turn checks see
     // the new window before the paint arrives.
     followPlayPosition();
@@ -272,33 +275,21 @@ void CReedtabView::resizeEvent(QResizeEvent* event) {
     repaintView();
 }
 
-// The canvas has the screen's pixels (a high-density screen has several per layout pixel);
-// everything is drawn in layout pixels.
-QSize CReedtabView::canvasPixels() const {
-    return viewport()->size() * viewport()->devicePixelRatio();
-}
-
+// The window's own backing store keeps the picture between paints, so a full paint goes
+// straight onto it and a playback redraw paints only its own pixels: no off-screen copy of
+// the whole window, which at 3840 x 2160 costs as much as drawing the notes.
 void CReedtabView::paintEvent(QPaintEvent* event) {
-    if (canvasStale_ || canvas_.size() != canvasPixels()) {
-        renderCanvas();
-    }
     QPainter p(viewport());
-    const qreal ratio = canvas_.devicePixelRatio();
-    const QRect r = event->rect();
-    p.drawImage(r, canvas_,
-                QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio));
+    if (!fullPaintDue_ && (event->region() - playbackRegion_).isEmpty()) {
+        paintPlaybackDraws(p, playbackDrawsShown_);
+    } else {
+        paintAll(p);
+    }
+    playbackDrawsShown_ = playbackDraws_.size();
+    playbackRegion_ = QRegion();
 }
 
-void CReedtabView::renderCanvas() {
-    if (canvas_.size() != canvasPixels()) {
-        canvas_ = QImage(canvasPixels(), QImage::Format_RGB32);
-        canvas_.setDevicePixelRatio(viewport()->devicePixelRatio());
-    }
-    canvasStale_ = false;
-    if (viewport()->size().isEmpty()) {
-        return;
-    }
-    QPainter p(&canvas_);
+void CReedtabView::paintAll(QPainter& p) {
     if (layout_.textHeight == -1) {
         layout_.setMeasuredTextHeight(painter_->measureTextHeight(p));
     }
@@ -307,42 +298,79 @@ void CReedtabView::renderCanvas() {
     layout_.notesClippedAbove = outcome.notesClippedAbove;
     layout_.notesClippedBelow = outcome.notesClippedBelow;
     bendTrail_ = outcome.bend;
+    fullPaintDue_ = false;
     // The thumb shows how much of the song the window holds.
     horizontalScrollBar()->setPageStep(std::max(1, window_.visibleTicks / division()));
+    paintPlaybackDraws(p, 0);
+}
+
+void CReedtabView::paintPlaybackDraws(QPainter& p, std::size_t from) {
+    const SongPaint value = songPaint();
+    for (std::size_t i = from; i < playbackDraws_.size(); ++i) {
+        const PlaybackDraw& draw = playbackDraws_[i];
+        switch (draw.kind) {
+        case PlaybackDraw::Note:
+            painter_->paintPlayedNote(p, value, draw.index, draw.brush);
+            break;
+        case PlaybackDraw::Bend:
+            painter_->paintBend(p, value, draw.index, bendTrail_);
+            break;
+        case PlaybackDraw::Progress:
+            painter_->paintProgress(p, value, draw.tick);
+            break;
+        }
+    }
+}
+
+QImage CReedtabView::canvas() {
+    QImage image(viewport()->size() * viewport()->devicePixelRatio(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(viewport()->devicePixelRatio());
+    if (!image.isNull()) {
+        QPainter p(&image);
+        paintAll(p);
+    }
+    return image;
 }
 
 // ---- Drawing while playing ----
 
+void CReedtabView::addPlaybackDraw(const PlaybackDraw& draw, const PixelRect& area) {
+    const QRect rect = toQRect(area);
+    playbackDraws_.push_back(draw);
+    playbackRegion_ += rect;
+    viewport()->update(rect);
+}
+
 void CReedtabView::redrawNote(int eventIndex, const Rgb& brush) {
-    if (canvas_.isNull() || canvasStale_) {
+    if (fullPaintDue_) {
         return;
     }
-    QPainter p(&canvas_);
-    const PixelRect r = painter_->paintPlayedNote(p, songPaint(), eventIndex,
-                                                  QColor(brush.red, brush.green, brush.blue));
-    if (r.right > r.left) {
-        viewport()->update(toQRect(r));
+    const PixelRect area = painter_->playedNoteArea(songPaint(), eventIndex);
+    if (area.right > area.left) {
+        addPlaybackDraw(
+            {PlaybackDraw::Note, eventIndex, 0, QColor(brush.red, brush.green, brush.blue)}, area);
     }
 }
 
 void CReedtabView::redrawBend(int eventIndex) {
-    if (canvas_.isNull() || canvasStale_) {
+    const MergedEventList& list = song().mergedEvents;
+    if (fullPaintDue_ || eventIndex < 0 || eventIndex >= list.count()) {
         return;
     }
-    QPainter p(&canvas_);
-    const PixelRect r = painter_->paintBend(p, songPaint(), eventIndex, bendTrail_);
-    if (r.right > r.left) {
-        viewport()->update(toQRect(r));
-    }
+    // The line runs from the last bend point (when it continues that note) to this bend's x,
+    // anywhere up the staff.
+    const int x = tickX(layout_, scale(), list[eventIndex]->tick);
+    const PixelRect area{std::min(x, bendTrail_.x) - 2, layout_.staffTop,
+                         std::max(x, bendTrail_.x) + 2, layout_.staffBottom};
+    addPlaybackDraw({PlaybackDraw::Bend, eventIndex, 0, QColor()}, area);
 }
 
 void CReedtabView::redrawProgress(std::int32_t tick) {
-    if (canvas_.isNull() || canvasStale_ || layout_.textHeight == -1) {
+    if (fullPaintDue_) {
         return;
     }
-    QPainter p(&canvas_);
-    painter_->paintProgress(p, songPaint(), tick);
-    viewport()->update(QRect(0, 0, layout_.right, kProgressHeight + 1));
+    addPlaybackDraw({PlaybackDraw::Progress, -1, tick, QColor()},
+                    PixelRect{0, 0, layout_.right, kProgressHeight});
 }
 
 // ---- Interaction ----

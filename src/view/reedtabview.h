@@ -17,7 +17,9 @@
 #include "view/songpainter.h"
 
 #include <QAbstractScrollArea>
+#include <QColor>
 #include <QImage>
+#include <QRegion>
 
 #include <array>
 #include <cstdint>
@@ -27,6 +29,7 @@
 #include <vector>
 
 class QMenu;
+class QPainter;
 
 namespace reedtab {
 
@@ -144,7 +147,7 @@ public:
     // ---- Geometry, for the frame, the hit test, printing and tests ----
     const ViewLayout& layout() const { return layout_; }
     ViewScale scale() const;
-    const SongWindow& window() const { return window_; }
+    const SongWindow& songWindow() const { return window_; }
     std::int32_t firstTick() const { return window_.firstTick; }
     std::int32_t lastTick() const { return window_.lastTick; }
     int visibleTicks() const { return window_.visibleTicks; }
@@ -164,8 +167,9 @@ public:
     // The painter of this view, for printing and export passes with windows of their own.
     SongPainter& painter() { return *painter_; }
 
-    // The last full paint, as drawn on the window (tests, screenshots), in screen pixels.
-    const QImage& canvas() const { return canvas_; }
+    // The picture on the window as of now, in screen pixels: a full paint and the playback
+    // redraws since (tests).
+    QImage canvas();
 
     // ---- The note menu (right button on a note) ----
 
@@ -200,8 +204,18 @@ private:
     MidiSong& song() const;
     bool playerRunning() const;
     std::int32_t playTick() const;
-    QSize canvasPixels() const;
-    void renderCanvas();
+    // A redraw while playing, kept until the next full paint so that a window uncovered in
+    // between shows it again.
+    struct PlaybackDraw {
+        enum Kind { Note, Bend, Progress } kind;
+        int index;         // merged-list index (note, bend)
+        std::int32_t tick; // progress position
+        QColor brush;      // note
+    };
+
+    void paintAll(QPainter& p);
+    void paintPlaybackDraws(QPainter& p, std::size_t from);
+    void addPlaybackDraw(const PlaybackDraw& draw, const PixelRect& area);
     void followPlayPosition();
     void setPlayPosition(std::int32_t tick, bool tellFrame);
     void clickInBand(int x, bool shift);
@@ -221,8 +235,10 @@ private:
     int centreStep_ = kDefaultCentreStep;
     bool thumbTracking_ = false;
 
-    QImage canvas_;
-    bool canvasStale_ = true;
+    std::vector<PlaybackDraw> playbackDraws_;
+    std::size_t playbackDrawsShown_ = 0;
+    QRegion playbackRegion_; // pixels of the redraws not yet on the window
+    bool fullPaintDue_ = true;
 };
 
 } // namespace reedtab

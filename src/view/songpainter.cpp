@@ -406,10 +406,15 @@ PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fi
     if (l.staffBottom < r.top + 4) {
         pass.out.notesClippedBelow = true;
     }
-    // The label may stick out of a short bar, and the accidental sits above it.
+    return noteArea(l, r, e.data1);
+}
+
+// The label may stick out of a short bar, and the accidental sits above it.
+PixelRect SongPainter::noteArea(const ViewLayout& l, const PixelRect& bar, int note) const {
+    const NoteLabel& label = (*labels_)[note & 0x7F];
     const int textRight =
-        std::max(r.right, r.left + 7 * label.prefixLength + 10 * (label.textLength + 1));
-    return PixelRect{r.left - 1, r.top - l.textHeight - 1, textRight + 1, r.bottom + 1};
+        std::max(bar.right, bar.left + 7 * label.prefixLength + 10 * (label.textLength + 1));
+    return PixelRect{bar.left - 1, bar.top - l.textHeight - 1, textRight + 1, bar.bottom + 1};
 }
 
 PixelRect SongPainter::drawBend(Pass& pass, int eventIndex) {
@@ -634,20 +639,34 @@ void SongPainter::drawPositionLine(Pass& pass) {
     }
 }
 
-PixelRect SongPainter::paintPlayedNote(QPainter& painter, const SongPaint& value, int eventIndex,
-                                       const QColor& brush) {
+const MidiEvent* SongPainter::playedNote(const SongPaint& value, int eventIndex) {
     const MergedEventList& list = value.song->mergedEvents;
     if (eventIndex < 0 || eventIndex >= list.count() || value.layout.textHeight == -1) {
+        return nullptr;
+    }
+    const MidiEvent* e = list[eventIndex];
+    return e->isNote && trackDrawn(*e, value.printing) ? e : nullptr;
+}
+
+PixelRect SongPainter::playedNoteArea(const SongPaint& value, int eventIndex) const {
+    const MidiEvent* e = playedNote(value, eventIndex);
+    if (e == nullptr) {
         return {};
     }
-    const MidiEvent& e = *list[eventIndex];
-    if (!e.isNote || !trackDrawn(e, value.printing)) {
+    return noteArea(value.layout,
+                    noteRect(value.layout, value.scale, e->data1, e->tick, e->duration), e->data1);
+}
+
+PixelRect SongPainter::paintPlayedNote(QPainter& painter, const SongPaint& value, int eventIndex,
+                                       const QColor& brush) {
+    const MidiEvent* e = playedNote(value, eventIndex);
+    if (e == nullptr) {
         return {};
     }
     Pass pass(painter, value);
     const ViewLayout& l = value.layout;
     pass.clip(l.timeLeft, l.staffTop, l.right, l.staffBottom);
-    return drawNote(pass, e, brush, false, kBlack);
+    return drawNote(pass, *e, brush, false, kBlack);
 }
 
 PixelRect SongPainter::paintBend(QPainter& painter, const SongPaint& value, int eventIndex,

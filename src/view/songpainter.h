@@ -93,6 +93,8 @@ public:
     // pixels touched, label included (an empty rect when nothing was drawn).
     PixelRect paintPlayedNote(QPainter& painter, const SongPaint& paint, int eventIndex,
                               const QColor& brush);
+    // The pixels paintPlayedNote would touch, without drawing.
+    PixelRect playedNoteArea(const SongPaint& paint, int eventIndex) const;
     // Draws the bend line of one pitch-wheel event, continuing `trail`; returns the pixels
     // touched (empty when nothing was drawn).
     PixelRect paintBend(QPainter& painter, const SongPaint& paint, int eventIndex,
@@ -106,6 +108,8 @@ private:
     struct NoteLabel;
     struct Pass;
 
+    static const MidiEvent* playedNote(const SongPaint& paint, int eventIndex);
+    PixelRect noteArea(const ViewLayout& layout, const PixelRect& bar, int note) const;
     void refreshLabels();
     void drawStaff(Pass& pass);
     void drawNotes(Pass& pass);

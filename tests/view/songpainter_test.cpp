@@ -4,7 +4,9 @@
 
 #include "viewfixture.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -44,7 +46,11 @@ protected:
 TEST_F(PainterTest, WidgetAndPainterDrawTheSamePicture) {
     buildSong();
     CReedtabView& v = makeView(900, 420);
-    EXPECT_EQ(paintValue(v.songPaint(), v.canvas().size()), v.canvas());
+    const auto shown = [&v] {
+        return v.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    QImage window = shown();
+    EXPECT_EQ(paintValue(v.songPaint(), window.size()), window);
 
     // Running, half way through, with one track selected and zoomed in.
     song().tracks[1]->flags |= TrackSelected;
@@ -52,8 +58,8 @@ TEST_F(PainterTest, WidgetAndPainterDrawTheSamePicture) {
     player.tick = 1000;
     player.next = indexOf(third);
     v.setZoomIndex(5);
-    const QImage running = paint();
-    EXPECT_EQ(paintValue(v.songPaint(), running.size()), running);
+    window = shown();
+    EXPECT_EQ(paintValue(v.songPaint(), window.size()), window);
 }
 
 TEST_F(PainterTest, APrintedWindowLeavesTheScreenWindowAlone) {
@@ -148,6 +154,45 @@ TEST_F(PainterTest, PlayedNoteRedrawReportsThePixelsItTouched) {
         }
     }
     EXPECT_EQ(v.painter().paintPlayedNote(p, v.songPaint(), -1, QColor(Qt::red)), PixelRect{});
+}
+
+} // namespace
+} // namespace reedtab
+
+namespace reedtab {
+namespace {
+
+// What the window itself holds between paints (the offscreen platform keeps it in memory).
+QImage onScreen(CReedtabView& v) {
+    QApplication::processEvents();
+    const QPoint at = v.viewport()->mapTo(v.window(), QPoint(0, 0));
+    return v.screen()
+        ->grabWindow(v.window()->winId(), at.x(), at.y(), v.viewport()->width(),
+                     v.viewport()->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_F(PainterTest, PlaybackRedrawsReachTheWindowAndComeBackWhenUncovered) {
+    MidiEvent* note = addNote(0, 60, 480, 480);
+    CReedtabView& v = makeView();
+    v.show();
+    const QImage before = onScreen(v);
+    const PixelRect bar = v.noteRect(*note);
+    v.redrawNote(indexOf(note), options.colorPlayed);
+    v.redrawProgress(960);
+    const QImage after = onScreen(v);
+    EXPECT_NE(before.pixelColor(bar.left + 3, bar.bottom - 2), rgb(options.colorPlayed));
+    EXPECT_EQ(after.pixelColor(bar.left + 3, bar.bottom - 2), rgb(options.colorPlayed));
+    EXPECT_EQ(after.pixelColor(bar.left, bar.bottom - 2), QColor(Qt::black));
+    EXPECT_EQ(after.pixelColor(150, 3), rgb(options.colorPlayed)) << "progress up to tick 960";
+
+    // An uncovered window paints in full and draws the playback redraws again.
+    v.viewport()->update();
+    EXPECT_EQ(onScreen(v), after);
+    v.repaintView();
+    EXPECT_NE(onScreen(v).pixelColor(bar.left + 3, bar.bottom - 2), rgb(options.colorPlayed))
+        << "a full paint from the player's state forgets them";
 }
 
 } // namespace
