@@ -1,7 +1,7 @@
-// Paint cost of the tablature view at 1920 x 1080 on a dense song: the median of 50 full paints
-// (render into the off-screen canvas and copy to the window), and the median cost of one
-// position report during playback (recolour the notes just played, redraw the progress strip
-// and let the window show the changed pixels).
+// Paint cost of the tablature view at 1920 x 1080 and at 3840 x 2160 on a dense song: the
+// median of 50 full paints (render into the off-screen canvas and copy to the window), and the
+// median cost of one position report during playback (recolour the notes just played, redraw
+// the progress strip and let the window show the changed pixels).
 //
 // Usage: QT_QPA_PLATFORM=offscreen bench_view [song.mid]
 
@@ -77,30 +77,13 @@ std::int32_t densestWindow(const MidiSong& song, int windowTicks, int& notes) {
     return best;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    const std::string path =
-        argc > 1 ? argv[1]
-                 : std::string(REEDTAB_CORPUS_DIR) + "/songs/bartok/concerto_for_orchestra_1.mid";
-    QuietDocumentUi ui;
-    IdlePlayerControl control;
-    CReedtabDoc doc(ui, control);
-    if (doc.song.loadFile(path) != LoadOk) {
-        std::fprintf(stderr, "bench_view: cannot read %s\n", path.c_str());
-        return 1;
-    }
-    Settings options;
-    options.tabMode = 1;
-    DiatonicLayout diatonic(options);
-    ChromaticLayout chromatic(options);
-    diatonic.init(60, -1);
-    chromatic.init(60, -1);
+// Measures one window size on the densest stretch of the song.
+void benchAt(CReedtabDoc& doc, Settings& options, const DiatonicLayout& diatonic,
+             const ChromaticLayout& chromatic, int width, int height) {
     BenchPlayer player;
     CReedtabView view(doc, player, options, diatonic, chromatic);
     view.refreshNoteFlags();
-    view.resize(1920, 1080);
+    view.resize(width, height);
     view.show();
     QApplication::processEvents();
 
@@ -141,20 +124,44 @@ int main(int argc, char** argv) {
         reportsCpu.push_back(threadMicros() - c0);
     }
 
-    std::printf("song: %s (%d events, %d tracks)\n", path.c_str(), list.count(),
-                doc.song.trackCount());
-    std::printf("window: 1920 x 1080, %d ticks from tick %d, %d notes visible\n",
+    std::printf("window: %d x %d, %d ticks from tick %d, %d notes visible\n", width, height,
                 view.visibleTicks(), start, notes);
-    std::printf("full paint: median %.3f ms wall, %.3f ms CPU of %zu paints (wall min %.3f, "
+    std::printf("  full paint: median %.3f ms wall, %.3f ms CPU of %zu paints (wall min %.3f, "
                 "max %.3f)\n",
                 median(paints), median(paintsCpu), paints.size(),
                 *std::min_element(paints.begin(), paints.end()),
                 *std::max_element(paints.begin(), paints.end()));
     if (!reports.empty()) {
-        std::printf("position report: median %.1f us wall, %.1f us CPU of %zu reports (wall max "
-                    "%.1f)\n",
+        std::printf("  position report: median %.1f us wall, %.1f us CPU of %zu reports (wall "
+                    "max %.1f)\n",
                     median(reports), median(reportsCpu), reports.size(),
                     *std::max_element(reports.begin(), reports.end()));
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const std::string path =
+        argc > 1 ? argv[1]
+                 : std::string(REEDTAB_CORPUS_DIR) + "/songs/bartok/concerto_for_orchestra_1.mid";
+    QuietDocumentUi ui;
+    IdlePlayerControl control;
+    CReedtabDoc doc(ui, control);
+    if (doc.song.loadFile(path) != LoadOk) {
+        std::fprintf(stderr, "bench_view: cannot read %s\n", path.c_str());
+        return 1;
+    }
+    Settings options;
+    options.tabMode = 1;
+    DiatonicLayout diatonic(options);
+    ChromaticLayout chromatic(options);
+    diatonic.init(60, -1);
+    chromatic.init(60, -1);
+    std::printf("song: %s (%d events, %d tracks)\n", path.c_str(), doc.song.mergedEvents.count(),
+                doc.song.trackCount());
+    benchAt(doc, options, diatonic, chromatic, 1920, 1080);
+    benchAt(doc, options, diatonic, chromatic, 3840, 2160);
     return 0;
 }

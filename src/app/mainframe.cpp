@@ -154,6 +154,10 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     connect(view_.get(), &CReedtabView::positionChanged, this,
             [this](std::int32_t tick) { showPosition(tick); });
     connect(view_.get(), &CReedtabView::marksChanged, this, [this] { updateCommandStates(); });
+    // Hiding and showing tracks from the note menu changes only their flags: every window that
+    // lists tracks hears of it as a track change.
+    connect(view_.get(), &CReedtabView::tracksChanged, this,
+            [this] { doc_->notify({TracksChanged}); });
 
     registerCommands();
     createStatusBar();

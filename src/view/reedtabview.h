@@ -5,22 +5,30 @@
 // strip, the drum marks and the bar numbers, below it the lyric and text line. The play
 // position is the view's cursor: the view keeps it on screen, and scrolling moves it.
 //
+// The widget owns the window onto the song (which ticks, at what zoom, which staff step at the
+// middle), scrolling, the mouse and the keys; the geometry library places things and the
+// `SongPainter` draws them, so the printer can draw other windows without moving this one.
+//
 // Threads: the user-interface thread only. The player's position news reach the view through
 // the main frame, which calls playTick-driven repaints, `redrawNote` and `redrawBend`.
 
-#include "view/viewlayout.h"
+#include "view/geometry/songwindow.h"
+#include "view/geometry/viewlayout.h"
+#include "view/songpainter.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
-#include <QFont>
 #include <QImage>
+#include <QRegion>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <utility>
+#include <string>
 #include <vector>
 
+class QMenu;
 class QPainter;
 
 namespace reedtab {
@@ -30,8 +38,6 @@ class DiatonicLayout;
 class ChromaticLayout;
 class MidiEvent;
 class MidiSong;
-class MidiTrack;
-class Notation;
 struct Rgb;
 struct Settings;
 
@@ -51,6 +57,17 @@ inline constexpr std::array<ZoomCommand, 6> kZoomCommands{{
 }};
 inline constexpr int kZoomInCommand = 32847;
 inline constexpr int kZoomOutCommand = 32848;
+
+// The commands of a note's right-button menu. Alternative k of the note has id
+// kNoteAlternateCommand + k.
+inline constexpr int kNoteHeadingCommand = 2102;
+inline constexpr int kTrackPropertiesCommand = 2018;
+inline constexpr int kHideTrackCommand = 2013;
+inline constexpr int kShowTrackOnlyCommand = 2014;
+inline constexpr int kDeleteTrackCommand = 2019;
+inline constexpr int kDeleteNoteCommand = 2100;
+inline constexpr int kDeleteSelectedNotesCommand = 2101;
+inline constexpr int kNoteAlternateCommand = 2200;
 
 // Horizontal scroll requests (they move the play position) and vertical ones (they move the
 // staff step at the middle of the staff).
@@ -130,31 +147,48 @@ public:
     // ---- Geometry, for the frame, the hit test, printing and tests ----
     const ViewLayout& layout() const { return layout_; }
     ViewScale scale() const;
-    std::int32_t firstTick() const { return firstTick_; }
-    std::int32_t lastTick() const { return lastTick_; }
-    int visibleTicks() const { return visibleTicks_; }
+    const SongWindow& songWindow() const { return window_; }
+    std::int32_t firstTick() const { return window_.firstTick; }
+    std::int32_t lastTick() const { return window_.lastTick; }
+    int visibleTicks() const { return window_.visibleTicks; }
     int centreStep() const { return centreStep_; }
-    int firstVisibleEvent() const { return firstVisibleEvent_; }
+    int firstVisibleEvent() const { return window_.firstVisibleEvent; }
     // The bar of a note-on event in the screen layout.
     PixelRect noteRect(const MidiEvent& note) const;
     // The note number at y in the screen layout (0..127).
     int pitchAtY(int y) const;
+    // The drawn note under (x, y) in the window on screen, and its bar; index -1 for none.
+    NoteHit noteAt(int x, int y) const;
     // The song's division, or the default while the song has none (ticks per quarter note).
     int division() const;
 
-    // Draws the song layers into `target` for the play position `tick`: screen or one printed
-    // line. With `setFirst` the window starts at `tick` (printing).
-    void drawSong(QPainter& painter, ViewLayout& target, std::int32_t tick, bool setFirst,
-                  bool printing);
+    // What the window on screen shows, as the value the painter draws from.
+    SongPaint songPaint() const;
+    // The painter of this view, for printing and export passes with windows of their own.
+    SongPainter& painter() { return *painter_; }
 
-    // The last full paint, as drawn on the window (tests, screenshots), in screen pixels.
-    const QImage& canvas() const { return canvas_; }
+    // The picture on the window as of now, in screen pixels: a full paint and the playback
+    // redraws since (tests).
+    QImage canvas();
+
+    // ---- The note menu (right button on a note) ----
+
+    // Asks a yes/no question (text, caption); the default is a message box.
+    using YesNoQuestion = std::function<bool(const std::string&, const std::string&)>;
+    void setYesNoQuestion(YesNoQuestion ask) { askYesNo_ = std::move(ask); }
+    // The menu of the note at merged-list index `eventIndex`, its actions wired to their
+    // commands; null for an index that is not a drawn note. `selectedNotes` are the notes
+    // that "Delete Selected Notes" removes (edit mode's selection).
+    std::unique_ptr<QMenu> buildNoteMenu(int eventIndex,
+                                         const std::vector<MidiEvent*>& selectedNotes = {});
 
 signals:
     // The view moved the play position (text-line click, scrolling, wheel).
     void positionChanged(std::int32_t tick);
     // A click in the band above the staff changed the marks.
     void marksChanged();
+    // The note menu hid, showed or deleted tracks.
+    void tracksChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -167,70 +201,44 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
 
 private:
-    struct NoteLabel;
-
     MidiSong& song() const;
     bool playerRunning() const;
     std::int32_t playTick() const;
-    void buildFonts();
-    void refreshLabels();
-    void measureText(QPainter& p, ViewLayout& target);
-    QSize canvasPixels() const;
-    void renderCanvas();
-    void updateWindow(std::int32_t tick, const ViewLayout& target, bool setFirst);
-    void findFirstVisibleEvent();
-    int trackIndex(const MidiTrack* track);
-    void drawStaff(QPainter& p, const ViewLayout& l);
-    void drawNotes(QPainter& p, ViewLayout& l, bool printing);
-    PixelRect drawNote(QPainter& p, ViewLayout& l, const MidiEvent& e, const QColor& fill,
-                       bool techniqueColour, bool printing, const QColor& outline);
-    void drawBend(QPainter& p, const ViewLayout& l, int eventIndex);
-    void drawBarLabels(QPainter& p, const ViewLayout& l, bool printing);
-    void drawTextLine(QPainter& p, const ViewLayout& l);
-    void drawClefs(QPainter& p, const ViewLayout& l);
-    void drawDrumMarks(QPainter& p, const ViewLayout& l, bool printing);
-    void drawProgress(QPainter& p, const ViewLayout& l, std::int32_t tick);
-    void drawFrame(QPainter& p, const ViewLayout& l);
-    void useFont(QPainter& p, const QFont& font);
-    bool trackDrawn(const MidiEvent& e, bool printing) const;
+    // A redraw while playing, kept until the next full paint so that a window uncovered in
+    // between shows it again.
+    struct PlaybackDraw {
+        enum Kind { Note, Bend, Progress } kind;
+        int index;         // merged-list index (note, bend)
+        std::int32_t tick; // progress position
+        QColor brush;      // note
+    };
+
+    void paintAll(QPainter& p);
+    void paintPlaybackDraws(QPainter& p, std::size_t from);
+    void addPlaybackDraw(const PlaybackDraw& draw, const PixelRect& area);
+    void followPlayPosition();
     void setPlayPosition(std::int32_t tick, bool tellFrame);
     void clickInBand(int x, bool shift);
+    void showNoteMenu(int x, int y, const QPoint& globalPosition);
 
     CReedtabDoc& doc_;
     ViewPlayer& player_;
     Settings& settings_;
-    std::unique_ptr<Notation> notation_;
-    std::unique_ptr<std::array<NoteLabel, 128>> labels_;
-    std::vector<std::pair<const MidiTrack*, int>> trackIndexCache_;
+    std::unique_ptr<SongPainter> painter_;
+    YesNoQuestion askYesNo_;
 
     ViewLayout layout_;
+    SongWindow window_;
+    BendTrail bendTrail_;
     int pixelsPerBeat_ = kZoomPixelsPerBeat[kDefaultZoomIndex];
-    int visibleTicks_ = 0;
     int zoomIndex_ = kDefaultZoomIndex;
-    std::int32_t firstTick_ = 0;
-    std::int32_t lastTick_ = 0;
-    int firstVisibleEvent_ = -1;
-    int bendPointX_ = 0;
-    int bendPointY_ = 0;
-    int bendPointNote_ = 0;
     int centreStep_ = kDefaultCentreStep;
-    int firstVisibleBar_ = 0;
     bool thumbTracking_ = false;
 
-    QFont tabFont_;
-    QFont tabFontUnderlined_;
-    QFont textFont_;
-    QFont symbolFont_;
-    QFont barFont_;
-    const QFont* currentFont_ = nullptr;
-    std::array<QColor, 128> trackBrushes_;
-    QImage trebleClef_;
-    QImage bassClef_;
-    QImage arrowAbove_;
-    QImage arrowBelow_;
-
-    QImage canvas_;
-    bool canvasStale_ = true;
+    std::vector<PlaybackDraw> playbackDraws_;
+    std::size_t playbackDrawsShown_ = 0;
+    QRegion playbackRegion_; // pixels of the redraws not yet on the window
+    bool fullPaintDue_ = true;
 };
 
 } // namespace reedtab

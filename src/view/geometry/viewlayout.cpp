@@ -1,4 +1,4 @@
-#include "view/viewlayout.h"
+#include "view/geometry/viewlayout.h"
 
 #include <algorithm>
 #include <cmath>

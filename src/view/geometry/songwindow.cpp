@@ -1,0 +1,206 @@
+#include "view/geometry/songwindow.h"
+
+#include "model/midisong.h"
+
+#include <algorithm>
+
+namespace reedtab {
+
+namespace {
+
+constexpr int kDrumChannel = 9;
+
+bool isTextOrLyric(const MidiEvent& e) {
+    return e.kind() == KindText || e.kind() == KindLyric;
+}
+
+bool onDrumChannel(const MidiEvent& e) {
+    return e.isChannelEvent() && e.channel() == kDrumChannel;
+}
+
+} // namespace
+
+int songDivision(const MidiSong& song) {
+    return song.division > 0 ? song.division : kDefaultDivision;
+}
+
+void followWindow(SongWindow& window, const MidiSong& song, const ViewLayout& layout,
+                  int pixelsPerBeat, std::int32_t tick, bool running, bool startAtTick) {
+    if (startAtTick) {
+        window.firstTick = tick;
+    }
+    const int d = songDivision(song);
+    window.visibleTicks = visibleTicksFor(layout, pixelsPerBeat, d);
+    if (!song.mergedEvents.empty()) {
+        window.firstTick = followFirstTick(window.firstTick, window.visibleTicks, tick, d, running);
+    }
+    window.lastTick = window.firstTick + window.visibleTicks;
+    window.firstVisibleEvent = findFirstVisibleEvent(song.mergedEvents, window.firstTick,
+                                                     window.lastTick, window.firstVisibleEvent);
+    window.firstVisibleBar =
+        findFirstVisibleBar(song.barTable, window.firstTick, window.firstVisibleBar);
+}
+
+int findFirstVisibleEvent(const MergedEventList& list, std::int32_t firstTick,
+                          std::int32_t lastTick, int resumeFrom) {
+    const int count = list.count();
+    int start = 0;
+    if (resumeFrom >= 0 && resumeFrom < count) {
+        const MidiEvent& e = *list[resumeFrom];
+        if ((e.isNote && e.tick + e.duration <= firstTick) ||
+            (isTextOrLyric(e) && e.tick < firstTick)) {
+            start = resumeFrom;
+        }
+    }
+    for (int i = start; i < count; ++i) {
+        const MidiEvent& e = *list[i];
+        if ((e.isNote || onDrumChannel(e)) && firstTick < e.tick + e.duration &&
+            e.tick < lastTick) {
+            return i;
+        }
+        if (isTextOrLyric(e) && e.tick >= firstTick) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+int findFirstVisibleBar(const std::vector<BarEntry>& bars, std::int32_t firstTick, int resumeFrom) {
+    const int count = static_cast<int>(bars.size());
+    int bar = resumeFrom >= 0 && resumeFrom < count ? resumeFrom : 0;
+    while (bar > 0 && bars[bar].startTick > firstTick) {
+        --bar;
+    }
+    while (bar < count - 2 && bars[bar + 1].startTick < firstTick) {
+        ++bar;
+    }
+    return bar;
+}
+
+std::int64_t beatTicks(int division, int denominatorPower) {
+    const int shift = std::clamp(denominatorPower, 0, 30);
+    return std::max<std::int64_t>(1, (static_cast<std::int64_t>(division) * 4) >> shift);
+}
+
+int barDenominatorPower(const MidiSong& song, int bar) {
+    const auto& signatures = song.timeSignatureList;
+    if (bar < 0 || bar >= static_cast<int>(song.barTable.size())) {
+        return 2;
+    }
+    const int sig = song.barTable[bar].timeSignatureIndex;
+    if (sig >= 0 && sig < static_cast<int>(signatures.size()) && signatures[sig]->dataLength >= 2 &&
+        signatures[sig]->data) {
+        return signatures[sig]->data[1];
+    }
+    return 2;
+}
+
+std::vector<GridLine> beatGrid(const MidiSong& song, const ViewLayout& layout,
+                               const ViewScale& scale, const SongWindow& window) {
+    std::vector<GridLine> lines;
+    const BarTable& bars = song.barTable;
+    if (window.firstTick == -1 || bars.empty()) {
+        const int step = std::max(1, scale.pixelsPerBeat);
+        for (int x = layout.timeLeft; x <= layout.right; x += step) {
+            lines.push_back({x, false});
+        }
+        return lines;
+    }
+    const int count = static_cast<int>(bars.size());
+    const int d = songDivision(song);
+    for (int b = std::clamp(window.firstVisibleBar, 0, count - 1);
+         b < count && bars[b].startTick <= window.lastTick; ++b) {
+        const std::int64_t beat = beatTicks(d, barDenominatorPower(song, b));
+        const std::int64_t start = bars[b].startTick;
+        const std::int64_t end =
+            b + 1 < count ? bars[b + 1].startTick : static_cast<std::int64_t>(window.lastTick) + 1;
+        // Beats left of the window are skipped by arithmetic: a long bar at a high zoom would
+        // otherwise be walked beat by beat.
+        std::int64_t k = start < window.firstTick ? (window.firstTick - start) / beat : 0;
+        for (; start + k * beat < end; ++k) {
+            const std::int64_t t = start + k * beat;
+            if (t > window.lastTick) {
+                break;
+            }
+            if (t >= window.firstTick) {
+                lines.push_back({tickX(layout, scale, static_cast<std::int32_t>(t)), k == 0});
+            }
+        }
+    }
+    return lines;
+}
+
+StaffLineKind staffLineKind(int step) {
+    if (step % 2 == 0) {
+        return StaffLineKind::None;
+    }
+    if ((step > 35 && step < 46) || (step > 24 && step < 35)) {
+        return StaffLineKind::Staff;
+    }
+    return StaffLineKind::Ledger;
+}
+
+std::vector<StaffLine> staffLines(const ViewLayout& layout, int centreStep) {
+    std::vector<StaffLine> lines;
+    const int half = layout.visibleSteps / 2;
+    for (int a = half; a >= -half; --a) {
+        const StaffLineKind kind = staffLineKind(centreStep + a);
+        if (kind != StaffLineKind::None) {
+            lines.push_back({layout.middleY - a * layout.stepHeight, kind});
+        }
+    }
+    return lines;
+}
+
+BarLabelRows barLabelRows(const ViewLayout& layout) {
+    BarLabelRows rows;
+    rows.numberY =
+        std::max(layout.middleY - ((layout.visibleSteps + 2) / 4) * layout.stepHeight * 2 - 1,
+                 layout.staffTop);
+    rows.signatureY = rows.numberY + 2 * layout.stepHeight;
+    return rows;
+}
+
+NoteLabelPlace noteLabelPlace(const PixelRect& bar, int prefixLength, int textHeight) {
+    NoteLabelPlace place;
+    place.prefixX = bar.left + 2;
+    place.prefixY = bar.top + 1;
+    place.textX = bar.left + 7 * prefixLength + 2;
+    place.textY = bar.top - 1;
+    place.accidentalX = bar.left + 1;
+    place.accidentalY = bar.top - textHeight + 1;
+    return place;
+}
+
+ClefPlace clefPlace(const ViewLayout& layout, int centreStep) {
+    ClefPlace place;
+    place.trebleY = layout.middleY - (40 - centreStep) * layout.stepHeight - 35;
+    place.bassY = place.trebleY + 9 * layout.stepHeight;
+    return place;
+}
+
+NoteHit noteAt(const MidiSong& song, const ViewLayout& layout, const ViewScale& scale,
+               const SongWindow& window, int x, int y) {
+    NoteHit hit;
+    if (window.firstVisibleEvent < 0) {
+        return hit;
+    }
+    const MergedEventList& list = song.mergedEvents;
+    for (int i = window.firstVisibleEvent; i < list.count(); ++i) {
+        const MidiEvent& e = *list[i];
+        if (e.tick >= window.lastTick) {
+            break;
+        }
+        if (!e.isNote || e.track == nullptr || !(e.track->flags & TrackShown)) {
+            continue;
+        }
+        const PixelRect r = noteRect(layout, scale, e.data1, e.tick, e.duration);
+        if (r.contains(x, y)) {
+            hit.index = i;
+            hit.rect = r;
+        }
+    }
+    return hit;
+}
+
+} // namespace reedtab

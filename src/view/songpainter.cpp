@@ -1,0 +1,692 @@
+#include "view/songpainter.h"
+
+#include "harmonica/notation.h"
+#include "model/midisong.h"
+#include "settings/settings.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QStaticText>
+#include <QStringDecoder>
+#include <QSvgRenderer>
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+// Resources of a static library must be registered by name, outside any namespace.
+static void initViewResources() {
+    Q_INIT_RESOURCE(view);
+}
+
+namespace reedtab {
+
+namespace {
+
+const QColor kBlack(0, 0, 0);
+const QColor kWhite(255, 255, 255);
+const QColor kLightGrey(224, 224, 224);
+const QColor kDarkGrey(96, 96, 96);
+const QColor kMarkViolet(64, 0, 192);
+const QColor kPlayGreen(0, 192, 64);
+const QColor kInsertRed(192, 0, 0);
+const QColor kBendRed(255, 0, 0);
+const QColor kLabelGrey(128, 128, 128);
+const QColor kLabelPrintGrey(64, 64, 64);
+
+constexpr int kDrumChannel = 9;
+constexpr int kBendRange = 8192;
+
+QColor toQColor(const Rgb& c) {
+    return QColor(c.red, c.green, c.blue);
+}
+
+QColor toQColor(std::uint32_t stored) {
+    return QColor(static_cast<int>(stored & 0xFF), static_cast<int>((stored >> 8) & 0xFF),
+                  static_cast<int>((stored >> 16) & 0xFF));
+}
+
+QFont fontFromSpec(const FontSpec& spec) {
+    QFont font(QString::fromStdString(spec.faceName.empty() ? "Arial" : spec.faceName));
+    // A negative height is the character height, a positive one the whole cell.
+    if (spec.height < 0) {
+        font.setPixelSize(-spec.height);
+    } else if (spec.height > 0) {
+        font.setPixelSize(spec.height);
+        const int cell = QFontMetrics(font).height();
+        if (cell > 0) {
+            font.setPixelSize(std::max(1, spec.height * spec.height / cell));
+        }
+    } else {
+        font.setPixelSize(12);
+    }
+    font.setWeight(
+        static_cast<QFont::Weight>(std::clamp(spec.weight > 0 ? spec.weight : 400, 1, 1000)));
+    font.setItalic(spec.italic);
+    return font;
+}
+
+QImage renderArtwork(const char* path, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QSvgRenderer renderer(QString::fromLatin1(path));
+    QPainter p(&image);
+    renderer.render(&p);
+    return image;
+}
+
+// Lyric and text events may be UTF-8 or a single-byte code page.
+QString decodeText(const char* bytes, std::size_t length) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString s = utf8.decode(QByteArrayView(bytes, static_cast<qsizetype>(length)));
+    if (utf8.hasError()) {
+        s = QString::fromLatin1(bytes, static_cast<qsizetype>(length));
+    }
+    return s;
+}
+
+bool isTextOrLyric(const MidiEvent& e) {
+    return e.kind() == KindText || e.kind() == KindLyric;
+}
+
+// A box whose outline covers left..right-1 and top..bottom-1, so that neighbouring boxes
+// given the same edge do not overlap. Two solid fills cost far less than a stroked rectangle.
+void drawBox(QPainter& p, int left, int top, int right, int bottom, const QColor& outline,
+             const QColor& fill) {
+    const int width = std::max(1, right - left);
+    const int height = std::max(1, bottom - top);
+    p.fillRect(QRect(left, top, width, height), outline);
+    if (width > 2 && height > 2) {
+        p.fillRect(QRect(left + 1, top + 1, width - 2, height - 2), fill);
+    }
+}
+
+// One-pixel lines with both end points, as solid fills: stroking a long vertical line walks
+// it row by row.
+void drawHLine(QPainter& p, int x1, int x2, int y, const QColor& colour) {
+    p.fillRect(QRect(QPoint(std::min(x1, x2), y), QPoint(std::max(x1, x2), y)), colour);
+}
+
+void drawVLine(QPainter& p, int x, int y1, int y2, const QColor& colour) {
+    p.fillRect(QRect(QPoint(x, std::min(y1, y2)), QPoint(x, std::max(y1, y2))), colour);
+}
+
+// Text whose top-left corner is at (x, y).
+void drawTextAt(QPainter& p, int x, int y, const QString& text) {
+    p.drawText(QPoint(x, y + p.fontMetrics().ascent()), text);
+}
+
+bool trackDrawn(const MidiEvent& e, bool printing) {
+    if (e.track == nullptr) {
+        return false;
+    }
+    if (e.track->flags & TrackShown) {
+        return true;
+    }
+    return !printing && (e.track->flags & TrackSelected);
+}
+
+PixelRect unite(const PixelRect& a, const PixelRect& b) {
+    return PixelRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                     std::max(a.bottom, b.bottom)};
+}
+
+} // namespace
+
+// What the notation gives for one note number, laid out once and kept until the notation or
+// the fonts change.
+struct SongPainter::NoteLabel {
+    QStaticText prefix;
+    QStaticText text;
+    QStaticText accidental;
+    int prefixLength = 0;
+    int textLength = 0;
+    bool hasAccidental = false;
+    bool lowOctave = false;
+    bool hasBrush = false;
+    QColor brush;
+    NoteText source; // what the notation gave when the label was made
+    bool valid = false;
+};
+
+// One paint in progress: the value being drawn and what the layers pass on to each other.
+struct SongPainter::Pass {
+    Pass(QPainter& painter, const SongPaint& value)
+        : p(painter), v(value), l(value.layout), song(*value.song) {}
+
+    // Clipping to a layer's area; paper is never clipped, so nothing at a line's edge is cut.
+    void clip(int left, int top, int right, int bottom) {
+        if (v.printing) {
+            p.setClipping(false);
+        } else {
+            p.setClipRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+        }
+    }
+
+    // Calls f(index, event) for every event from the first visible one until one starts at or
+    // after the window's end.
+    template <typename F>
+    void forEachVisibleEvent(F&& f) const {
+        const MergedEventList& list = song.mergedEvents;
+        if (v.window.firstVisibleEvent < 0) {
+            return;
+        }
+        for (int i = v.window.firstVisibleEvent;
+             i < list.count() && list[i]->tick < v.window.lastTick; ++i) {
+            f(i, *list[i]);
+        }
+    }
+
+    void useFont(const QFont& font) {
+        if (currentFont != &font) {
+            p.setFont(font);
+            currentFont = &font;
+        }
+    }
+
+    QPainter& p;
+    const SongPaint& v;
+    const ViewLayout& l;
+    const MidiSong& song;
+    PaintOutcome out;
+    BendTrail* trail = &out.bend;
+    const QFont* currentFont = nullptr;
+    std::vector<std::pair<const MidiTrack*, int>> trackIndex;
+};
+
+SongPainter::SongPainter(const Settings& settings, const DiatonicLayout& diatonic,
+                         const ChromaticLayout& chromatic)
+    : settings_(settings), notation_(std::make_unique<Notation>(settings, diatonic, chromatic)),
+      labels_(std::make_unique<std::array<NoteLabel, 128>>()) {
+    initViewResources();
+    refreshFonts();
+    for (int k = 0; k < static_cast<int>(trackBrushes_.size()); ++k) {
+        trackBrushes_[k] =
+            toQColor(trackColour(k, static_cast<std::uint32_t>(settings_.colorNormal1.stored()),
+                                 static_cast<std::uint32_t>(settings_.colorNormal2.stored())));
+    }
+    trebleClef_ = renderArtwork(":/view/trebleclef.svg", 40, 70);
+    bassClef_ = renderArtwork(":/view/bassclef.svg", 40, 70);
+    arrowAbove_ = renderArtwork(":/view/arrowabove.svg", 16, 16);
+    arrowBelow_ = renderArtwork(":/view/arrowbelow.svg", 16, 16);
+}
+
+SongPainter::~SongPainter() = default;
+
+void SongPainter::refreshFonts() {
+    tabFont_ = fontFromSpec(settings_.fontTab);
+    tabFontUnderlined_ = tabFont_;
+    tabFontUnderlined_.setUnderline(true);
+    textFont_ = fontFromSpec(settings_.fontText);
+    // The prefix marks: a symbol face with a cell height of 11 pixels.
+    symbolFont_ = fontFromSpec(FontSpec{"Symbol", 11, 400, false});
+    barFont_ = QFont(QStringLiteral("Arial"));
+    barFont_.setPixelSize(14);
+    barFont_.setBold(true);
+    barFont_.setItalic(true);
+    for (NoteLabel& label : *labels_) {
+        label.valid = false;
+    }
+}
+
+int SongPainter::measureTextHeight(QPainter& painter) const {
+    return QFontMetrics(tabFont_, painter.device()).height();
+}
+
+// The notation is asked for every pitch on each paint (it reads the live settings and
+// layouts); only labels whose notation changed are laid out again.
+void SongPainter::refreshLabels() {
+    const auto prepared = [](const std::string& text, const QFont& font) {
+        QStaticText s(QString::fromStdString(text));
+        s.setTextFormat(Qt::PlainText);
+        s.setPerformanceHint(QStaticText::AggressiveCaching);
+        s.prepare(QTransform(), font);
+        return s;
+    };
+    for (int note = 0; note < 128; ++note) {
+        NoteText out;
+        notation_->notate(note, 0, false, out);
+        NoteLabel& label = (*labels_)[note];
+        if (label.valid && label.source.prefix == out.prefix && label.source.text == out.text &&
+            label.source.lowOctave == out.lowOctave && label.source.accidental == out.accidental &&
+            label.source.brush == out.brush) {
+            continue;
+        }
+        label.prefix = prepared(out.prefix, symbolFont_);
+        label.prefixLength = static_cast<int>(out.prefix.size());
+        label.text = prepared(out.text, out.lowOctave ? tabFontUnderlined_ : tabFont_);
+        label.textLength = static_cast<int>(out.text.size());
+        label.hasAccidental = !out.accidental.empty() && out.accidental != " ";
+        label.accidental = prepared(out.accidental, tabFont_);
+        label.lowOctave = out.lowOctave;
+        label.hasBrush = out.brush.has_value();
+        if (out.brush) {
+            label.brush = toQColor(*out.brush);
+        }
+        label.source = std::move(out);
+        label.valid = true;
+    }
+}
+
+PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
+    Pass pass(painter, value);
+    const ViewLayout& l = value.layout;
+    if (!value.printing) {
+        painter.setClipping(false);
+        // White once and the black edges on top: a filled box would write every pixel twice.
+        painter.fillRect(QRect(QPoint(l.left, l.top), QPoint(l.right - 1, l.bottom - 1)), kWhite);
+        drawHLine(painter, l.left, l.right - 1, l.top, kBlack);
+        drawHLine(painter, l.left, l.right - 1, l.bottom - 1, kBlack);
+        drawVLine(painter, l.left, l.top, l.bottom - 1, kBlack);
+        drawVLine(painter, l.right - 1, l.top, l.bottom - 1, kBlack);
+    }
+    if (value.song == nullptr || l.right <= 0 || l.staffBottom <= l.staffTop) {
+        return pass.out;
+    }
+    refreshLabels();
+    if (value.printing) {
+        drawFrame(pass);
+    }
+    drawStaff(pass);
+    drawNotes(pass);
+    drawBarLabels(pass);
+    drawTextLine(pass);
+    drawClefs(pass);
+    if (!value.printing) {
+        drawDrumMarks(pass);
+        drawProgress(pass, value.playTick);
+        drawFrame(pass);
+        drawPositionLine(pass);
+    }
+    return pass.out;
+}
+
+void SongPainter::drawStaff(Pass& pass) {
+    QPainter& p = pass.p;
+    const ViewLayout& l = pass.l;
+    pass.clip(l.left, l.top, l.right, l.staffBottom);
+    const std::vector<StaffLine> lines = staffLines(l, pass.v.scale.centreStep);
+    for (const StaffLine& line : lines) {
+        if (line.kind == StaffLineKind::Ledger) {
+            drawHLine(p, 0, l.right, line.y, kLightGrey);
+        }
+    }
+    for (const GridLine& line : beatGrid(pass.song, l, pass.v.scale, pass.v.window)) {
+        drawVLine(p, line.x, l.staffTop, l.staffBottom, line.barLine ? kBlack : kLightGrey);
+    }
+    for (const StaffLine& line : lines) {
+        if (line.kind == StaffLineKind::Staff) {
+            drawHLine(p, 0, l.right, line.y, kBlack);
+        }
+    }
+}
+
+QColor SongPainter::trackBrush(Pass& pass, const MidiTrack* track) const {
+    int index = -1;
+    for (const auto& [t, i] : pass.trackIndex) {
+        if (t == track) {
+            index = i;
+            break;
+        }
+    }
+    if (index == -1) {
+        index = pass.song.trackIndexOf(track);
+        pass.trackIndex.emplace_back(track, index);
+    }
+    return trackBrushes_[static_cast<std::size_t>(std::max(0, index)) % trackBrushes_.size()];
+}
+
+void SongPainter::drawNotes(Pass& pass) {
+    const ViewLayout& l = pass.l;
+    const SongPaint& v = pass.v;
+    pass.clip(l.timeLeft, l.staffTop, l.right, l.staffBottom);
+    *pass.trail = BendTrail{};
+    pass.currentFont = nullptr;
+    const QColor played = toQColor(settings_.colorPlayed);
+    const QColor playSel = toQColor(settings_.colorPlaySel);
+    const QColor select = toQColor(settings_.colorSelect);
+    pass.forEachVisibleEvent([&](int i, const MidiEvent& e) {
+        if (!trackDrawn(e, v.printing)) {
+            return;
+        }
+        if (e.isNote) {
+            const bool isPlayed = v.running && ((v.nextEvent != -1 && i < v.nextEvent) ||
+                                                (v.nextEvent == -1 && e.tick < v.playTick));
+            const bool selected = (e.track->flags & TrackSelected) != 0;
+            QColor fill;
+            if (isPlayed) {
+                fill = selected ? playSel : played;
+            } else if (selected) {
+                fill = select;
+            } else {
+                fill = trackBrush(pass, e.track);
+            }
+            drawNote(pass, e, fill, !isPlayed && !selected, kDarkGrey);
+        } else if (v.showPitchBends && e.kind() == KindPitchWheel) {
+            drawBend(pass, i);
+        }
+    });
+}
+
+PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fill,
+                                bool techniqueColour, const QColor& outline) {
+    QPainter& p = pass.p;
+    const ViewLayout& l = pass.l;
+    const NoteLabel& label = (*labels_)[e.data1 & 0x7F];
+    const PixelRect r = noteRect(l, pass.v.scale, e.data1, e.tick, e.duration);
+    QColor brush = techniqueColour && label.hasBrush ? label.brush : fill;
+    if (pass.v.noColourBars) {
+        brush = kWhite;
+    }
+    if (e.channel() == kDrumChannel) {
+        const int yMid = (r.top + r.bottom) / 2;
+        drawBox(p, r.left, yMid - 2, r.left + 2, yMid + 2, outline, brush);
+        drawBox(p, r.left + 1, yMid - 1, r.right, yMid + 1, outline, brush);
+    } else {
+        drawBox(p, r.left, r.top, r.right, r.bottom, outline, brush);
+        if (r.left >= l.timeLeft) {
+            const NoteLabelPlace place = noteLabelPlace(r, label.prefixLength, l.textHeight);
+            p.setPen(kBlack);
+            // QStaticText is placed by its top-left corner.
+            if (label.prefixLength > 0) {
+                pass.useFont(symbolFont_);
+                p.drawStaticText(place.prefixX, place.prefixY, label.prefix);
+            }
+            pass.useFont(label.lowOctave ? tabFontUnderlined_ : tabFont_);
+            p.drawStaticText(place.textX, place.textY, label.text);
+            if (label.hasAccidental) {
+                pass.useFont(tabFont_);
+                p.drawStaticText(place.accidentalX, place.accidentalY, label.accidental);
+            }
+        }
+    }
+    if (r.bottom - 4 < l.staffTop) {
+        pass.out.notesClippedAbove = true;
+    }
+    if (l.staffBottom < r.top + 4) {
+        pass.out.notesClippedBelow = true;
+    }
+    return noteArea(l, r, e.data1);
+}
+
+// The label may stick out of a short bar, and the accidental sits above it.
+PixelRect SongPainter::noteArea(const ViewLayout& l, const PixelRect& bar, int note) const {
+    const NoteLabel& label = (*labels_)[note & 0x7F];
+    const int textRight =
+        std::max(bar.right, bar.left + 7 * label.prefixLength + 10 * (label.textLength + 1));
+    return PixelRect{bar.left - 1, bar.top - l.textHeight - 1, textRight + 1, bar.bottom + 1};
+}
+
+PixelRect SongPainter::drawBend(Pass& pass, int eventIndex) {
+    const SongPaint& v = pass.v;
+    PixelRect touched{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    if (v.thumbTracking || v.window.firstVisibleEvent < 0) {
+        return {};
+    }
+    const MergedEventList& list = pass.song.mergedEvents;
+    const int count = list.count();
+    if (eventIndex < 0 || eventIndex >= count) {
+        return {};
+    }
+    QPainter& p = pass.p;
+    const ViewLayout& l = pass.l;
+    const MidiEvent& bend = *list[eventIndex];
+    BendTrail& trail = *pass.trail;
+    p.setPen(QPen(kBendRed, 2));
+    for (int j = v.window.firstVisibleEvent; j < count && list[j]->tick < bend.tick; ++j) {
+        const MidiEvent& note = *list[j];
+        if (!note.isNoteOn() || note.channel() != bend.channel()) {
+            continue;
+        }
+        if (!(bend.tick < note.tick + note.duration || note.duration == 0)) {
+            continue;
+        }
+        const PixelRect bar = noteRect(l, v.scale, note.data1, note.tick, note.duration);
+        const int x = tickX(l, v.scale, bend.tick);
+        const int y =
+            (bar.top + bar.bottom) / 2 -
+            static_cast<int>(static_cast<std::int64_t>(bend.value()) * l.textHeight / kBendRange);
+        const int fromX = trail.note == j && x >= trail.x ? trail.x : x;
+        const int fromY = trail.note == j && x >= trail.x ? trail.y : y;
+        if (trail.note == j && x >= trail.x) {
+            p.drawLine(trail.x, trail.y, x, y);
+        }
+        touched = unite(touched, PixelRect{std::min(fromX, x) - 2, std::min(fromY, y) - 2,
+                                           std::max(fromX, x) + 2, std::max(fromY, y) + 2});
+        trail = BendTrail{x, y, j};
+    }
+    return touched.left > touched.right ? PixelRect{} : touched;
+}
+
+void SongPainter::drawBarLabels(Pass& pass) {
+    const BarTable& bars = pass.song.barTable;
+    const SongPaint& v = pass.v;
+    if (v.window.firstTick == -1 || bars.empty()) {
+        return;
+    }
+    QPainter& p = pass.p;
+    const ViewLayout& l = pass.l;
+    pass.clip(l.left, l.top, l.right, l.bottom);
+    pass.useFont(barFont_);
+    p.setPen(v.printing ? kLabelPrintGrey : kLabelGrey);
+    const BarLabelRows rows = barLabelRows(l);
+    const auto& signatures = pass.song.timeSignatureList;
+    const auto signatureOf = [&](const BarEntry& bar) {
+        TimeSignature ts;
+        const int index = bar.timeSignatureIndex;
+        if (index >= 0 && index < static_cast<int>(signatures.size())) {
+            ts.numerator = signatures[index]->numerator();
+            ts.denominator = signatures[index]->denominator();
+        }
+        return ts;
+    };
+    const auto signatureText = [](const TimeSignature& ts) {
+        return QStringLiteral("%1/%2").arg(ts.numerator).arg(ts.denominator);
+    };
+    const int count = static_cast<int>(bars.size());
+    const int first = std::clamp(v.window.firstVisibleBar, 0, count - 1);
+    drawTextAt(p, 2, rows.numberY, QString::fromStdString(pass.song.keyName));
+    TimeSignature shown = signatureOf(bars[first]);
+    drawTextAt(p, 2, rows.signatureY, signatureText(shown));
+    for (int b = first; b < count && bars[b].startTick <= v.window.lastTick; ++b) {
+        const int x = tickX(l, v.scale, bars[b].startTick);
+        if (x < l.timeLeft) {
+            continue;
+        }
+        drawTextAt(p, x + 2, rows.numberY, QString::number(b + 1));
+        const TimeSignature ts = signatureOf(bars[b]);
+        if (ts.numerator != shown.numerator || ts.denominator != shown.denominator) {
+            drawTextAt(p, x + 2, rows.signatureY, signatureText(ts));
+            shown = ts;
+        }
+    }
+}
+
+void SongPainter::drawTextLine(Pass& pass) {
+    QPainter& p = pass.p;
+    const ViewLayout& l = pass.l;
+    pass.clip(l.timeLeft, l.staffBottom, l.right, l.bottom);
+    pass.useFont(textFont_);
+    p.setPen(kBlack);
+    pass.forEachVisibleEvent([&](int, const MidiEvent& e) {
+        if (!isTextOrLyric(e) || e.track == nullptr || !(e.track->flags & TrackShown)) {
+            return;
+        }
+        const char* text = e.text();
+        const std::size_t length = std::strlen(text);
+        std::size_t start = 0;
+        while (start < length && (text[start] == '\\' || text[start] == '/')) {
+            ++start;
+        }
+        if (start == length || text[start] == '@' || text[start] == '\r' || text[start] == '\n') {
+            return;
+        }
+        std::size_t stop = start;
+        while (stop < length && text[stop] != '\r' && text[stop] != '\n') {
+            ++stop;
+        }
+        drawTextAt(p, tickX(l, pass.v.scale, e.tick), l.staffBottom + 1,
+                   decodeText(text + start, stop - start));
+    });
+}
+
+void SongPainter::drawClefs(Pass& pass) {
+    QPainter& p = pass.p;
+    const ViewLayout& l = pass.l;
+    pass.clip(l.left, l.top, l.right, l.staffBottom);
+    // The artwork is black on white: multiplying keeps what lies under its white.
+    p.setCompositionMode(QPainter::CompositionMode_Multiply);
+    const ClefPlace place = clefPlace(l, pass.v.scale.centreStep);
+    if (l.showTrebleClef) {
+        p.drawImage(l.left, place.trebleY, trebleClef_);
+    }
+    if (l.showBassClef) {
+        p.drawImage(l.left, place.bassY, bassClef_);
+    }
+    if (pass.out.notesClippedAbove) {
+        p.drawImage(l.left + 24, l.staffTop, arrowAbove_);
+    }
+    if (pass.out.notesClippedBelow) {
+        p.drawImage(l.left + 24, l.staffBottom - 16, arrowBelow_);
+    }
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void SongPainter::drawDrumMarks(Pass& pass) {
+    QPainter& p = pass.p;
+    const ViewLayout& l = pass.l;
+    pass.clip(l.left, 6, l.right, 13);
+    p.setPen(kBlack);
+    pass.forEachVisibleEvent([&](int, const MidiEvent& e) {
+        if (e.isNoteOn() && e.channel() == kDrumChannel && trackDrawn(e, pass.v.printing)) {
+            const int x = tickX(l, pass.v.scale, e.tick);
+            p.drawLine(x - 1, 7, x + 2, 12);
+            p.drawLine(x + 1, 7, x - 2, 12);
+        }
+    });
+}
+
+void SongPainter::drawProgress(Pass& pass, std::int32_t tick) {
+    QPainter& p = pass.p;
+    const ViewLayout& l = pass.l;
+    const SongPaint& v = pass.v;
+    p.setClipping(false);
+    const int x = std::clamp(tickX(l, v.scale, tick), 0, std::max(0, l.right));
+    p.fillRect(QRect(0, 0, x, kProgressHeight), toQColor(settings_.colorPlayed));
+    p.fillRect(QRect(x, 0, l.right - x, kProgressHeight), trackBrushes_[0]);
+    if (v.window.firstTick == -1) {
+        return;
+    }
+    const std::int32_t first = v.window.firstTick;
+    const std::int32_t last = v.window.lastTick;
+    const std::int32_t begin = v.markBegin;
+    const std::int32_t end = v.markEnd;
+    p.setPen(QPen(kMarkViolet, 1, Qt::DashLine));
+    bool haveStart = false;
+    bool haveEnd = false;
+    int rangeStart = 0;
+    int rangeEnd = 0;
+    if (begin != -1 && begin >= first && begin <= last) {
+        rangeStart = tickX(l, v.scale, begin) + 1;
+        p.drawLine(rangeStart, kProgressHeight, rangeStart, l.staffBottom);
+        haveStart = true;
+    } else if ((begin != -1 && begin < first) || (begin == -1 && end != -1)) {
+        rangeStart = 0;
+        haveStart = true;
+    }
+    if (end != -1 && end >= first && end <= last) {
+        rangeEnd = tickX(l, v.scale, end) - 1;
+        p.drawLine(rangeEnd, kProgressHeight, rangeEnd, l.staffBottom);
+        haveEnd = true;
+    } else if ((end != -1 && end > last) || (end == -1 && begin != -1)) {
+        rangeEnd = l.right;
+        haveEnd = true;
+    }
+    if (haveStart && haveEnd) {
+        p.drawLine(rangeStart, kProgressHeight, rangeEnd, kProgressHeight);
+        p.drawLine(rangeStart, l.staffBottom, rangeEnd, l.staffBottom);
+    }
+}
+
+void SongPainter::drawFrame(Pass& pass) {
+    QPainter& p = pass.p;
+    const ViewLayout& l = pass.l;
+    p.setClipping(false);
+    drawVLine(p, l.left, l.staffTop, l.staffBottom, kLightGrey);
+    drawVLine(p, l.right, l.staffTop, l.staffBottom, kLightGrey);
+    drawHLine(p, l.left, l.right, l.staffTop, kLightGrey);
+    drawHLine(p, l.left, l.right, l.staffBottom, kLightGrey);
+    drawVLine(p, l.timeLeft - 1, l.staffTop, l.staffBottom, kDarkGrey);
+}
+
+void SongPainter::drawPositionLine(Pass& pass) {
+    const SongPaint& v = pass.v;
+    if (v.running) {
+        return;
+    }
+    QPainter& p = pass.p;
+    p.setClipping(false);
+    if (v.editMode) {
+        if (v.cursorTick != -1) {
+            p.setPen(QPen(kInsertRed, 1, Qt::DotLine));
+            const int x = tickX(pass.l, v.scale, v.cursorTick);
+            p.drawLine(x, kProgressHeight, x, pass.l.staffBottom);
+        }
+    } else {
+        p.setPen(QPen(kPlayGreen, 1, Qt::DotLine));
+        const int x = tickX(pass.l, v.scale, v.playTick);
+        p.drawLine(x, kProgressHeight, x, pass.l.staffBottom);
+    }
+}
+
+const MidiEvent* SongPainter::playedNote(const SongPaint& value, int eventIndex) {
+    const MergedEventList& list = value.song->mergedEvents;
+    if (eventIndex < 0 || eventIndex >= list.count() || value.layout.textHeight == -1) {
+        return nullptr;
+    }
+    const MidiEvent* e = list[eventIndex];
+    return e->isNote && trackDrawn(*e, value.printing) ? e : nullptr;
+}
+
+PixelRect SongPainter::playedNoteArea(const SongPaint& value, int eventIndex) const {
+    const MidiEvent* e = playedNote(value, eventIndex);
+    if (e == nullptr) {
+        return {};
+    }
+    return noteArea(value.layout,
+                    noteRect(value.layout, value.scale, e->data1, e->tick, e->duration), e->data1);
+}
+
+PixelRect SongPainter::paintPlayedNote(QPainter& painter, const SongPaint& value, int eventIndex,
+                                       const QColor& brush) {
+    const MidiEvent* e = playedNote(value, eventIndex);
+    if (e == nullptr) {
+        return {};
+    }
+    Pass pass(painter, value);
+    const ViewLayout& l = value.layout;
+    pass.clip(l.timeLeft, l.staffTop, l.right, l.staffBottom);
+    return drawNote(pass, *e, brush, false, kBlack);
+}
+
+PixelRect SongPainter::paintBend(QPainter& painter, const SongPaint& value, int eventIndex,
+                                 BendTrail& trail) {
+    if (value.layout.textHeight == -1) {
+        return {};
+    }
+    Pass pass(painter, value);
+    pass.trail = &trail;
+    const ViewLayout& l = value.layout;
+    pass.clip(l.timeLeft, l.staffTop, l.right, l.staffBottom);
+    return drawBend(pass, eventIndex);
+}
+
+void SongPainter::paintProgress(QPainter& painter, const SongPaint& value, std::int32_t tick) {
+    if (value.layout.textHeight == -1) {
+        return;
+    }
+    Pass pass(painter, value);
+    drawProgress(pass, tick);
+}
+
+} // namespace reedtab

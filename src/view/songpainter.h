@@ -1,0 +1,143 @@
+#pragma once
+
+// Draws one window of the song onto any QPainter: the screen's canvas, a printed page or an
+// exported file. Everything a paint shows comes in as one value (`SongPaint`), so a printed
+// line is painted from a window of its own and the screen's window never moves for it. The
+// painter keeps only what is costly to make again: fonts, brushes, the clef pictures and the
+// laid-out note labels.
+//
+// Threads: the user-interface thread only (fonts and the notation read the live settings).
+
+#include "view/geometry/songwindow.h"
+#include "view/geometry/viewlayout.h"
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QPainter;
+
+namespace reedtab {
+
+class ChromaticLayout;
+class DiatonicLayout;
+class MidiEvent;
+class MidiSong;
+class MidiTrack;
+class Notation;
+struct Settings;
+
+// One paint as a value: the song, where it goes and what state it is drawn in.
+struct SongPaint {
+    const MidiSong* song = nullptr;
+    ViewLayout layout; // textHeight measured (SongPainter::measureTextHeight)
+    ViewScale scale;   // scale.firstTick equals window.firstTick
+    SongWindow window;
+    std::int32_t playTick = 0;
+    bool running = false;
+    int nextEvent = -1; // the player's next event; notes before it count as played
+    std::int32_t markBegin = -1;
+    std::int32_t markEnd = -1;
+    std::int32_t cursorTick = -1; // the edit insertion line, edit mode only
+    bool editMode = false;
+    // Paper: no background, drum row, progress strip, marks or position line, no clipping,
+    // hidden tracks are left out even when selected and bar labels are darker.
+    bool printing = false;
+    bool noColourBars = false; // note bars filled white
+    bool showPitchBends = false;
+    bool thumbTracking = false; // no bend lines while a scroll thumb is dragged
+};
+
+// The end of the last pitch-bend line, so that the next bend of the same note continues it.
+struct BendTrail {
+    int x = 0;
+    int y = 0;
+    int note = 0;
+};
+
+// What a full paint leaves for the partial redraws that follow it.
+struct PaintOutcome {
+    bool notesClippedAbove = false;
+    bool notesClippedBelow = false;
+    BendTrail bend;
+};
+
+class SongPainter {
+public:
+    // The painter reads the fonts, colours and notation options from `settings`; all three
+    // must outlive it. The track colours are taken once, here.
+    SongPainter(const Settings& settings, const DiatonicLayout& diatonic,
+                const ChromaticLayout& chromatic);
+    ~SongPainter();
+    SongPainter(const SongPainter&) = delete;
+    SongPainter& operator=(const SongPainter&) = delete;
+
+    // Builds the fonts from the settings again; every label is laid out anew at the next paint.
+    void refreshFonts();
+
+    // The height of the digit "8" in the tablature font on `painter`'s device, for
+    // ViewLayout::setMeasuredTextHeight.
+    int measureTextHeight(QPainter& painter) const;
+
+    // Every layer of one paint, in order: the white background, the staff with its beat grid,
+    // the notes, the bar labels, the text line, the clefs, the drum row, the progress strip
+    // with the marks, the frame and the play or insertion line.
+    PaintOutcome paint(QPainter& painter, const SongPaint& paint);
+
+    // Recolours one note (merged-list index) with `brush` and a black outline; returns the
+    // pixels touched, label included (an empty rect when nothing was drawn).
+    PixelRect paintPlayedNote(QPainter& painter, const SongPaint& paint, int eventIndex,
+                              const QColor& brush);
+    // The pixels paintPlayedNote would touch, without drawing.
+    PixelRect playedNoteArea(const SongPaint& paint, int eventIndex) const;
+    // Draws the bend line of one pitch-wheel event, continuing `trail`; returns the pixels
+    // touched (empty when nothing was drawn).
+    PixelRect paintBend(QPainter& painter, const SongPaint& paint, int eventIndex,
+                        BendTrail& trail);
+    // The progress strip and the mark range for the play position `tick`.
+    void paintProgress(QPainter& painter, const SongPaint& paint, std::int32_t tick);
+
+    const Notation& notation() const { return *notation_; }
+
+private:
+    struct NoteLabel;
+    struct Pass;
+
+    static const MidiEvent* playedNote(const SongPaint& paint, int eventIndex);
+    PixelRect noteArea(const ViewLayout& layout, const PixelRect& bar, int note) const;
+    void refreshLabels();
+    void drawStaff(Pass& pass);
+    void drawNotes(Pass& pass);
+    PixelRect drawNote(Pass& pass, const MidiEvent& e, const QColor& fill, bool techniqueColour,
+                       const QColor& outline);
+    PixelRect drawBend(Pass& pass, int eventIndex);
+    void drawBarLabels(Pass& pass);
+    void drawTextLine(Pass& pass);
+    void drawClefs(Pass& pass);
+    void drawDrumMarks(Pass& pass);
+    void drawProgress(Pass& pass, std::int32_t tick);
+    void drawFrame(Pass& pass);
+    void drawPositionLine(Pass& pass);
+    QColor trackBrush(Pass& pass, const MidiTrack* track) const;
+
+    const Settings& settings_;
+    std::unique_ptr<Notation> notation_;
+    std::unique_ptr<std::array<NoteLabel, 128>> labels_;
+    QFont tabFont_;
+    QFont tabFontUnderlined_;
+    QFont textFont_;
+    QFont symbolFont_;
+    QFont barFont_;
+    std::array<QColor, 128> trackBrushes_;
+    QImage trebleClef_;
+    QImage bassClef_;
+    QImage arrowAbove_;
+    QImage arrowBelow_;
+};
+
+} // namespace reedtab

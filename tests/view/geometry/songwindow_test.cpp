@@ -1,0 +1,202 @@
+#include "view/geometry/songwindow.h"
+
+#include "model/midisong.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace reedtab {
+namespace {
+
+// Division 480; one track holding the time signatures given and the notes added.
+class SongWindowTest : public ::testing::Test {
+protected:
+    SongWindowTest() {
+        song.division = 480;
+        auto track = std::make_unique<MidiTrack>();
+        song.tracks.push_back(std::move(track));
+        layout.setLayoutSize(0, 0, 45 + 8 * 72, 400); // eight whole beats at 100%
+        layout.setMeasuredTextHeight(14);
+        scale.pixelsPerBeat = 72;
+        scale.division = 480;
+    }
+
+    void addSignature(std::int32_t tick, int numerator, int denominator) {
+        song.addEvent(tick, 0, makeTimeSignatureEvent(numerator, denominator));
+        for (const auto& e : song.tracks[0]->events) {
+            if (e->tick == tick && e->kind() == KindTimeSignature) {
+                song.timeSignatureList.push_back(static_cast<TimeSignatureEvent*>(e.get()));
+            }
+        }
+    }
+
+    // A drawn note; returns its merged-list index once the song is complete.
+    MidiEvent* addNote(int key, std::int32_t tick, std::int32_t duration, int channel = 0) {
+        song.addEvent(tick, 0, makeChannelEvent(0x90 | channel, key, 100));
+        MidiEvent* on = nullptr;
+        for (const auto& e : song.tracks[0]->events) {
+            if (e->tick == tick && e->kind() == KindNoteOn && e->data1 == key) {
+                on = e.get();
+            }
+        }
+        on->duration = duration;
+        on->isNote = 1;
+        song.length = std::max(song.length, tick + duration);
+        return on;
+    }
+
+    SongWindow windowAt(std::int32_t tick, bool running = false) {
+        SongWindow window;
+        followWindow(window, song, layout, 72, tick, running, false);
+        scale.firstTick = window.firstTick;
+        return window;
+    }
+
+    MidiSong song;
+    ViewLayout layout;
+    ViewScale scale;
+};
+
+TEST_F(SongWindowTest, FollowTurnsThePageAndFindsTheFirstEvent) {
+    addSignature(0, 4, 4);
+    addNote(60, 0, 480);
+    MidiEvent* late = addNote(62, 5000, 480);
+    song.length = 20000;
+    song.rebuildBars();
+
+    SongWindow w = windowAt(0);
+    EXPECT_EQ(w.firstTick, 0);
+    EXPECT_EQ(w.visibleTicks, 9 * 480) << "eight whole beats plus one";
+    EXPECT_EQ(w.lastTick, 9 * 480);
+    EXPECT_EQ(song.mergedEvents[w.firstVisibleEvent]->data1, 60);
+
+    followWindow(w, song, layout, 72, 5000, false, false);
+    EXPECT_EQ(w.firstTick, 4800) << "the beat at or before the position";
+    EXPECT_EQ(song.mergedEvents[w.firstVisibleEvent], late);
+    EXPECT_EQ(w.firstVisibleBar, 2);
+
+    followWindow(w, song, layout, 72, 0, false, false);
+    EXPECT_EQ(w.firstTick, 0) << "going back searches from the start again";
+    EXPECT_EQ(song.mergedEvents[w.firstVisibleEvent]->data1, 60);
+    EXPECT_EQ(w.firstVisibleBar, 0);
+}
+
+TEST_F(SongWindowTest, PrintedLinesStartAtTheirTickAndEmptySongsStayPut) {
+    SongWindow w;
+    w.firstTick = 960;
+    followWindow(w, song, layout, 72, 5000, false, false);
+    EXPECT_EQ(w.firstTick, 960) << "a song without events never moves the window";
+    EXPECT_EQ(w.firstVisibleEvent, -1);
+
+    addSignature(0, 4, 4);
+    addNote(60, 30000, 480);
+    song.rebuildBars();
+    followWindow(w, song, layout, 72, 30001, false, true);
+    EXPECT_EQ(w.firstTick, 30001) << "a line starts exactly at its tick, off the beat";
+}
+
+TEST_F(SongWindowTest, FirstVisibleEventCountsSoundingNotesDrumsAndText) {
+    addNote(60, 0, 100);
+    addNote(36, 100, 50, 9)->isNote = 0; // drums hidden from the staff still mark the drum row
+    song.addEvent(200, 0, makeLyricEvent("la"));
+    addNote(64, 1000, 2000);
+    song.rebuildBars();
+    const MergedEventList& list = song.mergedEvents;
+    EXPECT_EQ(list[findFirstVisibleEvent(list, 50, 4000, -1)]->data1, 60);
+    EXPECT_EQ(list[findFirstVisibleEvent(list, 120, 4000, -1)]->data1, 36);
+    EXPECT_EQ(list[findFirstVisibleEvent(list, 150, 4000, -1)]->kind(), KindLyric);
+    EXPECT_EQ(list[findFirstVisibleEvent(list, 2500, 4000, -1)]->data1, 64)
+        << "a note that started before the window still sounds in it";
+    EXPECT_EQ(findFirstVisibleEvent(list, 3000, 4000, -1), -1);
+    const int lyric = findFirstVisibleEvent(list, 150, 4000, -1);
+    EXPECT_EQ(list[findFirstVisibleEvent(list, 50, 4000, lyric)]->data1, 60)
+        << "a window left of the resume point searches from the start";
+}
+
+TEST_F(SongWindowTest, BeatGridFollowsTheTimeSignatures) {
+    addSignature(0, 4, 4);
+    addSignature(1920, 6, 8);
+    addNote(60, 0, 8000);
+    song.rebuildBars();
+    SongWindow w = windowAt(0);
+    const std::vector<GridLine> lines = beatGrid(song, layout, scale, w);
+    std::vector<int> bars;
+    std::vector<int> beats;
+    for (const GridLine& line : lines) {
+        (line.barLine ? bars : beats).push_back(line.x);
+    }
+    // 4/4 bar at 0, then 6/8 bars of 1440 ticks at 1920 and 3360; the window ends at 4320.
+    EXPECT_EQ(bars, (std::vector<int>{45, 45 + 4 * 72, 45 + 7 * 72}));
+    EXPECT_EQ(beats.size(), 3u + 5u + 4u) << "quarters, then eighths, up to the window's end";
+    EXPECT_EQ(beats[3], 45 + 4 * 72 + 36) << "eighth-note beats under 6/8";
+    EXPECT_EQ(beatTicks(480, 3), 240);
+    EXPECT_EQ(beatTicks(480, 40), 1) << "a corrupt denominator still gives a step";
+
+    SongWindow none = w;
+    none.firstTick = -1;
+    const std::vector<GridLine> plain = beatGrid(song, layout, scale, none);
+    ASSERT_EQ(plain.size(), 9u);
+    EXPECT_EQ(plain[1].x - plain[0].x, 72);
+}
+
+TEST_F(SongWindowTest, FirstVisibleBarStepsBothWays) {
+    std::vector<BarEntry> bars(6);
+    for (int b = 0; b < 6; ++b) {
+        bars[b].startTick = b * 1920;
+    }
+    EXPECT_EQ(findFirstVisibleBar(bars, 4000, 0), 2);
+    EXPECT_EQ(findFirstVisibleBar(bars, 100, 4), 0);
+    EXPECT_EQ(findFirstVisibleBar(bars, 99999, 0), 4) << "stops before the last bar";
+    EXPECT_EQ(findFirstVisibleBar(bars, 0, 17), 0) << "an index past the table starts over";
+}
+
+TEST_F(SongWindowTest, StaffLinesAndLabelPlaces) {
+    EXPECT_EQ(staffLineKind(35), StaffLineKind::Ledger) << "middle C";
+    EXPECT_EQ(staffLineKind(37), StaffLineKind::Staff);
+    EXPECT_EQ(staffLineKind(45), StaffLineKind::Staff);
+    EXPECT_EQ(staffLineKind(47), StaffLineKind::Ledger);
+    EXPECT_EQ(staffLineKind(25), StaffLineKind::Staff);
+    EXPECT_EQ(staffLineKind(40), StaffLineKind::None);
+    const std::vector<StaffLine> lines = staffLines(layout, 37);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const StaffLine& l) { return l.kind == StaffLineKind::Staff; }),
+              10);
+    EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end(),
+                               [](const StaffLine& a, const StaffLine& b) { return a.y < b.y; }));
+    const StaffLine top = *std::find_if(lines.begin(), lines.end(), [](const StaffLine& l) {
+        return l.kind == StaffLineKind::Staff;
+    });
+    EXPECT_EQ(top.y, layout.middleY - 8 * layout.stepHeight) << "step 45, eight above 37";
+
+    const NoteLabelPlace place = noteLabelPlace(PixelRect{100, 50, 150, 63}, 2, 12);
+    EXPECT_EQ(place.textX, 116) << "seven pixels per prefix character";
+    EXPECT_EQ(place.accidentalY, 39);
+    const BarLabelRows rows = barLabelRows(layout);
+    EXPECT_EQ(rows.signatureY - rows.numberY, 2 * layout.stepHeight);
+    EXPECT_GE(rows.numberY, layout.staffTop);
+    EXPECT_EQ(clefPlace(layout, 40).trebleY, layout.middleY - 35);
+}
+
+TEST_F(SongWindowTest, NoteAtReturnsTheTopmostNoteOfAShownTrack) {
+    addNote(60, 0, 960);
+    MidiEvent* over = addNote(60, 480, 960);
+    addNote(64, 0, 480);
+    song.rebuildBars();
+    SongWindow w = windowAt(0);
+    const PixelRect r = noteRect(layout, scale, 60, 480, 960);
+    const int y = (r.top + r.bottom) / 2;
+    NoteHit hit = noteAt(song, layout, scale, w, r.left + 5, y);
+    EXPECT_EQ(song.mergedEvents[hit.index], over) << "the later note is drawn on top";
+    EXPECT_EQ(hit.rect, r);
+    EXPECT_EQ(noteAt(song, layout, scale, w, r.left - 5, y).rect.left, layout.timeLeft);
+    EXPECT_EQ(noteAt(song, layout, scale, w, r.left + 5, r.top - 30).index, -1);
+
+    song.tracks[0]->flags = TrackSelected;
+    EXPECT_EQ(noteAt(song, layout, scale, w, r.left + 5, y).index, -1)
+        << "a hidden track has no notes to hit, even when selected";
+}
+
+} // namespace
+} // namespace reedtab
