@@ -473,6 +473,7 @@ void CMainFrame::createToolBar() {
     tempoSlider_->setToolTip(latin1(toolbarPrompt(ID_TEMPO_SLIDER)));
     tempoSlider_->installEventFilter(clearer);
     tempoSlider_->setStatusTip(tempoSlider_->toolTip());
+    tempoSlider_->setWhatsThis(tempoSlider_->toolTip());
     bar->addWidget(tempoSlider_);
     connect(tempoSlider_, &QSlider::sliderMoved, this,
             [this](int position) { tempoSliderMoved(position, true, false); });
@@ -502,6 +503,7 @@ void CMainFrame::createToolBar() {
     tabType_->setToolTip(latin1(toolbarPrompt(ID_TAB_TYPE)));
     tabType_->installEventFilter(clearer);
     tabType_->setStatusTip(tabType_->toolTip());
+    tabType_->setWhatsThis(tabType_->toolTip());
     bar->addWidget(tabType_);
     connect(tabType_, &QComboBox::activated, this, &CMainFrame::tabTypeSelected);
 

@@ -43,6 +43,8 @@ QAction* CommandTable::makeAction(int id, const QString& text, const QString& pr
                                   bool checkable) {
     auto* action = new QAction(text, parent_);
     action->setStatusTip(prompt);
+    // Context help (Shift+F1) explains a command with its prompt.
+    action->setWhatsThis(prompt);
     action->setToolTip(toolTipOf(text));
     action->setShortcut(shortcutOf(text));
     action->setCheckable(checkable);

@@ -24,6 +24,7 @@ TEST(CommandTable, ARegisteredCommandTakesItsTextsShortcutAndCheckMarkFromTheLis
     ASSERT_NE(open, nullptr);
     EXPECT_EQ(open->statusTip(), QStringLiteral("Open an existing document"));
     EXPECT_EQ(open->toolTip(), QStringLiteral("Open"));
+    EXPECT_EQ(open->whatsThis(), open->statusTip()) << "Shift+F1 explains it";
     EXPECT_EQ(open->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     EXPECT_FALSE(open->isCheckable());
     open->trigger();
