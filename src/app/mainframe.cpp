@@ -50,6 +50,11 @@ namespace reedtab {
 
 namespace {
 
+// The status text while Play waits for the built-in synthesizer to read its SoundFont, and how
+// often it looks again.
+constexpr const char* kSynthLoadingText = "Loading the SoundFont: playing starts when it is ready";
+constexpr int kSynthWaitMs = 100;
+
 constexpr int kIconSize = 32;
 constexpr int kTempoMin = 20;
 constexpr int kTempoMax = 200;
@@ -624,6 +629,15 @@ void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
     if (player_->isPlaying()) {
         return;
     }
+    if (!player_->deviceReady()) {
+        statusBar()->showMessage(QString::fromLatin1(kSynthLoadingText));
+        QTimer::singleShot(kSynthWaitMs, this,
+                           [this, countIn, fromCursor] { startPlaying(countIn, fromCursor); });
+        return;
+    }
+    if (statusBar()->currentMessage() == QLatin1String(kSynthLoadingText)) {
+        statusBar()->clearMessage();
+    }
     refreshToolWindows();
     const MidiSong& song = doc_->song;
     if (song.mergedEvents.empty()) {
@@ -1062,6 +1076,9 @@ bool CMainFrame::event(QEvent* event) {
         } else if (type == WM_PLAYER_TEMPO) {
             onPlayerTempo(static_cast<int>(message->lParam));
         } else if (type == WM_PLAYER_STOPPED) {
+            if (message->wParam == PlayerDeviceError) {
+                statusBar()->showMessage(QString::fromLatin1(kDeviceLostText));
+            }
             onPlayerStopped();
         } else {
             onNoteInput(static_cast<std::uint32_t>(message->wParam),

@@ -32,13 +32,30 @@ QString buildDate() {
     return date.isValid() ? date.toString(Qt::ISODate) : QString::fromLatin1(__DATE__);
 }
 
+class SilentOutputProvider final : public OutputProvider {
+public:
+    SilentOutputProvider() : output_(clock_) { output_.setKeep(false); }
+    int deviceCount() override { return 0; }
+    std::unique_ptr<OutputDevice> create(int) override {
+        return std::make_unique<ForwardingOutput>(output_);
+    }
+
+private:
+    SteadyClock clock_;
+    RecordingOutput output_;
+};
+
 } // namespace
 
-AppEnvironment systemEnvironment() {
+AppEnvironment systemEnvironment(bool withDevices) {
     AppEnvironment environment;
     environment.store = std::make_unique<QSettingsStore>();
-    environment.outputs = std::make_unique<SystemOutputProvider>();
     environment.clock = std::make_unique<SteadyClock>();
+    if (!withDevices) {
+        environment.outputs = std::make_unique<SilentOutputProvider>();
+        return environment;
+    }
+    environment.outputs = std::make_unique<SystemOutputProvider>();
     environment.inputDevices = inputDeviceNames();
     environment.outputDevices = outputDeviceNames();
     return environment;
@@ -67,6 +84,7 @@ bool CReedtabApp::start(const QString& file, bool show) {
     loadRecentFiles();
     loadSettings(*store_);
     resolveDevices(outputDevices_, inputDevices_);
+    outputs_->prepare(soundFont_.isEmpty() ? settings().soundFont : soundFont_.toStdString());
 
     frame_ = std::make_unique<CMainFrame>(*this, FrameEnvironment{*store_, *outputs_, *clock_});
     frame_->setRecentFiles(recentFiles_);
