@@ -44,8 +44,9 @@ struct AppEnvironment {
 
 /// The environment of the installed program: the user's settings file, the built-in
 /// synthesizer and the system's MIDI ports, the steady clock. Without `withDevices` (the
-/// screenshot mode, which plays nothing) there are no device lists and the one output drops
-/// every message, so that no SoundFont is read and no MIDI or audio system is asked.
+/// screenshot mode, which plays nothing and changes nothing) there are no device lists, the
+/// one output drops every message, so that no SoundFont is read and no MIDI or audio system is
+/// asked, and the settings file is read but not written.
 AppEnvironment systemEnvironment(bool withDevices = true);
 
 class CReedtabApp : public QObject, public PlaylistHost {

@@ -37,7 +37,8 @@ if(APPSTREAMCLI)
   endif()
 endif()
 
-# The installed program on an installed example, with settings of its own.
+# The installed program on an installed example, with settings of its own, which the
+# screenshot mode reads but never writes.
 set(picture "${PREFIX}/shot.png")
 execute_process(COMMAND ${CMAKE_COMMAND} -E env "XDG_CONFIG_HOME=${PREFIX}/config"
                         "${PREFIX}/bin/reedtab" --screenshot "${picture}" --size 640x400
@@ -45,4 +46,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env "XDG_CONFIG_HOME=${PREFIX}/confi
                 RESULT_VARIABLE result ERROR_VARIABLE err)
 if(NOT result EQUAL 0 OR NOT EXISTS "${picture}")
   message(FATAL_ERROR "the installed reedtab did not draw its window: ${err}")
+endif()
+if(EXISTS "${PREFIX}/config/Reedtab Software/Reedtab.conf")
+  message(FATAL_ERROR "the screenshot mode wrote a settings file")
 endif()
