@@ -69,9 +69,9 @@ std::vector<std::string> portNames() {
     return names;
 }
 
-// How often a playing port checks that its destination is still there. Sending to a port
-// whose client has quit succeeds silently in every MIDI system, so only the port list shows
-// it; reading the list costs a round trip to the MIDI system, too much for every message.
+// How often a playing port checks that its destination is still there. Sending to a JACK port
+// whose client has quit still succeeds (the message just goes nowhere), so only the port list
+// shows it; reading the list costs a round trip to the MIDI system, too much for every message.
 constexpr std::chrono::milliseconds kPortCheckInterval{200};
 
 class PortOutput final : public OutputDevice {
