@@ -36,10 +36,11 @@ function(reedtab_add_module name)
                                         PRIVATE ${ARG_PRIVATE_DEPENDS})
 endfunction()
 
-# reedtab_add_test(NAME SOURCES ... [DEPENDS ...] [GUI])
-# One GoogleTest executable per module; GUI tests run on the offscreen platform.
+# reedtab_add_test(NAME SOURCES ... [DEPENDS ...] [GUI] [SERIAL] [TIMEOUT seconds])
+# One GoogleTest executable per module; GUI tests run on the offscreen platform, SERIAL ones
+# with no other test beside them.
 function(reedtab_add_test name)
-  cmake_parse_arguments(ARG "GUI" "" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;SERIAL" "TIMEOUT" "SOURCES;DEPENDS" ${ARGN})
   find_package(GTest REQUIRED)
   include(GoogleTest)
   add_executable(test_${name} ${ARG_SOURCES})
@@ -51,6 +52,12 @@ function(reedtab_add_test name)
     REEDTAB_BINARY_DIR="${PROJECT_BINARY_DIR}")
   # An empty ENVIRONMENT value would swallow the LABELS keyword, so add it only when needed.
   set(properties LABELS ${name})
+  if(ARG_TIMEOUT)
+    list(APPEND properties TIMEOUT ${ARG_TIMEOUT})
+  endif()
+  if(ARG_SERIAL)
+    list(APPEND properties RUN_SERIAL TRUE)
+  endif()
   if(ARG_GUI)
     target_sources(test_${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests/support/qtenvironment.cpp")
     target_link_libraries(test_${name} PRIVATE Qt6::Widgets)

@@ -6,9 +6,9 @@
 //
 // usage: bench_playback [SECONDS [ROUNDS]]   (default 4 s, 3 rounds)
 
+#include "benchsupport.h"
 #include "model/midievent.h"
 #include "model/midisong.h"
-#include "model/miditrack.h"
 #include "playback/playermessagequeue.h"
 #include "playback/streamplayer.h"
 #include "settings/settings.h"
@@ -29,59 +29,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kDivision = 480;
-constexpr int kTempo = 500000; // 120 bpm: 480 ticks = 0.5 s
-constexpr int kTracks = 16;
-constexpr int kStep = 30; // a note every 64th per track
-
-// 16 tracks of 64th notes on their own channels, a controller every eighth: roughly 1,100
-// messages per second.
-void makeDenseSong(MidiSong& song, double seconds) {
-    song.division = kDivision;
-    song.format = 1;
-    const int length = static_cast<int>(seconds * 1e6 / kTempo * kDivision);
-    for (int t = 0; t < kTracks; ++t) {
-        song.tracks.push_back(std::make_unique<MidiTrack>());
-        const auto channel = static_cast<std::uint8_t>(t == 9 ? 15 : t);
-        for (int tick = t; tick + kStep < length; tick += kStep) {
-            const auto key = static_cast<std::uint8_t>(48 + (tick / kStep + t) % 36);
-            song.addEvent(tick, t, makeChannelEvent(0x90 | channel, key, 80));
-            song.addEvent(tick + kStep - 5, t, makeChannelEvent(0x80 | channel, key, 0));
-            if (tick % 240 == t) {
-                song.addEvent(tick, t, makeChannelEvent(0xB0 | channel, 1, (tick / 240) % 128));
-            }
-        }
-    }
-    auto signature = makeTimeSignatureEvent(4, 4);
-    auto* raw = signature.get();
-    song.addEvent(0, 0, std::move(signature));
-    song.timeSignatureList.push_back(raw);
-    for (auto& track : song.tracks) {
-        track->pairNotes(nullptr, 0, true, &song.mergedEvents);
-    }
-    song.rebuildBars();
-}
-
-struct Figures {
-    double p50 = 0, p99 = 0, max = 0;
-    std::size_t count = 0;
-};
-
-Figures figures(std::vector<double> lateMs) {
-    Figures f;
-    f.count = lateMs.size();
-    if (lateMs.empty()) {
-        return f;
-    }
-    std::sort(lateMs.begin(), lateMs.end());
-    auto at = [&](double q) {
-        return lateMs[std::min(lateMs.size() - 1, static_cast<std::size_t>(q * lateMs.size()))];
-    };
-    f.p50 = at(0.50);
-    f.p99 = at(0.99);
-    f.max = lateMs.back();
-    return f;
-}
+using namespace reedtab::bench;
 
 double cpuSeconds(clockid_t id) {
     timespec t{};
@@ -92,15 +40,6 @@ double cpuSeconds(clockid_t id) {
 double processCpuSeconds() {
     return cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
 }
-
-Nanoseconds tickTime(int tick) {
-    return Nanoseconds(static_cast<std::int64_t>(tick) * kTempo * 1000 / kDivision);
-}
-
-struct Schedule {
-    std::vector<int> ticks;
-    std::vector<std::vector<std::uint8_t>> bytes;
-};
 
 struct Round {
     std::vector<double> lateMs;
@@ -206,21 +145,7 @@ int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 4.0;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     MidiSong song;
-    makeDenseSong(song, seconds);
-
-    // The schedule: every channel event in the order the device must get it.
-    Schedule schedule;
-    for (const auto* event : song.mergedEvents) {
-        if (event->kind() & KindFamilyChannel) {
-            schedule.ticks.push_back(event->tick);
-            schedule.bytes.push_back({static_cast<std::uint8_t>(event->status),
-                                      static_cast<std::uint8_t>(event->data1),
-                                      static_cast<std::uint8_t>(event->data2)});
-        }
-    }
-    Settings& s = settings();
-    s.division = kDivision;
-    s.baseTempo = kTempo;
+    const Schedule schedule = prepareDenseSong(song, seconds);
 
     std::vector<double> playerLate;
     std::vector<double> bareLate;

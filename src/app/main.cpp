@@ -5,8 +5,24 @@
 
 #include <cstdio>
 
+namespace {
+
+QtMessageHandler qtDefaultHandler = nullptr;
+
+// Platforms without a window manager (the offscreen one of --screenshot) report that they
+// cannot pass size hints on; that is no problem of the program's, so it is not shown.
+void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (!text.contains(QLatin1String("propagateSizeHints"))) {
+        qtDefaultHandler(type, context, text);
+    }
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    qtDefaultHandler = qInstallMessageHandler(&messageHandler);
     QApplication application(argc, argv);
+    QApplication::setDesktopFileName(QStringLiteral("org.reedtab.ReedtabMidi"));
     QApplication::setApplicationName(QStringLiteral("Reedtab"));
     QApplication::setOrganizationName(QStringLiteral("Reedtab Software"));
 
@@ -20,7 +36,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    reedtab::CReedtabApp app(reedtab::systemEnvironment());
+    reedtab::CReedtabApp app(
+        reedtab::systemEnvironment(mode != reedtab::CommandLineMode::Screenshot));
+    app.setSoundFont(request.soundFont);
     if (mode == reedtab::CommandLineMode::Screenshot) {
         if (!app.start(QString(), false)) {
             return 1;

@@ -55,6 +55,11 @@ namespace reedtab {
 
 namespace {
 
+// The status text while Play waits for the built-in synthesizer to read its SoundFont, and how
+// often it looks again.
+constexpr const char* kSynthLoadingText = "Loading the SoundFont: playing starts when it is ready";
+constexpr int kSynthWaitMs = 100;
+
 constexpr int kIconSize = 32;
 constexpr int kTempoMin = 20;
 constexpr int kTempoMax = 200;
@@ -166,7 +171,12 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
 
     connect(hub_.get(), &TransportHub::positionReached, this, &CMainFrame::onPlayerPosition);
     connect(hub_.get(), &TransportHub::tempoChanged, this, &CMainFrame::onPlayerTempo);
-    connect(hub_.get(), &TransportHub::stopped, this, &CMainFrame::onPlayerStopped);
+    connect(hub_.get(), &TransportHub::stopped, this, [this](int result) {
+        if (result == PlayerDeviceError) {
+            statusBar()->showMessage(QString::fromLatin1(kDeviceLostText));
+        }
+        onPlayerStopped();
+    });
     connect(hub_.get(), &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
     documentListener_ =
         doc_->subscribe([this](const DocumentNotice& notice) { onDocumentNotice(notice); });
@@ -594,6 +604,20 @@ void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
     if (player_->isPlaying()) {
         return;
     }
+    if (!player_->deviceReady()) {
+        statusBar()->showMessage(QString::fromLatin1(kSynthLoadingText));
+        // Stop, or a newer Play, supersedes this request while it waits.
+        const int request = ++playRequests_;
+        QTimer::singleShot(kSynthWaitMs, this, [this, countIn, fromCursor, request] {
+            if (request == playRequests_) {
+                startPlaying(countIn, fromCursor);
+            }
+        });
+        return;
+    }
+    if (statusBar()->currentMessage() == QLatin1String(kSynthLoadingText)) {
+        statusBar()->clearMessage();
+    }
     const MidiSong& song = doc_->song;
     if (song.mergedEvents.empty()) {
         return;
@@ -622,6 +646,10 @@ void CMainFrame::playCommand() {
 }
 
 void CMainFrame::stopCommand() {
+    ++playRequests_;
+    if (statusBar()->currentMessage() == QLatin1String(kSynthLoadingText)) {
+        statusBar()->clearMessage();
+    }
     player_->stop(false);
     view_->repaintView();
     updateCommandStates();

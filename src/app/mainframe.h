@@ -206,6 +206,8 @@ private:
     int waitCursors_ = 0;
     QStringList dumpFiles_;
     bool menusBuilt_ = false;
+    // Numbers the plays that wait for the synthesizer, so that Stop can cancel a waiting one.
+    int playRequests_ = 0;
 };
 
 } // namespace reedtab

@@ -33,13 +33,61 @@ QString buildDate() {
     return date.isValid() ? date.toString(Qt::ISODate) : QString::fromLatin1(__DATE__);
 }
 
+// The screenshot mode reads the user's settings but leaves the file as it was: what the run
+// writes is kept in memory and read back from there.
+class ReadOnlySettingsStore final : public SettingsStore {
+public:
+    std::optional<int> readInt(const std::string& section, const std::string& key) const override {
+        if (auto value = written_.readInt(section, key)) {
+            return value;
+        }
+        return file_.readInt(section, key);
+    }
+    std::optional<std::string> readString(const std::string& section,
+                                          const std::string& key) const override {
+        if (auto value = written_.readString(section, key)) {
+            return value;
+        }
+        return file_.readString(section, key);
+    }
+    void writeInt(const std::string& section, const std::string& key, int value) override {
+        written_.writeInt(section, key, value);
+    }
+    void writeString(const std::string& section, const std::string& key,
+                     const std::string& value) override {
+        written_.writeString(section, key, value);
+    }
+
+private:
+    QSettingsStore file_;
+    MemorySettingsStore written_;
+};
+
+class SilentOutputProvider final : public OutputProvider {
+public:
+    SilentOutputProvider() : output_(clock_) { output_.setKeep(false); }
+    int deviceCount() override { return 0; }
+    std::unique_ptr<OutputDevice> create(int) override {
+        return std::make_unique<ForwardingOutput>(output_);
+    }
+
+private:
+    SteadyClock clock_;
+    RecordingOutput output_;
+};
+
 } // namespace
 
-AppEnvironment systemEnvironment() {
+AppEnvironment systemEnvironment(bool withDevices) {
     AppEnvironment environment;
+    environment.clock = std::make_unique<SteadyClock>();
+    if (!withDevices) {
+        environment.store = std::make_unique<ReadOnlySettingsStore>();
+        environment.outputs = std::make_unique<SilentOutputProvider>();
+        return environment;
+    }
     environment.store = std::make_unique<QSettingsStore>();
     environment.outputs = std::make_unique<SystemOutputProvider>();
-    environment.clock = std::make_unique<SteadyClock>();
     environment.inputDevices = inputDeviceNames();
     environment.outputDevices = outputDeviceNames();
     return environment;
@@ -68,6 +116,7 @@ bool CReedtabApp::start(const QString& file, bool show) {
     loadRecentFiles();
     loadSettings(*store_);
     resolveDevices(outputDevices_, inputDevices_);
+    outputs_->prepare(soundFont_.isEmpty() ? settings().soundFont : soundFont_.toStdString());
 
     frame_ = std::make_unique<CMainFrame>(*this, FrameEnvironment{*store_, *outputs_, *clock_});
     registerCommands(frame_->commands());

@@ -44,8 +44,11 @@ struct AppEnvironment {
 };
 
 /// The environment of the installed program: the user's settings file, the built-in
-/// synthesizer and the system's MIDI ports, the steady clock.
-AppEnvironment systemEnvironment();
+/// synthesizer and the system's MIDI ports, the steady clock. Without `withDevices` (the
+/// screenshot mode, which plays nothing and changes nothing) there are no device lists, the
+/// one output drops every message, so that no SoundFont is read and no MIDI or audio system is
+/// asked, and the settings file is read but not written.
+AppEnvironment systemEnvironment(bool withDevices = true);
 
 class CReedtabApp : public QObject, public PlaylistHost {
     Q_OBJECT
@@ -53,9 +56,14 @@ public:
     explicit CReedtabApp(AppEnvironment environment);
     ~CReedtabApp() override;
 
-    /// Start-up: settings and devices, the main window, the command line's file (or a new
-    /// document), the window shown, the tool windows of the last run reopened. `file` may be
-    /// empty. Returns false when the main window could not be made.
+    /// The SoundFont of this run in place of the one in the settings ("" keeps that one).
+    /// Before `start`.
+    void setSoundFont(const QString& path) { soundFont_ = path; }
+
+    /// Start-up: settings and devices, the built-in synthesizer's SoundFont read on another
+    /// thread, the main window, the command line's file (or a new document), the window
+    /// shown, the tool windows of the last run reopened. `file` may be empty. Returns false
+    /// when the main window could not be made.
     bool start(const QString& file, bool show = true);
 
     CMainFrame& frame() { return *frame_; }
@@ -106,6 +114,7 @@ private:
     PlaylistModel playlist_;
     QPointer<CPlayList> playlistWindow_;
     QStringList recentFiles_;
+    QString soundFont_;
     std::unique_ptr<CMainFrame> frame_;
 };
 

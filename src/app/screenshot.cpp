@@ -50,6 +50,12 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
             }
             request.tick = tick;
             ++i;
+        } else if (argument == QLatin1String("--soundfont")) {
+            if (!hasValue) {
+                error = QStringLiteral("--soundfont needs the SoundFont file");
+                return CommandLineMode::Invalid;
+            }
+            request.soundFont = arguments[++i];
         } else if (argument.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option %1").arg(argument);
             return CommandLineMode::Invalid;

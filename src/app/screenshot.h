@@ -12,7 +12,7 @@ namespace reedtab {
 class CReedtabApp;
 
 inline constexpr const char* kUsage =
-    "usage: reedtab [FILE]\n"
+    "usage: reedtab [--soundfont SF2] [FILE]\n"
     "       reedtab --screenshot OUT.png [--size WxH] [--at TICK] [FILE]\n";
 
 enum class CommandLineMode { Run, Screenshot, Invalid };
@@ -22,6 +22,7 @@ struct ScreenshotRequest {
     QString output;        ///< the PNG to write (screenshot mode)
     QSize size{1280, 720}; ///< the main window's size in pixels
     int tick = -1;         ///< the play position to show, -1 for the start
+    QString soundFont;     ///< the built-in synthesizer's SoundFont for this run ("" as set)
 };
 
 /// Reads the arguments (without the program name). Invalid sets `error`.

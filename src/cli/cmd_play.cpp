@@ -91,9 +91,11 @@ int run(const std::vector<std::string>& words) {
     const bool terminal = isatty(STDOUT_FILENO) != 0;
     int shownBeat = -1;
     bool stopped = false;
+    bool deviceLost = false;
     window.setHandler([&](const PlayerMessage& message) {
         if (message.message == WM_PLAYER_STOPPED) {
             stopped = true;
+            deviceLost = message.wParam == PlayerDeviceError;
             return;
         }
         if (message.message != WM_PLAYER_POSITION || !player.isPlaying()) {
@@ -134,6 +136,10 @@ int run(const std::vector<std::string>& words) {
     std::signal(SIGINT, previous);
     if (terminal) {
         std::printf("\n");
+    }
+    if (deviceLost) {
+        std::fprintf(stderr, "reedtab-cli play: %s\n", kDeviceLostText);
+        return 1;
     }
     return interrupted.load() ? 130 : 0;
 }

@@ -365,12 +365,16 @@ void MidiStream::deliver(Pending& pending) {
         return;
     }
     const std::uint32_t type = pending.word >> 24;
+    int sent = StreamOk;
     if (type & kStreamLongFlag) {
         if (!pending.longData.empty()) {
-            longMessage(pending.longData.data(), pending.longData.size());
+            sent = longMessage(pending.longData.data(), pending.longData.size());
         }
     } else if ((type & 0x3F) == kStreamShortMessage) {
-        shortMessage(pending.word & 0xFFFFFF);
+        sent = shortMessage(pending.word & 0xFFFFFF);
+    }
+    if (sent == StreamError && client) {
+        client->deviceFailed();
     }
     if ((type & kStreamCallbackFlag) && client) {
         client->markerReached(pending.word);

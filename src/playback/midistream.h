@@ -67,6 +67,8 @@ public:
     /// (type and flags in the top byte, the parameter in the low 24 bits).
     virtual void markerReached(std::uint32_t eventWord) = 0;
     virtual void streamClosed() = 0;
+    /// The device refused a released message (its port went away).
+    virtual void deviceFailed() {}
 };
 
 /// A timed MIDI stream: packets of 12-byte records released at their delta times (ticks turned

@@ -99,13 +99,24 @@ private:
     OutputDevice& target_;
 };
 
+/// When the built-in synthesizer reads its SoundFont.
+enum class SoundFontLoading {
+    Now, ///< in the constructor
+    /// on a thread of its own: `open` does not wait for it, messages are ignored until it is
+    /// done, `soundFontPath` and `render` wait for it
+    InBackground,
+};
+
 /// The built-in General MIDI synthesizer. With `withAudio` it plays through the system's
 /// audio with a short buffer, and keeps running silently when no audio driver opens; without
-/// it, sound is only produced by `render` (offline rendering).
+/// it, sound is only produced by `render` (offline rendering). It never starts an audio
+/// server: the desktop's sound server is tried first, then ALSA, then JACK only when a JACK
+/// server already runs.
 class SynthOutput final : public OutputDevice {
 public:
     /// `soundFont` empty: the first of the system's GM SoundFonts that exists.
-    SynthOutput(bool withAudio, std::string soundFont = {}, int sampleRate = 44100);
+    SynthOutput(bool withAudio, std::string soundFont = {}, int sampleRate = 44100,
+                SoundFontLoading loading = SoundFontLoading::Now);
     ~SynthOutput() override;
     SynthOutput(const SynthOutput&) = delete;
     SynthOutput& operator=(const SynthOutput&) = delete;
@@ -116,15 +127,22 @@ public:
     int longMessage(const std::uint8_t* bytes, std::size_t length) override;
     int reset() override;
 
+    /// False while the SoundFont is still being read.
+    bool isReady() const;
     /// The SoundFont that was loaded, empty when none could be.
     const std::string& soundFontPath() const;
     bool hasAudio() const;
     int sampleRate() const;
     /// Renders `frames` stereo frames as interleaved 16-bit samples (offline use only).
     void render(std::int16_t* interleaved, int frames);
+    /// The audio drivers `open` tries, in order (before the first `open`); the default is
+    /// "pulseaudio", "alsa", "jack". "jack" is skipped unless a JACK server runs.
+    void setAudioDrivers(std::vector<std::string> drivers);
 
     /// The SoundFont the synthesizer takes when none is named ("" when none is installed).
     static std::string defaultSoundFont();
+    /// The name of the synthesizer's audio client (its JACK ports are "<name>:left" ...).
+    static constexpr const char* kAudioClientName = "Reedtab Midi Synth";
 
 private:
     struct Impl;
@@ -141,10 +159,21 @@ std::vector<std::string> inputDeviceNames();
 /// An RtMidi output port, opened by name when `open` is called.
 std::unique_ptr<OutputDevice> makePortOutput(const std::string& portName);
 
+/// True when a JACK server is running (never starts one).
+bool jackServerRunning();
+
 /// Makes the device for an output index: -1 is "Midi Mapper", i is entry i + 1 of the list.
 class OutputProvider {
 public:
     virtual ~OutputProvider() = default;
+    /// Starts making, on another thread, the devices that take long to make (the built-in
+    /// synthesizer reading `soundFont`, "" for the default), so that `create` is quick later.
+    virtual void prepare(const std::string& soundFont) { static_cast<void>(soundFont); }
+    /// False while the device of `index` is still being prepared (`create` would wait).
+    virtual bool isReady(int index) {
+        static_cast<void>(index);
+        return true;
+    }
     /// Number of device indices apart from the mapper (so valid indices are -1 .. count - 1).
     virtual int deviceCount() = 0;
     /// Total number of outputs, the mapper included (0: no output at all).
@@ -156,13 +185,15 @@ public:
 class SystemOutputProvider final : public OutputProvider {
 public:
     explicit SystemOutputProvider(std::string soundFont = {}) : soundFont_(std::move(soundFont)) {}
+    void prepare(const std::string& soundFont) override;
+    bool isReady(int index) override;
     int deviceCount() override;
     std::unique_ptr<OutputDevice> create(int index) override;
 
 private:
     std::string soundFont_;
     std::vector<std::string> ports_;
-    std::unique_ptr<SynthOutput> synth_; // loaded once, on first use of the mapper
+    std::unique_ptr<SynthOutput> synth_; // made once, by `prepare` or on first use of the mapper
 };
 
 /// Every index maps to one device owned by the caller: tests, trace and render.

@@ -4,6 +4,8 @@
 
 #include <RtMidi.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 
 // RtMidi's JACK backend loses its ring buffers when no JACK server runs, an ordinary case here;
@@ -67,6 +69,11 @@ std::vector<std::string> portNames() {
     return names;
 }
 
+// How often a playing port checks that its destination is still there. Sending to a JACK port
+// whose client has quit still succeeds (the message just goes nowhere), so only the port list
+// shows it; reading the list costs a round trip to the MIDI system, too much for every message.
+constexpr std::chrono::milliseconds kPortCheckInterval{200};
+
 class PortOutput final : public OutputDevice {
 public:
     explicit PortOutput(std::string name) : name_(std::move(name)) {}
@@ -91,6 +98,8 @@ public:
                         port->openPort(i, "Reedtab Midi Out");
                         if (port->isPortOpen()) {
                             port_ = std::move(port);
+                            lost_.store(false);
+                            lastCheck_.store(Clock::now().time_since_epoch().count());
                             return DeviceOk;
                         }
                     }
@@ -138,21 +147,48 @@ public:
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     int send(const unsigned char* bytes, std::size_t length) {
         if (!port_) {
             return DeviceNotOpen;
         }
-        try {
-            port_->sendMessage(bytes, length);
-            return DeviceOk;
-        } catch (const std::exception&) {
-            // The port went away (a USB device unplugged); playback goes on silently.
+        if (lost_.load()) {
             return DeviceError;
         }
+        try {
+            port_->sendMessage(bytes, length);
+        } catch (const std::exception&) {
+            lost_.store(true);
+            return DeviceError;
+        }
+        const auto now = Clock::now().time_since_epoch().count();
+        auto last = lastCheck_.load();
+        if (now - last >= Clock::duration(kPortCheckInterval).count() &&
+            lastCheck_.compare_exchange_strong(last, now) && !destinationListed()) {
+            lost_.store(true);
+            return DeviceError;
+        }
+        return DeviceOk;
+    }
+
+    bool destinationListed() {
+        try {
+            const unsigned count = port_->getPortCount();
+            for (unsigned i = 0; i < count; ++i) {
+                if (port_->getPortName(i) == name_) {
+                    return true;
+                }
+            }
+        } catch (const std::exception&) {
+        }
+        return false;
     }
 
     std::string name_;
     std::unique_ptr<RtMidiOut> port_;
+    std::atomic<bool> lost_{false};
+    std::atomic<Clock::rep> lastCheck_{0};
 };
 
 } // namespace
@@ -171,6 +207,18 @@ std::vector<std::string> inputDeviceNames() {
 
 std::unique_ptr<OutputDevice> makePortOutput(const std::string& portName) {
     return std::make_unique<PortOutput>(portName);
+}
+
+void SystemOutputProvider::prepare(const std::string& soundFont) {
+    if (!synth_) {
+        soundFont_ = soundFont;
+        synth_ =
+            std::make_unique<SynthOutput>(true, soundFont_, 44100, SoundFontLoading::InBackground);
+    }
+}
+
+bool SystemOutputProvider::isReady(int index) {
+    return index >= 0 || !synth_ || synth_->isReady();
 }
 
 int SystemOutputProvider::deviceCount() {

@@ -84,6 +84,7 @@ struct StreamPlayer::Impl {
     int sixteenth = 90;
     int fillSpan = 45;
     std::atomic<bool> endReached{false};
+    std::atomic<bool> deviceFailed{false};
     bool firstPacket = false;
     bool loopWrapped = false;
     std::vector<const MidiEvent*> reStrike;
@@ -486,6 +487,10 @@ bool StreamPlayer::isPlaying() const {
     return impl_->state.load() == Playing;
 }
 
+bool StreamPlayer::deviceReady() const {
+    return impl_->outputs.isReady(settings().outputDeviceIndex);
+}
+
 int StreamPlayer::start(int tick, bool countIn) {
     Impl& p = *impl_;
     // A stop running on the timer thread (end of song) must finish before a new run starts.
@@ -501,7 +506,11 @@ int StreamPlayer::start(int tick, bool countIn) {
     if (!p.song || !p.block) {
         return PlayerOpenFailed;
     }
-    if (current != Closed) {
+    if (current != Closed && p.deviceFailed.load()) {
+        closeDevice();
+    }
+    p.deviceFailed.store(false);
+    if (p.state.load() != Closed) {
         p.stream.reset();
     } else if (openDevice() != PlayerOk) {
         return PlayerOpenFailed;
@@ -649,7 +658,7 @@ void StreamPlayer::stop(bool notify) {
     p.state.store(Idle);
     p.shownEventIndex.store(-1);
     if (notify && p.window) {
-        p.window->postMessage(WM_PLAYER_STOPPED, 0, 0);
+        p.window->postMessage(WM_PLAYER_STOPPED, p.deviceFailed.load() ? PlayerDeviceError : 0, 0);
     }
 }
 
@@ -856,6 +865,18 @@ void StreamPlayer::packetDone(StreamHeader& header) {
         }
     }
     p.nextDone.store((index + 1) % kPacketCount);
+    p.reportsRunning.fetch_sub(1);
+    --reportDepth;
+}
+
+void StreamPlayer::deviceFailed() {
+    Impl& p = *impl_;
+    if (p.state.load() != Playing || p.deviceFailed.exchange(true)) {
+        return;
+    }
+    ++reportDepth;
+    p.reportsRunning.fetch_add(1);
+    stop(true);
     p.reportsRunning.fetch_sub(1);
     --reportDepth;
 }

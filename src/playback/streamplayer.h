@@ -16,6 +16,8 @@ class MidiSong;
 inline constexpr std::uint32_t WM_PLAYER_STOPPED = 32868;
 inline constexpr std::uint32_t WM_PLAYER_POSITION = 32878;
 inline constexpr std::uint32_t WM_PLAYER_TEMPO = 32880;
+/// What the frame and the command line say when WM_PLAYER_STOPPED carries PlayerDeviceError.
+inline constexpr const char* kDeviceLostText = "The MIDI output device went away: playing stopped.";
 /// wParam of every WM_PLAYER_POSITION.
 inline constexpr std::uintptr_t kPlayerPositionWParam = 970;
 /// In a position value: set = the value is 0x800000 + a song tick; clear = a MergedEventList
@@ -93,11 +95,16 @@ public:
 
     PlayerState state() const;
     bool isPlaying() const;
+    /// False while the chosen output is still being made (the built-in synthesizer reading
+    /// its SoundFont); `start` would wait for it.
+    bool deviceReady() const;
     /// Starts playing at `tick` (-1 = 0), with `countIn` clicks of a bar plus one beat first.
     /// Returns 0 (also when there is nothing to play), 1, 5 or 10.
     int start(int tick, bool countIn);
-    /// Stops; with `notify` posts WM_PLAYER_STOPPED when done. Also runs on the timer thread
-    /// at the end of the song.
+    /// Stops; with `notify` posts WM_PLAYER_STOPPED when done, its wParam PlayerDeviceError
+    /// when the device failed while playing (the port went away), else 0. Also runs on the
+    /// timer thread at the end of the song and when the device fails; the next `start` then
+    /// opens the device again.
     void stop(bool notify);
     /// Moves to `tick` (restarting without count-in when playing); -1 only reads. Returns the
     /// fill position in ticks.
@@ -164,6 +171,7 @@ private:
     void packetDone(StreamHeader& header) override;
     void markerReached(std::uint32_t eventWord) override;
     void streamClosed() override;
+    void deviceFailed() override;
 
     std::unique_ptr<Impl> impl_;
 };

@@ -5,9 +5,11 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 // FluidSynth loads SoundFont samples on an OpenMP thread pool; the OpenMP runtime is not built
@@ -42,10 +44,31 @@ struct SynthOutput::Impl {
     bool withAudio = false;
     int sampleRate = 44100;
     std::string soundFont;
+    std::thread loader;
+    std::atomic<bool> ready{false};
     std::mutex audioMutex;
+    std::vector<std::string> drivers{"pulseaudio", "alsa", "jack"};
     std::vector<float> floatBuffer;
 
+    void load(std::string path) {
+        if (path.empty()) {
+            path = defaultSoundFont();
+        }
+        if (!path.empty() && fluid_is_soundfont(path.c_str()) &&
+            fluid_synth_sfload(synth, path.c_str(), 1) != FLUID_FAILED) {
+            soundFont = std::move(path);
+        }
+        ready.store(true);
+    }
+
+    void waitUntilLoaded() {
+        if (loader.joinable() && loader.get_id() != std::this_thread::get_id()) {
+            loader.join();
+        }
+    }
+
     ~Impl() {
+        waitUntilLoaded();
         if (audio) {
             delete_fluid_audio_driver(audio);
         }
@@ -70,7 +93,8 @@ std::string SynthOutput::defaultSoundFont() {
     return {};
 }
 
-SynthOutput::SynthOutput(bool withAudio, std::string soundFont, int sampleRate)
+SynthOutput::SynthOutput(bool withAudio, std::string soundFont, int sampleRate,
+                         SoundFontLoading loading)
     : impl_(std::make_unique<Impl>()) {
     quietenFluidSynth();
     impl_->withAudio = withAudio;
@@ -83,16 +107,17 @@ SynthOutput::SynthOutput(bool withAudio, std::string soundFont, int sampleRate)
     // A short buffer, so that live notes answer at once: 2 periods of 256 frames.
     fluid_settings_setint(impl_->settings, "audio.periods", 2);
     fluid_settings_setint(impl_->settings, "audio.period-size", 256);
+    fluid_settings_setstr(impl_->settings, "audio.jack.id", kAudioClientName);
     impl_->synth = new_fluid_synth(impl_->settings);
     if (!impl_->synth) {
+        impl_->ready.store(true);
         return;
     }
-    if (soundFont.empty()) {
-        soundFont = defaultSoundFont();
-    }
-    if (!soundFont.empty() && fluid_is_soundfont(soundFont.c_str()) &&
-        fluid_synth_sfload(impl_->synth, soundFont.c_str(), 1) != FLUID_FAILED) {
-        impl_->soundFont = soundFont;
+    if (loading == SoundFontLoading::InBackground) {
+        impl_->loader = std::thread(
+            [impl = impl_.get(), soundFont = std::move(soundFont)] { impl->load(soundFont); });
+    } else {
+        impl_->load(std::move(soundFont));
     }
 }
 
@@ -104,20 +129,34 @@ int SynthOutput::open() {
     }
     std::lock_guard lock(impl_->audioMutex);
     if (impl_->withAudio && !impl_->audio) {
-        // FluidSynth's default driver may be one whose server is not running (JACK on a
-        // desktop that uses PulseAudio or PipeWire), so the usual systems are tried in turn.
-        // When none opens, the synthesizer keeps running silently.
-        impl_->audio = new_fluid_audio_driver(impl_->settings, impl_->synth);
-        for (const char* driver : {"pulseaudio", "alsa", "sdl2", "jack", "oss"}) {
+        // FluidSynth's own default is JACK, whose client library starts a server when none
+        // runs: seconds of waiting and screens of errors on a desktop that has the server
+        // installed but plays through its sound server. So the desktop's sound server
+        // (PipeWire serves PulseAudio clients too) comes first, then ALSA, and JACK only when
+        // its server is already up. When none opens, the synthesizer keeps running silently.
+        for (const auto& driver : impl_->drivers) {
+            if (driver == "jack" && !jackServerRunning()) {
+                continue;
+            }
+            if (fluid_settings_setstr(impl_->settings, "audio.driver", driver.c_str()) ==
+                FLUID_OK) {
+                impl_->audio = new_fluid_audio_driver(impl_->settings, impl_->synth);
+            }
             if (impl_->audio) {
                 break;
-            }
-            if (fluid_settings_setstr(impl_->settings, "audio.driver", driver) == FLUID_OK) {
-                impl_->audio = new_fluid_audio_driver(impl_->settings, impl_->synth);
             }
         }
     }
     return DeviceOk;
+}
+
+void SynthOutput::setAudioDrivers(std::vector<std::string> drivers) {
+    std::lock_guard lock(impl_->audioMutex);
+    impl_->drivers = std::move(drivers);
+}
+
+bool SynthOutput::isReady() const {
+    return impl_->ready.load();
 }
 
 void SynthOutput::close() {
@@ -132,6 +171,11 @@ int SynthOutput::shortMessage(std::uint32_t packed) {
     fluid_synth_t* synth = impl_->synth;
     if (!synth) {
         return DeviceNotOpen;
+    }
+    // The SoundFont loader holds the synthesizer's lock for the whole load; a message now
+    // would make the sender wait for it, and there is nothing to sound yet anyway.
+    if (!impl_->ready.load()) {
+        return DeviceOk;
     }
     const int status = packed & 0xFF;
     const int channel = status & 0x0F;
@@ -173,6 +217,9 @@ int SynthOutput::longMessage(const std::uint8_t* bytes, std::size_t length) {
     if (!impl_->synth) {
         return DeviceNotOpen;
     }
+    if (!impl_->ready.load()) {
+        return DeviceOk;
+    }
     // FluidSynth wants the message without its F0 and F7 framing.
     std::size_t begin = 0;
     std::size_t end = length;
@@ -194,11 +241,15 @@ int SynthOutput::reset() {
     if (!impl_->synth) {
         return DeviceNotOpen;
     }
+    if (!impl_->ready.load()) {
+        return DeviceOk;
+    }
     fluid_synth_all_sounds_off(impl_->synth, -1);
     return DeviceOk;
 }
 
 const std::string& SynthOutput::soundFontPath() const {
+    impl_->waitUntilLoaded();
     return impl_->soundFont;
 }
 
@@ -212,6 +263,7 @@ int SynthOutput::sampleRate() const {
 }
 
 void SynthOutput::render(std::int16_t* interleaved, int frames) {
+    impl_->waitUntilLoaded();
     if (!impl_->synth) {
         std::fill(interleaved, interleaved + 2 * frames, std::int16_t{0});
         return;

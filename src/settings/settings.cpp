@@ -136,6 +136,7 @@ void loadSettings(const SettingsStore& store, Settings& block) {
     read.flag("skipPrgChange", block.skipPrgChange);
     read.text("midiOutDeviceStr", block.midiOutDeviceStr);
     read.text("midiInDeviceStr", block.midiInDeviceStr);
+    read.text("soundFont", block.soundFont);
     read.integer("printTabSpace", block.printTabSpace, 0, 100);
     read.flag("printTrebleClef", block.printTrebleClef);
     read.flag("printBassClef", block.printBassClef);
@@ -189,6 +190,7 @@ void saveSettings(SettingsStore& store, unsigned groups, const Settings& block) 
         write.text("midiInDeviceStr", in >= 0 && in < static_cast<int>(inputs.size())
                                           ? inputs[static_cast<std::size_t>(in)]
                                           : std::string(kNoMidiInputName));
+        write.text("soundFont", block.soundFont);
     }
     if (groups & kSavePrint) {
         write.integer("printTrebleClef", block.printTrebleClef ? 1 : 0);

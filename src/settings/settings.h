@@ -140,6 +140,8 @@ struct Settings {
     // Devices by name, as stored
     std::string midiOutDeviceStr = kMidiMapperName;
     std::string midiInDeviceStr;
+    /// The built-in synthesizer's SoundFont file, "" for the system's default.
+    std::string soundFont;
 
     // Printing
     int printTabSpace = 0;

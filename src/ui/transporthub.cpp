@@ -50,7 +50,7 @@ bool TransportHub::event(QEvent* event) {
     } else if (type == WM_PLAYER_TEMPO) {
         emit tempoChanged(static_cast<int>(message->lParam));
     } else if (type == WM_PLAYER_STOPPED) {
-        emit stopped();
+        emit stopped(static_cast<int>(message->wParam));
     } else {
         emit noteInput(NoteInput{static_cast<std::uint32_t>(message->wParam),
                                  static_cast<std::uint32_t>(message->lParam)});

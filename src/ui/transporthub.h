@@ -64,8 +64,9 @@ signals:
     void positionReached(const reedtab::PositionReport& report);
     /// The tempo changed (microseconds per quarter of the song, before the tempo percentage).
     void tempoChanged(int microsPerQuarter);
-    /// The song played to its end and the player stopped by itself.
-    void stopped();
+    /// The player stopped by itself: at the end of the song (`result` PlayerOk) or because its
+    /// device went away (PlayerDeviceError).
+    void stopped(int result);
     /// A live note from the MIDI input or a tool window.
     void noteInput(const reedtab::NoteInput& input);
 

@@ -17,7 +17,7 @@ QString corpusFile(const char* relative) {
            QString::fromLatin1(relative);
 }
 
-TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store) {
+TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store, const QString& soundFont) {
     application();
     settings() = Settings{};
     // The stream runs on the manual clock only when it is handed the clock itself.
@@ -30,10 +30,13 @@ TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store) {
     store_ = store.get();
     AppEnvironment environment;
     environment.store = std::move(store);
-    environment.outputs = std::make_unique<SingleOutputProvider>(*output_);
+    auto outputs = std::make_unique<TestOutputProvider>(*output_);
+    outputs_ = outputs.get();
+    environment.outputs = std::move(outputs);
     environment.clock = std::move(clock);
     environment.outputDevices = {kMidiMapperName};
     app_ = std::make_unique<CReedtabApp>(std::move(environment));
+    app_->setSoundFont(soundFont);
     app_->start(QString(), false);
     frame().messageSink = [this](const std::string& text, const std::string& caption,
                                  MessageIcon icon) {

@@ -23,6 +23,25 @@ QApplication& application();
 /// A corpus file by its path below the corpus folder.
 QString corpusFile(const char* relative);
 
+/// Every output is the test's recording; `ready` plays a synthesizer still reading its
+/// SoundFont, `preparedSoundFont` is what the program asked it to read.
+class TestOutputProvider final : public OutputProvider {
+public:
+    explicit TestOutputProvider(OutputDevice& device) : device_(device) {}
+    void prepare(const std::string& soundFont) override { preparedSoundFont = soundFont; }
+    bool isReady(int) override { return ready; }
+    int deviceCount() override { return 0; }
+    std::unique_ptr<OutputDevice> create(int) override {
+        return std::make_unique<ForwardingOutput>(device_);
+    }
+
+    bool ready = true;
+    std::string preparedSoundFont;
+
+private:
+    OutputDevice& device_;
+};
+
 struct ShownMessage {
     std::string text;
     std::string caption;
@@ -31,8 +50,10 @@ struct ShownMessage {
 
 class TestProgram {
 public:
-    /// `store` starts the run with those settings (an empty store when null).
-    explicit TestProgram(std::unique_ptr<MemorySettingsStore> store = nullptr);
+    /// `store` starts the run with those settings (an empty store when null); `soundFont` is
+    /// the command line's SoundFont.
+    explicit TestProgram(std::unique_ptr<MemorySettingsStore> store = nullptr,
+                         const QString& soundFont = QString());
     ~TestProgram();
 
     CReedtabApp& app() { return *app_; }
@@ -40,6 +61,7 @@ public:
     MemorySettingsStore& store() { return *store_; }
     ManualClock& clock() { return *clock_; }
     RecordingOutput& output() { return *output_; }
+    TestOutputProvider& outputs() { return *outputs_; }
 
     /// Moves the manual clock on by `ms` milliseconds in steps of `stepMs`, driving the stream
     /// and handling the posted messages after each step.
@@ -52,6 +74,7 @@ private:
     ManualClock* clock_ = nullptr;
     MemorySettingsStore* store_ = nullptr;
     std::unique_ptr<RecordingOutput> output_;
+    TestOutputProvider* outputs_ = nullptr;
     std::unique_ptr<CReedtabApp> app_;
 };
 

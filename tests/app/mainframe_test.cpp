@@ -3,6 +3,7 @@
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
+#include "playback/streamplayer.h"
 #include "ui/commands.h"
 #include "ui/transporthub.h"
 #include "view/reedtabview.h"
@@ -176,6 +177,51 @@ TEST(FrameTransport, PlayChecksItselfAndStopOrSecondPlayStops) {
     EXPECT_TRUE(frame.player().isPlaying());
     frame.action(ID_PLAY_PLAY)->trigger();
     EXPECT_FALSE(frame.player().isPlaying());
+}
+
+TEST(FrameTransport, PlayWaitsForTheSynthesizerAndSaysSoUntilItIsReady) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    program.outputs().ready = false;
+    frame.playCommand();
+    EXPECT_FALSE(frame.player().isPlaying());
+    EXPECT_TRUE(frame.paneText(0).startsWith("Loading the SoundFont"))
+        << frame.paneText(0).toStdString();
+    QTest::qWait(250);
+    EXPECT_FALSE(frame.player().isPlaying()) << "still loading";
+
+    program.outputs().ready = true;
+    QTest::qWait(250);
+    EXPECT_TRUE(frame.player().isPlaying());
+    EXPECT_TRUE(frame.paneText(0).isEmpty());
+    frame.stopCommand();
+}
+
+TEST(FrameTransport, StopWhileWaitingForTheSynthesizerCancelsThePlay) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    program.outputs().ready = false;
+    frame.playCommand();
+    frame.stopCommand();
+    EXPECT_TRUE(frame.paneText(0).isEmpty());
+    program.outputs().ready = true;
+    QTest::qWait(250);
+    EXPECT_FALSE(frame.player().isPlaying()) << "the user stopped before the synthesizer was ready";
+}
+
+TEST(FrameTransport, ADeviceLostWhilePlayingIsShownInTheStatusBar) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    QCoreApplication::postEvent(&frame.transport(),
+                                new PlayerMessageEvent(WM_PLAYER_STOPPED, 0, 0));
+    QApplication::processEvents();
+    EXPECT_TRUE(frame.paneText(0).isEmpty()) << "an ordinary stop says nothing";
+    QCoreApplication::postEvent(&frame.transport(),
+                                new PlayerMessageEvent(WM_PLAYER_STOPPED, PlayerDeviceError, 0));
+    QApplication::processEvents();
+    EXPECT_EQ(frame.paneText(0), kDeviceLostText);
 }
 
 TEST(FrameTransport, PositionReportsMoveThePlayTickAndThePane) {

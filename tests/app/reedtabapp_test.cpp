@@ -131,6 +131,20 @@ TEST(AppStartUp, ReadsSettingsAndDevicesFromTheStore) {
     EXPECT_TRUE(program.frame().action(ID_PLAY_LOOP)->isChecked());
 }
 
+TEST(AppStartUp, TheSynthesizerReadsTheCommandLinesSoundFontOrElseTheSettingsOne) {
+    const auto storeWithFont = [] {
+        auto store = std::make_unique<MemorySettingsStore>();
+        store->writeString(kSettingsSection, "soundFont", "/fonts/set.sf2");
+        return store;
+    };
+    {
+        TestProgram program(storeWithFont());
+        EXPECT_EQ(program.outputs().preparedSoundFont, "/fonts/set.sf2");
+    }
+    TestProgram program(storeWithFont(), QStringLiteral("/fonts/given.sf2"));
+    EXPECT_EQ(program.outputs().preparedSoundFont, "/fonts/given.sf2");
+}
+
 TEST(AppPlaylistWindow, CommandOpensOneWindowThatFollowsOpens) {
     TestProgram program;
     CReedtabApp& app = program.app();
@@ -172,6 +186,13 @@ TEST(CommandLine, ReadsFileAndScreenshotOptions) {
     QString error;
     EXPECT_EQ(parseCommandLine({"song.mid"}, request, error), CommandLineMode::Run);
     EXPECT_EQ(request.file, "song.mid");
+    EXPECT_TRUE(request.soundFont.isEmpty());
+
+    ScreenshotRequest withFont;
+    EXPECT_EQ(parseCommandLine({"--soundfont", "/f/piano.sf2", "song.mid"}, withFont, error),
+              CommandLineMode::Run);
+    EXPECT_EQ(withFont.soundFont, "/f/piano.sf2");
+    EXPECT_EQ(withFont.file, "song.mid");
 
     ScreenshotRequest shot;
     EXPECT_EQ(parseCommandLine(
@@ -186,7 +207,8 @@ TEST(CommandLine, ReadsFileAndScreenshotOptions) {
     for (const QStringList& bad :
          {QStringList{"--screenshot"}, QStringList{"--screenshot", "o.png", "--size", "80x"},
           QStringList{"--screenshot", "o.png", "--at", "-4"}, QStringList{"a.mid", "b.mid"},
-          QStringList{"--bogus"}, QStringList{"--at", "5", "a.mid"}}) {
+          QStringList{"--bogus"}, QStringList{"--at", "5", "a.mid"},
+          QStringList{"a.mid", "--soundfont"}}) {
         ScreenshotRequest r;
         EXPECT_EQ(parseCommandLine(bad, r, error), CommandLineMode::Invalid)
             << bad.join(' ').toStdString();

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -245,20 +246,27 @@ TEST(CliPlay, RefusesAnUnknownDeviceAndPlaysAShortSongToItsEnd) {
 
 TEST(CliPlay, CtrlCStopsALoopCleanly) {
     const auto song = writeSong(scratch("play-interrupt"));
+    int shown[2];
+    ASSERT_EQ(pipe(shown), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
+        dup2(shown[1], STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
+        close(shown[0]);
         execl(REEDTAB_CLI, REEDTAB_CLI, "play", song.c_str(), "--loop-start", "0", "--loop-end",
               "1920", static_cast<char*>(nullptr));
         _exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    // Interrupted once it plays (its first position line), however long the devices took.
+    close(shown[1]);
+    pollfd ready{shown[0], POLLIN, 0};
+    EXPECT_EQ(poll(&ready, 1, 20000), 1) << "the player showed no position";
     kill(child, SIGINT);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
+    close(shown[0]);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal instead of stopping";
     EXPECT_EQ(WEXITSTATUS(status), 130);
 }

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -98,6 +101,38 @@ TEST(Synth, RendersSilenceUntilANoteAndSoundAfterIt) {
                                        [](auto a, auto b) { return std::abs(a) < std::abs(b); });
     EXPECT_LT(std::abs(*tail), 30) << "all sound off";
     synth.close();
+}
+
+TEST(Synth, ReadsItsSoundFontInTheBackgroundAndSoundsOnceReady) {
+    const std::string font = SynthOutput::defaultSoundFont();
+    if (font.empty()) {
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    }
+    SynthOutput synth(false, font, 44100, SoundFontLoading::InBackground);
+    EXPECT_EQ(synth.open(), DeviceOk) << "opening does not wait for the SoundFont";
+    EXPECT_EQ(synth.shortMessage(0x7F3C90), DeviceOk);
+    EXPECT_EQ(synth.soundFontPath(), font) << "the path waits for the load";
+    EXPECT_TRUE(synth.isReady());
+    std::vector<std::int16_t> block(2 * 4410);
+    synth.shortMessage(0x7F3C90);
+    synth.render(block.data(), 4410);
+    EXPECT_TRUE(std::any_of(block.begin(), block.end(), [](std::int16_t s) { return s != 0; }));
+    synth.close();
+}
+
+TEST(Synth, AProviderPreparesTheMapperOnceAndSaysWhenItIsReady) {
+    SystemOutputProvider outputs;
+    EXPECT_TRUE(outputs.isReady(-1)) << "nothing to wait for before prepare";
+    outputs.prepare("/nonexistent/none.sf2");
+    for (int i = 0; i < 500 && !outputs.isReady(-1); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(outputs.isReady(-1));
+    EXPECT_TRUE(outputs.isReady(0)) << "ports are never prepared";
+    auto mapper = outputs.create(-1);
+    ASSERT_NE(mapper, nullptr);
+    EXPECT_EQ(mapper->open(), DeviceOk);
+    mapper->close();
 }
 
 TEST(Synth, WithoutAnySoundFontStaysUsableAndSilent) {

@@ -199,6 +199,7 @@ TEST(SettingsSave, AllGroupsRoundTrip) {
     block.printBeatsPerLine = 7;
     block.midiOutDeviceStr = "B";
     block.midiInDeviceStr = "Keys";
+    block.soundFont = "/opt/fonts/Grand Piano.sf2";
     resolveDevices({"Midi Mapper", "A", "B"}, {"Pads", "Keys"}, block);
 
     MemorySettingsStore store;
@@ -230,6 +231,7 @@ TEST(SettingsSave, AllGroupsRoundTrip) {
     EXPECT_EQ(back.printBeatsPerLine, 7);
     EXPECT_EQ(back.midiOutDeviceStr, "B");
     EXPECT_EQ(back.midiInDeviceStr, "Keys");
+    EXPECT_EQ(back.soundFont, "/opt/fonts/Grand Piano.sf2");
     EXPECT_EQ(store.readInt(S, "dblowSym"), 'B');
     EXPECT_EQ(store.readInt(S, "fontLyricsBg"), 250 + 256 * 251 + 65536 * 252);
 }
@@ -252,7 +254,7 @@ TEST(SettingsSave, EachGroupWritesOnlyItsKeys) {
         {kSavePlayer,
          {"playMetronome", "playCountIn", "playLoop", "musicNoteType", "offsetsharpsflats",
           "showPitchBends", "showDrumsNotes", "editSnap", "changeExpr2Vol", "sendMidiSt",
-          "skipPrgChange", "midiOutDeviceStr", "midiInDeviceStr"}},
+          "skipPrgChange", "midiOutDeviceStr", "midiInDeviceStr", "soundFont"}},
         {kSavePrint, {"printTrebleClef", "printBassClef", "printNoColorBars", "printBeatsPerLine"}},
     };
     for (const Case& c : cases) {
@@ -266,7 +268,7 @@ TEST(SettingsSave, EachGroupWritesOnlyItsKeys) {
     }
     MemorySettingsStore all;
     saveSettings(all, kSaveAll, Settings{});
-    EXPECT_EQ(all.keyCount(S), 1u + 4 + 3 + 8 + 6 + 13 + 4);
+    EXPECT_EQ(all.keyCount(S), 1u + 4 + 3 + 8 + 6 + 14 + 4);
     EXPECT_FALSE(all.readString(S, "tabStaffSpace")) << "never saved";
     EXPECT_FALSE(all.readString(S, "colorBlow")) << "never saved";
     EXPECT_FALSE(all.readString(S, "printTabSpace")) << "never saved";

@@ -1,6 +1,9 @@
 #include "playback/internal/systemquiet.h"
 
+#include "playback/outputdevice.h"
+
 #include <alsa/asoundlib.h>
+#include <jack/jack.h>
 
 #include <iostream>
 #include <mutex>
@@ -10,6 +13,8 @@ namespace reedtab::internal {
 namespace {
 
 void silentAlsaHandler(const char*, int, const char*, int, const char*, ...) {}
+
+void silentJackHandler(const char*) {}
 
 class NullBuffer final : public std::streambuf {
 protected:
@@ -23,7 +28,11 @@ NullBuffer nullBuffer;
 
 void quietenSoundSystem() {
     static std::once_flag once;
-    std::call_once(once, [] { snd_lib_error_set_handler(&silentAlsaHandler); });
+    std::call_once(once, [] {
+        snd_lib_error_set_handler(&silentAlsaHandler);
+        jack_set_error_function(&silentJackHandler);
+        jack_set_info_function(&silentJackHandler);
+    });
 }
 
 CerrMute::CerrMute() : saved_(std::cerr.rdbuf(&nullBuffer)) {}
@@ -33,3 +42,18 @@ CerrMute::~CerrMute() {
 }
 
 } // namespace reedtab::internal
+
+namespace reedtab {
+
+bool jackServerRunning() {
+    internal::quietenSoundSystem();
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("Reedtab Midi probe", JackNoStartServer, &status);
+    if (!client) {
+        return false;
+    }
+    jack_client_close(client);
+    return true;
+}
+
+} // namespace reedtab
