@@ -10,6 +10,7 @@
 #include "model/midisong.h"
 #include "model/miditrack.h"
 #include "settings/settings.h"
+#include "tools/toolwindows.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "ui/transporthub.h"
@@ -143,6 +144,7 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     doc_ = std::make_unique<CReedtabDoc>(*this, *playerControl_);
     hub_ = std::make_unique<TransportHub>(*player_, *doc_);
     commands_ = new CommandTable(this);
+    tools_ = std::make_unique<ToolWindows>(ToolContext{store_, *doc_, *hub_}, this);
 
     diatonic_.init(60, -1);
     chromatic_.init(60, -1);
@@ -164,6 +166,11 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     connect(hub_.get(), &TransportHub::tempoChanged, this, &CMainFrame::onPlayerTempo);
     connect(hub_.get(), &TransportHub::stopped, this, &CMainFrame::onPlayerStopped);
     connect(hub_.get(), &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
+    connect(tools_.get(), &ToolWindows::layoutChanged, this, [this] {
+        view_->refreshNoteFlags();
+        view_->repaintView();
+        refreshLayoutText();
+    });
     documentListener_ =
         doc_->subscribe([this](const DocumentNotice& notice) { onDocumentNotice(notice); });
 
@@ -301,11 +308,20 @@ void CMainFrame::registerCommands() {
         ID_VIEW_DUMP, [this] { dumpCommand(); }, [=] { return hasTracks() && !playing(); });
     table.add(ID_HELP_TOPICS, [this] { helpCommand(); });
 
+    for (const auto& [id, type] : kToolWindowCommands) {
+        if (ToolWindows::available(type)) {
+            QAction* toggle = table.add(
+                id, [this, type = type] { tools_->toggle(type); }, {},
+                [this, type = type] { return tools_->isOpen(type); });
+            // The tool window just opened is the active one; its accelerator closes it again.
+            toggle->setShortcutContext(Qt::ApplicationShortcut);
+        }
+    }
+
     // The windows and dialogs of these commands are not part of the program yet.
     for (int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_EDIT_COPY,
                    ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE, ID_FILE_PROPERTIES,
-                   ID_VIEW_MIXER, ID_VIEW_PIANO, ID_VIEW_LYRICS, ID_VIEW_DIATONIC,
-                   ID_VIEW_CHROMATIC, ID_VIEW_EVENTS, ID_MAP_NOTES, ID_OPTIONS}) {
+                   ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS, ID_MAP_NOTES, ID_OPTIONS}) {
         table.addUnavailable(id);
     }
 }
@@ -588,6 +604,7 @@ void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
     if (player_->isPlaying()) {
         return;
     }
+    tools_->refreshAll(0);
     const MidiSong& song = doc_->song;
     if (song.mergedEvents.empty()) {
         return;
@@ -617,6 +634,7 @@ void CMainFrame::playCommand() {
 
 void CMainFrame::stopCommand() {
     player_->stop(false);
+    tools_->refreshAll(0);
     view_->repaintView();
     updateCommandStates();
 }
@@ -626,6 +644,7 @@ void CMainFrame::rewindCommand() {
     player_->seek(tick);
     view_->repaintView();
     showPosition(-1);
+    tools_->refreshAll(0);
 }
 
 void CMainFrame::spaceKey() {
@@ -677,6 +696,7 @@ void CMainFrame::onPlayerPosition(const PositionReport& report) {
     } else {
         redrawPassedEvents(report);
     }
+    tools_->deliver(report);
     showPosition(e);
     if (e % sixteenth() == 0) {
         view_->redrawProgress(e);
@@ -706,6 +726,7 @@ void CMainFrame::onPlayerTempo(int) {
 }
 
 void CMainFrame::onPlayerStopped() {
+    tools_->refreshAll(0);
     showPosition(-1);
     view_->repaintView();
     PlaylistModel& list = app_.playlist();
@@ -977,10 +998,7 @@ void CMainFrame::savePlacement() {
     store_.writeInt(kWindowSection, "x2", normal.right() + 1);
     store_.writeInt(kWindowSection, "y2", normal.bottom() + 1);
     store_.writeInt(kWindowSection, "Running", 0);
-    for (int type = 0; type <= 6; ++type) {
-        // No tool window is open in this program yet.
-        store_.writeInt(kWindowSection, "Mon" + std::to_string(type) + "On", 0);
-    }
+    tools_->saveOpenWindows(store_);
     saveLayouts(store_, diatonic_, chromatic_);
     if (CPlayList* window = app_.playlistWindow()) {
         window->close();
@@ -993,6 +1011,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     savePlacement();
+    tools_->closeAll();
     hub_->setQuitting();
     event->accept();
 }
@@ -1164,6 +1183,7 @@ void CMainFrame::onDocumentNotice(const DocumentNotice& notice) {
         }
     }
     if (notice.changes & (SongReplaced | EventsChanged | TracksChanged | MarksChanged)) {
+        tools_->refreshAll(0);
         view_->repaintView();
         updateCommandStates();
     }
