@@ -161,7 +161,8 @@ int CMonDiatonic::onCreateContent() {
 
     const auto checkBox = [this](const QString& text, int top, bool ticked, const QString& tip) {
         auto* box = new QCheckBox(text, this);
-        box->setGeometry(2, top, 118, 15);
+        // Wider than the 118 pixels of the classic layout: the style's tick box needs room.
+        box->setGeometry(2, top, 140, 15);
         box->setChecked(ticked);
         box->setFocusPolicy(Qt::NoFocus);
         box->setToolTip(tip);

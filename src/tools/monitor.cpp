@@ -267,6 +267,15 @@ void NoteButton::keyReleaseEvent(QKeyEvent* event) {
     forwardKey(event);
 }
 
+void NoteButton::paintEvent(QPaintEvent* event) {
+    QPushButton::paintEvent(event);
+    if (isDown()) {
+        // A sunken face alone is hard to follow while a song plays; the held note glows.
+        QPainter painter(this);
+        painter.fillRect(rect().adjusted(1, 1, -1, -1), QColor(255, 140, 0, 120));
+    }
+}
+
 void NoteButton::forwardKey(QKeyEvent* event) {
     // Alt combinations are the menus' and the frame's accelerators: they go their usual way.
     if (event->modifiers() & Qt::AltModifier) {
