@@ -166,6 +166,7 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     connect(hub_.get(), &TransportHub::tempoChanged, this, &CMainFrame::onPlayerTempo);
     connect(hub_.get(), &TransportHub::stopped, this, &CMainFrame::onPlayerStopped);
     connect(hub_.get(), &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
+    tools_->watchKeys(view_.get());
     connect(tools_.get(), &ToolWindows::layoutChanged, this, [this] {
         view_->refreshNoteFlags();
         view_->repaintView();

@@ -10,6 +10,9 @@
 #include "tools/pianowindow.h"
 #include "ui/transporthub.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+
 #include <algorithm>
 
 namespace reedtab {
@@ -129,6 +132,29 @@ void ToolWindows::showSounding(int tick) {
             pass(event, index, true, false, true);
         }
     }
+}
+
+void ToolWindows::watchKeys(QWidget* source) {
+    source->installEventFilter(this);
+}
+
+bool ToolWindows::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
+        return QObject::eventFilter(watched, event);
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    CMonitor* player = window(kMonitorDiatonic);
+    if (!player) {
+        player = window(kMonitorPiano);
+    }
+    // Space starts and stops the song; the modifiers make the frame's own keys.
+    if (!player || (event->type() == QEvent::KeyPress && key->key() == Qt::Key_Space) ||
+        (key->modifiers() & (Qt::AltModifier | Qt::ControlModifier))) {
+        return false;
+    }
+    key->accept();
+    QApplication::sendEvent(player, key);
+    return key->isAccepted();
 }
 
 void ToolWindows::saveOpenWindows(SettingsStore& store) const {

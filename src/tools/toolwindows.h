@@ -60,12 +60,18 @@ public:
     void showSounding(int tick);
     /// Closes every window; each saves its placement.
     void closeAll();
+    /// Passes the keys typed on `source` (the staff) to the diatonic window when it is open,
+    /// else to the piano window; keys the window does not play stay with `source`.
+    void watchKeys(QWidget* source);
     /// Writes "Mon%dOn" for types 0..6: 1 for the types open now.
     void saveOpenWindows(SettingsStore& store) const;
 
 signals:
     /// A tool window changed a harmonica layout.
     void layoutChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     CMonitor* make(int type);

@@ -11,6 +11,7 @@
 #include "tools/diatonicwindow.h"
 #include "tools/pianowindow.h"
 #include "tools/toolwindows.h"
+#include "view/reedtabview.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -232,6 +233,22 @@ TEST_F(HarmonicaWindows, ComputerKeysPlayBlowAndDrawNotes) {
     const auto edited = channelMessages(program);
     ASSERT_EQ(edited.size(), 2U);
     EXPECT_EQ(edited[0], (std::array<int, 3>{0x95, 67, 120}));
+}
+
+TEST_F(HarmonicaWindows, KeysTypedOnTheStaffPlayTheDiatonicElseThePiano) {
+    auto& piano = open<CMonPiano>(kMonitorPiano);
+    QWidget& staff = program.frame().view();
+    QTest::keyPress(&staff, Qt::Key_Z);
+    EXPECT_TRUE(piano.key(48)->isDown());
+    QTest::keyRelease(&staff, Qt::Key_Z);
+    EXPECT_FALSE(piano.key(48)->isDown());
+
+    auto& diatonic = open<CMonDiatonic>(kMonitorDiatonic);
+    QTest::keyPress(&staff, Qt::Key_Q);
+    EXPECT_TRUE(diatonic.button(0, kDraw)->isDown());
+    EXPECT_FALSE(piano.key(60)->isDown()) << "the diatonic window comes first";
+    QTest::keyRelease(&staff, Qt::Key_Q);
+    EXPECT_FALSE(diatonic.button(0, kDraw)->isDown());
 }
 
 TEST_F(HarmonicaWindows, NineComputerKeysAtMostAndLosingTheFocusLetsThemGo) {
