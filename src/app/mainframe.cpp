@@ -10,6 +10,7 @@
 #include "model/midisong.h"
 #include "model/miditrack.h"
 #include "settings/settings.h"
+#include "tools/toolwindows.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "ui/transporthub.h"
@@ -148,6 +149,7 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     doc_ = std::make_unique<CReedtabDoc>(*this, *playerControl_);
     hub_ = std::make_unique<TransportHub>(*player_, *doc_);
     commands_ = new CommandTable(this);
+    tools_ = std::make_unique<ToolWindows>(ToolContext{store_, *doc_, *hub_}, this);
 
     diatonic_.init(60, -1);
     chromatic_.init(60, -1);
@@ -178,6 +180,12 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
         onPlayerStopped();
     });
     connect(hub_.get(), &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
+    tools_->watchKeys(view_.get());
+    connect(tools_.get(), &ToolWindows::layoutChanged, this, [this] {
+        view_->refreshNoteFlags();
+        view_->repaintView();
+        refreshLayoutText();
+    });
     documentListener_ =
         doc_->subscribe([this](const DocumentNotice& notice) { onDocumentNotice(notice); });
 
@@ -315,11 +323,20 @@ void CMainFrame::registerCommands() {
         ID_VIEW_DUMP, [this] { dumpCommand(); }, [=] { return hasTracks() && !playing(); });
     table.add(ID_HELP_TOPICS, [this] { helpCommand(); });
 
+    for (const auto& [id, type] : kToolWindowCommands) {
+        if (ToolWindows::available(type)) {
+            QAction* toggle = table.add(
+                id, [this, type = type] { tools_->toggle(type); }, {},
+                [this, type = type] { return tools_->isOpen(type); });
+            // The tool window just opened is the active one; its accelerator closes it again.
+            toggle->setShortcutContext(Qt::ApplicationShortcut);
+        }
+    }
+
     // The windows and dialogs of these commands are not part of the program yet.
     for (int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_EDIT_COPY,
                    ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE, ID_FILE_PROPERTIES,
-                   ID_VIEW_MIXER, ID_VIEW_PIANO, ID_VIEW_LYRICS, ID_VIEW_DIATONIC,
-                   ID_VIEW_CHROMATIC, ID_VIEW_EVENTS, ID_MAP_NOTES, ID_OPTIONS}) {
+                   ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS, ID_MAP_NOTES, ID_OPTIONS}) {
         table.addUnavailable(id);
     }
 }
@@ -618,6 +635,7 @@ void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
     if (statusBar()->currentMessage() == QLatin1String(kSynthLoadingText)) {
         statusBar()->clearMessage();
     }
+    tools_->refreshAll(0);
     const MidiSong& song = doc_->song;
     if (song.mergedEvents.empty()) {
         return;
@@ -651,6 +669,7 @@ void CMainFrame::stopCommand() {
         statusBar()->clearMessage();
     }
     player_->stop(false);
+    tools_->refreshAll(0);
     view_->repaintView();
     updateCommandStates();
 }
@@ -660,6 +679,7 @@ void CMainFrame::rewindCommand() {
     player_->seek(tick);
     view_->repaintView();
     showPosition(-1);
+    tools_->refreshAll(0);
 }
 
 void CMainFrame::spaceKey() {
@@ -711,6 +731,7 @@ void CMainFrame::onPlayerPosition(const PositionReport& report) {
     } else {
         redrawPassedEvents(report);
     }
+    tools_->deliver(report);
     showPosition(e);
     if (e % sixteenth() == 0) {
         view_->redrawProgress(e);
@@ -740,6 +761,7 @@ void CMainFrame::onPlayerTempo(int) {
 }
 
 void CMainFrame::onPlayerStopped() {
+    tools_->refreshAll(0);
     showPosition(-1);
     view_->repaintView();
     PlaylistModel& list = app_.playlist();
@@ -1011,10 +1033,7 @@ void CMainFrame::savePlacement() {
     store_.writeInt(kWindowSection, "x2", normal.right() + 1);
     store_.writeInt(kWindowSection, "y2", normal.bottom() + 1);
     store_.writeInt(kWindowSection, "Running", 0);
-    for (int type = 0; type <= 6; ++type) {
-        // No tool window is open in this program yet.
-        store_.writeInt(kWindowSection, "Mon" + std::to_string(type) + "On", 0);
-    }
+    tools_->saveOpenWindows(store_);
     saveLayouts(store_, diatonic_, chromatic_);
     if (CPlayList* window = app_.playlistWindow()) {
         window->close();
@@ -1027,6 +1046,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     savePlacement();
+    tools_->closeAll();
     hub_->setQuitting();
     event->accept();
 }
@@ -1198,6 +1218,7 @@ void CMainFrame::onDocumentNotice(const DocumentNotice& notice) {
         }
     }
     if (notice.changes & (SongReplaced | EventsChanged | TracksChanged | MarksChanged)) {
+        tools_->refreshAll(0);
         view_->repaintView();
         updateCommandStates();
     }

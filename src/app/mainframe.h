@@ -43,6 +43,7 @@ class PlayerControl;
 class ViewPlayer;
 class SettingsStore;
 class TransportHub;
+class ToolWindows;
 struct DocumentNotice;
 struct PositionReport;
 struct Rgb;
@@ -67,6 +68,8 @@ public:
     ChromaticLayout& chromatic() { return chromatic_; }
     CommandTable& commands() { return *commands_; }
     TransportHub& transport() { return *hub_; }
+    /// The open tool windows.
+    ToolWindows& toolWindows() { return *tools_; }
 
     /// The action of a menu or toolbar command id, or nullptr.
     QAction* action(int id) const;
@@ -193,6 +196,8 @@ private:
     MidiInput input_;
     std::unique_ptr<CReedtabView> view_;
     std::unique_ptr<TransportHub> hub_;
+    // After the hub and the document: the tool windows go before what they use.
+    std::unique_ptr<ToolWindows> tools_;
     CommandTable* commands_ = nullptr;
     int documentListener_ = 0;
 

@@ -7,6 +7,7 @@
 #include "playback/clock.h"
 #include "playback/outputdevice.h"
 #include "settings/settings.h"
+#include "tools/toolwindows.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "view/reedtabview.h"
@@ -22,10 +23,6 @@ namespace reedtab {
 namespace {
 
 const char* const kRecentSection = "Recent File List";
-
-// Tool-window toggles by type 1..6, as the frame reopens them at start-up.
-constexpr int kReopenCommands[] = {ID_VIEW_MIXER,     ID_VIEW_PIANO,  ID_VIEW_DIATONIC,
-                                   ID_VIEW_CHROMATIC, ID_VIEW_LYRICS, ID_VIEW_EVENTS};
 
 QString buildDate() {
     const QDate date = QLocale::c().toDate(QString::fromLatin1(__DATE__).simplified(),
@@ -132,10 +129,10 @@ bool CReedtabApp::start(const QString& file, bool show) {
         frame_->show();
         frame_->update();
     }
-    for (int type = 1; type <= 6; ++type) {
+    for (const auto& [command, type] : kToolWindowCommands) {
         const std::string key = "Mon" + std::to_string(type) + "On";
         if (store_->readInt(kWindowSection, key).value_or(0) != 0) {
-            frame_->postCommand(kReopenCommands[type - 1]);
+            frame_->postCommand(command);
         }
     }
     return true;

@@ -3,16 +3,48 @@
 #include "app/mainframe.h"
 #include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
+#include "tools/toolwindows.h"
 #include "view/reedtabview.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace reedtab {
+
+namespace {
+
+struct NamedWindow {
+    const char* name;
+    int type;
+};
+constexpr NamedWindow kWindowNames[] = {
+    {"piano", kMonitorPiano},
+    {"diatonic", kMonitorDiatonic},
+    {"chromatic", kMonitorChromatic},
+};
+
+int windowType(const QString& name) {
+    for (const NamedWindow& window : kWindowNames) {
+        if (name == QLatin1String(window.name)) {
+            return window.type;
+        }
+    }
+    return kMonitorNone;
+}
+
+} // namespace
+
+QString toolWindowShotPath(const QString& output, const QString& name) {
+    const QFileInfo info(output);
+    return info.dir().filePath(info.completeBaseName() + QLatin1Char('-') + name +
+                               QStringLiteral(".png"));
+}
 
 CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest& request,
                                  QString& error) {
@@ -56,6 +88,12 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
                 return CommandLineMode::Invalid;
             }
             request.soundFont = arguments[++i];
+        } else if (argument == QLatin1String("--window")) {
+            if (!hasValue || windowType(arguments[i + 1]) == kMonitorNone) {
+                error = QStringLiteral("--window needs diatonic, chromatic or piano");
+                return CommandLineMode::Invalid;
+            }
+            request.windows.append(arguments[++i]);
         } else if (argument.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option %1").arg(argument);
             return CommandLineMode::Invalid;
@@ -66,9 +104,9 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
             return CommandLineMode::Invalid;
         }
     }
-    if (!screenshot &&
-        (request.tick >= 0 || !arguments.filter(QStringLiteral("--size")).isEmpty())) {
-        error = QStringLiteral("--size and --at belong to --screenshot");
+    if (!screenshot && (request.tick >= 0 || !request.windows.isEmpty() ||
+                        !arguments.filter(QStringLiteral("--size")).isEmpty())) {
+        error = QStringLiteral("--size, --at and --window belong to --screenshot");
         return CommandLineMode::Invalid;
     }
     return screenshot ? CommandLineMode::Screenshot : CommandLineMode::Run;
@@ -101,6 +139,23 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
     if (image.isNull() || !image.save(request.output, "PNG")) {
         error = QStringLiteral("cannot write %1").arg(request.output);
         return false;
+    }
+    ToolWindows& tools = frame.toolWindows();
+    for (const QString& name : request.windows) {
+        if (!tools.isOpen(windowType(name)) && !tools.toggle(windowType(name))) {
+            error = QStringLiteral("cannot open the %1 window").arg(name);
+            return false;
+        }
+    }
+    tools.showSounding(std::max(0, request.tick));
+    QApplication::processEvents();
+    for (const QString& name : request.windows) {
+        const QString path = toolWindowShotPath(request.output, name);
+        const QImage shot = tools.window(windowType(name))->grab().toImage();
+        if (shot.isNull() || !shot.save(path, "PNG")) {
+            error = QStringLiteral("cannot write %1").arg(path);
+            return false;
+        }
     }
     return true;
 }

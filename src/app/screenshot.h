@@ -13,7 +13,8 @@ class CReedtabApp;
 
 inline constexpr const char* kUsage =
     "usage: reedtab [--soundfont SF2] [FILE]\n"
-    "       reedtab --screenshot OUT.png [--size WxH] [--at TICK] [FILE]\n";
+    "       reedtab --screenshot OUT.png [--size WxH] [--at TICK] [--window NAME]... [FILE]\n"
+    "         NAME: diatonic, chromatic or piano; each is written to OUT-NAME.png\n";
 
 enum class CommandLineMode { Run, Screenshot, Invalid };
 
@@ -23,15 +24,20 @@ struct ScreenshotRequest {
     QSize size{1280, 720}; ///< the main window's size in pixels
     int tick = -1;         ///< the play position to show, -1 for the start
     QString soundFont;     ///< the built-in synthesizer's SoundFont for this run ("" as set)
+    QStringList windows;   ///< tool windows to open and write beside the main window
 };
+
+/// Where the screenshot of tool window `name` goes: "OUT-NAME.png" beside `output`.
+QString toolWindowShotPath(const QString& output, const QString& name);
 
 /// Reads the arguments (without the program name). Invalid sets `error`.
 CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest& request,
                                  QString& error);
 
 /// Shows the main window of the started `app` at the requested size, opens `request.file`, moves
-/// the play position, renders the main window and writes the PNG. False with `error` when the song
-/// did not read or the PNG was not written.
+/// the play position, renders the main window and writes the PNG; each requested tool window
+/// opens with the notes sounding at the position held and goes to "OUT-NAME.png". False with
+/// `error` when the song did not read or the PNG was not written.
 bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString& error);
 
 } // namespace reedtab

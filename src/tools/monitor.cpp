@@ -1,0 +1,288 @@
+#include "tools/monitor.h"
+
+#include "document/reedtabdoc.h"
+#include "playback/midiinput.h"
+#include "settings/settings.h"
+#include "settings/settingsstore.h"
+#include "ui/transporthub.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QSvgRenderer>
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+// The artwork lives in this static library; without the call the linker may leave it out.
+static void initToolResources() {
+    Q_INIT_RESOURCE(tools);
+}
+
+namespace reedtab {
+
+namespace {
+
+// The part of a window that must stay on the screen: an icon's width and height.
+constexpr int kIconSize = 32;
+
+// X11 key codes are the evdev scan codes moved up by 8.
+constexpr int kX11KeycodeOffset = 8;
+
+} // namespace
+
+const QPixmap& toolPicture(const char* name) {
+    static std::map<std::string, QPixmap> pictures;
+    const auto found = pictures.find(name);
+    if (found != pictures.end()) {
+        return found->second;
+    }
+    initToolResources();
+    QSvgRenderer renderer(QStringLiteral(":/tools/%1.svg").arg(QLatin1String(name)));
+    QPixmap picture(renderer.defaultSize());
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    renderer.render(&painter);
+    painter.end();
+    return pictures.emplace(name, picture).first->second;
+}
+
+QFont toolFont(int pixels) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+QComboBox* makeToolList(QWidget* window, const QRect& rect, const QFont& font,
+                        const QString& toolTip) {
+    auto* list = new QComboBox(window);
+    list->setFont(font);
+    list->setFocusPolicy(Qt::NoFocus);
+    list->setToolTip(toolTip);
+    list->setMaxVisibleItems(std::max(4, (rect.height() - 22) / 14));
+    list->setGeometry(rect.left(), rect.top(), rect.width(), 21);
+    return list;
+}
+
+int findKeyPlace(std::span<const KeyPlace> table, const QKeyEvent& event) {
+    const int scan = static_cast<int>(event.nativeScanCode()) - kX11KeycodeOffset;
+    const bool byPlace = scan > 0 && QGuiApplication::platformName() == QLatin1String("xcb");
+    for (const KeyPlace& place : table) {
+        if (byPlace ? place.scanCode == scan : place.qtKey == event.key()) {
+            return place.value;
+        }
+    }
+    return -1;
+}
+
+// ---- CMonitor ----
+
+CMonitor::CMonitor(const ToolContext& context, QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      context_(context) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+CMonitor::~CMonitor() {
+    if (!destroyed_) {
+        emit monitorClosed(this);
+    }
+}
+
+int CMonitor::create() {
+    if (created_) {
+        return 0;
+    }
+    MonitorCreation creation;
+    preCreate(creation);
+    setWindowTitle(creation.title);
+    setGeometry(creation.rect);
+    if (onCreateContent() < 0) {
+        return -1;
+    }
+    created_ = true;
+    show();
+    repaint();
+    return 0;
+}
+
+void CMonitor::refresh(int) {}
+void CMonitor::noteOn(int, int, int) {}
+void CMonitor::noteOff(int, int, int) {}
+void CMonitor::onTextEvent(int) {}
+void CMonitor::onEvent(int) {}
+void CMonitor::preCreate(MonitorCreation&) {}
+void CMonitor::onDestroyContent() {}
+void CMonitor::onButton(int, int) {}
+
+int CMonitor::onCreateContent() {
+    refresh(0);
+    return 0;
+}
+
+std::string CMonitor::placementKey(const char* name) const {
+    return "Mon" + std::to_string(monitorIndex()) + "." + name;
+}
+
+void CMonitor::savePlacement() {
+    if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        return;
+    }
+    const QRect normal = geometry();
+    context_.store.writeInt(kWindowSection, placementKey("x1"), normal.left());
+    context_.store.writeInt(kWindowSection, placementKey("y1"), normal.top());
+    context_.store.writeInt(kWindowSection, placementKey("x2"), normal.right() + 1);
+    context_.store.writeInt(kWindowSection, placementKey("y2"), normal.bottom() + 1);
+}
+
+void CMonitor::restorePlacement(int width, int height, bool force) {
+    int edges[4];
+    bool restored = true;
+    const char* const names[] = {"x1", "y1", "x2", "y2"};
+    for (int i = 0; i < 4; ++i) {
+        const auto value = context_.store.readInt(kWindowSection, placementKey(names[i]));
+        edges[i] = value.value_or(-1);
+        restored = restored && value.has_value();
+    }
+    if (restored) {
+        const QPoint corner = onScreen(edges[0], edges[1]);
+        edges[0] = corner.x();
+        edges[1] = corner.y();
+    } else {
+        const QRect current = geometry();
+        edges[0] = current.left();
+        edges[1] = current.top();
+        edges[2] = current.right() + 1;
+        edges[3] = current.bottom() + 1;
+    }
+    if (width != -1 && (!restored || force)) {
+        edges[2] = edges[0] + width;
+    }
+    if (height != -1 && (!restored || force)) {
+        edges[3] = edges[1] + height;
+    }
+    setGeometry(edges[0], edges[1], std::max(1, edges[2] - edges[0]),
+                std::max(1, edges[3] - edges[1]));
+}
+
+QPoint CMonitor::onScreen(int x, int y) {
+    if (const QScreen* screen = QApplication::primaryScreen()) {
+        x = std::min(x, screen->size().width() - kIconSize);
+        y = std::min(y, screen->size().height() - kIconSize);
+    }
+    return {x, y};
+}
+
+void CMonitor::sendNote(int note, int velocity, bool on, int channel) {
+    const int used = settings().editMode ? context_.doc.editChannel : channel;
+    context_.hub.sendNoteInput(makeNoteInput(on ? 2 : 1, static_cast<std::uint32_t>(used),
+                                             static_cast<std::uint32_t>(note),
+                                             static_cast<std::uint32_t>(velocity)));
+}
+
+void CMonitor::closeEvent(QCloseEvent* event) {
+    if (!destroyed_) {
+        destroyed_ = true;
+        savePlacement();
+        onDestroyContent();
+        // Told now rather than when the deferred deletion runs, so that the frame's check
+        // marks and a reopening command see the window gone at once.
+        emit monitorClosed(this);
+    }
+    event->accept();
+}
+
+// ---- HeldKeys ----
+
+bool HeldKeys::press(int key, int note) {
+    if (count_ >= kCapacity) {
+        return false;
+    }
+    const auto end = held_.begin() + count_;
+    if (std::find_if(held_.begin(), end, [key](const Held& h) { return h.key == key; }) != end) {
+        return false;
+    }
+    held_[static_cast<std::size_t>(count_++)] = {key, note};
+    return true;
+}
+
+int HeldKeys::release(int key) {
+    const auto end = held_.begin() + count_;
+    const auto found =
+        std::find_if(held_.begin(), end, [key](const Held& h) { return h.key == key; });
+    if (found == end) {
+        return -1;
+    }
+    const int note = found->note;
+    std::copy(found + 1, end, found);
+    --count_;
+    return note;
+}
+
+// ---- NoteButton ----
+
+NoteButton::NoteButton(int id, const QString& text, CMonitor* window)
+    : QPushButton(text, window), window_(window), id_(id) {
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void NoteButton::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QPushButton::mousePressEvent(event);
+        return;
+    }
+    held_ = true;
+    grabMouse();
+    window_->onButton(id_, kButtonPressed);
+}
+
+void NoteButton::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
+
+void NoteButton::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !held_) {
+        QPushButton::mouseReleaseEvent(event);
+        return;
+    }
+    held_ = false;
+    releaseMouse();
+    window_->onButton(id_, kButtonReleased);
+}
+
+void NoteButton::keyPressEvent(QKeyEvent* event) {
+    forwardKey(event);
+}
+
+void NoteButton::keyReleaseEvent(QKeyEvent* event) {
+    forwardKey(event);
+}
+
+void NoteButton::paintEvent(QPaintEvent* event) {
+    QPushButton::paintEvent(event);
+    if (isDown()) {
+        // A sunken face alone is hard to follow while a song plays; the held note glows.
+        QPainter painter(this);
+        painter.fillRect(rect().adjusted(1, 1, -1, -1), QColor(255, 140, 0, 120));
+    }
+}
+
+void NoteButton::forwardKey(QKeyEvent* event) {
+    // Alt combinations are the menus' and the frame's accelerators: they go their usual way.
+    if (event->modifiers() & Qt::AltModifier) {
+        event->ignore();
+        return;
+    }
+    QApplication::sendEvent(window_, event);
+}
+
+} // namespace reedtab

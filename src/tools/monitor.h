@@ -1,0 +1,194 @@
+#pragma once
+
+// The floating tool windows around the main frame: `CMonitor`, the base every tool window
+// derives from, and `NoteButton`, the push button of a harmonica hole or a piano key.
+//
+// A tool window is a captioned tool-style window owned by the main frame. It remembers its
+// place in the settings ("Mon%d.x1" ... with its index), takes the notes the frame passes it
+// while a song plays (`noteOn`, `noteOff`, `onTextEvent`, `onEvent`) and sends the notes the
+// user plays on it to the transport hub, which hands them to the frame's output at once.
+//
+// Threads: the user-interface thread only.
+
+#include <QFont>
+#include <QPixmap>
+#include <QPoint>
+#include <QPushButton>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <span>
+#include <string>
+
+class QComboBox;
+class QKeyEvent;
+
+namespace reedtab {
+
+class CReedtabDoc;
+class SettingsStore;
+class TransportHub;
+
+/// Notification codes a `NoteButton` sends with its control id.
+inline constexpr int kButtonPressed = 513;
+inline constexpr int kButtonReleased = 514;
+
+/// Tool window types, the `monitorIndex` of each window.
+enum MonitorType : int {
+    kMonitorNone = 0,
+    kMonitorMixer = 1,
+    kMonitorPiano = 2,
+    kMonitorDiatonic = 3,
+    kMonitorChromatic = 4,
+    kMonitorLyrics = 5,
+    kMonitorEvents = 6,
+};
+
+/// What every tool window works with.
+struct ToolContext {
+    SettingsStore& store;
+    CReedtabDoc& doc;
+    TransportHub& hub;
+};
+
+/// The window's creation parameters, which `preCreate` may change.
+struct MonitorCreation {
+    QString title = QStringLiteral("Monitor");
+    QRect rect{10, 10, 330, 230};
+};
+
+class CMonitor : public QWidget {
+    Q_OBJECT
+public:
+    /// `owner` is the main frame; the window stays above it and goes with it.
+    CMonitor(const ToolContext& context, QWidget* owner);
+    ~CMonitor() override;
+
+    /// Creates and shows the window; 0 on success or when it already exists, -1 when its
+    /// content could not be made (nothing is shown then).
+    virtual int create();
+    /// The song or its tracks changed, or playing stopped: release what is held.
+    virtual void refresh(int flag);
+    /// A note starts (event index -1 for a note the user plays; code -1 when the frame passes
+    /// a playing note, else the window's own position code).
+    virtual void noteOn(int note, int eventIndex, int code);
+    virtual void noteOff(int note, int eventIndex, int code);
+    virtual void onTextEvent(int eventIndex);
+    virtual void onEvent(int eventIndex);
+    virtual int monitorIndex() const { return kMonitorNone; }
+    /// Writes the normal rectangle to "Mon%d.x1" ... unless the window is minimised or
+    /// maximised.
+    virtual void savePlacement();
+    /// Reads the stored rectangle and applies it; `width`/`height` other than -1 set the size
+    /// when nothing was stored, or always with `force`.
+    virtual void restorePlacement(int width, int height, bool force);
+
+    /// The settings key `name` of this window ("Mon3.x1").
+    std::string placementKey(const char* name) const;
+
+signals:
+    /// The window is going away; the frame drops it from its list.
+    void monitorClosed(reedtab::CMonitor* window);
+    /// The window changed a process-wide harmonica layout: the view relabels its notes.
+    void layoutChanged();
+
+protected:
+    virtual void preCreate(MonitorCreation& creation);
+    /// Makes the window's controls; -1 stops the creation. The base refreshes.
+    virtual int onCreateContent();
+    /// Releases what `onCreateContent` made; called before the window goes.
+    virtual void onDestroyContent();
+
+    /// A stored top-left corner pulled back so that an icon's size stays on the screen.
+    static QPoint onScreen(int x, int y);
+    /// Sends a live note through the hub: kind on (velocity given) or off; `channel` is the
+    /// window's own, replaced by the document's edit channel in edit mode.
+    void sendNote(int note, int velocity, bool on, int channel);
+    /// A pressed or released `NoteButton` of this window.
+    virtual void onButton(int id, int code);
+
+    void closeEvent(QCloseEvent* event) override;
+
+    ToolContext context_;
+
+private:
+    friend class NoteButton;
+    bool created_ = false;
+    bool destroyed_ = false;
+};
+
+/// A picture of the tool windows' artwork (":/tools/NAME.svg") at its own size; made once.
+const QPixmap& toolPicture(const char* name);
+/// The tool windows' text face at `pixels` height.
+QFont toolFont(int pixels);
+/// A drop-down list of a tool window at `rect` (the rectangle's height is that of the open
+/// list; the closed box gets the style's height), items in `font`.
+QComboBox* makeToolList(QWidget* window, const QRect& rect, const QFont& font,
+                        const QString& toolTip);
+
+/// A computer key by its place on the keyboard: the evdev scan code, and the key it makes on a
+/// US layout where the platform reports no scan codes.
+struct KeyPlace {
+    int scanCode;
+    int qtKey;
+    int value;
+};
+
+/// The value of the key `event` is about, or -1 when the table lacks it.
+int findKeyPlace(std::span<const KeyPlace> table, const QKeyEvent& event);
+
+/// The computer keys held down on a tool window (at most nine), each with the note it sounds.
+class HeldKeys {
+public:
+    static constexpr int kCapacity = 9;
+    /// Holds `key`; false when nine are held already or it is held.
+    bool press(int key, int note);
+    /// The note of a held key, which is let go; -1 when it was not held.
+    int release(int key);
+    int count() const { return count_; }
+    /// Lets every key go; `onRelease` gets each note.
+    template <typename F>
+    void releaseAll(F&& onRelease) {
+        while (count_ > 0) {
+            --count_;
+            onRelease(held_[static_cast<std::size_t>(count_)].note);
+        }
+    }
+
+private:
+    struct Held {
+        int key = 0;
+        int note = 0;
+    };
+    std::array<Held, kCapacity> held_{};
+    int count_ = 0;
+};
+
+/// A hole or key button: the mouse press and release become `kButtonPressed` and
+/// `kButtonReleased` for its tool window; keys go on to the window. It never takes the focus,
+/// so the window's keyboard keeps working while the mouse plays.
+class NoteButton : public QPushButton {
+    Q_OBJECT
+public:
+    NoteButton(int id, const QString& text, CMonitor* window);
+    int id() const { return id_; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void forwardKey(QKeyEvent* event);
+
+    CMonitor* window_;
+    int id_;
+    bool held_ = false;
+};
+
+} // namespace reedtab

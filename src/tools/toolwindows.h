@@ -1,0 +1,87 @@
+#pragma once
+
+// The main frame's list of open tool windows: opening and closing them by type, handing them
+// the events a playing song passes, resetting them, and which were open at exit.
+//
+// Threads: the user-interface thread only.
+
+#include "tools/monitor.h"
+#include "ui/commands.h"
+
+#include <QObject>
+
+#include <array>
+#include <utility>
+#include <vector>
+
+namespace reedtab {
+
+class MidiEvent;
+struct PositionReport;
+
+/// The command that opens and closes each type of tool window.
+inline constexpr std::array<std::pair<int, int>, 6> kToolWindowCommands = {{
+    {ID_VIEW_MIXER, kMonitorMixer},
+    {ID_VIEW_PIANO, kMonitorPiano},
+    {ID_VIEW_DIATONIC, kMonitorDiatonic},
+    {ID_VIEW_CHROMATIC, kMonitorChromatic},
+    {ID_VIEW_LYRICS, kMonitorLyrics},
+    {ID_VIEW_EVENTS, kMonitorEvents},
+}};
+
+class ToolWindows : public QObject {
+    Q_OBJECT
+public:
+    /// `owner` is the main frame, the owner of every tool window.
+    ToolWindows(const ToolContext& context, QWidget* owner);
+    ~ToolWindows() override;
+
+    /// Whether the program has a tool window of `type` (the mixer, lyrics and events windows
+    /// come later).
+    static bool available(int type);
+
+    /// Closes the open window of `type`, or opens one. False when the type is not available
+    /// or the window could not be made.
+    bool toggle(int type);
+    /// The open window of `type`, or null.
+    CMonitor* window(int type) const;
+    bool isOpen(int type) const { return window(type) != nullptr; }
+    /// The open windows, in opening order.
+    const std::vector<CMonitor*>& monitors() const { return monitors_; }
+
+    /// `refresh`(flag) on every open window.
+    void refreshAll(int flag);
+    /// The events a position report passed, in song order: note news to every window (only
+    /// notes of shown tracks off channel 10, except to the mixer), lyrics and texts to the
+    /// lyrics window, everything to the events window.
+    void deliver(const PositionReport& report);
+    /// Resets every window and holds down the notes that sound at `tick` (by the same rules as
+    /// `deliver`), as if the song had played up to there.
+    void showSounding(int tick);
+    /// Closes every window; each saves its placement.
+    void closeAll();
+    /// Passes the keys typed on `source` (the staff) to the diatonic window when it is open,
+    /// else to the piano window; keys the window does not play stay with `source`.
+    void watchKeys(QWidget* source);
+    /// Writes "Mon%dOn" for types 0..6: 1 for the types open now.
+    void saveOpenWindows(SettingsStore& store) const;
+
+signals:
+    /// A tool window changed a harmonica layout.
+    void layoutChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    CMonitor* make(int type);
+    /// Passes event `index` to every window by the delivery rules; `on` and `off` say whether
+    /// it starts or ends a note; `notesOnly` keeps the lyrics and events windows out.
+    void pass(const MidiEvent& event, int index, bool on, bool off, bool notesOnly);
+
+    ToolContext context_;
+    QWidget* owner_;
+    std::vector<CMonitor*> monitors_;
+};
+
+} // namespace reedtab
