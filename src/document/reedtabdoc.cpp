@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 #include <unistd.h>
 
@@ -38,6 +39,15 @@ std::string makePrivateFolder() {
     if (!mkdtemp(pattern.data()))
         return {};
     return pattern;
+}
+
+// A deletion may take the song's last event: the song then ends with the one before.
+void endAtLastEvent(MidiSong& song) {
+    const int32_t last = song.mergedEvents.empty() ? 0 : song.mergedEvents.back()->tick;
+    if (last != song.length) {
+        song.length = last;
+        song.rebuildBars();
+    }
 }
 
 std::string formatStatus(int amount) {
@@ -95,6 +105,14 @@ void CReedtabDoc::setScrollRangeFromLength() {
 void CReedtabDoc::forgetEventReferences() {
     lastAddedEvent = nullptr;
     pendingNoteOns.clear();
+    endBeforeAdding_ = nullptr;
+}
+
+void CReedtabDoc::rememberEndOfTrack(int trackIndex) {
+    const MidiTrack* track = song.track(trackIndex);
+    const MidiEvent* end = track ? track->last() : nullptr;
+    endBeforeAdding_ = end && end->kind() == KindEndOfTrack ? end : nullptr;
+    endTickBeforeAdding_ = endBeforeAdding_ ? end->tick : 0;
 }
 
 void CReedtabDoc::newDocument() {
@@ -294,7 +312,15 @@ bool CReedtabDoc::undo() {
     case UndoAddedText:
         if (lastAddedEvent) {
             int type = undoType;
+            MidiTrack* track = lastAddedEvent->track;
             deleteEventEdit(lastAddedEvent);
+            // Only compared, never followed, until it is known to be the track's last event.
+            if (track && track->last() == endBeforeAdding_ && endBeforeAdding_ &&
+                endBeforeAdding_->tick > endTickBeforeAdding_) {
+                song.moveEvent(track->last(), endTickBeforeAdding_);
+                song.length = song.mergedEvents.empty() ? 0 : song.mergedEvents.back()->tick;
+                song.rebuildBars();
+            }
             cursorTick = undoPosition;
             lastAddedEvent = nullptr;
             recordUndo(false, type);
@@ -506,7 +532,8 @@ int CReedtabDoc::insertSilence(int bars, int beats, int ticks) {
     if (song.tracks.empty())
         return -1;
     int32_t length = silenceLengthAt(song, cursorTick, bars, beats, ticks);
-    if (length <= 0)
+    // Ticks are 32-bit: a song that would end past the last one is refused, not wrapped.
+    if (length <= 0 || int64_t{song.length} + length > std::numeric_limits<int32_t>::max())
         return -1;
     bool wasPlaying = stopPlayback();
     // Shifting back restores every tick but not always the order of events that end up on one
@@ -531,6 +558,7 @@ int CReedtabDoc::addEventEdit(int32_t tick, int trackIndex, std::unique_ptr<Midi
     bool playing = player_.isPlaying();
     if (playing)
         player_.suspend();
+    rememberEndOfTrack(trackIndex);
     int position = song.addEvent(tick, trackIndex, std::move(event));
     liftEndOfTrack(song, trackIndex);
     if (playing)
@@ -545,6 +573,7 @@ int CReedtabDoc::addTextEdit(int trackIndex, int32_t tick, const std::string& te
     if (!song.track(trackIndex))
         return 1;
     bool wasPlaying = stopPlayback();
+    rememberEndOfTrack(trackIndex);
     TextEvent* added = song.addTextEvent(trackIndex, tick, text);
     if (!added) {
         restartPlayback(wasPlaying);
@@ -572,6 +601,7 @@ int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
     std::erase_if(pendingNoteOns,
                   [&](const MidiEvent* e) { return e == event || (partner && e == partner); });
     int result = song.deleteEvent(event);
+    endAtLastEvent(song);
     if (result == 0)
         recordUndo(true, UndoEdit);
     ui_.repaintView();
@@ -589,6 +619,7 @@ int CReedtabDoc::deleteTrackEdit(int trackIndex, bool withUndo) {
         recordUndo(true, UndoEdit);
     }
     int result = song.deleteTrack(trackIndex);
+    endAtLastEvent(song);
     forgetEventReferences();
     // Pending transposition flags and the edit track are by index. The first track is only
     // emptied; any other leaves the array and the tracks after it move down.
@@ -732,8 +763,14 @@ MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int en
         onEvent->partner = offEvent;
         offEvent->partner = onEvent;
         onEvent->isNote = marked ? 1 : 0;
+        // One undo step for both events: the end of track as it stood before the first.
+        rememberEndOfTrack(trackIndex);
+        const MidiEvent* end = endBeforeAdding_;
+        const int32_t endTick = endTickBeforeAdding_;
         addEventEdit(cursorTick, trackIndex, std::move(on));
         addEventEdit(cursorTick + length, trackIndex, std::move(off));
+        endBeforeAdding_ = end;
+        endTickBeforeAdding_ = endTick;
         // Undoing the note brings the cursor back to where the note was entered.
         undoPosition = cursorTick;
         cursorTick += length + gapTicks;

@@ -202,6 +202,7 @@ private:
     void afterSongChanged();
     void setScrollRangeFromLength();
     void forgetEventReferences();
+    void rememberEndOfTrack(int trackIndex);
 
     DocumentUi& ui_;
     PlayerControl& player_;
@@ -211,6 +212,10 @@ private:
     bool modified_ = false;
     // The pending transposition left some keys behind and has a snapshot to undo it with.
     bool transposeClipped_ = false;
+    // The end of track of the track the last addition went into, and its tick before the
+    // addition lifted it past the new event: undoing the addition puts it back there.
+    const MidiEvent* endBeforeAdding_ = nullptr;
+    int32_t endTickBeforeAdding_ = 0;
 };
 
 } // namespace reedtab

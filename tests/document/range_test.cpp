@@ -277,5 +277,25 @@ TEST_F(SilenceTest, RefusedWithoutLength) {
     EXPECT_EQ(f.doc.undoType, UndoNothing);
 }
 
+TEST(InsertSilence, RefusedWhenTheSongWouldEndPastTheLastTick) {
+    // Found by the edit fuzzer: the ticks of a song ending near 2^31 wrapped round.
+    DocFixture f;
+    MidiSong song;
+    beginSong(song, 2);
+    addTimeSignature(song, 0, 0, 4, 4);
+    addNote(song, 1, 0, 60, 0, 480);
+    addNote(song, 1, 0, 62, 2147483000, 2147483600);
+    finishSong(song, 2147483600);
+    f.open(song);
+    const auto before = listEvents(f.doc.song);
+    f.doc.cursorTick = 960;
+    EXPECT_EQ(f.doc.insertSilence(0, 0, 47), 0) << "still fits";
+    EXPECT_EQ(f.doc.song.length, 2147483647);
+    EXPECT_EQ(f.doc.insertSilence(0, 0, 1), -1);
+    EXPECT_EQ(f.doc.song.length, 2147483647);
+    ASSERT_TRUE(f.doc.undo());
+    EXPECT_EQ(listEvents(f.doc.song), before);
+}
+
 } // namespace
 } // namespace reedtab::testing
