@@ -137,6 +137,8 @@ void randomOperation(StreamPlayer& player, MidiSong& song, uint32_t& seed) {
         break;
     case 9: {
         // A note entered while playing: the document suspends the refill around the insert.
+        // Under ThreadSanitizer this found `suspend` returning while a refill that had just
+        // seen Playing still read the merged list the insert then grew.
         const bool playing = player.isPlaying();
         if (playing)
             player.suspend();
