@@ -41,6 +41,14 @@ std::string makePrivateFolder() {
     return pattern;
 }
 
+int32_t latestTick(const MidiSong& song) {
+    int32_t latest = song.length;
+    for (const auto& track : song.tracks)
+        for (const auto& event : track->events)
+            latest = std::max(latest, event->tick);
+    return latest;
+}
+
 // A deletion may take the song's last event: the song then ends with the one before.
 void endAtLastEvent(MidiSong& song) {
     const int32_t last = song.mergedEvents.empty() ? 0 : song.mergedEvents.back()->tick;
@@ -532,8 +540,9 @@ int CReedtabDoc::insertSilence(int bars, int beats, int ticks) {
     if (song.tracks.empty())
         return -1;
     int32_t length = silenceLengthAt(song, cursorTick, bars, beats, ticks);
-    // Ticks are 32-bit: a song that would end past the last one is refused, not wrapped.
-    if (length <= 0 || int64_t{song.length} + length > std::numeric_limits<int32_t>::max())
+    // Ticks are 32-bit: silence that would move any event past the last one is refused, not
+    // wrapped. Signatures and names may lie beyond the song's length.
+    if (length <= 0 || int64_t{latestTick(song)} + length > std::numeric_limits<int32_t>::max())
         return -1;
     bool wasPlaying = stopPlayback();
     // Shifting back restores every tick but not always the order of events that end up on one

@@ -278,7 +278,8 @@ TEST_F(SilenceTest, RefusedWithoutLength) {
 }
 
 TEST(InsertSilence, RefusedWhenTheSongWouldEndPastTheLastTick) {
-    // Found by the edit fuzzer: the ticks of a song ending near 2^31 wrapped round.
+    // Found by the edit fuzzer: the ticks of a song ending near 2^31 wrapped round, also those
+    // of a time signature lying past the song's last playable event.
     DocFixture f;
     MidiSong song;
     beginSong(song, 2);
@@ -295,6 +296,13 @@ TEST(InsertSilence, RefusedWhenTheSongWouldEndPastTheLastTick) {
     EXPECT_EQ(f.doc.song.length, 2147483647);
     ASSERT_TRUE(f.doc.undo());
     EXPECT_EQ(listEvents(f.doc.song), before);
+
+    auto late = makeTimeSignatureEvent(3, 4);
+    f.doc.song.timeSignatureList.push_back(late.get());
+    f.doc.song.tracks[0]->insert(1, std::move(late))->tick = 2147483640;
+    EXPECT_EQ(f.doc.insertSilence(0, 0, 47), -1) << "the signature would pass the last tick";
+    EXPECT_EQ(f.doc.insertSilence(0, 0, 7), 0);
+    EXPECT_EQ(f.doc.song.tracks[0]->events[1]->tick, 2147483647);
 }
 
 } // namespace
