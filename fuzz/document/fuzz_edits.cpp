@@ -231,16 +231,23 @@ extern "C" const char* __ubsan_default_options() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every save syncs the file: in memory that costs nothing, on a disk it would set the pace.
     // The document's undo snapshots follow the runtime folder.
-    static const std::string folder = [] {
+    struct Folder {
+        std::string path;
+        ~Folder() {
+            std::error_code error;
+            std::filesystem::remove_all(path, error);
+        }
+    };
+    static const Folder folder = [] {
         std::error_code error;
         std::string base = std::filesystem::is_directory("/dev/shm", error) ? "/dev/shm" : "/tmp";
         setenv("XDG_RUNTIME_DIR", base.c_str(), 1);
         std::string pattern = base + "/reedtab-fuzz-edits-XXXXXX";
         check(mkdtemp(pattern.data()) != nullptr, "no temporary folder");
-        return pattern;
+        return Folder{pattern};
     }();
-    const std::string input = folder + "/input.mid";
-    const std::string saved = folder + "/saved.mid";
+    const std::string input = folder.path + "/input.mid";
+    const std::string saved = folder.path + "/saved.mid";
     if (std::FILE* f = std::fopen(input.c_str(), "wb")) {
         std::fwrite(data, 1, size, f);
         std::fclose(f);
