@@ -1,7 +1,10 @@
-// Reads and pairs a large generated MIDI file several times and prints the median speed; when
-// midicsv is installed, runs it on the same file in the same run and prints the ratio.
+// Reads and pairs a large generated MIDI file and prints the median speed: first as a user pays
+// it, one read in a fresh process (this program started again with --read-once, and
+// reedtab-cli info when it is built beside it), side by side with midicsv on the same file, with
+// each process's peak resident memory; then warm repeats inside this process, labelled so.
 //
 // usage: bench_model [EVENTS_PER_TRACK] [RUNS] [KEEP_PATH]
+//        bench_model --read-once FILE
 // With KEEP_PATH the generated file is written there and kept (for profiling by hand).
 
 #include "model/midisong.h"
@@ -109,10 +112,11 @@ double processCpuMs() {
 struct Timing {
     double wall = -1;
     double cpu = -1;
+    double residentMb = -1;
 };
 
-// Wall and CPU milliseconds for one run of `args`, output to /dev/null; negative when it
-// cannot run.
+// Wall and CPU milliseconds and peak resident megabytes for one run of `args`, output to
+// /dev/null; negative when it cannot run.
 Timing timeProcess(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& a : args)
@@ -134,12 +138,52 @@ Timing timeProcess(std::vector<std::string> args) {
     auto elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return {};
-    return {elapsed, cpuMs(usage)};
+    return {elapsed, cpuMs(usage), static_cast<double>(usage.ru_maxrss) / 1024};
+}
+
+struct ProcessFigures {
+    double wall = -1;
+    double cpu = -1;
+    double residentMb = -1;
+};
+
+// Medians over `runs` fresh processes; all negative when the program cannot run.
+ProcessFigures timeProcesses(const std::vector<std::string>& args, int runs) {
+    std::vector<double> wall, cpu, resident;
+    for (int i = 0; i < runs; ++i) {
+        Timing t = timeProcess(args);
+        if (t.cpu < 0)
+            return {};
+        wall.push_back(t.wall);
+        cpu.push_back(t.cpu);
+        resident.push_back(t.residentMb);
+    }
+    return {median(wall), median(cpu), median(resident)};
+}
+
+std::string besideThisProgram(const std::string& relative) {
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return {};
+    std::string dir(self, static_cast<size_t>(n));
+    dir.erase(dir.rfind('/'));
+    std::string path = dir + "/" + relative;
+    return access(path.c_str(), X_OK) == 0 ? path : std::string();
+}
+
+void printProcess(const char* label, const ProcessFigures& f) {
+    std::printf("%-34s %7.1f ms CPU %7.1f ms wall %7.1f MB resident\n", label, f.cpu, f.wall,
+                f.residentMb);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--read-once") {
+        reedtab::MidiSong song;
+        return song.loadFile(argv[2]) == reedtab::LoadOk ? 0 : 1;
+    }
     int perTrack = argc > 1 ? std::atoi(argv[1]) : 40000;
     int runs = argc > 2 ? std::atoi(argv[2]) : 9;
     long events = 0;
@@ -157,7 +201,33 @@ int main(int argc, char** argv) {
     std::printf("file: %ld events in 16 tracks, %.2f MB (%s)\n", events, megabytes, path.c_str());
 
     // The machine may be shared, so CPU time (user + system) is measured beside wall time and
-    // the ratio is taken from CPU time, which other processes disturb far less.
+    // the ratios are taken from CPU time, which other processes disturb far less.
+    std::printf("cold: one read in a fresh process, medians of %d processes\n", runs);
+    ProcessFigures ours =
+        timeProcesses({besideThisProgram("bench_model"), "--read-once", path}, runs);
+    printProcess("  bench_model --read-once FILE", ours);
+    ProcessFigures cli;
+    std::string cliPath = besideThisProgram("../../src/cli/reedtab-cli");
+    if (!cliPath.empty()) {
+        cli = timeProcesses({cliPath, "info", path}, runs);
+        printProcess("  reedtab-cli info FILE", cli);
+    }
+    ProcessFigures theirs = timeProcesses({"midicsv", path, "/dev/null"}, runs);
+    if (theirs.cpu < 0) {
+        std::printf("  midicsv: not installed, no ratio\n");
+    } else {
+        printProcess("  midicsv FILE /dev/null", theirs);
+        std::printf("cold ratio: read %.2fx midicsv's speed by CPU time (%.2fx by wall time)",
+                    theirs.cpu / ours.cpu, theirs.wall / ours.wall);
+        if (cli.cpu > 0)
+            std::printf("; reedtab-cli info %.2fx (%.2fx by wall)", theirs.cpu / cli.cpu,
+                        theirs.wall / cli.wall);
+        std::printf("; target at least 2x\n");
+    }
+    std::printf("resident: %.1f MB for the read, %.1f MB for reedtab-cli info (target under "
+                "100 MB)\n",
+                ours.residentMb, cli.residentMb);
+
     std::vector<double> wall, cpu;
     size_t kept = 0;
     for (int i = 0; i < runs; ++i) {
@@ -175,32 +245,12 @@ int main(int argc, char** argv) {
         for (const auto& t : song.tracks)
             kept += t->size();
     }
-    double ours = median(cpu);
-    std::printf("read+pair: median of %d runs: %.1f ms CPU, %.1f ms wall: %.2f M events/s, "
-                "%.1f MB/s (CPU) (%zu events kept)\n",
-                runs, ours, median(wall), static_cast<double>(events) / ours / 1e3,
-                megabytes / ours * 1e3, kept);
-
-    std::vector<double> theirWall, theirCpu;
-    for (int i = 0; i < runs; ++i) {
-        Timing t = timeProcess({"midicsv", path});
-        if (t.cpu < 0)
-            break;
-        theirWall.push_back(t.wall);
-        theirCpu.push_back(t.cpu);
-    }
-    if (theirCpu.empty()) {
-        std::printf("midicsv: not installed, no ratio\n");
-    } else {
-        double theirs = median(theirCpu);
-        std::printf("midicsv to /dev/null: median of %zu runs: %.1f ms CPU, %.1f ms wall: "
-                    "%.2f M events/s (CPU)\n",
-                    theirCpu.size(), theirs, median(theirWall),
-                    static_cast<double>(events) / theirs / 1e3);
-        std::printf("ratio: %.2fx midicsv's speed by CPU time, %.2fx by wall time (target at "
-                    "least 2x)\n",
-                    theirs / ours, median(theirWall) / median(wall));
-    }
+    double warm = median(cpu);
+    std::printf("warm: read+pair repeated in one process: median of %d runs: %.1f ms CPU, %.1f ms "
+                "wall: %.2f M events/s (%zu events kept)\n",
+                runs, warm, median(wall), static_cast<double>(events) / warm / 1e3, kept);
+    if (theirs.cpu > 0)
+        std::printf("warm ratio: %.2fx midicsv's cold process by CPU time\n", theirs.cpu / warm);
     if (!keep)
         std::remove(path.c_str());
     return 0;

@@ -39,6 +39,18 @@ void checkSong(const MidiSong& song) {
     for (size_t i = 1; i < song.mergedEvents.size(); ++i)
         check(song.mergedEvents[i - 1]->tick <= song.mergedEvents[i]->tick);
     check(song.length == (song.mergedEvents.empty() ? 0 : song.mergedEvents.back()->tick));
+    // The bar table costs a run per time signature at most, whatever the length, and every
+    // position converts back to its tick.
+    check(song.barTable.runCount() <= song.timeSignatureList.size());
+    check(song.length == 0 || !song.barTable.empty());
+    for (int32_t tick : {0, song.length / 3, song.length - 1}) {
+        if (tick < 0 || song.division <= 0)
+            continue;
+        BarBeatTick position = song.tickToBarBeatTick(tick);
+        check(position.result == 0);
+        check(song.barBeatTickToTick(position.bar, position.beat, position.tick) == tick ||
+              tick >= song.length);
+    }
 }
 
 } // namespace

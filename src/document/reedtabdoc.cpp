@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 #include <unistd.h>
 
@@ -39,6 +40,23 @@ std::string makePrivateFolder() {
     if (!mkdtemp(pattern.data()))
         return {};
     return pattern;
+}
+
+int32_t latestTick(const MidiSong& song) {
+    int32_t latest = song.length;
+    for (const auto& track : song.tracks)
+        for (const auto& event : track->events)
+            latest = std::max(latest, event->tick);
+    return latest;
+}
+
+// A deletion may take the song's last event: the song then ends with the one before.
+void endAtLastEvent(MidiSong& song) {
+    const int32_t last = song.mergedEvents.empty() ? 0 : song.mergedEvents.back()->tick;
+    if (last != song.length) {
+        song.length = last;
+        song.rebuildBars();
+    }
 }
 
 std::string formatStatus(int amount) {
@@ -112,6 +130,14 @@ void CReedtabDoc::refreshNoteFlags() {
 void CReedtabDoc::forgetEventReferences() {
     lastAddedEvent = nullptr;
     pendingNoteOns.clear();
+    endBeforeAdding_ = nullptr;
+}
+
+void CReedtabDoc::rememberEndOfTrack(int trackIndex) {
+    const MidiTrack* track = song.track(trackIndex);
+    const MidiEvent* end = track ? track->last() : nullptr;
+    endBeforeAdding_ = end && end->kind() == KindEndOfTrack ? end : nullptr;
+    endTickBeforeAdding_ = endBeforeAdding_ ? end->tick : 0;
 }
 
 void CReedtabDoc::newDocument() {
@@ -341,7 +367,15 @@ bool CReedtabDoc::undo() {
     case UndoAddedText:
         if (lastAddedEvent) {
             int type = undoType;
+            MidiTrack* track = lastAddedEvent->track;
             deleteEventEdit(lastAddedEvent);
+            // Only compared, never followed, until it is known to be the track's last event.
+            if (track && track->last() == endBeforeAdding_ && endBeforeAdding_ &&
+                endBeforeAdding_->tick > endTickBeforeAdding_) {
+                song.moveEvent(track->last(), endTickBeforeAdding_);
+                song.length = song.mergedEvents.empty() ? 0 : song.mergedEvents.back()->tick;
+                song.rebuildBars();
+            }
             cursorTick = undoPosition;
             lastAddedEvent = nullptr;
             recordUndo(false, type);
@@ -530,7 +564,9 @@ int CReedtabDoc::insertSilence(int bars, int beats, int ticks) {
     if (song.tracks.empty())
         return -1;
     int32_t length = silenceLengthAt(song, cursorTick, bars, beats, ticks);
-    if (length <= 0)
+    // Ticks are 32-bit: silence that would move any event past the last one is refused, not
+    // wrapped. Signatures and names may lie beyond the song's length.
+    if (length <= 0 || int64_t{latestTick(song)} + length > std::numeric_limits<int32_t>::max())
         return -1;
     // Shifting back restores every tick but not always the order of events that end up on one
     // tick; the snapshot restores both.
@@ -552,6 +588,7 @@ int CReedtabDoc::addEventEdit(int32_t tick, int trackIndex, std::unique_ptr<Midi
     bool playing = player_.isPlaying();
     if (playing)
         player_.suspend();
+    rememberEndOfTrack(trackIndex);
     int position = song.addEvent(tick, trackIndex, std::move(event));
     liftEndOfTrack(song, trackIndex);
     if (playing)
@@ -566,6 +603,7 @@ int CReedtabDoc::addTextEdit(int trackIndex, int32_t tick, const std::string& te
     if (!song.track(trackIndex))
         return 1;
     EditScope scope(*this, EventsChanged);
+    rememberEndOfTrack(trackIndex);
     TextEvent* added = song.addTextEvent(trackIndex, tick, text);
     if (!added)
         return 1;
@@ -589,6 +627,7 @@ int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
     std::erase_if(pendingNoteOns,
                   [&](const MidiEvent* e) { return e == event || (partner && e == partner); });
     int result = song.deleteEvent(event);
+    endAtLastEvent(song);
     if (result == 0)
         scope.commit(UndoEdit);
     return result;
@@ -601,6 +640,7 @@ int CReedtabDoc::deleteTrackEdit(int trackIndex, bool withUndo) {
                     {.snapshot = withUndo});
     notify({SelectionChanged, nullptr});
     int result = song.deleteTrack(trackIndex);
+    endAtLastEvent(song);
     forgetEventReferences();
     // Pending transposition flags and the edit track are by index. The first track is only
     // emptied; any other leaves the array and the tracks after it move down.
@@ -724,8 +764,14 @@ MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int en
         onEvent->partner = offEvent;
         offEvent->partner = onEvent;
         onEvent->isNote = marked ? 1 : 0;
+        // One undo step for both events: the end of track as it stood before the first.
+        rememberEndOfTrack(trackIndex);
+        const MidiEvent* end = endBeforeAdding_;
+        const int32_t endTick = endTickBeforeAdding_;
         addEventEdit(cursorTick, trackIndex, std::move(on));
         addEventEdit(cursorTick + length, trackIndex, std::move(off));
+        endBeforeAdding_ = end;
+        endTickBeforeAdding_ = endTick;
         // Undoing the note brings the cursor back to where the note was entered.
         undoPosition = cursorTick;
         cursorTick += length + gapTicks;

@@ -221,6 +221,7 @@ private:
     void keepPendingSnapshot();
     void dropPendingSnapshot();
     bool ensureSnapshotFolder();
+    void rememberEndOfTrack(int trackIndex);
 
     DocumentUi& ui_;
     PlayerControl& player_;
@@ -234,6 +235,10 @@ private:
     std::vector<std::pair<int, DocumentListener>> listeners_;
     // The pending transposition left some keys behind and has a snapshot to undo it with.
     bool transposeClipped_ = false;
+    // The end of track of the track the last addition went into, and its tick before the
+    // addition lifted it past the new event: undoing the addition puts it back there.
+    const MidiEvent* endBeforeAdding_ = nullptr;
+    int32_t endTickBeforeAdding_ = 0;
 };
 
 } // namespace reedtab

@@ -59,6 +59,15 @@ void forEachTransposable(const MidiSong& song, int trackIndex, int32_t from, int
     }
 }
 
+// Whether a note and its note-off both stay in 0..127. Each moves by the same amount from its
+// own key, so that the opposite transposition restores both exactly: a file may pair a key
+// with one whose byte differs above bit 7 (pairing looks at the low seven bits only).
+bool transposable(const MidiEvent* event, int halfSteps) {
+    auto inRange = [halfSteps](int key) { return key + halfSteps >= 0 && key + halfSteps <= 127; };
+    const MidiEvent* partner = event->isNoteOn() ? event->partner : nullptr;
+    return inRange(event->data1) && (!partner || inRange(partner->data1));
+}
+
 // Events chosen for deletion, each note with its partner, deleted once everything was decided
 // (deleting while walking a track would shift the walk).
 class DeleteSet {
@@ -134,14 +143,13 @@ int transpose(MidiSong& song, int halfSteps, int trackIndex, int32_t from, int32
         return -1;
     int skips = 0;
     forEachTransposable(song, trackIndex, from, to, [&](MidiEvent* event) {
-        int key = event->data1 + halfSteps;
-        if (key < 0 || key > 127) {
+        if (!transposable(event, halfSteps)) {
             ++skips;
             return;
         }
-        event->data1 = static_cast<uint16_t>(key);
+        event->data1 = static_cast<uint16_t>(event->data1 + halfSteps);
         if (event->isNoteOn() && event->partner)
-            event->partner->data1 = static_cast<uint16_t>(key);
+            event->partner->data1 = static_cast<uint16_t>(event->partner->data1 + halfSteps);
     });
     if (skipped)
         *skipped += skips;
@@ -152,8 +160,7 @@ int countTransposeSkips(const MidiSong& song, int halfSteps, int trackIndex, int
                         int32_t to) {
     int skips = 0;
     forEachTransposable(song, trackIndex, from, to, [&](const MidiEvent* event) {
-        int key = event->data1 + halfSteps;
-        if (key < 0 || key > 127)
+        if (!transposable(event, halfSteps))
             ++skips;
     });
     return skips;

@@ -96,11 +96,12 @@ public:
     /// Number of meaningful bytes in `data`. Held in 32 bits so that long system-exclusive and
     /// meta payloads survive a write.
     uint32_t dataLength = 0;
+    /// Owned by the lyrics window; the model never reads it. Kept beside `dataLength`, ahead of
+    /// `data`, so that the two 32-bit fields fill one 8-byte slot and an event takes 72 bytes.
+    int32_t lyricScratch = 0;
     /// Payload of meta and system-exclusive events, always followed by one zero byte (so a text
     /// payload is also a C string); null when the event has none.
     std::unique_ptr<uint8_t[]> data;
-    /// Owned by the lyrics window; the model never reads it.
-    int32_t lyricScratch = 0;
     /// A paired note-on points to its note-off and the note-off back to it; null otherwise.
     MidiEvent* partner = nullptr;
     /// The track that owns this event.

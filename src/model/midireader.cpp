@@ -1,5 +1,6 @@
 // Reading a Standard MIDI File into a MidiSong.
 
+#include "model/hugepages.h"
 #include "model/midisong.h"
 
 #include <algorithm>
@@ -177,12 +178,8 @@ private:
     bool splitChannels_ = false; // format 0: one track per channel
     int declaredTracks_ = 0;
     MidiTrack* current_ = nullptr;
-    // Playable events in reading order with their ticks, for the merged list.
-    struct Playable {
-        int32_t tick;
-        MidiEvent* event;
-    };
-    std::vector<Playable> merged_;
+    // Playable events in reading order, for the merged list of a file split per channel.
+    std::vector<MidiEvent*> merged_;
 
     // Per-track state.
     int64_t tick_ = 0;
@@ -208,47 +205,69 @@ MidiTrack* Reader::newTrack() {
 
 void Reader::keep(MidiTrack* track, std::unique_ptr<MidiEvent> event) {
     event->tick = static_cast<int32_t>(tick_);
-    bool playable = MergedEventList::belongs(event->kind());
+    bool listed = splitChannels_ && MergedEventList::belongs(event->kind());
     MidiEvent* kept = track->append(std::move(event));
-    if (playable)
-        merged_.push_back({static_cast<int32_t>(tick_), kept});
+    if (listed)
+        merged_.push_back(kept);
 }
 
 void Reader::buildMergedList() {
     // The merged list is built once at the end: inserting into the middle of a large array for
-    // every event would make reading quadratic. A stable sort of the reading order by tick
-    // gives exactly the order that inserting each event after its equal ticks gives. The ticks
-    // travel with the references, so the sort never reaches into a cold event; it is a radix
-    // sort (least significant digit first, which is stable) because the tracks interleave
-    // finely and comparison sorts mispredict half their branches on such input.
-    bool sorted = true;
-    int32_t maxTick = 0;
-    for (size_t i = 0; i < merged_.size(); ++i) {
-        if (i > 0 && merged_[i].tick < merged_[i - 1].tick)
-            sorted = false;
-        maxTick = std::max(maxTick, merged_[i].tick);
+    // every event would make reading quadratic. Its order is a stable sort of the reading order
+    // by tick. One chunk split per channel was read in tick order, so that order is already
+    // the list.
+    if (splitChannels_) {
+        song_.mergedEvents.assign(std::move(merged_));
+        merged_ = {};
+        return;
     }
-    if (!sorted) {
-        constexpr int digitBits = 11;
-        constexpr size_t buckets = size_t{1} << digitBits;
-        std::vector<Playable> other(merged_.size());
-        std::vector<size_t> start(buckets);
-        for (int shift = 0; shift < 31 && (maxTick >> shift) > 0; shift += digitBits) {
-            std::fill(start.begin(), start.end(), 0);
-            for (const Playable& p : merged_)
-                ++start[(static_cast<uint32_t>(p.tick) >> shift) & (buckets - 1)];
-            size_t sum = 0;
-            for (size_t& s : start)
-                sum += std::exchange(s, sum);
-            for (const Playable& p : merged_)
-                other[start[(static_cast<uint32_t>(p.tick) >> shift) & (buckets - 1)]++] = p;
-            std::swap(merged_, other);
-        }
+    // Otherwise every track is one chunk in tick order, and merging the tracks (the earlier
+    // track first on equal ticks) gives that stable sort without a copy of the whole list.
+    struct Head {
+        int32_t tick;
+        uint32_t track;
+        size_t next;
+    };
+    auto later = [](const Head& a, const Head& b) {
+        return a.tick != b.tick ? a.tick > b.tick : a.track > b.track;
+    };
+    auto& tracks = song_.tracks;
+    auto advance = [&tracks](Head& h) {
+        const auto& events = tracks[h.track]->events;
+        while (h.next < events.size() && !MergedEventList::belongs(events[h.next]->kind()))
+            ++h.next;
+        if (h.next == events.size())
+            return false;
+        h.tick = events[h.next]->tick;
+        return true;
+    };
+    std::vector<Head> heap;
+    size_t playable = 0;
+    for (uint32_t t = 0; t < tracks.size(); ++t) {
+        playable += tracks[t]->size();
+        Head h{0, t, 0};
+        if (advance(h))
+            heap.push_back(h);
     }
-    std::vector<MidiEvent*> list(merged_.size());
-    for (size_t i = 0; i < merged_.size(); ++i)
-        list[i] = merged_[i].event;
-    merged_ = {};
+    std::make_heap(heap.begin(), heap.end(), later);
+    std::vector<MidiEvent*> list;
+    list.reserve(playable);
+    adviseHugePages(list.data(), list.capacity() * sizeof list[0]);
+    while (!heap.empty()) {
+        std::pop_heap(heap.begin(), heap.end(), later);
+        Head& h = heap.back();
+        const auto& events = tracks[h.track]->events;
+        // A track keeps the lead while its events come no later than every other head; on a
+        // tie the earlier track goes first.
+        const Head* rival = heap.size() > 1 ? &heap.front() : nullptr;
+        do {
+            list.push_back(events[h.next++].get());
+        } while (advance(h) && (!rival || !later(h, *rival)));
+        if (h.next == events.size())
+            heap.pop_back();
+        else
+            std::push_heap(heap.begin(), heap.end(), later);
+    }
     song_.mergedEvents.assign(std::move(list));
 }
 
@@ -294,8 +313,9 @@ Reader::Chunk Reader::readTrack() {
         current_ = newTrack();
         // A dense track with running status takes three to four bytes per event; growing the
         // array from empty would copy it a dozen times.
-        current_->events.reserve(std::min<size_t>(static_cast<size_t>(length), in_.available()) /
-                                 3);
+        auto& events = current_->events;
+        events.reserve(std::min<size_t>(static_cast<size_t>(length), in_.available()) / 3);
+        adviseHugePages(events.data(), events.capacity() * sizeof events[0]);
     } else {
         current_ = song_.tracks.front().get();
     }
@@ -509,11 +529,14 @@ void Reader::addDefaultTimeSignature() {
 
 int Reader::run() {
     song_.loading = true;
-    // Playable events take three to four bytes each in a dense file.
-    merged_.reserve(in_.size() / 3);
     if (readHeader() != LoadOk) {
         song_.clear();
         return LoadBadHeader;
+    }
+    // Playable events take three to four bytes each in a dense file.
+    if (splitChannels_) {
+        merged_.reserve(in_.size() / 3);
+        adviseHugePages(merged_.data(), merged_.capacity() * sizeof merged_[0]);
     }
     for (int i = 0; i < declaredTracks_; ++i) {
         song_.currentTrack = static_cast<int16_t>(i);
@@ -527,8 +550,15 @@ int Reader::run() {
         }
     }
     progress_.finish();
-    buildMergedList();
-    song_.repairAllTracks();
+    // Pairing first leaves nothing for it to take out of the merged list again, except in a
+    // file split per channel, whose list keeps the reading order of the one chunk.
+    if (splitChannels_) {
+        buildMergedList();
+        song_.repairAllTracks();
+    } else {
+        song_.repairAllTracks();
+        buildMergedList();
+    }
     if (song_.format == 0)
         finishFormat0();
     // After the format-0 ends of track, which may lie past the last playable event (a track of
@@ -565,26 +595,35 @@ int MidiSong::loadFile(const std::string& filePath, const LoadProgress& progress
         loading = false;
         return LoadCannotOpen;
     }
-    // One read into a buffer of the file's size; a file that grows meanwhile is read on.
+    // One read into a buffer of the file's size, left uninitialised because the read fills it;
+    // a file that grows meanwhile is read on.
     std::vector<uint8_t> bytes;
+    std::unique_ptr<uint8_t[]> whole;
+    size_t wholeSize = 0;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         long size = std::ftell(file);
         std::rewind(file);
         if (size > 0) {
-            bytes.resize(static_cast<size_t>(size));
-            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+            whole.reset(new uint8_t[static_cast<size_t>(size)]);
+            adviseHugePages(whole.get(), static_cast<size_t>(size));
+            wholeSize = std::fread(whole.get(), 1, static_cast<size_t>(size), file);
         }
     }
     uint8_t block[1 << 16];
     size_t n;
-    while ((n = std::fread(block, 1, sizeof block, file)) > 0)
+    while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
+        if (bytes.empty())
+            bytes.assign(whole.get(), whole.get() + wholeSize);
         bytes.insert(bytes.end(), block, block + n);
+    }
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
         loading = false;
         return LoadCannotOpen;
     }
+    if (bytes.empty())
+        return loadMemory(whole.get(), wholeSize, progress);
     return loadMemory(bytes.data(), bytes.size(), progress);
 }
 

@@ -8,9 +8,9 @@ namespace reedtab {
 
 namespace {
 
-// A song with absurd times (one delta of 2^28 ticks at division 1) would otherwise ask for
-// hundreds of millions of bars; real songs have a few thousand.
-constexpr size_t maxBars = size_t{1} << 20;
+// Positions count bars in an int; only time signatures out of order, each restarting the
+// count far back, could pass it.
+constexpr int64_t maxBars = std::numeric_limits<int32_t>::max() - 1;
 
 int powerOfTwoOrZero(int exponent) {
     return exponent >= 0 && exponent < 31 ? 1 << exponent : 0;
@@ -145,6 +145,51 @@ void MergedEventList::removeIf(const std::function<bool(const MidiEvent*)>& drop
 }
 
 // ---------------------------------------------------------------------------------------------
+// BarTable
+
+size_t BarTable::runOf(size_t bar) const {
+    auto it = std::upper_bound(runs_.begin(), runs_.end(), static_cast<int64_t>(bar),
+                               [](int64_t b, const Run& run) { return b < run.firstBar; });
+    return static_cast<size_t>(it - runs_.begin()) - 1;
+}
+
+BarEntry BarTable::operator[](size_t bar) const {
+    const Run& run = runs_[runOf(bar)];
+    int64_t start = run.startTick + (static_cast<int64_t>(bar) - run.firstBar) * run.barLength;
+    return {static_cast<int32_t>(start), run.timeSignatureIndex};
+}
+
+int64_t BarTable::indexAt(int32_t tick) const {
+    auto it = std::upper_bound(suffixMin_.begin(), suffixMin_.end(), tick);
+    if (it == suffixMin_.begin())
+        return -1;
+    const Run& run = runs_[static_cast<size_t>(it - suffixMin_.begin()) - 1];
+    size_t next = static_cast<size_t>(it - suffixMin_.begin());
+    int64_t count =
+        (next < runs_.size() ? runs_[next].firstBar : static_cast<int64_t>(bars_)) - run.firstBar;
+    // Every later run starts after `tick`, so this run, which starts at or before it, holds
+    // the bar.
+    int64_t within = std::min<int64_t>((int64_t{tick} - run.startTick) / run.barLength, count - 1);
+    return run.firstBar + within;
+}
+
+void BarTable::clear() {
+    runs_.clear();
+    suffixMin_.clear();
+    bars_ = 0;
+}
+
+int64_t BarTable::append(int32_t startTick, int32_t barLength, int64_t count,
+                         int16_t timeSignatureIndex) {
+    runs_.push_back({static_cast<int64_t>(bars_), startTick, barLength, timeSignatureIndex});
+    bars_ += static_cast<size_t>(count);
+    suffixMin_.push_back(startTick);
+    for (size_t k = suffixMin_.size() - 1; k-- > 0 && suffixMin_[k] > startTick;)
+        suffixMin_[k] = startTick;
+    return startTick + count * int64_t{barLength};
+}
+
+// ---------------------------------------------------------------------------------------------
 // Positions
 
 std::string formatBarBeatTick(const BarBeatTick& position) {
@@ -170,7 +215,6 @@ void MidiSong::clear() {
     tempoList.clear();
     timeSignatureList.clear();
     barTable.clear();
-    barSuffixMin_.clear();
     tracks.clear();
     errorText.clear();
     keyName.assign(1, 'C');
@@ -224,8 +268,8 @@ void MidiSong::rebuildBars() {
     barTable.clear();
     int64_t t = 0;
     size_t i = 0;
-    while (t < length && i < timeSignatureList.size() && barTable.size() < maxBars) {
-        barTable.push_back({static_cast<int32_t>(t), static_cast<int16_t>(i)});
+    while (t < length && i < timeSignatureList.size() &&
+           static_cast<int64_t>(barTable.size()) < maxBars) {
         const TimeSignatureEvent* ts = timeSignatureList[i];
         int64_t denominator = powerOfTwoOrZero(signedDataByte(ts, 1));
         int64_t bar =
@@ -233,45 +277,32 @@ void MidiSong::rebuildBars() {
         // A zero or negative bar (numerator 0, division 0) would never reach the song's end.
         if (bar <= 0)
             bar = std::max<int64_t>(division, 1) * 4;
-        t += bar;
-        if (i + 1 < timeSignatureList.size() && t >= timeSignatureList[i + 1]->tick) {
+        bar = std::min<int64_t>(bar, std::numeric_limits<int32_t>::max());
+        // Bars follow each other until the song ends or the next signature's tick is reached;
+        // the first is always there, even when that signature lies earlier.
+        bool hasNext = i + 1 < timeSignatureList.size();
+        int64_t limit =
+            hasNext ? std::min<int64_t>(length, timeSignatureList[i + 1]->tick) : length;
+        int64_t count = limit > t ? (limit - t + bar - 1) / bar : 1;
+        count = std::clamp<int64_t>(count, 1, maxBars - static_cast<int64_t>(barTable.size()));
+        t = barTable.append(static_cast<int32_t>(t), static_cast<int32_t>(bar), count,
+                            static_cast<int16_t>(i));
+        if (hasNext && t >= timeSignatureList[i + 1]->tick) {
             t = timeSignatureList[i + 1]->tick;
             ++i;
         }
-    }
-    // The smallest start from each bar on: it never decreases, and the last bar whose own
-    // start is at most t is the last one whose suffix minimum is at most t, so lookups stay a
-    // binary search even when time signatures read from several tracks make bars start out of
-    // order.
-    barSuffixMin_.resize(barTable.size());
-    int32_t smallest = std::numeric_limits<int32_t>::max();
-    for (size_t k = barTable.size(); k-- > 0;) {
-        smallest = std::min(smallest, barTable[k].startTick);
-        barSuffixMin_[k] = smallest;
     }
 }
 
 BarBeatTick MidiSong::tickToBarBeatTick(int32_t tick) const {
     if (tick < 0 || tick > length)
         return {0, 0, 0, -1};
-    int found = -1;
-    if (barSuffixMin_.size() == barTable.size()) {
-        auto it = std::upper_bound(barSuffixMin_.begin(), barSuffixMin_.end(), tick);
-        found = static_cast<int>(it - barSuffixMin_.begin()) - 1;
-    } else {
-        // The table was changed without rebuildBars: scan it.
-        for (size_t i = barTable.size(); i-- > 0;) {
-            if (barTable[i].startTick <= tick) {
-                found = static_cast<int>(i);
-                break;
-            }
-        }
-    }
+    int64_t found = barTable.indexAt(tick);
     if (found < 0)
         return {1, 1, 0, 0};
     int div = std::max<int>(division, 1);
     int32_t offset = tick - barTable[static_cast<size_t>(found)].startTick;
-    return {found + 1, offset / div + 1, offset % div, 0};
+    return {static_cast<int>(found) + 1, offset / div + 1, offset % div, 0};
 }
 
 int32_t MidiSong::barBeatTickToTick(int bar, int beat, int tick) const {

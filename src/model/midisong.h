@@ -77,7 +77,47 @@ struct BarEntry {
     int32_t startTick = 0;          ///< tick where the bar starts
     int16_t timeSignatureIndex = 0; ///< index into the time-signature list of its signature
 };
-using BarTable = std::vector<BarEntry>;
+
+/// The song's bars in order, read as an array of `BarEntry`. It is held as runs of equal bars,
+/// one per stretch of a time signature, so that its memory and the cost of building it follow
+/// the song's time signatures and not its length: a tiny file whose last event lies at tick
+/// two billion costs no more than any other. Reading a bar costs a binary search over the runs.
+///
+/// To draw the bars between two ticks, start at `indexAt(firstTick)` (0 when it is -1) and read
+/// `operator[]` upwards while the start lies at or before the last tick.
+class BarTable {
+public:
+    /// Number of bars.
+    size_t size() const { return bars_; }
+    bool empty() const { return bars_ == 0; }
+    /// Bar `bar` (0-based, below `size()`).
+    BarEntry operator[](size_t bar) const;
+    /// Index of the last bar that starts at or before `tick` (bars cut short by a time
+    /// signature read from a later track may start out of order), or -1 when none does.
+    int64_t indexAt(int32_t tick) const;
+    void clear();
+    /// Appends `count` bars of `barLength` ticks from `startTick` under time signature
+    /// `timeSignatureIndex`, and returns the tick after them.
+    int64_t append(int32_t startTick, int32_t barLength, int64_t count, int16_t timeSignatureIndex);
+    /// Number of runs, what the table costs.
+    size_t runCount() const { return runs_.size(); }
+
+private:
+    struct Run {
+        int64_t firstBar;
+        int32_t startTick;
+        int32_t barLength;
+        int16_t timeSignatureIndex;
+    };
+    size_t runOf(size_t bar) const;
+
+    std::vector<Run> runs_;
+    // For each run, the smallest start from it to the end: never decreasing, so the last run
+    // whose suffix minimum is at most t is the last one holding a bar that starts at or before
+    // t, and lookups stay a binary search.
+    std::vector<int32_t> suffixMin_;
+    size_t bars_ = 0;
+};
 
 /// A position as bar, beat (always quarter notes) and tick within the beat, all counted from
 /// 1 except the tick; `result` is 0, or -1 with everything 0 for a tick outside the song.
@@ -251,8 +291,6 @@ private:
     // Lookup hint for tempoAt: only a hint, validated on use, so relaxed atomics suffice when
     // the player thread and the window both ask.
     mutable std::atomic<size_t> tempoCursor_{0};
-    // For each bar, the smallest start tick from it to the end (see rebuildBars).
-    std::vector<int32_t> barSuffixMin_;
 };
 
 } // namespace reedtab

@@ -89,8 +89,15 @@ PairingCounts MidiTrack::pairNotes(std::string* report, size_t capacity, bool cl
         report->clear();
     PairingCounts counts;
 
-    // Stacks of sounding note-ons per channel and key, and the on/off balance.
-    std::array<std::vector<size_t>, 16 * 128> sounding;
+    // Stacks of sounding note-ons per channel and key, linked through one array (a vector per
+    // key would cost thousands of allocations for every small track), and the on/off balance.
+    struct Sounding {
+        size_t on;
+        int32_t below;
+    };
+    std::vector<Sounding> sounding;
+    std::array<int32_t, 16 * 128> top;
+    top.fill(-1);
     std::array<int16_t, 16 * 128> balance{};
 
     // Removal is deferred: events are marked while the passes run and dropped in one sweep at
@@ -119,7 +126,6 @@ PairingCounts MidiTrack::pairNotes(std::string* report, size_t capacity, bool cl
         e->duration = 0;
         e->overlapMark = 0;
         size_t slot = static_cast<size_t>(e->channel()) * 128 + (e->data1 & 0x7F);
-        auto& stack = sounding[slot];
         if (kind == KindNoteOn && e->data2 > 0) {
             if (balance[slot] < 0) {
                 std::snprintf(message, sizeof message,
@@ -130,20 +136,22 @@ PairingCounts MidiTrack::pairNotes(std::string* report, size_t capacity, bool cl
                 ++counts.discarded;
                 doomed[i] = 1;
             } else {
-                if (!stack.empty()) {
+                if (top[slot] >= 0) {
                     ++counts.overlapped;
                     e->overlapMark = 1;
-                    events[stack.back()]->overlapMark = 1;
+                    events[sounding[static_cast<size_t>(top[slot])].on]->overlapMark = 1;
                 }
-                stack.push_back(i);
+                sounding.push_back({i, top[slot]});
+                top[slot] = static_cast<int32_t>(sounding.size() - 1);
             }
             ++balance[slot];
         } else {
-            bool paired = !stack.empty();
+            bool paired = top[slot] >= 0;
             if (paired) {
-                size_t onIndex = stack.back();
+                const Sounding& sounded = sounding[static_cast<size_t>(top[slot])];
+                size_t onIndex = sounded.on;
                 MidiEvent* on = events[onIndex].get();
-                stack.pop_back();
+                top[slot] = sounded.below;
                 on->duration = e->tick - on->tick;
                 on->partner = e;
                 e->partner = on;
@@ -162,15 +170,18 @@ PairingCounts MidiTrack::pairNotes(std::string* report, size_t capacity, bool cl
 
     for (int channel = 0; channel < 16; ++channel) {
         for (int key = 0; key < 128; ++key) {
-            auto& stack = sounding[static_cast<size_t>(channel) * 128 + key];
-            if (stack.empty())
+            int count = 0;
+            for (int32_t k = top[static_cast<size_t>(channel) * 128 + key]; k >= 0;
+                 k = sounding[static_cast<size_t>(k)].below) {
+                doomed[sounding[static_cast<size_t>(k)].on] = 1;
+                ++count;
+            }
+            if (count == 0)
                 continue;
-            counts.unfinished += static_cast<int32_t>(stack.size());
+            counts.unfinished += count;
             std::snprintf(message, sizeof message, "\n chan %d note %d (x%d)", channel + 1, key,
-                          static_cast<int>(stack.size()));
+                          count);
             appendReport(report, capacity, message);
-            for (size_t on : stack)
-                doomed[on] = 1;
         }
     }
 

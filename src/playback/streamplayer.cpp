@@ -100,6 +100,8 @@ struct StreamPlayer::Impl {
     std::atomic<int> shownEventIndex{-1};
     std::array<std::atomic<int>, 16> expression;
     std::atomic<bool> filling{false};
+    // Set while a position report reads the song on the timer thread.
+    std::atomic<bool> readingSong{false};
     std::atomic<int> reportsRunning{0};
     std::atomic<std::thread::id> stoppingThread{};
 
@@ -686,8 +688,15 @@ std::uint32_t StreamPlayer::streamTicks() const {
 }
 
 void StreamPlayer::suspend() {
+    Impl& p = *impl_;
     int expected = Playing;
-    impl_->state.compare_exchange_strong(expected, Suspended);
+    if (!p.state.compare_exchange_strong(expected, Suspended))
+        return;
+    // A fill or a report that saw Playing just before may still be reading the song; the
+    // caller changes it as soon as this returns. Found by the player stress test.
+    for (int i = 0; i < 2000 && (p.filling.load() || p.readingSong.load()); ++i) {
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
 }
 
 void StreamPlayer::resume() {
@@ -883,7 +892,14 @@ void StreamPlayer::deviceFailed() {
 
 void StreamPlayer::markerReached(std::uint32_t eventWord) {
     Impl& p = *impl_;
-    if ((eventWord >> 24 & 0x3F) != kStreamNop || p.state.load() != Playing) {
+    if ((eventWord >> 24 & 0x3F) != kStreamNop) {
+        return;
+    }
+    // Raised before the state is read, so that `suspend` either stops this report here or
+    // waits until it has finished with the song.
+    p.readingSong.store(true);
+    if (p.state.load() != Playing) {
+        p.readingSong.store(false);
         return;
     }
     ++reportDepth;
@@ -901,6 +917,7 @@ void StreamPlayer::markerReached(std::uint32_t eventWord) {
             setChannelExpression(event.status & 0x0F, event.data2);
         }
     }
+    p.readingSong.store(false);
     p.reportsRunning.fetch_sub(1);
     --reportDepth;
 }

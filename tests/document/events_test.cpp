@@ -97,6 +97,39 @@ TEST_F(EventsTest, WholeNoteEntryAdvancesCursorAndUndoRemovesBoth) {
     EXPECT_EQ(f.doc.cursorTick, 1000);
 }
 
+TEST_F(EventsTest, UndoingANoteOrTextPastTheEndPutsTheEndOfTrackBack) {
+    // Found by the edit fuzzer: the end of track stayed where the added event had lifted it,
+    // so the song kept the longer length after the undo.
+    f.doc.editTrack = 1;
+    f.doc.cursorTick = 9500;
+    f.doc.soundingTicks = 300;
+    ASSERT_NE(f.doc.addNoteFromEntry(70, 90, 0, EntryWholeNote), nullptr);
+    ASSERT_EQ(f.doc.song.tracks[1]->last()->tick, 9800);
+    ASSERT_TRUE(f.doc.undo());
+    EXPECT_EQ(listEvents(f.doc.song), before);
+    EXPECT_EQ(f.doc.song.length, 9600);
+    ASSERT_EQ(f.doc.addTextEdit(2, 12000, "coda"), 0);
+    ASSERT_EQ(f.doc.song.length, 12000);
+    ASSERT_TRUE(f.doc.undo());
+    EXPECT_EQ(listEvents(f.doc.song), before);
+    EXPECT_EQ(f.doc.song.length, 9600);
+    EXPECT_EQ(f.doc.song.barTable.size(), 5u);
+}
+
+TEST_F(EventsTest, DeletingTheLastEventsShortensTheSong) {
+    // Found by the edit fuzzer: the length stayed at the deleted event's tick.
+    MidiSong& song = f.doc.song;
+    for (auto& track : song.tracks)
+        ASSERT_EQ(f.doc.deleteEventEdit(track->last()), 0);
+    EXPECT_EQ(song.length, 9400) << "the last note-off is now the song's end";
+    ASSERT_EQ(f.doc.deleteEventEdit(noteAt(1, 9000)), 0);
+    EXPECT_EQ(song.length, song.mergedEvents.back()->tick);
+    EXPECT_EQ(song.length, 5200);
+    EXPECT_EQ(song.barTable.size(), 3u);
+    EXPECT_EQ(f.doc.deleteTrackEdit(1, true), 0);
+    EXPECT_EQ(song.length, 4900) << "the track that held the last event is gone";
+}
+
 TEST_F(EventsTest, HeldKeysPairWithTheirReleaseLastInFirstOut) {
     f.doc.editTrack = 1;
     f.doc.cursorTick = 2000;

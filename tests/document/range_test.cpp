@@ -277,5 +277,33 @@ TEST_F(SilenceTest, RefusedWithoutLength) {
     EXPECT_EQ(f.doc.undoType, UndoNothing);
 }
 
+TEST(InsertSilence, RefusedWhenTheSongWouldEndPastTheLastTick) {
+    // Found by the edit fuzzer: the ticks of a song ending near 2^31 wrapped round, also those
+    // of a time signature lying past the song's last playable event.
+    DocFixture f;
+    MidiSong song;
+    beginSong(song, 2);
+    addTimeSignature(song, 0, 0, 4, 4);
+    addNote(song, 1, 0, 60, 0, 480);
+    addNote(song, 1, 0, 62, 2147483000, 2147483600);
+    finishSong(song, 2147483600);
+    f.open(song);
+    const auto before = listEvents(f.doc.song);
+    f.doc.cursorTick = 960;
+    EXPECT_EQ(f.doc.insertSilence(0, 0, 47), 0) << "still fits";
+    EXPECT_EQ(f.doc.song.length, 2147483647);
+    EXPECT_EQ(f.doc.insertSilence(0, 0, 1), -1);
+    EXPECT_EQ(f.doc.song.length, 2147483647);
+    ASSERT_TRUE(f.doc.undo());
+    EXPECT_EQ(listEvents(f.doc.song), before);
+
+    auto late = makeTimeSignatureEvent(3, 4);
+    f.doc.song.timeSignatureList.push_back(late.get());
+    f.doc.song.tracks[0]->insert(1, std::move(late))->tick = 2147483640;
+    EXPECT_EQ(f.doc.insertSilence(0, 0, 47), -1) << "the signature would pass the last tick";
+    EXPECT_EQ(f.doc.insertSilence(0, 0, 7), 0);
+    EXPECT_EQ(f.doc.song.tracks[0]->events[1]->tick, 2147483647);
+}
+
 } // namespace
 } // namespace reedtab::testing

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 
 using namespace reedtab;
@@ -320,7 +321,45 @@ TEST(ReaderDamage, HugeDeltasDoNotOverflowTheTick) {
     ASSERT_EQ(load(song, smf(1, 1, {events})), LoadOk);
     EXPECT_EQ(song.tracks[0]->events[1]->tick, 0x0FFFFFFF);
     EXPECT_EQ(song.length, 3 * 0x0FFFFFFF);
-    EXPECT_LE(song.barTable.size(), size_t{1} << 20);
+    // Every bar up to the end exists, as one run of 4/4 bars of 4 ticks at division 1.
+    EXPECT_EQ(song.barTable.size(), size_t{(3 * 0x0FFFFFFF + 3) / 4});
+    EXPECT_EQ(song.barTable.runCount(), 1u);
+    BarBeatTick end = song.tickToBarBeatTick(song.length);
+    EXPECT_EQ(end.bar, 3 * 0x0FFFFFFF / 4 + 1);
+    EXPECT_EQ(end.beat, 3 * 0x0FFFFFFF % 4 + 1);
+}
+
+TEST(ReaderDamage, TinyFileEndingAtTickTwoBillionReadsAndDumpsAtTheCostOfItsContent) {
+    // A few hundred bytes: forty notes near the start, then one note two billion ticks later.
+    Bytes events;
+    for (int i = 0; i < 40; ++i) {
+        Bytes n = note(0, static_cast<uint8_t>(60 + i % 12), 10, 20);
+        events.insert(events.end(), n.begin(), n.end());
+    }
+    const int32_t end = 2000000000;
+    const uint32_t delta = end - 1 - 40 * 30;
+    for (int shift = 28; shift > 0; shift -= 7)
+        events.push_back(static_cast<uint8_t>(0x80 | ((delta >> shift) & 0x7F)));
+    events.push_back(static_cast<uint8_t>(delta & 0x7F));
+    events.insert(events.end(), {0x90, 0x40, 0x50, 0x01, 0x80, 0x40, 0x00, 0x00, 0xFF, 0x2F, 0x00});
+    Bytes file = smf(1, 96, {events});
+    ASSERT_LT(file.size(), 400u);
+    MidiSong song;
+    ASSERT_EQ(load(song, file), LoadOk);
+    EXPECT_EQ(song.length, end);
+    EXPECT_EQ(song.barTable.runCount(), 1u);
+    EXPECT_EQ(song.barTable.size(), size_t{(end + 383) / 384});
+    const int32_t lastNote = end - 1;
+    BarBeatTick position = song.tickToBarBeatTick(lastNote);
+    EXPECT_EQ(position.bar, lastNote / 384 + 1);
+    EXPECT_EQ(position.beat, lastNote % 384 / 96 + 1);
+    EXPECT_EQ(position.tick, lastNote % 96);
+    EXPECT_EQ(song.barBeatTickToTick(position.bar, position.beat, position.tick), lastNote);
+    std::string dump = song.dumpText();
+    char line[64];
+    std::snprintf(line, sizeof line, " %03d:%02d:%03d Note On", position.bar, position.beat,
+                  position.tick);
+    EXPECT_NE(dump.find(line), std::string::npos) << dump.substr(dump.size() - 400);
 }
 
 TEST(ReaderProgress, ReportsRisingPercentagesEndingAt100) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
+
 using namespace reedtab;
 using reedtab::test::kinds;
 using reedtab::test::ticks;
@@ -453,4 +456,93 @@ TEST(BarTable, SignaturesOutOfOrderStillFindTheLastBarStartingBefore) {
                 expected = static_cast<int>(i);
         EXPECT_EQ(song.tickToBarBeatTick(tick).bar, expected + 1) << tick;
     }
+}
+
+namespace {
+
+// The bar table as the plain loop would build it, one bar at a time.
+std::vector<BarEntry> barsOneByOne(const MidiSong& song) {
+    std::vector<BarEntry> bars;
+    int64_t t = 0;
+    size_t i = 0;
+    const auto& list = song.timeSignatureList;
+    while (t < song.length && i < list.size()) {
+        bars.push_back({static_cast<int32_t>(t), static_cast<int16_t>(i)});
+        int shift = list[i]->data[1];
+        int64_t bar = shift < 31 ? int64_t{song.division} * list[i]->data[0] * 4 / (1 << shift) : 0;
+        t += bar > 0 ? bar : std::max<int64_t>(song.division, 1) * 4;
+        if (i + 1 < list.size() && t >= list[i + 1]->tick) {
+            t = list[i + 1]->tick;
+            ++i;
+        }
+    }
+    return bars;
+}
+
+} // namespace
+
+TEST(BarTable, RunsReadAsTheBarsOneByOneForEveryTick) {
+    // Random signatures in random order (as several tracks give them), odd numerators, a zero
+    // numerator and denominators from 1 to 64: every bar and every tick's position must be
+    // the ones the bar-by-bar table gives.
+    uint32_t seed = 7;
+    auto random = [&seed](uint32_t range) {
+        seed = seed * 1103515245 + 12345;
+        return (seed >> 16) % range;
+    };
+    for (int round = 0; round < 60; ++round) {
+        MidiSong song;
+        makeSong(song, 3);
+        song.division = static_cast<int16_t>(1 + random(120));
+        addTimeSignature(song, 0, 4, 4);
+        int signatures = static_cast<int>(random(6));
+        for (int k = 0; k < signatures; ++k) {
+            auto ts = makeTimeSignatureEvent(static_cast<int>(random(8)), 1 << random(7));
+            song.timeSignatureList.push_back(ts.get());
+            song.addEvent(static_cast<int32_t>(random(6000)), static_cast<int>(random(3)),
+                          std::move(ts));
+        }
+        song.length = static_cast<int32_t>(1 + random(8000));
+        song.rebuildBars();
+        std::vector<BarEntry> expected = barsOneByOne(song);
+        ASSERT_EQ(song.barTable.size(), expected.size()) << "round " << round;
+        EXPECT_LE(song.barTable.runCount(), song.timeSignatureList.size());
+        for (size_t b = 0; b < expected.size(); ++b) {
+            ASSERT_EQ(song.barTable[b].startTick, expected[b].startTick) << round << " bar " << b;
+            ASSERT_EQ(song.barTable[b].timeSignatureIndex, expected[b].timeSignatureIndex);
+        }
+        for (int32_t tick = 0; tick <= song.length; ++tick) {
+            int last = -1;
+            for (size_t b = 0; b < expected.size(); ++b)
+                if (expected[b].startTick <= tick)
+                    last = static_cast<int>(b);
+            ASSERT_EQ(song.barTable.indexAt(tick), last) << round << " tick " << tick;
+            BarBeatTick position = song.tickToBarBeatTick(tick);
+            int32_t offset = last < 0 ? 0 : tick - expected[static_cast<size_t>(last)].startTick;
+            ASSERT_EQ(position.bar, std::max(last, 0) + 1);
+            ASSERT_EQ(position.beat, last < 0 ? 1 : offset / song.division + 1);
+            ASSERT_EQ(position.tick, last < 0 ? 0 : offset % song.division);
+        }
+    }
+}
+
+TEST(BarTable, SizeFollowsTheSignaturesNotTheLength) {
+    MidiSong song;
+    makeSong(song);
+    song.division = 1;
+    addTimeSignature(song, 0, 1, 4);
+    addTimeSignature(song, 1000, 7, 8);
+    song.length = std::numeric_limits<int32_t>::max();
+    song.rebuildBars();
+    EXPECT_EQ(song.barTable.runCount(), 2u);
+    // 1000 bars of one tick, then bars of 3 ticks (7/8 at division 1) to the end.
+    const int64_t after = (int64_t{song.length} - 1000 + 2) / 3;
+    EXPECT_EQ(song.barTable.size(), static_cast<size_t>(1000 + after));
+    BarEntry last = song.barTable[song.barTable.size() - 1];
+    EXPECT_EQ(last.startTick, 1000 + (after - 1) * 3);
+    EXPECT_EQ(last.timeSignatureIndex, 1);
+    BarBeatTick end = song.tickToBarBeatTick(song.length);
+    EXPECT_EQ(end.bar, static_cast<int>(1000 + after));
+    EXPECT_EQ(song.barBeatTickToTick(end.bar, end.beat, end.tick), song.length - 1)
+        << "limited to the last tick before the end";
 }

@@ -3,6 +3,7 @@
 #include "model/midisong.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace reedtab {
 
@@ -37,8 +38,7 @@ void followWindow(SongWindow& window, const MidiSong& song, const ViewLayout& la
     window.lastTick = window.firstTick + window.visibleTicks;
     window.firstVisibleEvent = findFirstVisibleEvent(song.mergedEvents, window.firstTick,
                                                      window.lastTick, window.firstVisibleEvent);
-    window.firstVisibleBar =
-        findFirstVisibleBar(song.barTable, window.firstTick, window.firstVisibleBar);
+    window.firstVisibleBar = findFirstVisibleBar(song.barTable, window.firstTick);
 }
 
 int findFirstVisibleEvent(const MergedEventList& list, std::int32_t firstTick,
@@ -65,16 +65,16 @@ int findFirstVisibleEvent(const MergedEventList& list, std::int32_t firstTick,
     return -1;
 }
 
-int findFirstVisibleBar(const std::vector<BarEntry>& bars, std::int32_t firstTick, int resumeFrom) {
-    const int count = static_cast<int>(bars.size());
-    int bar = resumeFrom >= 0 && resumeFrom < count ? resumeFrom : 0;
-    while (bar > 0 && bars[bar].startTick > firstTick) {
-        --bar;
+// A lookup, not a walk from the last window: a song whose bars run into the millions (a file
+// ending at a huge tick) must not cost a step per bar when the view jumps to its end.
+int findFirstVisibleBar(const BarTable& bars, std::int32_t firstTick) {
+    const std::int64_t count = static_cast<std::int64_t>(bars.size());
+    if (count < 2) {
+        return 0;
     }
-    while (bar < count - 2 && bars[bar + 1].startTick < firstTick) {
-        ++bar;
-    }
-    return bar;
+    const std::int64_t before =
+        firstTick > std::numeric_limits<std::int32_t>::min() ? bars.indexAt(firstTick - 1) : -1;
+    return static_cast<int>(std::clamp<std::int64_t>(before, 0, count - 2));
 }
 
 std::int64_t beatTicks(int division, int denominatorPower) {

@@ -13,7 +13,7 @@ namespace reedtab {
 
 class MergedEventList;
 class MidiSong;
-struct BarEntry;
+class BarTable;
 
 struct SongWindow {
     std::int32_t firstTick = 0; // tick at timeLeft
@@ -39,8 +39,9 @@ void followWindow(SongWindow& window, const MidiSong& song, const ViewLayout& la
 int findFirstVisibleEvent(const MergedEventList& list, std::int32_t firstTick,
                           std::int32_t lastTick, int resumeFrom);
 
-// The bar to label first for a window from firstTick, stepping from `resumeFrom`.
-int findFirstVisibleBar(const std::vector<BarEntry>& bars, std::int32_t firstTick, int resumeFrom);
+// The bar to label first for a window from firstTick: the last bar that starts before it, at
+// most the last but one.
+int findFirstVisibleBar(const BarTable& bars, std::int32_t firstTick);
 
 // Ticks between two beat lines under a time signature whose denominator is 2^denominatorPower;
 // at least 1 even for a corrupt denominator.

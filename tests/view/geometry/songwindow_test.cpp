@@ -141,15 +141,22 @@ TEST_F(SongWindowTest, BeatGridFollowsTheTimeSignatures) {
     EXPECT_EQ(plain[1].x - plain[0].x, 72);
 }
 
-TEST_F(SongWindowTest, FirstVisibleBarStepsBothWays) {
-    std::vector<BarEntry> bars(6);
-    for (int b = 0; b < 6; ++b) {
-        bars[b].startTick = b * 1920;
-    }
-    EXPECT_EQ(findFirstVisibleBar(bars, 4000, 0), 2);
-    EXPECT_EQ(findFirstVisibleBar(bars, 100, 4), 0);
-    EXPECT_EQ(findFirstVisibleBar(bars, 99999, 0), 4) << "stops before the last bar";
-    EXPECT_EQ(findFirstVisibleBar(bars, 0, 17), 0) << "an index past the table starts over";
+TEST_F(SongWindowTest, FirstVisibleBarIsTheLastBarStartingBeforeTheWindow) {
+    BarTable bars;
+    bars.append(0, 1920, 6, 0);
+    EXPECT_EQ(findFirstVisibleBar(bars, 4000), 2);
+    EXPECT_EQ(findFirstVisibleBar(bars, 3840), 1) << "a window on a bar line starts a bar early";
+    EXPECT_EQ(findFirstVisibleBar(bars, 100), 0);
+    EXPECT_EQ(findFirstVisibleBar(bars, 99999), 4) << "stops before the last bar";
+    EXPECT_EQ(findFirstVisibleBar(bars, 0), 0);
+}
+
+TEST_F(SongWindowTest, FirstVisibleBarOfAHugeSongIsFoundWithoutWalking) {
+    BarTable bars;
+    // A song whose last event lies near the end of the tick range: about a million bars.
+    bars.append(0, 1920, 1'100'000, 0);
+    EXPECT_EQ(findFirstVisibleBar(bars, 2'000'000'000), 1'041'666);
+    EXPECT_EQ(findFirstVisibleBar(bars, 1920 * 7 + 1), 7);
 }
 
 TEST_F(SongWindowTest, StaffLinesAndLabelPlaces) {
