@@ -67,6 +67,23 @@ TEST_F(ViewTest, NotesLieWhereTheGeometryPutsThem) {
     EXPECT_EQ(v.pitchAtY(gBar.top), 67);
 }
 
+TEST_F(ViewTest, ASongEndingAtTickTwoBillionDrawsItsLastBarWhereItIs) {
+    addNote(0, 60, 0, 480);
+    const std::int32_t last = 2'000'000'000 - 480;
+    MidiEvent* end = addNote(0, 64, last, 240);
+    player.tick = last;
+    CReedtabView& v = makeView();
+    // Four bars of 1920 ticks before the note's; bar lookups, not a walk of a million bars.
+    const SongWindow& window = v.songWindow();
+    EXPECT_LE(window.firstTick, last);
+    EXPECT_GT(window.lastTick, last);
+    const int lastButOne = static_cast<int>(song().barTable.size()) - 2;
+    EXPECT_EQ(window.firstVisibleBar, std::min((window.firstTick - 1) / 1920, lastButOne));
+    EXPECT_GT(window.firstVisibleBar, 1'000'000);
+    const PixelRect bar = v.noteRect(*end);
+    EXPECT_EQ(v.canvas().pixelColor(bar.right - 3, bar.bottom - 2), rgb(options.colorNormal1));
+}
+
 TEST_F(ViewTest, TrackColoursTechniqueColoursAndPlayedNotes) {
     options.tabMode = 1; // diatonic tablature, C Richter
     const int second = addTrack();
