@@ -189,9 +189,9 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     documentListener_ =
         doc_->subscribe([this](const DocumentNotice& notice) { onDocumentNotice(notice); });
 
-    player_->init(&doc_->song, hub_.get());
     // Told once the window can show a message (and a test has had its say on how).
-    const bool outputFailed = player_->openDevice() != PlayerOk;
+    const bool outputFailed =
+        player_->init(&doc_->song, hub_.get()) != PlayerOk || player_->openDevice() != PlayerOk;
     const bool inputFailed = settings().inputDeviceIndex != -1 && input_.openInput(hub_.get()) != 0;
     if (outputFailed || inputFailed) {
         QTimer::singleShot(0, this, [this, outputFailed, inputFailed] {
@@ -647,12 +647,16 @@ void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
         block.loopStart = block.playLoop ? doc_->markBegin : -1;
         tick = doc_->markBegin;
     }
-    const int result = player_->start(tick, countIn);
+    startAt(tick, countIn);
     view_->repaintView();
+    updateCommandStates();
+}
+
+void CMainFrame::startAt(int tick, bool countIn) {
+    const PlayerResult result = player_->start(tick, countIn);
     if (result != PlayerOk && result != PlayerAlreadyPlaying && result != PlayerStartAfterEnd) {
         messageBox("Cannot start playing!", "Reedtab Midi", MessageIcon::Exclamation);
     }
-    updateCommandStates();
 }
 
 void CMainFrame::playCommand() {
@@ -771,7 +775,7 @@ void CMainFrame::onPlayerStopped() {
         list.fromPlaylist = true;
         list.refreshSelection = true;
         if (app_.openFile(QString::fromStdString(list.currentEntry()))) {
-            player_->start(0, settings().playCountIn);
+            startAt(0, settings().playCountIn);
         } else {
             list.setCurrentIndex(previous);
             if (CPlayList* window = app_.playlistWindow()) {
@@ -779,7 +783,7 @@ void CMainFrame::onPlayerStopped() {
             }
         }
     } else if (settings().playLoop) {
-        player_->start(0, false);
+        startAt(0, false);
     }
     updateCommandStates();
 }

@@ -88,6 +88,9 @@ public:
 
     // ---- Transport ----
     void startPlaying(bool countIn, bool fromCursor);
+    /// Starts the player at `tick` (ticks); a refusal other than "already playing" or "after
+    /// the end" shows "Cannot start playing!".
+    void startAt(int tick, bool countIn);
     void playCommand();
     void stopCommand();
     void rewindCommand();

@@ -123,7 +123,7 @@ int run(const std::vector<std::string>& words) {
     }
     while (!stopped && !interrupted.load()) {
         window.dispatchAll();
-        if (player.state() == Idle && window.waiting() == 0) {
+        if (player.state() == PlayerState::Idle && window.waiting() == 0) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

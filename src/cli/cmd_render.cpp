@@ -140,7 +140,7 @@ int run(const std::vector<std::string>& words) {
     }
     // Each message goes to the synthesizer at the exact frame it falls on: the sound before
     // it is rendered first.
-    while (player.state() == Playing || player.state() == Suspended) {
+    while (player.state() == PlayerState::Playing || player.state() == PlayerState::Suspended) {
         const auto due = player.stream().nextDueTime();
         if (!due) {
             break;

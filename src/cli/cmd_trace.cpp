@@ -105,7 +105,7 @@ int run(const std::vector<std::string>& words) {
     }
     const Nanoseconds end(static_cast<Nanoseconds::rep>(limit * 1e9));
     window.dispatchAll();
-    while (player.state() != Idle && player.state() != Closed) {
+    while (player.state() != PlayerState::Idle && player.state() != PlayerState::Closed) {
         const auto due = player.stream().nextDueTime();
         if (!due || *due > end) {
             player.stream().advanceTo(end);

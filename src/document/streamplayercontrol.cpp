@@ -13,7 +13,9 @@ void StreamPlayerControl::stop() {
 }
 
 void StreamPlayerControl::restart() {
-    player_.start(player_.playTick(), false);
+    // Playback goes on after an edit as far as the device lets it: a start that fails leaves
+    // the player stopped, and the transport shows it so.
+    static_cast<void>(player_.start(player_.playTick(), false));
 }
 
 void StreamPlayerControl::setPosition(int32_t tick) {

@@ -152,7 +152,7 @@ public:
     Reader(MidiSong& song, const uint8_t* bytes, size_t size, const LoadProgress& progress)
         : song_(song), in_(bytes, size), progress_(progress, size) {}
 
-    int run();
+    LoadResult run();
 
 private:
     enum class Chunk { Done, Truncated, Failed };
@@ -170,7 +170,7 @@ private:
     MidiTrack* newTrack();
     void finishFormat0();
     void addDefaultTimeSignature();
-    int fail(const char* message);
+    LoadResult fail(const char* message);
 
     MidiSong& song_;
     ByteStream in_;
@@ -189,7 +189,7 @@ private:
     std::vector<uint8_t> sysex_;
 };
 
-int Reader::fail(const char* message) {
+LoadResult Reader::fail(const char* message) {
     std::string text = message ? message : song_.errorText;
     song_.clear();
     song_.errorText = text;
@@ -527,7 +527,7 @@ void Reader::addDefaultTimeSignature() {
     list.insert(list.begin(), added);
 }
 
-int Reader::run() {
+LoadResult Reader::run() {
     song_.loading = true;
     if (readHeader() != LoadOk) {
         song_.clear();
@@ -578,7 +578,7 @@ int Reader::run() {
 
 } // namespace
 
-int MidiSong::loadMemory(const void* bytes, size_t size, const LoadProgress& progress) {
+LoadResult MidiSong::loadMemory(const void* bytes, size_t size, const LoadProgress& progress) {
     std::string keptPath = path;
     clear();
     path = keptPath;
@@ -586,7 +586,7 @@ int MidiSong::loadMemory(const void* bytes, size_t size, const LoadProgress& pro
     return reader.run();
 }
 
-int MidiSong::loadFile(const std::string& filePath, const LoadProgress& progress) {
+LoadResult MidiSong::loadFile(const std::string& filePath, const LoadProgress& progress) {
     clear();
     loading = true;
     path = filePath;

@@ -138,14 +138,18 @@ struct TimeSignature {
 };
 
 /// Result codes of `MidiSong::loadFile`.
-inline constexpr int LoadOk = 0;
-inline constexpr int LoadCannotOpen = 1;
-inline constexpr int LoadBadTrack = 3;
-inline constexpr int LoadBadHeader = 4;
+enum LoadResult : int {
+    LoadOk = 0,
+    LoadCannotOpen = 1,
+    LoadBadTrack = 3,
+    LoadBadHeader = 4,
+};
 /// Result codes of `MidiSong::saveFile`.
-inline constexpr int SaveOk = 0;
-inline constexpr int SaveFailed = 1; ///< cannot create, or a write failed
-inline constexpr int SaveNoTracks = 5;
+enum SaveResult : int {
+    SaveOk = 0,
+    SaveFailed = 1, ///< cannot create, or a write failed
+    SaveNoTracks = 5,
+};
 
 /// Receives the percentage (0..100) of the file read so far.
 using LoadProgress = std::function<void(int percent)>;
@@ -211,16 +215,17 @@ public:
     /// `truncated`), `LoadCannotOpen`, `LoadBadTrack` (`errorText` may say why) or
     /// `LoadBadHeader`; on failure the song is empty. `progress`, when given, is called with
     /// the percentage read whenever it changes and once at the end, on the calling thread.
-    int loadFile(const std::string& path, const LoadProgress& progress = {});
+    [[nodiscard]] LoadResult loadFile(const std::string& path, const LoadProgress& progress = {});
     /// Reads a Standard MIDI File held in memory (`size` bytes), as `loadFile` does, but
     /// leaves `path` unchanged.
-    int loadMemory(const void* bytes, size_t size, const LoadProgress& progress = {});
+    [[nodiscard]] LoadResult loadMemory(const void* bytes, size_t size,
+                                        const LoadProgress& progress = {});
 
     /// Writes the song as a Standard MIDI File to `path` (the song's `path` when empty; a given
     /// path becomes the song's `path`). The file is written beside the target and renamed over
     /// it only when every byte was written, so a failed save leaves an existing file intact.
     /// Returns `SaveOk`, `SaveFailed` or `SaveNoTracks` (nothing written).
-    int saveFile(const std::string& path = {});
+    [[nodiscard]] SaveResult saveFile(const std::string& path = {});
 
     /// Writes the text dump of the song to `path`. Returns -1 while `loading` or when the file
     /// cannot be written, else 0.

@@ -117,7 +117,7 @@ bool writeAll(int fd, const std::string& bytes) {
 
 } // namespace
 
-int MidiSong::saveFile(const std::string& target) {
+SaveResult MidiSong::saveFile(const std::string& target) {
     if (tracks.empty())
         return SaveNoTracks;
     if (!target.empty())

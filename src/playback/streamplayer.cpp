@@ -71,7 +71,7 @@ struct StreamPlayer::Impl {
     MidiSong* song = nullptr;
     PlayerWindow* window = nullptr;
 
-    std::atomic<int> state{Closed};
+    std::atomic<PlayerState> state{PlayerState::Closed};
     std::unique_ptr<std::uint8_t[]> block;
     std::array<Buffer, kPacketCount> buffers;
 
@@ -268,7 +268,7 @@ struct StreamPlayer::Impl {
         if (filling.exchange(true)) {
             return false;
         }
-        if (state.load() != Playing) {
+        if (state.load() != PlayerState::Playing) {
             filling.store(false);
             return endReached.load();
         }
@@ -381,7 +381,7 @@ struct StreamPlayer::Impl {
     }
 
     std::uint32_t streamTicksNow() const {
-        return state.load() == Playing ? stream.positionTicks() : 0;
+        return state.load() == PlayerState::Playing ? stream.positionTicks() : 0;
     }
 };
 
@@ -392,12 +392,12 @@ StreamPlayer::~StreamPlayer() {
     shutdown();
 }
 
-int StreamPlayer::init(MidiSong* song, PlayerWindow* window) {
+PlayerResult StreamPlayer::init(MidiSong* song, PlayerWindow* window) {
     Impl& p = *impl_;
     p.song = song;
     p.window = window;
     if (!p.stream.isOpen()) {
-        p.state.store(Closed);
+        p.state.store(PlayerState::Closed);
     }
     p.fillTick.store(0);
     p.eventCursor.store(0);
@@ -431,7 +431,7 @@ int StreamPlayer::init(MidiSong* song, PlayerWindow* window) {
 }
 
 void StreamPlayer::shutdown() {
-    if (impl_->state.load() == Playing) {
+    if (impl_->state.load() == PlayerState::Playing) {
         stop(false);
     }
     closeDevice();
@@ -445,14 +445,14 @@ void StreamPlayer::shutdown() {
     impl_->metronomeOff.reset();
 }
 
-int StreamPlayer::openDevice() {
+PlayerResult StreamPlayer::openDevice() {
     Impl& p = *impl_;
     Settings& s = settings();
     const int devices = p.outputs.deviceCount();
     if (s.outputDeviceIndex != -1 && !(s.outputDeviceIndex < devices)) {
         s.outputDeviceIndex = -1;
     }
-    if (p.state.load() != Closed) {
+    if (p.state.load() != PlayerState::Closed) {
         return PlayerAlreadyOpen;
     }
     const int index = s.outputDeviceIndex;
@@ -466,53 +466,53 @@ int StreamPlayer::openDevice() {
         p.stream.close();
         return PlayerDeviceError;
     }
-    p.state.store(Idle);
+    p.state.store(PlayerState::Idle);
     p.queued.store(0);
     return PlayerOk;
 }
 
 void StreamPlayer::closeDevice() {
     Impl& p = *impl_;
-    if (p.state.load() != Closed) {
+    if (p.state.load() != PlayerState::Closed) {
         p.stream.close();
     }
-    for (int i = 0; i < 10000 && p.state.load() != Closed; ++i) {
+    for (int i = 0; i < 10000 && p.state.load() != PlayerState::Closed; ++i) {
         sleepMs(10);
     }
 }
 
 PlayerState StreamPlayer::state() const {
-    return static_cast<PlayerState>(impl_->state.load());
+    return impl_->state.load();
 }
 
 bool StreamPlayer::isPlaying() const {
-    return impl_->state.load() == Playing;
+    return impl_->state.load() == PlayerState::Playing;
 }
 
 bool StreamPlayer::deviceReady() const {
     return impl_->outputs.isReady(settings().outputDeviceIndex);
 }
 
-int StreamPlayer::start(int tick, bool countIn) {
+PlayerResult StreamPlayer::start(int tick, bool countIn) {
     Impl& p = *impl_;
     // A stop running on the timer thread (end of song) must finish before a new run starts.
-    for (int i = 0; i < 2000 && p.state.load() == Stopping &&
+    for (int i = 0; i < 2000 && p.state.load() == PlayerState::Stopping &&
                     p.stoppingThread.load() != std::this_thread::get_id();
          ++i) {
         sleepMs(1);
     }
-    const int current = p.state.load();
-    if (current == Playing || current == Suspended) {
+    const PlayerState current = p.state.load();
+    if (current == PlayerState::Playing || current == PlayerState::Suspended) {
         return PlayerAlreadyPlaying;
     }
     if (!p.song || !p.block) {
         return PlayerOpenFailed;
     }
-    if (current != Closed && p.deviceFailed.load()) {
+    if (current != PlayerState::Closed && p.deviceFailed.load()) {
         closeDevice();
     }
     p.deviceFailed.store(false);
-    if (p.state.load() != Closed) {
+    if (p.state.load() != PlayerState::Closed) {
         p.stream.reset();
     } else if (openDevice() != PlayerOk) {
         return PlayerOpenFailed;
@@ -520,7 +520,7 @@ int StreamPlayer::start(int tick, bool countIn) {
     Settings& s = settings();
     const auto& events = p.song->mergedEvents;
     const int count = events.count();
-    p.state.store(Playing);
+    p.state.store(PlayerState::Playing);
     p.endReached.store(false);
     for (auto& value : p.expression) {
         value.store(127);
@@ -534,11 +534,11 @@ int StreamPlayer::start(int tick, bool countIn) {
     p.playTick.store(from);
     p.lastShownTick.store(from);
     if (from > p.song->length && !s.editMode) {
-        p.state.store(Idle);
+        p.state.store(PlayerState::Idle);
         return PlayerStartAfterEnd;
     }
     if (count == 0) {
-        p.state.store(Idle);
+        p.state.store(PlayerState::Idle);
         return PlayerOk;
     }
 
@@ -613,11 +613,12 @@ int StreamPlayer::start(int tick, bool countIn) {
 void StreamPlayer::stop(bool notify) {
     Impl& p = *impl_;
     const auto self = std::this_thread::get_id();
-    int expected = Playing;
-    if (!p.state.compare_exchange_strong(expected, Stopping)) {
+    PlayerState expected = PlayerState::Playing;
+    if (!p.state.compare_exchange_strong(expected, PlayerState::Stopping)) {
         // Another thread's stop is under way: let it finish, so that the caller may change
         // the song once this returns.
-        for (int i = 0; i < 2000 && p.state.load() == Stopping && p.stoppingThread.load() != self;
+        for (int i = 0;
+             i < 2000 && p.state.load() == PlayerState::Stopping && p.stoppingThread.load() != self;
              ++i) {
             sleepMs(1);
         }
@@ -657,7 +658,7 @@ void StreamPlayer::stop(bool notify) {
         }
     }
     p.stoppingThread.store(std::thread::id{});
-    p.state.store(Idle);
+    p.state.store(PlayerState::Idle);
     p.shownEventIndex.store(-1);
     if (notify && p.window) {
         p.window->postMessage(WM_PLAYER_STOPPED, p.deviceFailed.load() ? PlayerDeviceError : 0, 0);
@@ -678,7 +679,9 @@ int StreamPlayer::seek(int tick) {
     p.lastShownTick.store(tick);
     p.shownEventIndex.store(-1);
     if (wasPlaying) {
-        start(tick, false);
+        // A restart that fails leaves the player idle, which its state already tells the
+        // caller; seeking itself succeeded.
+        static_cast<void>(start(tick, false));
     }
     return p.fillTick.load();
 }
@@ -689,8 +692,8 @@ std::uint32_t StreamPlayer::streamTicks() const {
 
 void StreamPlayer::suspend() {
     Impl& p = *impl_;
-    int expected = Playing;
-    if (!p.state.compare_exchange_strong(expected, Suspended))
+    PlayerState expected = PlayerState::Playing;
+    if (!p.state.compare_exchange_strong(expected, PlayerState::Suspended))
         return;
     // A fill or a report that saw Playing just before may still be reading the song; the
     // caller changes it as soon as this returns. Found by the player stress test.
@@ -700,8 +703,8 @@ void StreamPlayer::suspend() {
 }
 
 void StreamPlayer::resume() {
-    int expected = Suspended;
-    impl_->state.compare_exchange_strong(expected, Playing);
+    PlayerState expected = PlayerState::Suspended;
+    impl_->state.compare_exchange_strong(expected, PlayerState::Playing);
 }
 
 void StreamPlayer::setBaseTempo(int microsecondsPerQuarter) {
@@ -713,7 +716,7 @@ int StreamPlayer::setTempoPercent(int percent) {
     if (percent != -1) {
         // A percentage below 1 would divide by zero below and stall the stream.
         s.tempoPercent = std::max(percent, 1);
-        if (impl_->state.load() != Closed) {
+        if (impl_->state.load() != PlayerState::Closed) {
             impl_->stream.setTempo(static_cast<std::uint32_t>(
                 static_cast<std::int64_t>(std::max(s.baseTempo.load(), 1)) * 100 / s.tempoPercent));
         }
@@ -860,16 +863,16 @@ void StreamPlayer::packetDone(StreamHeader& header) {
     if (endMark && !(s.editMode && s.loopEnd == -1)) {
         if (remaining == 0) {
             // An insert under way must finish before the song's end is acted upon.
-            for (int i = 0; i < 500 && p.state.load() == Suspended; ++i) {
+            for (int i = 0; i < 500 && p.state.load() == PlayerState::Suspended; ++i) {
                 sleepMs(10);
             }
             stop(true);
         }
     } else {
-        for (int i = 0; i < 500 && p.state.load() == Suspended; ++i) {
+        for (int i = 0; i < 500 && p.state.load() == PlayerState::Suspended; ++i) {
             sleepMs(10);
         }
-        if (p.state.load() == Playing) {
+        if (p.state.load() == PlayerState::Playing) {
             p.normalFill(p.buffers[index]);
         }
     }
@@ -880,7 +883,7 @@ void StreamPlayer::packetDone(StreamHeader& header) {
 
 void StreamPlayer::deviceFailed() {
     Impl& p = *impl_;
-    if (p.state.load() != Playing || p.deviceFailed.exchange(true)) {
+    if (p.state.load() != PlayerState::Playing || p.deviceFailed.exchange(true)) {
         return;
     }
     ++reportDepth;
@@ -898,7 +901,7 @@ void StreamPlayer::markerReached(std::uint32_t eventWord) {
     // Raised before the state is read, so that `suspend` either stops this report here or
     // waits until it has finished with the song.
     p.readingSong.store(true);
-    if (p.state.load() != Playing) {
+    if (p.state.load() != PlayerState::Playing) {
         p.readingSong.store(false);
         return;
     }
@@ -923,7 +926,7 @@ void StreamPlayer::markerReached(std::uint32_t eventWord) {
 }
 
 void StreamPlayer::streamClosed() {
-    impl_->state.store(Closed);
+    impl_->state.store(PlayerState::Closed);
 }
 
 } // namespace reedtab

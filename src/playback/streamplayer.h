@@ -25,7 +25,7 @@ inline constexpr std::uintptr_t kPlayerPositionWParam = 970;
 inline constexpr std::uint32_t kPositionTickFlag = 0x800000;
 
 /// `StreamPlayer::state`.
-enum PlayerState : std::uint16_t {
+enum class PlayerState : std::uint16_t {
     Closed = 0,    ///< no device open
     Idle = 1,      ///< stream open, not playing
     Playing = 2,   ///< packets queued, stream running
@@ -84,12 +84,12 @@ public:
 
     /// Remembers the song and the window (neither owned); state Closed. Returns 0, 1 when the
     /// packet block cannot be allocated, 6 when there is no output device.
-    int init(MidiSong* song, PlayerWindow* window);
+    [[nodiscard]] PlayerResult init(MidiSong* song, PlayerWindow* window);
     /// Stops, closes the device and frees the packet block.
     void shutdown();
     /// Opens the stream on the device of settings().outputDeviceIndex (falling back to the
     /// mapper when that index no longer exists). Returns 0, 2 or 4.
-    int openDevice();
+    [[nodiscard]] PlayerResult openDevice();
     /// Closes the stream and waits (bounded) until it reports the close.
     void closeDevice();
 
@@ -100,7 +100,7 @@ public:
     bool deviceReady() const;
     /// Starts playing at `tick` (-1 = 0), with `countIn` clicks of a bar plus one beat first.
     /// Returns 0 (also when there is nothing to play), 1, 5 or 10.
-    int start(int tick, bool countIn);
+    [[nodiscard]] PlayerResult start(int tick, bool countIn);
     /// Stops; with `notify` posts WM_PLAYER_STOPPED when done, its wParam PlayerDeviceError
     /// when the device failed while playing (the port went away), else 0. Also runs on the
     /// timer thread at the end of the song and when the device fails; the next `start` then

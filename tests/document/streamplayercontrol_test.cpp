@@ -102,7 +102,7 @@ TEST_F(PlayingDocument, InsertWhilePlayingMovesTheCursorsPastTheNewEvent) {
     ASSERT_LE(position, cursor);
     EXPECT_EQ(player.eventCursor(), cursor + 1);
     EXPECT_TRUE(player.isPlaying()) << "an insert only suspends the player";
-    EXPECT_EQ(player.state(), Playing);
+    EXPECT_EQ(player.state(), PlayerState::Playing);
 }
 
 TEST_F(PlayingDocument, CropPutsThePlayerAtTheStart) {

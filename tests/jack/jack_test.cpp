@@ -66,7 +66,7 @@ Trace traceSong(MidiSong& song) {
     player.setTempoPercent(kTempoPercent);
     EXPECT_EQ(player.start(0, false), PlayerOk);
     window.dispatchAll();
-    while (player.state() != Idle && player.state() != Closed) {
+    while (player.state() != PlayerState::Idle && player.state() != PlayerState::Closed) {
         const auto due = player.stream().nextDueTime();
         if (!due) {
             break;
@@ -180,7 +180,7 @@ TEST(JackMidiOut, APortWhoseClientQuitsStopsThePlayerWithADeviceError) {
     });
     ASSERT_TRUE(stopped.has_value()) << "the player stopped by itself";
     EXPECT_EQ(*stopped, static_cast<std::uintptr_t>(PlayerDeviceError));
-    EXPECT_EQ(port.player.state(), Idle);
+    EXPECT_EQ(port.player.state(), PlayerState::Idle);
 }
 
 class NoteRecorder final : public NoteInputWindow {

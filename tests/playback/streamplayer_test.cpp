@@ -134,7 +134,7 @@ struct PlayerTest : ::testing::Test {
     }
     void runToEnd(Nanoseconds limit = 120s) {
         const auto end = clock.now() + limit;
-        while (player.state() != Idle && clock.now() < end) {
+        while (player.state() != PlayerState::Idle && clock.now() < end) {
             run(50ms);
         }
         window.dispatchAll();
@@ -274,7 +274,7 @@ TEST_F(PlayerTest, StopMarkWithoutBeginMarkEndsPlaybackThere) {
     settings().loopEnd = 960;
     ASSERT_EQ(player.start(0, false), PlayerOk);
     runToEnd();
-    EXPECT_EQ(player.state(), Idle);
+    EXPECT_EQ(player.state(), PlayerState::Idle);
     EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
     EXPECT_EQ(heardIf(isNoteOn).size(), 1u);
     EXPECT_TRUE(heardBytes({0x90, 62, 100}).empty()) << "the stop mark's own events are not played";
@@ -288,7 +288,7 @@ TEST_F(PlayerTest, EditModeStillEndsAtAStopMark) {
     settings().loopEnd = 480;
     ASSERT_EQ(player.start(0, false), PlayerOk);
     runToEnd(10s);
-    EXPECT_EQ(player.state(), Idle);
+    EXPECT_EQ(player.state(), PlayerState::Idle);
     EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
 }
 
@@ -467,7 +467,7 @@ TEST_F(PlayerTest, StartBeyondTheEndRefusesOutsideEditModeAndPlaysSilenceInIt) {
     builder.note(0, 0, 480, 60);
     ready();
     EXPECT_EQ(player.start(5000, false), PlayerStartAfterEnd);
-    EXPECT_EQ(player.state(), Idle);
+    EXPECT_EQ(player.state(), PlayerState::Idle);
     run(1s);
     EXPECT_TRUE(out.messages().empty());
 
@@ -484,7 +484,7 @@ TEST_F(PlayerTest, StartBeyondTheEndRefusesOutsideEditModeAndPlaysSilenceInIt) {
     EXPECT_GE(heardBytes({0xF8}).size(), 3u * 48);
     EXPECT_TRUE(heardBytes({0x90, 60, 100}).empty());
     player.stop(false);
-    EXPECT_EQ(player.state(), Idle);
+    EXPECT_EQ(player.state(), PlayerState::Idle);
 }
 
 TEST_F(PlayerTest, EndOfSongStopsResetsAndPostsStoppedOnce) {
@@ -498,7 +498,7 @@ TEST_F(PlayerTest, EndOfSongStopsResetsAndPostsStoppedOnce) {
     ASSERT_EQ(tempos.size(), 1u);
     EXPECT_EQ(tempos[0], 500000) << "the tempo in force at the start tick";
     runToEnd();
-    EXPECT_EQ(player.state(), Idle);
+    EXPECT_EQ(player.state(), PlayerState::Idle);
     EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
     EXPECT_EQ(player.pendingPositionMessages(), 0);
     EXPECT_EQ(player.shownEventIndex(), -1);
@@ -721,11 +721,11 @@ TEST_F(PlayerTest, DeviceLifecycleCodes) {
     EXPECT_EQ(settings().outputDeviceIndex, -1) << "a device that is gone falls back to the mapper";
     EXPECT_EQ(player.openDevice(), PlayerAlreadyOpen);
     player.closeDevice();
-    EXPECT_EQ(player.state(), Closed);
+    EXPECT_EQ(player.state(), PlayerState::Closed);
     EXPECT_EQ(player.start(0, false), PlayerOk) << "start opens a closed device";
     EXPECT_TRUE(player.isPlaying());
     player.closeDevice();
-    EXPECT_EQ(player.state(), Closed);
+    EXPECT_EQ(player.state(), PlayerState::Closed);
 
     struct NoOutputs : OutputProvider {
         int deviceCount() override { return -1; }
@@ -794,7 +794,7 @@ TEST_F(ThreadedPlayer, EndOfSongStopRunsOnTheTimerThreadAndPostsStopped) {
     ASSERT_EQ(player.start(0, false), PlayerOk);
     loop([&] { return frame.count(WM_PLAYER_STOPPED) > 0; });
     EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
-    EXPECT_EQ(player.state(), Idle);
+    EXPECT_EQ(player.state(), PlayerState::Idle);
     std::size_t ons = 0;
     for (const auto& m : out.messages()) {
         ons += isNoteOn(m.bytes);
@@ -811,7 +811,7 @@ TEST_F(ThreadedPlayer, SuspendHoldsTheRefillWhileTheSongChangesThenPlayingGoesOn
     ASSERT_EQ(player.start(0, false), PlayerOk);
     loop([&] { return player.fillTick() >= 600; });
     player.suspend();
-    EXPECT_EQ(player.state(), Suspended);
+    EXPECT_EQ(player.state(), PlayerState::Suspended);
     const int heldAt = player.fillTick();
     loop([] { return false; }, 150ms);
     EXPECT_EQ(player.fillTick(), heldAt) << "no refill while suspended";
@@ -821,7 +821,7 @@ TEST_F(ThreadedPlayer, SuspendHoldsTheRefillWhileTheSongChangesThenPlayingGoesOn
     player.resume();
     EXPECT_TRUE(player.isPlaying());
     loop([&] { return frame.count(WM_PLAYER_STOPPED) > 0; });
-    EXPECT_EQ(player.state(), Idle);
+    EXPECT_EQ(player.state(), PlayerState::Idle);
     bool inserted = false;
     for (const auto& m : out.messages()) {
         inserted |= m.bytes == Bytes{0x95, 100, 77};
@@ -846,13 +846,13 @@ TEST_F(ThreadedPlayer, StopAndCloseWhilePlayingReturnPromptly) {
             player.stop(true);
         }
         EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
-        EXPECT_EQ(player.state(), Idle);
+        EXPECT_EQ(player.state(), PlayerState::Idle);
     }
     EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 2);
     ASSERT_EQ(player.start(0, false), PlayerOk);
     loop([] { return false; }, 20ms);
     player.closeDevice();
-    EXPECT_EQ(player.state(), Closed);
+    EXPECT_EQ(player.state(), PlayerState::Closed);
 }
 
 TEST(PlayerMessageQueue, OnlyTheOwnerThreadDispatchesAndInPostingOrder) {
