@@ -12,12 +12,35 @@ QApplication& application() {
     return *qApp;
 }
 
+namespace {
+
+// One device per listed output, all forwarding to the recording output.
+class ListedOutputs final : public OutputProvider {
+public:
+    ListedOutputs(OutputDevice& device, int count, std::vector<int>& opened)
+        : device_(device), count_(count), opened_(opened) {}
+    int deviceCount() override { return count_; }
+    std::unique_ptr<OutputDevice> create(int index) override {
+        opened_.push_back(index);
+        return std::make_unique<ForwardingOutput>(device_);
+    }
+
+private:
+    OutputDevice& device_;
+    int count_;
+    std::vector<int>& opened_;
+};
+
+} // namespace
+
 QString corpusFile(const char* relative) {
     return QString::fromLatin1(REEDTAB_CORPUS_DIR) + QLatin1Char('/') +
            QString::fromLatin1(relative);
 }
 
-TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store) {
+TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store,
+                         std::vector<std::string> outputDevices,
+                         std::vector<std::string> inputDevices) {
     application();
     settings() = Settings{};
     // The stream runs on the manual clock only when it is handed the clock itself.
@@ -30,9 +53,11 @@ TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store) {
     store_ = store.get();
     AppEnvironment environment;
     environment.store = std::move(store);
-    environment.outputs = std::make_unique<SingleOutputProvider>(*output_);
+    environment.outputs = std::make_unique<ListedOutputs>(
+        *output_, static_cast<int>(outputDevices.size()) - 1, openedOutputs);
     environment.clock = std::move(clock);
-    environment.outputDevices = {kMidiMapperName};
+    environment.outputDevices = std::move(outputDevices);
+    environment.inputDevices = std::move(inputDevices);
     app_ = std::make_unique<CReedtabApp>(std::move(environment));
     app_->start(QString(), false);
     frame().messageSink = [this](const std::string& text, const std::string& caption,

@@ -31,8 +31,11 @@ struct ShownMessage {
 
 class TestProgram {
 public:
-    /// `store` starts the run with those settings (an empty store when null).
-    explicit TestProgram(std::unique_ptr<MemorySettingsStore> store = nullptr);
+    /// `store` starts the run with those settings (an empty store when null); the device
+    /// lists are the ones the program finds ("Midi Mapper" first among the outputs).
+    explicit TestProgram(std::unique_ptr<MemorySettingsStore> store = nullptr,
+                         std::vector<std::string> outputDevices = {kMidiMapperName},
+                         std::vector<std::string> inputDevices = {});
     ~TestProgram();
 
     CReedtabApp& app() { return *app_; }
@@ -47,6 +50,8 @@ public:
 
     std::vector<ShownMessage> messages;
     Answer answer = Answer::No;
+    /// The device index of every output the player opened, in order (-1 the mapper).
+    std::vector<int> openedOutputs;
 
 private:
     ManualClock* clock_ = nullptr;
