@@ -126,9 +126,8 @@ public:
     /// The printed pages of the song as the print settings and the screen's staff give them.
     SongPrintJob printJob();
     /// Print, Print Preview, Print Setup and Export PDF; the first two and the export are
-    /// refused with a beep while the song plays. The export asks for the file through
-    /// `askSavePath`'s road (`savePathSink` in tests) and returns the pages written (-1 when
-    /// nothing was written).
+    /// refused with a beep while the song plays. The export asks for the file (through
+    /// `savePathSink` when set) and returns the pages written (-1 when nothing was written).
     void printCommand();
     void printPreviewCommand();
     void printSetupCommand();

@@ -42,13 +42,15 @@ std::optional<bool> switchOption(Args& args, const char* on, const char* off, bo
     return yes ? true : no ? false : fallback;
 }
 
-// The tuning named on the command line, else the user's at the given key.
+// The tuning named on the command line, else the user's; at `key` when one was given (not -1),
+// else at the user's key.
 bool chooseTuning(const char* form, HarmonicaLayout& layout, const std::optional<std::string>& name,
-                  const std::optional<long>& keyGiven, int key) {
+                  int key) {
+    const int atKey = key == -1 ? layout.key() : key;
     if (name) {
-        return selectTuning("pdf", form, layout, *name, key);
+        return selectTuning("pdf", form, layout, *name, atKey);
     }
-    if (keyGiven) {
+    if (key != -1) {
         layout.init(key, layout.tuningIndex());
     }
     return true;
@@ -79,9 +81,9 @@ int run(const std::vector<std::string>& words) {
     const auto modeName = args.option("--mode");
     const auto diatonicName = args.option("--diatonic");
     const auto chromaticName = args.option("--chromatic");
-    const auto keyGiven = args.intOption("--key");
-    const auto beats = args.intOption("--beats-per-line");
     std::string message;
+    const auto key = keyOption(args, -1, message);
+    const auto beats = args.intOption("--beats-per-line");
     const auto treble =
         switchOption(args, "--treble", "--no-treble", block.printTrebleClef, message);
     const auto bass = switchOption(args, "--bass", "--no-bass", block.printBassClef, message);
@@ -92,14 +94,11 @@ int run(const std::vector<std::string>& words) {
     if (args.hasError()) {
         return usageError("pdf", args.error());
     }
-    if (!treble || !bass || !from || !to) {
+    if (!key || !treble || !bass || !from || !to) {
         return usageError("pdf", message);
     }
     if (files.size() != 2) {
         return usageError("pdf", "expects FILE and OUT.pdf (try --help)");
-    }
-    if (keyGiven && (*keyGiven < 0 || *keyGiven > 127)) {
-        return usageError("pdf", "--key takes a MIDI note number 0..127");
     }
     if (beats && (*beats < 1 || *beats > 48)) {
         return usageError("pdf", "--beats-per-line takes 1..48");
@@ -111,10 +110,8 @@ int run(const std::vector<std::string>& words) {
         }
         block.tabMode = *mode;
     }
-    if (!chooseTuning("diatonic", diatonic, diatonicName, keyGiven,
-                      static_cast<int>(keyGiven.value_or(diatonic.key()))) ||
-        !chooseTuning("chromatic", chromatic, chromaticName, keyGiven,
-                      static_cast<int>(keyGiven.value_or(chromatic.key())))) {
+    if (!chooseTuning("diatonic", diatonic, diatonicName, *key) ||
+        !chooseTuning("chromatic", chromatic, chromaticName, *key)) {
         return kUsageError;
     }
     block.printTrebleClef = *treble;

@@ -124,6 +124,15 @@ TEST_F(CliPdf, OhSusannaOnTheRichterHarpShowsItsFirstHoles) {
         ASSERT_NE(at, std::string::npos) << hole << " in order in:\n" << text.substr(0, 400);
         ++at;
     }
+
+    const auto inG = runCli("cli_view", "pdf " + quoted(example("oh-susanna.mid")) + " " +
+                                            quoted(pdf) + " --mode diatonic --key 67");
+    ASSERT_EQ(inG.status, 0) << inG.err;
+    EXPECT_NE(popplerOutput("pdftotext", pdf).find("Key of G"), std::string::npos);
+    EXPECT_EQ(runCli("cli_view",
+                     "pdf " + quoted(example("oh-susanna.mid")) + " " + quoted(pdf) + " --key 128")
+                  .status,
+              2);
 }
 
 TEST_F(CliPdf, OptionsAndUserSettingsShapeThePages) {
