@@ -1,5 +1,6 @@
 #include "app/mainframe.h"
 
+#include "app/options.h"
 #include "app/reedtabapp.h"
 #include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
@@ -15,6 +16,7 @@
 #include "ui/commandtable.h"
 #include "ui/transporthub.h"
 #include "view/reedtabview.h"
+#include "view/songprinter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,13 +25,18 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPageSetupDialog>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
@@ -333,10 +340,17 @@ void CMainFrame::registerCommands() {
         }
     }
 
+    // Print commands stay available while playing: they refuse with a beep.
+    table.add(ID_FILE_PRINT, [this] { printCommand(); });
+    table.add(ID_FILE_PRINT_PREVIEW, [this] { printPreviewCommand(); });
+    table.add(ID_FILE_PRINT_SETUP, [this] { printSetupCommand(); });
+    table.add(ID_FILE_EXPORT_PDF, [this] { exportPdfCommand(); });
+    table.add(ID_OPTIONS, [this] { optionsCommand(); });
+
     // The windows and dialogs of these commands are not part of the program yet.
-    for (int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_EDIT_COPY,
-                   ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE, ID_FILE_PROPERTIES,
-                   ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS, ID_MAP_NOTES, ID_OPTIONS}) {
+    for (int id :
+         {ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE, ID_FILE_PROPERTIES,
+          ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS, ID_MAP_NOTES}) {
         table.addUnavailable(id);
     }
 }
@@ -409,7 +423,7 @@ void CMainFrame::createMenus() {
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     add(file, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_RELOAD, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
-               ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, 0});
+               ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_FILE_EXPORT_PDF, 0});
     recentMenu_ = file->addMenu(QStringLiteral("Recent File"));
     recentMenu_->menuAction()->setStatusTip(QStringLiteral("Open this document"));
     file->addSeparator();
@@ -1243,6 +1257,102 @@ void CMainFrame::showSongPanes() {
 void CMainFrame::updateTitle() {
     setWindowTitle(QString::fromStdString(doc_->title()) + QStringLiteral("[*] - Reedtab"));
     setWindowModified(doc_->isModified());
+}
+
+// ---- Printing and options ----
+
+QPrinter& CMainFrame::printer() {
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    return *printer_;
+}
+
+SongPrintJob CMainFrame::printJob() {
+    SongPrintJob job = printJobFor(doc_->song, settings(), view_->painter());
+    job.path = doc_->pathName();
+    job.markBegin = doc_->markBegin;
+    job.markEnd = doc_->markEnd;
+    job.screenCentreStep = view_->centreStep();
+    return job;
+}
+
+void CMainFrame::printCommand() {
+    if (player_->isPlaying()) {
+        beep();
+        return;
+    }
+    const SongPrintJob job = printJob();
+    QPrinter& target = printer();
+    QPrintDialog dialog(&target, this);
+    dialog.setMinMax(1, printJobPages(job).pageCount);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    const bool range = target.printRange() == QPrinter::PageRange;
+    printSong(target, view_->painter(), job, range ? target.fromPage() : 1,
+              range ? target.toPage() : 0);
+}
+
+void CMainFrame::printPreviewCommand() {
+    if (player_->isPlaying()) {
+        beep();
+        return;
+    }
+    const SongPrintJob job = printJob();
+    QPrintPreviewDialog preview(&printer(), this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this, &job](QPrinter* target) { printSong(*target, view_->painter(), job); });
+    preview.exec();
+}
+
+void CMainFrame::printSetupCommand() {
+    QPageSetupDialog dialog(&printer(), this);
+    dialog.exec();
+}
+
+int CMainFrame::exportPdfCommand() {
+    if (player_->isPlaying()) {
+        beep();
+        return -1;
+    }
+    QString suggested = QString::fromStdString(doc_->pathName());
+    if (!suggested.isEmpty()) {
+        suggested = QFileInfo(suggested).dir().filePath(QFileInfo(suggested).completeBaseName() +
+                                                        QStringLiteral(".pdf"));
+    }
+    QString path;
+    if (savePathSink) {
+        path = QString::fromStdString(savePathSink("Export PDF", suggested.toStdString()));
+    } else {
+        path = QFileDialog::getSaveFileName(this, QStringLiteral("Export PDF"), suggested,
+                                            QStringLiteral("PDF Files (*.pdf)"));
+    }
+    if (path.isEmpty()) {
+        return -1;
+    }
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    pdf.setPageLayout(printer().pageLayout());
+    pdf.setCreator(QStringLiteral("Reedtab Midi"));
+    const int pages = printSong(pdf, view_->painter(), printJob());
+    if (pages < 0) {
+        messageBox("Cannot write the PDF file " + path.toStdString(), "Reedtab Midi",
+                   MessageIcon::Error);
+    }
+    return pages;
+}
+
+void CMainFrame::optionsCommand() {
+    CProperties sheet(*this, app_.outputDevices(), app_.inputDevices());
+    sheet.exec();
+}
+
+void CMainFrame::displayOptionsChanged() {
+    view_->refreshFonts();
+    refreshLayoutText();
+    updateCommandStates();
 }
 
 } // namespace reedtab

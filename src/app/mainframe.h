@@ -28,6 +28,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
+class QPrinter;
 class QSlider;
 class QUrl;
 
@@ -47,6 +48,7 @@ class ToolWindows;
 struct DocumentNotice;
 struct PositionReport;
 struct Rgb;
+struct SongPrintJob;
 
 /// What the frame runs on: the settings store, the output devices and the player's clock.
 struct FrameEnvironment {
@@ -70,6 +72,8 @@ public:
     TransportHub& transport() { return *hub_; }
     /// The open tool windows.
     ToolWindows& toolWindows() { return *tools_; }
+    MidiInput& input() { return input_; }
+    SettingsStore& store() { return store_; }
 
     /// The action of a menu or toolbar command id, or nullptr.
     QAction* action(int id) const;
@@ -124,6 +128,28 @@ public:
     /// Posts menu command `id` to the frame; it runs when the event loop gets to it.
     void postCommand(int id);
 
+    // ---- Printing and options ----
+    /// The printed pages of the song as the print settings and the screen's staff give them.
+    SongPrintJob printJob();
+    /// Print, Print Preview, Print Setup and Export PDF; the first two and the export are
+    /// refused with a beep while the song plays. The export asks for the file (through
+    /// `savePathSink` when set) and returns the pages written (-1 when nothing was written).
+    void printCommand();
+    void printPreviewCommand();
+    void printSetupCommand();
+    int exportPdfCommand();
+    /// The options sheet, modal.
+    void optionsCommand();
+    /// After the options changed fonts, note flags or names: the view lays out and repaints,
+    /// the layout text is refreshed.
+    void displayOptionsChanged();
+
+signals:
+    /// The lyrics font or colours changed (settings().fontLyrics, fontLyricsTxt,
+    /// fontLyricsBg); the lyrics window repaints with them.
+    void lyricsSettingsChanged();
+
+public:
     /// How the frame opens a URL (the dump); tests replace it.
     std::function<bool(const QUrl&)> openUrl;
     /// When set, message boxes go here instead of the screen (tests, the screenshot mode).
@@ -185,6 +211,7 @@ private:
     void focusPane(bool forward);
     void updateTitle();
     int sixteenth() const;
+    QPrinter& printer();
 
     CReedtabApp& app_;
     SettingsStore& store_;
@@ -201,6 +228,8 @@ private:
     std::unique_ptr<TransportHub> hub_;
     // After the hub and the document: the tool windows go before what they use.
     std::unique_ptr<ToolWindows> tools_;
+    // Kept between runs so that Print Setup's choices hold for the next print.
+    std::unique_ptr<QPrinter> printer_;
     CommandTable* commands_ = nullptr;
     int documentListener_ = 0;
 

@@ -13,28 +13,6 @@ namespace reedtab::cli {
 
 namespace {
 
-std::optional<int> modeOf(const std::string& name) {
-    static const char* const names[] = {"notes", "diatonic", "chromatic", "bb", "eb"};
-    for (int mode = 0; mode < 5; ++mode) {
-        if (name == names[mode]) {
-            return mode;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<int32_t> tickOption(Args& args, const char* name, std::string& message) {
-    const auto tick = args.intOption(name);
-    if (!tick) {
-        return -1;
-    }
-    if (*tick < 0 || *tick > INT32_MAX) {
-        message = std::string(name) + " takes a tick 0.." + std::to_string(INT32_MAX);
-        return std::nullopt;
-    }
-    return static_cast<int32_t>(*tick);
-}
-
 int run(const std::vector<std::string>& words) {
     Args args(words);
     const auto modeName = args.option("--mode");

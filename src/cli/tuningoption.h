@@ -1,12 +1,15 @@
 #pragma once
 
-// The --diatonic / --chromatic / --key options that reedtab-cli notes and tab share.
+// The options that reedtab-cli notes, tab and pdf share: --diatonic / --chromatic / --key,
+// --mode and the --from / --to ticks.
 
 #include "cli/args.h"
 #include "harmonica/harmonicalayout.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace reedtab::cli {
@@ -59,6 +62,31 @@ inline std::string tuningList(const HarmonicaLayout& layout) {
         lines += "  \"" + layout.tuningName(i) + "\"\n";
     }
     return lines;
+}
+
+/// The tablature mode 0..4 of a --mode word: notes, diatonic, chromatic, bb, eb.
+inline std::optional<int> modeOf(const std::string& name) {
+    static const char* const names[] = {"notes", "diatonic", "chromatic", "bb", "eb"};
+    for (int mode = 0; mode < 5; ++mode) {
+        if (name == names[mode]) {
+            return mode;
+        }
+    }
+    return std::nullopt;
+}
+
+/// A tick option such as --from: -1 when absent, nullopt (error recorded in `message`) when it
+/// is out of range.
+inline std::optional<int32_t> tickOption(Args& args, const char* name, std::string& message) {
+    const auto tick = args.intOption(name);
+    if (!tick) {
+        return -1;
+    }
+    if (*tick < 0 || *tick > INT32_MAX) {
+        message = std::string(name) + " takes a tick 0.." + std::to_string(INT32_MAX);
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(*tick);
 }
 
 } // namespace reedtab::cli

@@ -15,6 +15,7 @@ constexpr std::array kCommands{
     CommandInfo{ID_FILE_PRINT, "&Print...\tCtrl+P", "Print the active document"},
     CommandInfo{ID_FILE_PRINT_PREVIEW, "Print Pre&view", "Display full pages"},
     CommandInfo{ID_FILE_PRINT_SETUP, "P&rint Setup...", "Change the printer and printing options"},
+    CommandInfo{ID_FILE_EXPORT_PDF, "Export P&DF...", "Save the printed pages as a PDF file"},
     CommandInfo{ID_FILE_MRU_FILE1, "Recent File", "Open this document"},
     CommandInfo{ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents"},
     CommandInfo{ID_EDIT_UNDO, "&Undo\tCtrl+Z", "Undo the last action"},

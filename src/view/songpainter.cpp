@@ -46,26 +46,6 @@ QColor toQColor(std::uint32_t stored) {
                   static_cast<int>((stored >> 16) & 0xFF));
 }
 
-QFont fontFromSpec(const FontSpec& spec) {
-    QFont font(QString::fromStdString(spec.faceName.empty() ? "Arial" : spec.faceName));
-    // A negative height is the character height, a positive one the whole cell.
-    if (spec.height < 0) {
-        font.setPixelSize(-spec.height);
-    } else if (spec.height > 0) {
-        font.setPixelSize(spec.height);
-        const int cell = QFontMetrics(font).height();
-        if (cell > 0) {
-            font.setPixelSize(std::max(1, spec.height * spec.height / cell));
-        }
-    } else {
-        font.setPixelSize(12);
-    }
-    font.setWeight(
-        static_cast<QFont::Weight>(std::clamp(spec.weight > 0 ? spec.weight : 400, 1, 1000)));
-    font.setItalic(spec.italic);
-    return font;
-}
-
 QImage renderArtwork(const char* path, int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -132,6 +112,26 @@ PixelRect unite(const PixelRect& a, const PixelRect& b) {
 }
 
 } // namespace
+
+QFont fontFromSpec(const FontSpec& spec) {
+    QFont font(QString::fromStdString(spec.faceName.empty() ? "Arial" : spec.faceName));
+    // A negative height is the character height, a positive one the whole cell.
+    if (spec.height < 0) {
+        font.setPixelSize(-spec.height);
+    } else if (spec.height > 0) {
+        font.setPixelSize(spec.height);
+        const int cell = QFontMetrics(font).height();
+        if (cell > 0) {
+            font.setPixelSize(std::max(1, spec.height * spec.height / cell));
+        }
+    } else {
+        font.setPixelSize(12);
+    }
+    font.setWeight(
+        static_cast<QFont::Weight>(std::clamp(spec.weight > 0 ? spec.weight : 400, 1, 1000)));
+    font.setItalic(spec.italic);
+    return font;
+}
 
 // What the notation gives for one note number, laid out once and kept until the notation or
 // the fonts change.

@@ -32,6 +32,12 @@ class MidiTrack;
 class Notation;
 struct Settings;
 
+struct FontSpec;
+
+// The font a settings description names: a negative height is the character height in pixels,
+// a positive one the whole cell.
+QFont fontFromSpec(const FontSpec& spec);
+
 // One paint as a value: the song, where it goes and what state it is drawn in.
 struct SongPaint {
     const MidiSong* song = nullptr;

@@ -17,7 +17,9 @@ QString corpusFile(const char* relative) {
            QString::fromLatin1(relative);
 }
 
-TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store, const QString& soundFont) {
+TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store,
+                         std::vector<std::string> outputDevices,
+                         std::vector<std::string> inputDevices, const QString& soundFont) {
     application();
     settings() = Settings{};
     // The stream runs on the manual clock only when it is handed the clock itself.
@@ -30,11 +32,13 @@ TestProgram::TestProgram(std::unique_ptr<MemorySettingsStore> store, const QStri
     store_ = store.get();
     AppEnvironment environment;
     environment.store = std::move(store);
-    auto outputs = std::make_unique<TestOutputProvider>(*output_);
+    auto outputs = std::make_unique<TestOutputProvider>(
+        *output_, static_cast<int>(outputDevices.size()) - 1, openedOutputs);
     outputs_ = outputs.get();
     environment.outputs = std::move(outputs);
     environment.clock = std::move(clock);
-    environment.outputDevices = {kMidiMapperName};
+    environment.outputDevices = std::move(outputDevices);
+    environment.inputDevices = std::move(inputDevices);
     app_ = std::make_unique<CReedtabApp>(std::move(environment));
     app_->setSoundFont(soundFont);
     app_->start(QString(), false);

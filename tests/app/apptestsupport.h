@@ -27,11 +27,15 @@ QString corpusFile(const char* relative);
 /// SoundFont, `preparedSoundFont` is what the program asked it to read.
 class TestOutputProvider final : public OutputProvider {
 public:
-    explicit TestOutputProvider(OutputDevice& device) : device_(device) {}
+    /// `count` listed ports besides the mapper, every one forwarding to `device`; the index of
+    /// each device opened is appended to `opened`.
+    TestOutputProvider(OutputDevice& device, int count, std::vector<int>& opened)
+        : device_(device), count_(count), opened_(opened) {}
     void prepare(const std::string& soundFont) override { preparedSoundFont = soundFont; }
     bool isReady(int) override { return ready; }
-    int deviceCount() override { return 0; }
-    std::unique_ptr<OutputDevice> create(int) override {
+    int deviceCount() override { return count_; }
+    std::unique_ptr<OutputDevice> create(int index) override {
+        opened_.push_back(index);
         return std::make_unique<ForwardingOutput>(device_);
     }
 
@@ -40,6 +44,8 @@ public:
 
 private:
     OutputDevice& device_;
+    int count_;
+    std::vector<int>& opened_;
 };
 
 struct ShownMessage {
@@ -50,9 +56,12 @@ struct ShownMessage {
 
 class TestProgram {
 public:
-    /// `store` starts the run with those settings (an empty store when null); `soundFont` is
-    /// the command line's SoundFont.
+    /// `store` starts the run with those settings (an empty store when null); the device
+    /// lists are the ones the program finds ("Midi Mapper" first among the outputs);
+    /// `soundFont` is the command line's SoundFont.
     explicit TestProgram(std::unique_ptr<MemorySettingsStore> store = nullptr,
+                         std::vector<std::string> outputDevices = {kMidiMapperName},
+                         std::vector<std::string> inputDevices = {},
                          const QString& soundFont = QString());
     ~TestProgram();
 
@@ -69,6 +78,8 @@ public:
 
     std::vector<ShownMessage> messages;
     Answer answer = Answer::No;
+    /// The device index of every output the player opened, in order (-1 the mapper).
+    std::vector<int> openedOutputs;
 
 private:
     ManualClock* clock_ = nullptr;

@@ -141,7 +141,7 @@ TEST(AppStartUp, TheSynthesizerReadsTheCommandLinesSoundFontOrElseTheSettingsOne
         TestProgram program(storeWithFont());
         EXPECT_EQ(program.outputs().preparedSoundFont, "/fonts/set.sf2");
     }
-    TestProgram program(storeWithFont(), QStringLiteral("/fonts/given.sf2"));
+    TestProgram program(storeWithFont(), {kMidiMapperName}, {}, QStringLiteral("/fonts/given.sf2"));
     EXPECT_EQ(program.outputs().preparedSoundFont, "/fonts/given.sf2");
 }
 
