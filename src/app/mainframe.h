@@ -57,6 +57,9 @@ struct FrameEnvironment {
     Clock& clock;
 };
 
+/// The tempo percentage of the song as written.
+inline constexpr int kNormalTempo = 100;
+
 class CMainFrame : public QMainWindow, public DocumentUi {
     Q_OBJECT
 public:
