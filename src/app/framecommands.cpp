@@ -3,59 +3,33 @@
 
 #include "app/mainframe.h"
 
-#include "app/options.h"
 #include "app/reedtabapp.h"
-#include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
-#include "document/streamplayercontrol.h"
-#include "harmonica/layoutsettings.h"
-#include "harmonica/notation.h"
-#include "model/midievent.h"
 #include "model/midisong.h"
-#include "model/miditrack.h"
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
-#include "ui/transporthub.h"
 #include "view/reedtabview.h"
-#include "view/songprinter.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QPageSetupDialog>
 #include <QPainter>
-#include <QPlainTextEdit>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
-#include <QProgressBar>
-#include <QScreen>
 #include <QShortcut>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
-#include <QTemporaryFile>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
-#include <QUrl>
 #include <QWhatsThis>
 
 #include <algorithm>
+#include <tuple>
 
 namespace reedtab {
 
