@@ -40,7 +40,6 @@ void check(bool condition, const char* what) {
 
 class SilentUi : public DocumentUi {
 public:
-    CReedtabDoc* doc = nullptr;
     void messageBox(const std::string&, const std::string&, MessageIcon) override {}
     bool askYesNo(const std::string&, const std::string&) override { return true; }
     Answer askYesNoCancel(const std::string&, const std::string&) override { return Answer::No; }
@@ -52,21 +51,6 @@ public:
     void setWaitCursor(bool) override {}
     void setStatusText(const std::string&) override {}
     void modifiedChanged(bool) override {}
-    void songLoaded() override {}
-    void closeEditToolbar() override {}
-    void refreshFrame() override {}
-    void refreshTrackLists() override {}
-    void refreshToolWindows() override {}
-    void repaintView() override {}
-    void refreshNoteFlags() override {
-        if (doc)
-            markNotes(doc->song, false);
-    }
-    void dropNoteSelection() override {}
-    void removeSelectionFrame(const MidiEvent*) override {}
-    void updateSelectionFrames() override {}
-    void setScrollRange(int) override {}
-    void scrollToCursor() override {}
 };
 
 class StoppedPlayer : public PlayerControl {
@@ -255,7 +239,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SilentUi ui;
     StoppedPlayer player;
     CReedtabDoc doc(ui, player);
-    ui.doc = &doc;
     if (doc.openDocument(input) != LoadOk || doc.song.mergedEvents.size() > 500)
         return 0;
     checkSong(doc.song);
