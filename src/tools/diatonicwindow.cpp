@@ -2,6 +2,7 @@
 
 #include "document/reedtabdoc.h"
 #include "harmonica/diatoniclayout.h"
+#include "harmonica/harpfinder.h"
 #include "harmonica/notation.h"
 #include "model/midievent.h"
 #include "model/midisong.h"
@@ -87,19 +88,25 @@ DiatonicStatistics countDiatonicNotes(const MidiSong& song, int markBegin, int m
             (markEnd >= 0 && event->tick >= markEnd)) {
             continue;
         }
-        DiatonicPositionInfo info;
-        if (layout.positionOf(event->data1, info) != 0) {
-            ++counts.unavailable;
-        } else if (info.technique == kBlow) {
+        switch (diatonicUse(layout, event->data1)) {
+        case NoteUse::Blow:
             ++counts.blow;
-        } else if (info.technique == kDraw) {
+            break;
+        case NoteUse::Draw:
             ++counts.draw;
-        } else if (isBend(info.technique) || info.valve) {
+            break;
+        case NoteUse::Bend:
             ++counts.bends;
-        } else if (info.reversed) {
-            ++counts.overdraws;
-        } else {
+            break;
+        case NoteUse::Overblow:
             ++counts.overblows;
+            break;
+        case NoteUse::Overdraw:
+            ++counts.overdraws;
+            break;
+        case NoteUse::Unavailable:
+            ++counts.unavailable;
+            break;
         }
     }
     return counts;

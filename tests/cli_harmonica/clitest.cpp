@@ -214,8 +214,46 @@ TEST(CliTab, Refusals) {
     EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
 }
 
+TEST(CliHarps, OhSusannaWithoutBendsOnPlainHarps) {
+    const std::string song = std::string("'") + REEDTAB_SOURCE_DIR + "/examples/oh-susanna.mid'";
+    CliRun run = cli("harps " + song + " --no-bends --json");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("{\"songKey\": \"C major\", \"keySource\": \"signature\"", 0), 0u)
+        << run.out;
+    const auto out = lines(run.out);
+    ASSERT_GE(out.size(), 4u);
+    // No harp that needs a bend is offered, and the first ones play every
+    // note of the melody as a plain blow or draw.
+    for (std::size_t k = 1; k < out.size(); ++k) {
+        EXPECT_NE(out[k].find("\"bends\": 0,"), std::string::npos) << out[k];
+        if (k <= 5) {
+            EXPECT_NE(out[k].find("\"unavailable\": 0}"), std::string::npos) << out[k];
+        }
+    }
+    EXPECT_EQ(out[1].rfind("  {\"tuning\": \"Major Diatonic (Richter)\", \"chromatic\": false, "
+                           "\"key\": 60, \"keyName\": \"C\", \"position\": 1, \"shift\": 0,",
+                           0),
+              0u)
+        << out[1];
+
+    run = cli("harps " + song + " --chromatic-only --track 1 --from 0 --to 1920");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto table = lines(run.out);
+    ASSERT_EQ(table.size(), 2u + 8u * 12u);
+    EXPECT_EQ(table[0].rfind("Song key: C major (key signature), track 1,", 0), 0u) << table[0];
+    EXPECT_EQ(table[2].find("Major Diatonic"), std::string::npos);
+
+    for (const std::string& arguments : std::vector<std::string>{
+             "harps", "harps " + song + " --track 99", "harps " + song + " --from -1",
+             "harps " + song + " --diatonic-only --chromatic-only"}) {
+        const CliRun refused = cli(arguments);
+        EXPECT_EQ(refused.status, 2) << arguments;
+        EXPECT_EQ(lines(refused.err).size(), 1u) << arguments << ": " << refused.err;
+    }
+}
+
 TEST(CliHelp, BothCommandsDescribeThemselves) {
-    for (const char* command : {"notes", "tab"}) {
+    for (const char* command : {"notes", "tab", "harps"}) {
         const CliRun run = cli(std::string(command) + " --help");
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out.rfind(std::string("usage: reedtab-cli ") + command, 0), 0u) << run.out;

@@ -1,0 +1,211 @@
+#include "harmonica/harpfinder.h"
+#include "model/miditrack.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
+
+namespace reedtab {
+namespace {
+
+constexpr int kRichter = 0;
+constexpr int kQuarter = 480;
+
+// A song at division 480 whose tracks hold the given melodies, one quarter note each, on the
+// given channels; track 0 holds only the key signature, when one is given.
+class Song {
+public:
+    Song() {
+        song.division = kQuarter;
+        song.tracks.push_back(std::make_unique<MidiTrack>());
+    }
+    int addTrack(const std::vector<int>& keys, int channel) {
+        song.tracks.push_back(std::make_unique<MidiTrack>());
+        const int index = song.trackCount() - 1;
+        int tick = 0;
+        for (int key : keys) {
+            song.addEvent(tick, index,
+                          makeChannelEvent(static_cast<uint8_t>(0x90 | channel),
+                                           static_cast<uint8_t>(key), 100));
+            tick += kQuarter;
+        }
+        return index;
+    }
+    void addSignature(int32_t tick, int sharpsFlats, bool minor) {
+        song.addEvent(tick, 0, makeKeySignatureEvent(sharpsFlats, minor));
+    }
+    MidiSong song;
+};
+
+const std::vector<int> kCMajorC4 = {60, 62, 64, 65, 67, 69, 71, 72};
+const std::vector<int> kCMajorC5 = {72, 74, 76, 77, 79, 81, 83, 84};
+
+const HarpCandidate* find(const FinderResult& result, int tuning, int key, bool chromatic) {
+    for (const HarpCandidate& c : result.candidates) {
+        if (c.tuningIndex == tuning && c.key == key && c.chromatic == chromatic) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+TEST(HarpFinderKeys, PositionsAndSignatures) {
+    EXPECT_EQ(harpPosition(0, 0), 1);  // C song on a C harp
+    EXPECT_EQ(harpPosition(0, 7), 2);  // G song on a C harp: cross harp
+    EXPECT_EQ(harpPosition(0, 2), 3);  // D (Dorian) on a C harp
+    EXPECT_EQ(harpPosition(0, 9), 4);  // A minor on a C harp
+    EXPECT_EQ(harpPosition(0, 5), 12); // F song on a C harp
+    EXPECT_EQ(harpPosition(7, 2), 2);  // D song on a G harp
+    EXPECT_EQ(harpPosition(10, 3), 12);
+
+    EXPECT_EQ(keyOfSignature(0, false).name(), "C major");
+    EXPECT_EQ(keyOfSignature(2, false).name(), "D major");
+    EXPECT_EQ(keyOfSignature(-3, false).name(), "Eb major");
+    EXPECT_EQ(keyOfSignature(-3, true).name(), "C minor");
+    EXPECT_EQ(keyOfSignature(0, true).name(), "A minor");
+    EXPECT_EQ(keyOfSignature(7, false).name(), "Db major"); // C# spelt with its flat name
+    EXPECT_TRUE(keyOfSignature(1, true).fromSignature);
+}
+
+TEST(HarpFinderKeys, EstimatesMajorAndMinorFromWeights) {
+    // A tune that dwells on the tonic triad of the scale, in every transposition.
+    const std::array<double, 12> major = {8, 0, 3, 0, 5, 2, 0, 6, 0, 2, 0, 2};
+    const std::array<double, 12> minor = {8, 0, 3, 5, 0, 2, 0, 6, 3, 0, 1, 2};
+    for (int tonic = 0; tonic < 12; ++tonic) {
+        std::array<double, 12> m{};
+        std::array<double, 12> n{};
+        for (int k = 0; k < 12; ++k) {
+            m[static_cast<std::size_t>((k + tonic) % 12)] = major[static_cast<std::size_t>(k)];
+            n[static_cast<std::size_t>((k + tonic) % 12)] = minor[static_cast<std::size_t>(k)];
+        }
+        const SongKey a = estimateKey(m);
+        const SongKey b = estimateKey(n);
+        EXPECT_EQ(std::tuple(a.tonic, a.minor), std::tuple(tonic, false)) << tonic;
+        EXPECT_EQ(std::tuple(b.tonic, b.minor), std::tuple(tonic, true)) << tonic;
+        EXPECT_FALSE(a.fromSignature);
+    }
+    EXPECT_EQ(estimateKey({}).name(), "C major");
+}
+
+TEST(HarpFinder, NoteUseFollowsTheFirstAlternative) {
+    Settings block;
+    DiatonicLayout diatonic(block);
+    diatonic.init(60, kRichter);
+    EXPECT_EQ(diatonicUse(diatonic, 60), NoteUse::Blow);
+    EXPECT_EQ(diatonicUse(diatonic, 62), NoteUse::Draw);
+    EXPECT_EQ(diatonicUse(diatonic, 65), NoteUse::Bend);     // -2''
+    EXPECT_EQ(diatonicUse(diatonic, 63), NoteUse::Overblow); // +1o
+    EXPECT_EQ(diatonicUse(diatonic, 85), NoteUse::Overdraw); // -7o
+    EXPECT_EQ(diatonicUse(diatonic, 40), NoteUse::Unavailable);
+    ChromaticLayout chromatic(block);
+    chromatic.init(60, chromatic.tuningIndex());
+    EXPECT_EQ(chromaticUse(chromatic, 60), NoteUse::Blow);
+    EXPECT_EQ(chromaticUse(chromatic, 61), NoteUse::Blow); // slide in
+    EXPECT_EQ(chromaticUse(chromatic, 62), NoteUse::Draw);
+    EXPECT_EQ(chromaticUse(chromatic, 20), NoteUse::Unavailable);
+}
+
+TEST(HarpFinder, MelodyTrackLeavesDrumsOut) {
+    Song s;
+    const int melody = s.addTrack(kCMajorC5, 0);
+    s.addTrack(std::vector<int>(40, 38), 9);
+    EXPECT_EQ(melodyTrack(s.song), melody);
+    const FinderResult result = findHarps(s.song, {}, {});
+    EXPECT_EQ(result.track, melody);
+    EXPECT_EQ(result.notes, 8);
+    MidiSong empty;
+    EXPECT_EQ(melodyTrack(empty), -1);
+    EXPECT_EQ(findHarps(empty, {}, {}).notes, 0);
+}
+
+TEST(HarpFinder, CMajorTuneRanksTheCRichterFirstAndMovesItUpAnOctave) {
+    Song s;
+    s.addTrack(kCMajorC4, 0);
+    s.addSignature(0, 0, false);
+    const FinderResult result = findHarps(s.song, {}, {});
+    EXPECT_TRUE(result.key.fromSignature);
+    EXPECT_EQ(result.key.name(), "C major");
+    ASSERT_FALSE(result.candidates.empty());
+    const HarpCandidate& best = result.candidates.front();
+    EXPECT_EQ(best.use.unavailable + best.use.overs + best.use.bends, 0);
+    // Played where written, F4 and A4 need bends on the C harp; an octave up all is plain.
+    const HarpCandidate* richter = find(result, kRichter, 60, false);
+    ASSERT_NE(richter, nullptr);
+    EXPECT_EQ(richter->shift, 12);
+    EXPECT_EQ(richter->keyName, "C");
+    EXPECT_EQ(richter->position, 1);
+    EXPECT_EQ(std::tuple(richter->use.blow, richter->use.draw), std::tuple(4, 4));
+
+    // A tune that is plain in all three octaves is not moved: no move wins the tie.
+    Song high;
+    high.addTrack({72, 74, 76, 79}, 0);
+    const HarpCandidate* unmoved = find(findHarps(high.song, {}, {}), kRichter, 60, false);
+    ASSERT_NE(unmoved, nullptr);
+    EXPECT_EQ(unmoved->shift, 0);
+
+    // A C tune on a G harp is played in 12th position.
+    const HarpCandidate* g = find(result, kRichter, composeDiatonicKey(0, 2, 0), false);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->keyName, "G");
+    EXPECT_EQ(g->position, 12);
+}
+
+TEST(HarpFinder, RankingOrderAndFilters) {
+    Song s;
+    s.addTrack({60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 71, 72, 20}, 0);
+    const FinderResult all = findHarps(s.song, {}, {});
+    ASSERT_FALSE(all.candidates.empty());
+    for (std::size_t k = 1; k < all.candidates.size(); ++k) {
+        const HarpUse& a = all.candidates[k - 1].use;
+        const HarpUse& b = all.candidates[k].use;
+        EXPECT_LE(std::tuple(a.unavailable, a.overs, a.bends, all.candidates[k - 1].position),
+                  std::tuple(b.unavailable, b.overs, b.bends, all.candidates[k].position))
+            << k;
+    }
+    // Note 20 is on no harp; the chromatic scale needs no bend on a chromatic.
+    const HarpCandidate& best = all.candidates.front();
+    EXPECT_TRUE(best.chromatic);
+    EXPECT_EQ(best.use.unavailable, 1);
+    EXPECT_EQ(best.use.bends + best.use.overs, 0);
+    EXPECT_EQ(best.use.blow + best.use.draw + best.use.unavailable, 14);
+    EXPECT_EQ(all.candidates.size(), (13u + 8u) * 12u);
+
+    FinderOptions strict;
+    strict.noBends = true;
+    strict.noOvers = true;
+    strict.chromatic = false;
+    for (const HarpCandidate& c : findHarps(s.song, {}, strict).candidates) {
+        EXPECT_FALSE(c.chromatic);
+        EXPECT_EQ(c.use.bends + c.use.overs, 0) << c.tuning << " " << c.keyName;
+    }
+    FinderOptions chromaticOnly;
+    chromaticOnly.diatonic = false;
+    EXPECT_EQ(findHarps(s.song, {}, chromaticOnly).candidates.size(), 8u * 12u);
+}
+
+TEST(HarpFinder, RangeTrackAndSignatureAtTheRangeStart) {
+    Song s;
+    const int first = s.addTrack(kCMajorC5, 0);
+    s.addTrack({60, 62}, 1);
+    s.addSignature(0, 0, false);
+    s.addSignature(4 * kQuarter, 2, false);
+    FinderRange range;
+    range.track = first;
+    range.from = 2 * kQuarter;
+    range.to = 5 * kQuarter;
+    FinderResult result = findHarps(s.song, range, {});
+    EXPECT_EQ(result.notes, 3);
+    EXPECT_EQ(result.key.name(), "C major");
+    range.from = 4 * kQuarter;
+    range.to = -1;
+    result = findHarps(s.song, range, {});
+    EXPECT_EQ(result.notes, 4);
+    EXPECT_EQ(result.key.name(), "D major");
+    range.track = 2;
+    range.from = -1;
+    EXPECT_EQ(findHarps(s.song, range, {}).notes, 2);
+}
+
+} // namespace
+} // namespace reedtab
