@@ -3,6 +3,7 @@
 
 #include "cli/args.h"
 #include "cli/songfile.h"
+#include "cli/traineroption.h"
 #include "playback/playermessagequeue.h"
 #include "playback/streamplayer.h"
 #include "settings/settings.h"
@@ -35,9 +36,18 @@ int run(const std::vector<std::string>& words) {
     const auto loopEnd = args.intOption("--loop-end");
     const bool countIn = args.flag("--count-in");
     const bool metronome = args.flag("--metronome");
+    SpeedTrainer trainer;
+    std::string trainerMessage;
+    const bool trainerRead = trainerOption(args, trainer, trainerMessage);
     const auto files = args.positionals();
     if (args.hasError()) {
         return usageError("play", args.error());
+    }
+    if (!trainerRead) {
+        return usageError("play", trainerMessage);
+    }
+    if (trainer.active() && tempo) {
+        return usageError("play", "--tempo and --trainer exclude each other");
     }
     if (files.size() != 1) {
         return usageError("play", "expects one FILE (try --help)");
@@ -71,6 +81,9 @@ int run(const std::vector<std::string>& words) {
     s.playLoop = loopStart.has_value();
     s.loopStart = loopStart ? static_cast<int>(*loopStart) : -1;
     s.loopEnd = loopEnd ? static_cast<int>(*loopEnd) : -1;
+    if (trainer.active()) {
+        trainerLoop(s, song);
+    }
 
     SteadyClock clock;
     SystemOutputProvider outputs;
@@ -87,9 +100,11 @@ int run(const std::vector<std::string>& words) {
     if (tempo) {
         player.setTempoPercent(static_cast<int>(*tempo));
     }
+    player.setTrainer(trainer);
 
     const bool terminal = isatty(STDOUT_FILENO) != 0;
     int shownBeat = -1;
+    int shownPass = -1;
     bool stopped = false;
     bool deviceLost = false;
     window.setHandler([&](const PlayerMessage& message) {
@@ -100,6 +115,11 @@ int run(const std::vector<std::string>& words) {
         }
         if (message.message != WM_PLAYER_POSITION || !player.isPlaying()) {
             return;
+        }
+        if (trainer.active() && player.trainerPass() != shownPass) {
+            shownPass = player.trainerPass();
+            std::printf("%sPass %d at %d%%\n", terminal ? "\r" : "", shownPass + 1,
+                        settings().tempoPercent.load());
         }
         const int tick = std::max(0, static_cast<int>(player.streamTicks()) - player.offset());
         const int beat = tick / std::max<int>(song.division, 1);
@@ -147,6 +167,7 @@ int run(const std::vector<std::string>& words) {
 const char* const help =
     "usage: reedtab-cli play FILE [--device NAME] [--tempo PERCENT] [--from TICK]\n"
     "                         [--loop-start TICK --loop-end TICK] [--count-in] [--metronome]\n"
+    "                         [--trainer START,STEP,TARGET[,PASSES]]\n"
     "\n"
     "Plays the song in real time on a MIDI output device (default \"Midi Mapper\", the\n"
     "built-in synthesizer; see the devices command for the names) and prints the position\n"
@@ -155,6 +176,10 @@ const char* const help =
     "  --loop-start/--loop-end TICK  play the range over and over until Ctrl+C\n"
     "  --count-in        a bar of clicks plus one beat first\n"
     "  --metronome       a click on every beat\n"
+    "  --trainer START,STEP,TARGET[,PASSES]  speed trainer: loops the loop marks (default the\n"
+    "                    whole song to the end of its last bar) at START percent of the tempo\n"
+    "                    and raises it by STEP after every PASSES passes (1) up to TARGET;\n"
+    "                    prints \"Pass N at P%\" as each pass begins\n"
     "Exit status: 0 at the end of the song, 130 after Ctrl+C, 1 when the device cannot be\n"
     "opened, the player's code when it refuses to start, 2 for a usage error.\n";
 

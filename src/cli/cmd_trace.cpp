@@ -3,6 +3,7 @@
 
 #include "cli/args.h"
 #include "cli/songfile.h"
+#include "cli/traineroption.h"
 #include "playback/playermessagequeue.h"
 #include "playback/streamplayer.h"
 #include "settings/settings.h"
@@ -42,9 +43,18 @@ int run(const std::vector<std::string>& words) {
     const bool expr2vol = args.flag("--expr2vol");
     const bool editMode = args.flag("--edit-mode");
     const auto seconds = args.option("--seconds");
+    SpeedTrainer trainer;
+    std::string trainerMessage;
+    const bool trainerRead = trainerOption(args, trainer, trainerMessage);
     const auto files = args.positionals();
     if (args.hasError()) {
         return usageError("trace", args.error());
+    }
+    if (!trainerRead) {
+        return usageError("trace", trainerMessage);
+    }
+    if (trainer.active() && tempo) {
+        return usageError("trace", "--tempo and --trainer exclude each other");
     }
     if (files.size() != 1) {
         return usageError("trace", "expects one FILE (try --help)");
@@ -76,6 +86,9 @@ int run(const std::vector<std::string>& words) {
     s.playLoop = loopStart || loopEnd;
     s.loopStart = loopStart ? static_cast<int>(*loopStart) : -1;
     s.loopEnd = loopEnd ? static_cast<int>(*loopEnd) : -1;
+    if (trainer.active()) {
+        trainerLoop(s, song);
+    }
 
     ManualClock manual;
     RecordingOutput output(manual);
@@ -89,6 +102,7 @@ int run(const std::vector<std::string>& words) {
     if (tempo) {
         player.setTempoPercent(static_cast<int>(*tempo));
     }
+    player.setTrainer(trainer);
     // Immediate messages carry the last stream position the run reached.
     std::int64_t lastTick = 0;
     output.setTickSource([&] {
@@ -126,6 +140,7 @@ const char* const help =
     "usage: reedtab-cli trace FILE [--from TICK] [--count-in] [--loop-start TICK]\n"
     "                          [--loop-end TICK] [--metronome] [--clock] [--tempo PERCENT]\n"
     "                          [--skip-programs] [--expr2vol] [--edit-mode] [--seconds S]\n"
+    "                          [--trainer START,STEP,TARGET[,PASSES]]\n"
     "\n"
     "Plays the song with the real stream player on a manual clock into a recording output,\n"
     "as fast as it can, and prints every message that reaches the device, one line each: the\n"
@@ -139,6 +154,9 @@ const char* const help =
     "  --expr2vol          expression controllers scale the note velocities instead\n"
     "  --edit-mode         edit mode: the run does not end with the song\n"
     "  --seconds S         end the run after S seconds of stream time (default 3600)\n"
+    "  --trainer START,STEP,TARGET[,PASSES]  speed trainer: loops the loop marks (default the\n"
+    "                      whole song to the end of its last bar) at START percent of the\n"
+    "                      tempo, raised by STEP after every PASSES passes (1) up to TARGET\n"
     "Exit status: 0, the reader's code for a file it cannot read, the player's code when it\n"
     "refuses to start (10: the start lies beyond the song), 2 for a usage error.\n";
 

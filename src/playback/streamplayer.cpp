@@ -87,6 +87,11 @@ struct StreamPlayer::Impl {
     std::atomic<bool> deviceFailed{false};
     bool firstPacket = false;
     bool loopWrapped = false;
+    // Song tempo at the loop start, restored in the stream after every wrap.
+    int wrapTempo = 500000;
+    // Written only while the player is not playing; read by the filler.
+    SpeedTrainer trainer;
+    std::atomic<int> trainerPass{0};
     std::vector<const MidiEvent*> reStrike;
     std::unique_ptr<NoteOnEvent> metronomeOn;
     std::unique_ptr<NoteOffEvent> metronomeOff;
@@ -295,6 +300,9 @@ struct StreamPlayer::Impl {
                     writeRaw(buffer, 0xB0 | channel | 123u << 8);
                     writeRaw(buffer, 0xB0 | channel | 122u << 8);
                 }
+                // A tempo change inside the loop must not carry over into the next pass, and
+                // the trainer's new percentage starts exactly with it.
+                writeTempo(buffer, static_cast<std::uint32_t>(wrapTempo));
                 loopWrapped = false;
             }
             if (!reStrike.empty()) {
@@ -344,7 +352,10 @@ struct StreamPlayer::Impl {
                 const int next = events[cursor]->tick;
                 step = toClock < next - tick ? toClock : next - tick;
             } else {
-                endReached.store(true);
+                // A loop whose end lies past the last event keeps counting ticks to its end.
+                if (loopEnd == -1 || s.loopStart == -1) {
+                    endReached.store(true);
+                }
                 step = toClock;
             }
             if (s.playMetronome) {
@@ -368,6 +379,10 @@ struct StreamPlayer::Impl {
                 offset.fetch_add(tick - loopStart);
                 tick = loopStart;
                 addReStrikes(loopStart, cursor);
+                wrapTempo = song->tempoAt(loopStart);
+                if (trainer.active()) {
+                    settings().tempoPercent = trainer.percentFor(trainerPass.fetch_add(1) + 1);
+                }
                 loopWrapped = true;
                 break;
             }
@@ -709,6 +724,26 @@ void StreamPlayer::resume() {
 
 void StreamPlayer::setBaseTempo(int microsecondsPerQuarter) {
     settings().baseTempo = microsecondsPerQuarter;
+}
+
+void StreamPlayer::setTrainer(const SpeedTrainer& plan) {
+    Impl& p = *impl_;
+    if (isPlaying() || (plan.active() && !plan.valid())) {
+        return;
+    }
+    p.trainer = plan;
+    p.trainerPass.store(0);
+    if (plan.active()) {
+        setTempoPercent(plan.start);
+    }
+}
+
+const SpeedTrainer& StreamPlayer::trainer() const {
+    return impl_->trainer;
+}
+
+int StreamPlayer::trainerPass() const {
+    return impl_->trainerPass.load();
 }
 
 int StreamPlayer::setTempoPercent(int percent) {

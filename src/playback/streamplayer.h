@@ -3,6 +3,7 @@
 #include "playback/clock.h"
 #include "playback/midistream.h"
 #include "playback/outputdevice.h"
+#include "playback/speedtrainer.h"
 
 #include <cstdint>
 #include <memory>
@@ -120,6 +121,13 @@ public:
     /// Stores the tempo percentage and applies it at once; -1 only reads. Returns the tempo in
     /// beats per minute (percent * 600000 / base tempo).
     int setTempoPercent(int percent);
+    /// The speed trainer for the next runs: the tempo percentage becomes `plan.start` and rises
+    /// at the loop's wraps as the plan says. Ignored while playing and for an invalid plan; an
+    /// empty plan ends training (the percentage stays where it got to).
+    void setTrainer(const SpeedTrainer& plan);
+    const SpeedTrainer& trainer() const;
+    /// Passes of the loop completed since the trainer was set. Any thread.
+    int trainerPass() const;
     /// Ticks per quarter note of the new song; resets the channels.
     void setDivision(int ticksPerQuarter);
 

@@ -141,6 +141,36 @@ TEST(CliTrace, OptionsReachThePlayer) {
     EXPECT_EQ(cli("trace /nonexistent/song.mid").status, 1);
 }
 
+TEST(CliTrace, TrainerLoopsTheWholeSongAndRaisesTheTempoEveryOtherPass) {
+    const auto song = writeSong(scratch("trace-trainer"));
+    const auto run = cli("trace '" + song + "' --trainer 50,25,100,2 --seconds 12");
+    ASSERT_EQ(run.status, 0) << run.err;
+    // The loop is the whole bar of the song, 1920 ticks: two passes at 50 % (4 s each), then
+    // 75 %, and the first note of each pass one beat in at that pass's tempo.
+    EXPECT_TRUE(hasLine(run.out, "960 2000.000 90 3C 64")) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "2880 6000.000 90 3C 64"));
+    // The stream keeps its time in whole microseconds per tick: a third of a millisecond
+    // is a rounding away.
+    double third = 0;
+    for (const auto& line : lines(run.out)) {
+        if (line.rfind("4800 ", 0) == 0 && line.size() > 9 &&
+            line.substr(line.size() - 9) == " 90 3C 64") {
+            third = std::stod(line.substr(5));
+        }
+    }
+    EXPECT_NEAR(third, 8000 + 1000 * 4 / 3.0, 0.01);
+    EXPECT_TRUE(hasLine(run.out, "3840 8000.000 BF 7A 00")) << "the wrap into the third pass";
+
+    for (const char* plan :
+         {"50,10", "120,10,100", "50,0,100", "50,10,100,0", "fast", "50,10,1001"}) {
+        const auto refused = cli("trace '" + song + "' --trainer " + plan);
+        EXPECT_EQ(refused.status, 2) << plan;
+        EXPECT_NE(refused.err.find("--trainer takes START,STEP,TARGET"), std::string::npos)
+            << refused.err;
+    }
+    EXPECT_EQ(cli("trace '" + song + "' --trainer 50,10,100 --tempo 80").status, 2);
+}
+
 TEST(CliRender, WritesAWavAsLongAsTheSongThatStartsSoundingAtTheFirstNote) {
     const auto dir = scratch("render");
     const auto song = writeSong(dir);

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using namespace reedtab;
@@ -875,4 +876,70 @@ TEST(PlayerMessageQueue, OnlyTheOwnerThreadDispatchesAndInPostingOrder) {
     EXPECT_FALSE(queue.isQuitting());
     queue.setQuitting(true);
     EXPECT_TRUE(queue.isQuitting());
+}
+
+// --- speed trainer -----------------------------------------------------------------------
+
+TEST(SpeedTrainerPlan, PercentagesPerPassAndValidity) {
+    const SpeedTrainer twice{50, 25, 100, 2};
+    std::vector<int> percents;
+    for (int pass = 0; pass < 7; ++pass) {
+        percents.push_back(twice.percentFor(pass));
+    }
+    EXPECT_EQ(percents, (std::vector<int>{50, 50, 75, 75, 100, 100, 100}));
+    const SpeedTrainer overshoot{50, 30, 100, 1};
+    EXPECT_EQ(overshoot.percentFor(1), 80);
+    EXPECT_EQ(overshoot.percentFor(2), 100) << "the last step stops at the target";
+    EXPECT_EQ(overshoot.percentFor(1000000), 100);
+    EXPECT_TRUE(twice.valid());
+    EXPECT_TRUE((SpeedTrainer{100, 1, 100, 1}.valid()));
+    EXPECT_FALSE((SpeedTrainer{120, 10, 100, 1}.valid()));
+    EXPECT_FALSE((SpeedTrainer{50, 0, 100, 1}.valid()));
+    EXPECT_FALSE((SpeedTrainer{50, 10, 1001, 1}.valid()));
+    EXPECT_FALSE((SpeedTrainer{50, 10, 100, 0}.valid()));
+    EXPECT_FALSE(SpeedTrainer{}.active());
+}
+
+TEST(SpeedTrainerPlan, WholeSongLoopEndsWithTheLastBar) {
+    for (const auto& [length, numerator, end] : std::vector<std::tuple<int, int, int>>{
+             {1000, 4, 1920}, {1920, 4, 1920}, {1921, 4, 3840}, {0, 4, 1920}, {1000, 3, 1440}}) {
+        SongBuilder builder;
+        builder.timeSignature(0, numerator, 4);
+        builder.note(0, 0, length, 60);
+        MidiSong& song = builder.finish();
+        EXPECT_EQ(wholeSongLoopEnd(song), end) << length << " in " << numerator << "/4";
+    }
+}
+
+TEST_F(PlayerTest, TrainerRaisesTheTempoAtEachWrapAndRestoresTheLoopStartTempo) {
+    builder.tempo(0, 500000);
+    builder.note(0, 480, 240, 60);
+    builder.tempo(1200, 250000); // the end of the loop goes twice as fast
+    builder.note(0, 1440, 240, 62);
+    ready();
+    settings().loopStart = 480;
+    settings().loopEnd = 1920;
+    player.setTrainer({50, 25, 100, 1});
+    EXPECT_EQ(settings().tempoPercent, 50);
+    ASSERT_EQ(player.start(480, false), PlayerOk);
+    player.setTrainer({}); // refused while playing
+    EXPECT_TRUE(player.trainer().active());
+    run(10s);
+    // One pass is 750 ms plus 375 ms at 100 %: 2250, 1500, then 1125 ms per pass.
+    const std::vector<double> expected = {0, 2250, 3750, 4875, 6000, 7125};
+    const auto starts = heardBytes({0x90, 60, 100});
+    ASSERT_GE(starts.size(), expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        EXPECT_NEAR(static_cast<double>(starts[k].time.count()) / 1e6, expected[k], 0.01) << k;
+        EXPECT_EQ(starts[k].tick, static_cast<std::int64_t>(1440 * k)) << k;
+    }
+    EXPECT_EQ(settings().tempoPercent, 100);
+    EXPECT_GE(player.trainerPass(), 5);
+    player.stop(false);
+    player.setTrainer({});
+    EXPECT_FALSE(player.trainer().active());
+    EXPECT_EQ(settings().tempoPercent, 100) << "ending training keeps the percentage reached";
+    player.setTrainer({0, 0, 0, 0});
+    player.setTrainer({90, 5, 80, 1}); // invalid: ignored
+    EXPECT_FALSE(player.trainer().active());
 }
