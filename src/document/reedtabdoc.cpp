@@ -633,6 +633,15 @@ int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
     return result;
 }
 
+int CReedtabDoc::chooseFingering(MidiEvent* noteOn, std::uint16_t fingering) {
+    if (!noteOn || !noteOn->isNoteOn() || fingering == noteOn->fingering)
+        return -1;
+    EditScope scope(*this, EventsChanged, {.snapshot = true});
+    noteOn->fingering = fingering;
+    scope.commit(UndoEdit);
+    return 0;
+}
+
 int CReedtabDoc::deleteTrackEdit(int trackIndex, bool withUndo) {
     if (!song.track(trackIndex) || song.trackCount() <= 1)
         return -1;
@@ -663,6 +672,8 @@ void CReedtabDoc::setNoteValue(MidiEvent* event, int value, int which) {
         return;
     auto byte = static_cast<uint16_t>(value & 0x7F);
     if (which == 0) {
+        if (event->data1 != byte)
+            event->fingering = 0; // chosen for the old pitch
         event->data1 = byte;
         if (event->partner)
             event->partner->data1 = byte;

@@ -185,6 +185,10 @@ public:
     int addTextEdit(int trackIndex, int32_t tick, const std::string& text);
     /// Deletes `event` and its partner; records "Edit". -1 for no event.
     int deleteEventEdit(MidiEvent* event);
+    /// Makes a note-on use the way of playing it that `fingering` chooses (the harmonica's
+    /// `fingeringFor`; 0: the preferred one again) wherever it is shown, played or printed, and
+    /// in the saved file; one undo step. -1 when `noteOn` is no note-on or nothing changes.
+    int chooseFingering(MidiEvent* noteOn, std::uint16_t fingering);
     /// Deletes a track (with a snapshot and "Edit" when `withUndo`). -1 when refused.
     int deleteTrackEdit(int trackIndex, bool withUndo);
     /// which 0: the key (the partner follows); which 1: the velocity.

@@ -148,6 +148,7 @@ int transpose(MidiSong& song, int halfSteps, int trackIndex, int32_t from, int32
             return;
         }
         event->data1 = static_cast<uint16_t>(event->data1 + halfSteps);
+        event->fingering = 0;
         if (event->isNoteOn() && event->partner)
             event->partner->data1 = static_cast<uint16_t>(event->partner->data1 + halfSteps);
     });
@@ -375,6 +376,8 @@ int mapNotes(MidiSong& song, int channel, int fromKey, int toKey, int startPerce
                 continue;
             bool touched = false;
             if (toKey != -1 && (fromKey == -1 || event->data1 == fromKey)) {
+                if (event->data1 != (toKey & 0x7F))
+                    event->fingering = 0;
                 event->data1 = static_cast<uint16_t>(toKey & 0x7F);
                 if (event->partner)
                     event->partner->data1 = event->data1;

@@ -206,13 +206,14 @@ std::string ChromaticLayout::layoutTitle() const {
     return withOctave(tuning().name + " Key of " + keyName(key_), (key_ - 36) / 12, kOctaveNames);
 }
 
-int ChromaticLayout::positionOf(int note, int& row, int& column) const {
+int ChromaticLayout::positionOf(int note, int& row, int& column, int alternative) const {
     const auto& list = noteMap(note);
-    if (list.empty()) {
+    if (alternative < 0 || static_cast<std::size_t>(alternative) >= list.size()) {
         return -1;
     }
-    row = (list.front() & 0xFF) - tuning().firstHoleOffset - 64;
-    column = (list.front() >> 8) & 0x0F;
+    const std::uint16_t code = list[static_cast<std::size_t>(alternative)];
+    row = (code & 0xFF) - tuning().firstHoleOffset - 64;
+    column = (code >> 8) & 0x0F;
     return 0;
 }
 

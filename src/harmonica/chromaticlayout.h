@@ -65,9 +65,9 @@ public:
     std::string layoutTitle() const override;
     int tabText(int note, int alternative, NoteText& out, bool plainSymbols) const override;
 
-    /// Preferred alternative of a note 0..127: its row index in the tuning and its column;
-    /// 0, or -1 when the note has none.
-    int positionOf(int note, int& row, int& column) const;
+    /// An alternative of a note 0..127 (the preferred one by default): its row index in the
+    /// tuning and its column; 0, or -1 when the note has no such alternative.
+    int positionOf(int note, int& row, int& column, int alternative = 0) const;
     const ChromaticTuningRecord& tuning() const;
     /// An entry of the tuning list (8 built-ins, then the custom record); nullptr outside.
     const ChromaticTuningRecord* tuningAt(int index) const;
@@ -78,6 +78,9 @@ public:
     std::optional<Rgb> drawBrush() const { return brush(2); }
     std::optional<Rgb> blowSlideBrush() const { return brush(3); }
     std::optional<Rgb> drawSlideBrush() const { return brush(4); }
+
+protected:
+    std::uint16_t fingeringKind() const override { return 0x6000; }
 
 private:
     ChromaticTuningRecord custom_;

@@ -186,12 +186,12 @@ std::string DiatonicLayout::layoutTitle() const {
                       kOctaveNames);
 }
 
-int DiatonicLayout::positionOf(int note, DiatonicPositionInfo& info) const {
+int DiatonicLayout::positionOf(int note, DiatonicPositionInfo& info, int alternative) const {
     const auto& list = noteMap(note);
-    if (list.empty()) {
+    if (alternative < 0 || static_cast<std::size_t>(alternative) >= list.size()) {
         return -1;
     }
-    const std::uint16_t code = list.front();
+    const std::uint16_t code = list[static_cast<std::size_t>(alternative)];
     info.hole = code & 0xFF;
     info.technique = techniqueOf(code);
     info.reversed = (code >> 12) != 0;

@@ -84,8 +84,9 @@ public:
     std::string layoutTitle() const override;
     int tabText(int note, int alternative, NoteText& out, bool plainSymbols) const override;
 
-    /// Preferred alternative of a note 0..127; 0, or -1 when the note has none.
-    int positionOf(int note, DiatonicPositionInfo& info) const;
+    /// An alternative of a note 0..127 (the preferred one by default); 0, or -1 when the note
+    /// has no such alternative.
+    int positionOf(int note, DiatonicPositionInfo& info, int alternative = 0) const;
     /// The position of a hole (0-based) and slot (technique), or nullptr when empty.
     const ReedPosition* positionAt(int hole, int slot) const;
     /// The tuning in use.
@@ -99,6 +100,9 @@ public:
     std::optional<Rgb> drawBrush() const { return brush(2); }
     std::optional<Rgb> bendBrush() const { return brush(3); }
     std::optional<Rgb> overBrush() const { return brush(4); }
+
+protected:
+    std::uint16_t fingeringKind() const override { return 0x4000; }
 
 private:
     DiatonicTuningRecord custom_;

@@ -62,6 +62,28 @@ const std::vector<std::uint16_t>& HarmonicaLayout::noteMap(int note) const {
     return noteMap_[static_cast<std::size_t>(note)];
 }
 
+std::uint16_t HarmonicaLayout::fingeringFor(int note, int alternative) const {
+    const auto& list = noteMap(note);
+    if (alternative <= 0 || static_cast<std::size_t>(alternative) >= list.size()) {
+        return 0;
+    }
+    return static_cast<std::uint16_t>(fingeringKind() |
+                                      list[static_cast<std::size_t>(alternative)]);
+}
+
+int HarmonicaLayout::alternativeOf(int note, std::uint16_t fingering) const {
+    if (fingering == 0) {
+        return 0;
+    }
+    const auto& list = noteMap(note);
+    for (std::size_t k = 1; k < list.size(); ++k) {
+        if ((fingeringKind() | list[k]) == fingering) {
+            return static_cast<int>(k);
+        }
+    }
+    return 0;
+}
+
 std::string HarmonicaLayout::withOctave(std::string text, int octave,
                                         const std::array<const char*, 5>& names) {
     if (octave == 2) {

@@ -69,6 +69,13 @@ public:
 
     /// The codes that play a MIDI note, preferred first; empty for notes outside 0..127.
     const std::vector<std::uint16_t>& noteMap(int note) const;
+    /// The note's `MidiEvent::fingering` value that chooses alternative `alternative` on this
+    /// kind of harmonica; 0 (the preferred one) for alternative 0 or one that does not exist.
+    std::uint16_t fingeringFor(int note, int alternative) const;
+    /// The alternative a `fingering` value chooses for a note; 0 (the preferred one) when none
+    /// is chosen, when it was chosen on the other kind of harmonica or when this tuning and key
+    /// do not have it.
+    int alternativeOf(int note, std::uint16_t fingering) const;
     int holes() const { return holes_; }
     int tuningIndex() const { return tuningIndex_; }
     /// Number of entries of the tuning list, the custom record last.
@@ -87,6 +94,8 @@ public:
     virtual int tabText(int note, int alternative, NoteText& out, bool plainSymbols) const = 0;
 
 protected:
+    /// Marks a fingering value as this kind's: codes stay below 0x2000, the kinds differ above.
+    virtual std::uint16_t fingeringKind() const = 0;
     /// "%s (%s)" of `text` and the octave's name, or `text` alone for the standard octave 2;
     /// "?" names an octave outside 0..4.
     static std::string withOctave(std::string text, int octave,

@@ -50,6 +50,27 @@ std::string Notation::accidental(int note) {
     return std::string(1, marks[pitchClass(note)]);
 }
 
+const HarmonicaLayout* Notation::tabLayout() const {
+    switch (settings_.tabMode) {
+    case kDiatonicTab:
+        return &diatonic_;
+    case kChromaticTab:
+        return &chromatic_;
+    default:
+        return nullptr;
+    }
+}
+
+int Notation::alternativeOf(int note, std::uint16_t fingering) const {
+    const HarmonicaLayout* layout = tabLayout();
+    return layout ? layout->alternativeOf(note, fingering) : 0;
+}
+
+std::uint16_t Notation::fingeringFor(int note, int alternative) const {
+    const HarmonicaLayout* layout = tabLayout();
+    return layout ? layout->fingeringFor(note, alternative) : 0;
+}
+
 int Notation::notate(int note, int alternative, bool plainSymbols, NoteText& out) const {
     out.prefix.clear();
     out.brush.reset();

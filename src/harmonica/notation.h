@@ -41,11 +41,24 @@ public:
     /// blow and draw prefixes are "+" and "-", and a chromatic low-octave hole is marked with
     /// an apostrophe (3' and 3'<).
     int notate(int note, int alternative, bool plainSymbols, NoteText& out) const;
+    /// The alternative a note's chosen fingering stands for on the harmonica of the current
+    /// mode; 0 (the preferred one) in the note-name modes and when none applies.
+    int alternativeOf(int note, std::uint16_t fingering) const;
+    /// The fingering value that chooses alternative `alternative` of a note on the harmonica of
+    /// the current mode; 0 for the preferred one and in the note-name modes.
+    std::uint16_t fingeringFor(int note, int alternative) const;
+    /// `notate` with the alternative the note's fingering chooses.
+    int notateChosen(int note, std::uint16_t fingering, bool plainSymbols, NoteText& out) const {
+        return notate(note, alternativeOf(note, fingering), plainSymbols, out);
+    }
     /// Title of the current mode: full ("Diatonic Tab: ...") or short (the description, empty
     /// for note names). Returns 0, or -1 (text untouched) for a mode outside 0..4.
     int tabTitle(bool shortForm, std::string& text) const;
 
 private:
+    /// The harmonica of the current mode; null in the note-name modes.
+    const HarmonicaLayout* tabLayout() const;
+
     const Settings& settings_;
     const DiatonicLayout& diatonic_;
     const ChromaticLayout& chromatic_;

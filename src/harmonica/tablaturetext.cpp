@@ -26,7 +26,7 @@ SongTablature tablatureText(const MidiSong& song, const Notation& notation, int3
                 tab.groups.push_back({event->tick, {}});
             }
             NoteText text;
-            notation.notate(event->data1, 0, true, text);
+            notation.notateChosen(event->data1, event->fingering, true, text);
             const int bar = song.tickToBarBeatTick(event->tick).bar;
             std::string& group = tab.groups.back().text;
             if (bar != previousBar) {

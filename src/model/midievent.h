@@ -56,6 +56,7 @@ inline constexpr uint16_t MetaEndOfTrack = 0x2F;
 inline constexpr uint16_t MetaTempo = 0x51;
 inline constexpr uint16_t MetaTimeSignature = 0x58;
 inline constexpr uint16_t MetaKeySignature = 0x59;
+inline constexpr uint16_t MetaSequencerSpecific = 0x7F;
 
 /// Base of every event kind. A new event has every field 0 or empty; the factories below fill
 /// in what their kind needs. The event owns its payload; `partner` and `track` are references
@@ -93,6 +94,11 @@ public:
     uint16_t data1 = 0;
     /// Second data byte (velocity, controller value, pressure); 0 for one-byte messages.
     uint16_t data2 = 0;
+    /// For a note-on: the way of playing it the user chose on the harmonica (encoded by the
+    /// harmonica module), 0 for the preferred one. The model keeps it with the note, writes
+    /// it beside the note in files (`kFingeringTag`) and reads it back; it sits in what would
+    /// be padding after `data2`.
+    uint16_t fingering = 0;
     /// Number of meaningful bytes in `data`. Held in 32 bits so that long system-exclusive and
     /// meta payloads survive a write.
     uint32_t dataLength = 0;
@@ -293,6 +299,13 @@ public:
     int kind() const override { return KindTrackName; }
     size_t describe(char* text, size_t capacity) const override;
 };
+
+/// The sequencer-specific meta event (type 0x7F) that carries a note's `fingering` in a file:
+/// the non-commercial manufacturer id 0x7D, "RTF", format 1, then the note's channel, key and
+/// the fingering's high and low bytes. It lies just before the note-on it belongs to, at the
+/// same tick in the same track; other programs skip it as they skip any such event.
+inline constexpr uint8_t kFingeringTag[] = {0x7D, 'R', 'T', 'F', 1};
+inline constexpr uint32_t kFingeringLength = sizeof(kFingeringTag) + 4;
 
 /// The name of a key with `sharpsFlats` sharps (positive) or flats (negative): "Cb" .. "C#",
 /// "?" outside -7..+7.

@@ -165,6 +165,8 @@ private:
     bool readSysEx(int64_t& remaining);
     bool readEscape(int64_t& remaining);
     void keepMeta(std::unique_ptr<MidiEvent> event);
+    bool takeFingering(const uint8_t* payload, int64_t length);
+    void attachFingerings();
     void keep(MidiTrack* track, std::unique_ptr<MidiEvent> event);
     void buildMergedList();
     MidiTrack* newTrack();
@@ -180,6 +182,15 @@ private:
     MidiTrack* current_ = nullptr;
     // Playable events in reading order, for the merged list of a file split per channel.
     std::vector<MidiEvent*> merged_;
+    // Fingerings read, given to their notes once every track is in.
+    struct Fingering {
+        MidiTrack* track;
+        int32_t tick;
+        uint8_t channel;
+        uint8_t key;
+        uint16_t value;
+    };
+    std::vector<Fingering> fingerings_;
 
     // Per-track state.
     int64_t tick_ = 0;
@@ -408,10 +419,52 @@ bool Reader::readMeta(int64_t& remaining) {
     if (!in_.readBytes(buffer.get(), static_cast<size_t>(length), &remaining))
         return false;
     buffer[static_cast<size_t>(length)] = 0;
+    if (type == MetaSequencerSpecific && takeFingering(buffer.get(), length))
+        return true;
     auto event = makeMetaEvent(static_cast<uint8_t>(type), nullptr, 0);
     event->adoptData(std::move(buffer), static_cast<uint32_t>(length));
     keepMeta(std::move(event));
     return true;
+}
+
+// Our own fingering events become a field of their note; any other sequencer-specific event
+// is kept as it is.
+bool Reader::takeFingering(const uint8_t* payload, int64_t length) {
+    if (length != kFingeringLength ||
+        std::memcmp(payload, kFingeringTag, sizeof(kFingeringTag)) != 0)
+        return false;
+    const uint8_t* p = payload + sizeof(kFingeringTag);
+    if (p[0] < 16 && p[1] < 128)
+        fingerings_.push_back({current_, static_cast<int32_t>(tick_), p[0], p[1],
+                               static_cast<uint16_t>(p[2] << 8 | p[3])});
+    return true;
+}
+
+// A fingering whose note is not where it says (the note was moved or changed pitch by another
+// program) is dropped.
+void Reader::attachFingerings() {
+    for (const Fingering& f : fingerings_) {
+        MidiTrack* track = f.track;
+        if (splitChannels_) {
+            const int index = channelTrack_[f.channel];
+            track = index >= 0 && static_cast<size_t>(index) < song_.tracks.size()
+                        ? song_.tracks[static_cast<size_t>(index)].get()
+                        : nullptr;
+        }
+        if (!track)
+            continue;
+        auto& events = track->events;
+        auto at = std::lower_bound(events.begin(), events.end(), f.tick,
+                                   [](const auto& e, int32_t tick) { return e->tick < tick; });
+        for (; at != events.end() && (*at)->tick == f.tick; ++at) {
+            MidiEvent& e = **at;
+            if (e.isNoteOn() && e.channel() == f.channel && e.data1 == f.key) {
+                e.fingering = f.value;
+                break;
+            }
+        }
+    }
+    fingerings_ = {};
 }
 
 void Reader::keepMeta(std::unique_ptr<MidiEvent> event) {
@@ -550,6 +603,7 @@ LoadResult Reader::run() {
         }
     }
     progress_.finish();
+    attachFingerings();
     // Pairing first leaves nothing for it to take out of the merged list again, except in a
     // file split per channel, whose list keeps the reading order of the one chunk.
     if (splitChannels_) {

@@ -69,6 +69,18 @@ bool putMessage(std::string& out, const MidiEvent& e) {
     return true;
 }
 
+// The fingering event of a note-on, without its delta time.
+void putFingering(std::string& out, const MidiEvent& note) {
+    out.push_back(static_cast<char>(0xFF));
+    out.push_back(static_cast<char>(MetaSequencerSpecific));
+    putVarLen(out, kFingeringLength);
+    out.append(reinterpret_cast<const char*>(kFingeringTag), sizeof(kFingeringTag));
+    out.push_back(static_cast<char>(note.channel()));
+    out.push_back(static_cast<char>(note.data1 & 0x7F));
+    out.push_back(static_cast<char>(note.fingering >> 8));
+    out.push_back(static_cast<char>(note.fingering & 0xFF));
+}
+
 std::string encode(const MidiSong& song) {
     std::string out;
     out.append("MThd");
@@ -88,6 +100,10 @@ std::string encode(const MidiSong& song) {
             int64_t delta = std::max<int64_t>(int64_t{e->tick} - previous, 0);
             size_t before = out.size();
             putVarLen(out, static_cast<uint32_t>(delta));
+            if (e->fingering != 0 && e->isNoteOn()) {
+                putFingering(out, *e);
+                out.push_back(0);
+            }
             if (!putMessage(out, *e)) {
                 out.resize(before);
                 continue;

@@ -124,12 +124,13 @@ int CMonChromatic::pressCount(int row, int column) const {
                : 0;
 }
 
-bool CMonChromatic::target(int note, int code, int& row, int& column) const {
+bool CMonChromatic::target(int note, int eventIndex, int code, int& row, int& column) const {
     if (note < 0 || note > 127) {
         return false;
     }
     if (code == -1) {
-        if (layout_.positionOf(note, row, column) != 0) {
+        const int alternative = layout_.alternativeOf(note, fingeringOf(eventIndex));
+        if (layout_.positionOf(note, row, column, alternative) != 0) {
             return false;
         }
     } else {
@@ -139,10 +140,10 @@ bool CMonChromatic::target(int note, int code, int& row, int& column) const {
     return button(row, column) != nullptr;
 }
 
-void CMonChromatic::noteOn(int note, int, int code) {
+void CMonChromatic::noteOn(int note, int eventIndex, int code) {
     int row = 0;
     int column = 0;
-    if (!target(note, code, row, column)) {
+    if (!target(note, eventIndex, code, row, column)) {
         return;
     }
     int& count = pressCount_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
@@ -151,10 +152,10 @@ void CMonChromatic::noteOn(int note, int, int code) {
     }
 }
 
-void CMonChromatic::noteOff(int note, int, int code) {
+void CMonChromatic::noteOff(int note, int eventIndex, int code) {
     int row = 0;
     int column = 0;
-    if (!target(note, code, row, column)) {
+    if (!target(note, eventIndex, code, row, column)) {
         return;
     }
     int& count = pressCount_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];

@@ -54,8 +54,9 @@ protected:
 private:
     void layoutChangedHere();
     void buildButtons();
-    /// The button a note or a code stands for; false when there is none.
-    bool target(int note, int code, int& row, int& column) const;
+    /// The button a note (played as its event's chosen fingering says) or a code stands for;
+    /// false when there is none.
+    bool target(int note, int eventIndex, int code, int& row, int& column) const;
 
     ChromaticLayout& layout_;
     std::array<std::array<NoteButton*, kColumns>, kMaxHoles> buttons_{};

@@ -310,7 +310,7 @@ void CMonDiatonic::release(int hole, int slot) {
     }
 }
 
-void CMonDiatonic::noteOn(int note, int, int code) {
+void CMonDiatonic::noteOn(int note, int eventIndex, int code) {
     if (note < 0 || note > 127) {
         return;
     }
@@ -319,12 +319,12 @@ void CMonDiatonic::noteOn(int note, int, int code) {
         return;
     }
     DiatonicPositionInfo info;
-    if (layout_.positionOf(note, info) == 0) {
+    if (layout_.positionOf(note, info, layout_.alternativeOf(note, fingeringOf(eventIndex))) == 0) {
         press(info.hole, info.technique);
     }
 }
 
-void CMonDiatonic::noteOff(int note, int, int code) {
+void CMonDiatonic::noteOff(int note, int eventIndex, int code) {
     if (note < 0 || note > 127) {
         return;
     }
@@ -333,7 +333,7 @@ void CMonDiatonic::noteOff(int note, int, int code) {
         return;
     }
     DiatonicPositionInfo info;
-    if (layout_.positionOf(note, info) == 0) {
+    if (layout_.positionOf(note, info, layout_.alternativeOf(note, fingeringOf(eventIndex))) == 0) {
         release(info.hole, info.technique);
     }
 }

@@ -182,6 +182,18 @@ QPoint CMonitor::onScreen(int x, int y) {
     return {x, y};
 }
 
+std::uint16_t CMonitor::fingeringOf(int eventIndex) const {
+    const MergedEventList& list = context_.doc.song.mergedEvents;
+    if (eventIndex < 0 || eventIndex >= list.count()) {
+        return 0;
+    }
+    const MidiEvent* e = list[static_cast<std::size_t>(eventIndex)];
+    if (e->isNoteOff()) {
+        e = e->partner;
+    }
+    return e ? e->fingering : 0;
+}
+
 void CMonitor::sendNote(int note, int velocity, bool on, int channel) {
     const int used = settings().editMode ? context_.doc.editChannel : channel;
     context_.hub.sendNoteInput(makeNoteInput(on ? 2 : 1, static_cast<std::uint32_t>(used),

@@ -106,6 +106,10 @@ protected:
     /// Sends a live note through the hub: kind on (velocity given) or off; `channel` is the
     /// window's own, replaced by the document's edit channel in edit mode.
     void sendNote(int note, int velocity, bool on, int channel);
+    /// The fingering the user chose for the played note of event `eventIndex` (a note-on, or
+    /// a note-off standing for its note-on); 0 for none, a live note or an index outside the
+    /// song.
+    std::uint16_t fingeringOf(int eventIndex) const;
     /// A pressed or released `NoteButton` of this window.
     virtual void onButton(int id, int code);
 

@@ -617,16 +617,36 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
                 });
         }
     }
+    // The other ways of playing the note; choosing one makes the note use it everywhere.
+    const Notation& notation = painter_->notation();
+    const int chosen = notation.alternativeOf(note->data1, note->fingering);
     NoteText alternative;
-    for (int k = 1; painter_->notation().notate(note->data1, k, true, alternative) == 0; ++k) {
+    for (int k = 1; notation.notate(note->data1, k, true, alternative) == 0; ++k) {
         if (k == 1) {
             menu->addSeparator();
             add(QStringLiteral("Alternates:"), 0, [] {});
         }
-        add(QStringLiteral("    %1%2")
+        QAction* choose = add(QStringLiteral("    %1%2")
+                                  .arg(QString::fromStdString(alternative.prefix),
+                                       QString::fromStdString(alternative.text)),
+                              kNoteAlternateCommand + k,
+                              [this, note, value = notation.fingeringFor(note->data1, k)] {
+                                  if (doc_.chooseFingering(note, value) == 0) {
+                                      repaintView();
+                                  }
+                              });
+        choose->setCheckable(true);
+        choose->setChecked(k == chosen);
+    }
+    if (chosen > 0 && notation.notate(note->data1, 0, true, alternative) == 0) {
+        add(QStringLiteral("    Use preferred %1%2")
                 .arg(QString::fromStdString(alternative.prefix),
                      QString::fromStdString(alternative.text)),
-            kNoteAlternateCommand + k, [] {});
+            kNoteAlternateCommand, [this, note] {
+                if (doc_.chooseFingering(note, 0) == 0) {
+                    repaintView();
+                }
+            });
     }
     return menu;
 }

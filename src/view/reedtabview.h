@@ -59,7 +59,7 @@ inline constexpr int kZoomInCommand = 32847;
 inline constexpr int kZoomOutCommand = 32848;
 
 // The commands of a note's right-button menu. Alternative k of the note has id
-// kNoteAlternateCommand + k.
+// kNoteAlternateCommand + k; "Use preferred" (back to the preferred way) is kNoteAlternateCommand.
 inline constexpr int kNoteHeadingCommand = 2102;
 inline constexpr int kTrackPropertiesCommand = 2018;
 inline constexpr int kHideTrackCommand = 2013;

@@ -197,7 +197,8 @@ struct SongPainter::Pass {
 SongPainter::SongPainter(const Settings& settings, const DiatonicLayout& diatonic,
                          const ChromaticLayout& chromatic)
     : settings_(settings), notation_(std::make_unique<Notation>(settings, diatonic, chromatic)),
-      labels_(std::make_unique<std::array<NoteLabel, 128>>()) {
+      labels_(std::make_unique<std::array<NoteLabel, 128>>()),
+      chosenLabels_(std::make_unique<std::map<std::pair<int, int>, NoteLabel>>()) {
     initViewResources();
     refreshFonts();
     for (int k = 0; k < static_cast<int>(trackBrushes_.size()); ++k) {
@@ -227,15 +228,20 @@ void SongPainter::refreshFonts() {
     for (NoteLabel& label : *labels_) {
         label.valid = false;
     }
+    chosenLabels_->clear();
 }
 
 int SongPainter::measureTextHeight(QPainter& painter) const {
     return QFontMetrics(tabFont_, painter.device()).height();
 }
 
-// The notation is asked for every pitch on each paint (it reads the live settings and
-// layouts); only labels whose notation changed are laid out again.
-void SongPainter::refreshLabels() {
+// Lays a label out again when the notation gives something else than it was made from.
+void SongPainter::updateLabel(NoteLabel& label, NoteText&& out) const {
+    if (label.valid && label.source.prefix == out.prefix && label.source.text == out.text &&
+        label.source.lowOctave == out.lowOctave && label.source.accidental == out.accidental &&
+        label.source.brush == out.brush) {
+        return;
+    }
     const auto prepared = [](const std::string& text, const QFont& font) {
         QStaticText s(QString::fromStdString(text));
         s.setTextFormat(Qt::PlainText);
@@ -243,29 +249,50 @@ void SongPainter::refreshLabels() {
         s.prepare(QTransform(), font);
         return s;
     };
+    label.prefix = prepared(out.prefix, symbolFont_);
+    label.prefixLength = static_cast<int>(out.prefix.size());
+    label.text = prepared(out.text, out.lowOctave ? tabFontUnderlined_ : tabFont_);
+    label.textLength = static_cast<int>(out.text.size());
+    label.hasAccidental = !out.accidental.empty() && out.accidental != " ";
+    label.accidental = prepared(out.accidental, tabFont_);
+    label.lowOctave = out.lowOctave;
+    label.hasBrush = out.brush.has_value();
+    if (out.brush) {
+        label.brush = toQColor(*out.brush);
+    }
+    label.source = std::move(out);
+    label.valid = true;
+}
+
+// The notation is asked for every pitch on each paint (it reads the live settings and
+// layouts); only labels whose notation changed are laid out again. The labels of the
+// alternatives users chose are few and are checked the same way.
+void SongPainter::refreshLabels() {
     for (int note = 0; note < 128; ++note) {
         NoteText out;
         notation_->notate(note, 0, false, out);
-        NoteLabel& label = (*labels_)[note];
-        if (label.valid && label.source.prefix == out.prefix && label.source.text == out.text &&
-            label.source.lowOctave == out.lowOctave && label.source.accidental == out.accidental &&
-            label.source.brush == out.brush) {
-            continue;
-        }
-        label.prefix = prepared(out.prefix, symbolFont_);
-        label.prefixLength = static_cast<int>(out.prefix.size());
-        label.text = prepared(out.text, out.lowOctave ? tabFontUnderlined_ : tabFont_);
-        label.textLength = static_cast<int>(out.text.size());
-        label.hasAccidental = !out.accidental.empty() && out.accidental != " ";
-        label.accidental = prepared(out.accidental, tabFont_);
-        label.lowOctave = out.lowOctave;
-        label.hasBrush = out.brush.has_value();
-        if (out.brush) {
-            label.brush = toQColor(*out.brush);
-        }
-        label.source = std::move(out);
-        label.valid = true;
+        updateLabel((*labels_)[static_cast<std::size_t>(note)], std::move(out));
     }
+    for (auto& [choice, label] : *chosenLabels_) {
+        NoteText out;
+        notation_->notate(choice.first, choice.second, false, out);
+        updateLabel(label, std::move(out));
+    }
+}
+
+const SongPainter::NoteLabel& SongPainter::labelOf(const MidiEvent& e) const {
+    const int note = e.data1 & 0x7F;
+    const int alternative = e.fingering ? notation_->alternativeOf(note, e.fingering) : 0;
+    if (alternative == 0) {
+        return (*labels_)[static_cast<std::size_t>(note)];
+    }
+    NoteLabel& label = (*chosenLabels_)[{note, alternative}];
+    if (!label.valid) {
+        NoteText out;
+        notation_->notate(note, alternative, false, out);
+        updateLabel(label, std::move(out));
+    }
+    return label;
 }
 
 PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
@@ -372,7 +399,7 @@ PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fi
                                 bool techniqueColour, const QColor& outline) {
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
-    const NoteLabel& label = (*labels_)[e.data1 & 0x7F];
+    const NoteLabel& label = labelOf(e);
     const PixelRect r = noteRect(l, pass.v.scale, e.data1, e.tick, e.duration);
     QColor brush = techniqueColour && label.hasBrush ? label.brush : fill;
     if (pass.v.noColourBars) {
@@ -406,12 +433,13 @@ PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fi
     if (l.staffBottom < r.top + 4) {
         pass.out.notesClippedBelow = true;
     }
-    return noteArea(l, r, e.data1);
+    return noteArea(l, r, e);
 }
 
 // The label may stick out of a short bar, and the accidental sits above it.
-PixelRect SongPainter::noteArea(const ViewLayout& l, const PixelRect& bar, int note) const {
-    const NoteLabel& label = (*labels_)[note & 0x7F];
+PixelRect SongPainter::noteArea(const ViewLayout& l, const PixelRect& bar,
+                                const MidiEvent& e) const {
+    const NoteLabel& label = labelOf(e);
     const int textRight =
         std::max(bar.right, bar.left + 7 * label.prefixLength + 10 * (label.textLength + 1));
     return PixelRect{bar.left - 1, bar.top - l.textHeight - 1, textRight + 1, bar.bottom + 1};
@@ -654,7 +682,7 @@ PixelRect SongPainter::playedNoteArea(const SongPaint& value, int eventIndex) co
         return {};
     }
     return noteArea(value.layout,
-                    noteRect(value.layout, value.scale, e->data1, e->tick, e->duration), e->data1);
+                    noteRect(value.layout, value.scale, e->data1, e->tick, e->duration), *e);
 }
 
 PixelRect SongPainter::paintPlayedNote(QPainter& painter, const SongPaint& value, int eventIndex,

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -27,6 +28,7 @@ namespace reedtab {
 class ChromaticLayout;
 class DiatonicLayout;
 class MidiEvent;
+struct NoteText;
 class MidiSong;
 class MidiTrack;
 class Notation;
@@ -115,8 +117,11 @@ private:
     struct Pass;
 
     static const MidiEvent* playedNote(const SongPaint& paint, int eventIndex);
-    PixelRect noteArea(const ViewLayout& layout, const PixelRect& bar, int note) const;
+    PixelRect noteArea(const ViewLayout& layout, const PixelRect& bar, const MidiEvent& e) const;
+    void updateLabel(NoteLabel& label, NoteText&& out) const;
     void refreshLabels();
+    // The label of a note as its chosen fingering (or the preferred one) writes it.
+    const NoteLabel& labelOf(const MidiEvent& e) const;
     void drawStaff(Pass& pass);
     void drawNotes(Pass& pass);
     PixelRect drawNote(Pass& pass, const MidiEvent& e, const QColor& fill, bool techniqueColour,
@@ -134,6 +139,8 @@ private:
     const Settings& settings_;
     std::unique_ptr<Notation> notation_;
     std::unique_ptr<std::array<NoteLabel, 128>> labels_;
+    // Labels of chosen alternatives by (note, alternative), made when first drawn.
+    std::unique_ptr<std::map<std::pair<int, int>, NoteLabel>> chosenLabels_;
     QFont tabFont_;
     QFont tabFontUnderlined_;
     QFont textFont_;

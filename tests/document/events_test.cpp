@@ -3,6 +3,7 @@
 
 #include "documenttesting.h"
 
+#include "harmonica/notation.h"
 #include "settings/settings.h"
 
 #include <gtest/gtest.h>
@@ -183,6 +184,41 @@ TEST_F(EventsTest, SetNoteValueKeyFollowsPartnerVelocityDoesNot) {
     f.doc.setNoteValue(note, 200, 1);
     EXPECT_EQ(note->data2, 200 & 0x7F);
     EXPECT_EQ(note->partner->data2, 0);
+}
+
+TEST_F(EventsTest, ChosenFingeringIsOneUndoStepIsSavedAndGoesWithThePitch) {
+    settings().tabMode = kDiatonicTab;
+    diatonicLayout().init(60, 0);
+    MidiEvent* note = noteAt(1, 0);
+    f.doc.setNoteValue(note, 67, 0); // -2, or +3
+    const uint16_t three = notation().fingeringFor(67, 1);
+    ASSERT_EQ(f.doc.chooseFingering(note, three), 0);
+    EXPECT_EQ(f.doc.undoType, UndoEdit);
+    EXPECT_TRUE(f.doc.isModified());
+    NoteText text;
+    notation().notateChosen(67, note->fingering, true, text);
+    EXPECT_EQ(text.prefix + text.text, "+3");
+    EXPECT_EQ(f.doc.chooseFingering(note, three), -1) << "already chosen: no second step";
+    EXPECT_EQ(f.doc.chooseFingering(noteAt(1, 0)->partner, three), -1) << "a note-off";
+
+    const std::string kept = f.doc.song.path;
+    MidiSong saved;
+    ASSERT_EQ(f.doc.song.saveFile(f.folder.file("chosen.mid")), SaveOk);
+    f.doc.song.path = kept;
+    ASSERT_EQ(saved.loadFile(f.folder.file("chosen.mid")), LoadOk);
+    EXPECT_EQ(saved.track(1)->events.front()->fingering, note->fingering);
+
+    ASSERT_TRUE(f.doc.undo());
+    note = noteAt(1, 0);
+    EXPECT_EQ(note->data1, 67);
+    EXPECT_EQ(note->fingering, 0) << "undo takes the choice back";
+    ASSERT_EQ(f.doc.chooseFingering(note, three), 0);
+    f.doc.setNoteValue(note, 72, 0);
+    EXPECT_EQ(note->fingering, 0) << "a choice made for another pitch is dropped";
+    ASSERT_EQ(f.doc.chooseFingering(note, notation().fingeringFor(72, 1)), 0);
+    ASSERT_EQ(f.doc.chooseFingering(note, 0), 0) << "back to the preferred way";
+    EXPECT_EQ(note->fingering, 0);
+    settings() = Settings{};
 }
 
 TEST_F(EventsTest, DeleteTrackWithUndoAndRefusals) {

@@ -134,6 +134,36 @@ TEST_F(TablatureTextTest, OnlyNotesMarkedAsNotesAndTheCurrentMode) {
     EXPECT_EQ(texts(tab, 0), (Texts{"480:/E "}));
 }
 
+TEST_F(TablatureTextTest, ChosenFingeringsWhileTheHarmonicaStillHasThem) {
+    diatonic.init(60, 0);
+    load({{{0, 67, 240}, {480, 72, 240}, {960, 67, 240}}});
+    const uint16_t three = notation.fingeringFor(67, 1); // +3 instead of -2
+    ASSERT_NE(three, 0);
+    EXPECT_EQ(notation.alternativeOf(67, three), 1);
+    EXPECT_EQ(notation.fingeringFor(67, 0), 0) << "the preferred one needs no choice";
+    EXPECT_EQ(notation.fingeringFor(67, 2), 0) << "there is no third way";
+    EXPECT_EQ(notation.alternativeOf(72, three), 0) << "another note's choice means nothing";
+    song.track(1)->events.front()->fingering = three;
+    EXPECT_EQ(texts(tablatureText(song, notation, -1, -1), 0),
+              (Texts{"0:/+3 ", "480:+4 ", "960:-2 "}));
+
+    // Another key moves the holes: the choice no longer plays that note, so the note shows
+    // its preferred way; back in C the choice holds again.
+    diatonic.build(62, 0);
+    EXPECT_EQ(notation.alternativeOf(67, three), 0);
+    diatonic.build(60, 0);
+    EXPECT_EQ(notation.alternativeOf(67, three), 1);
+    // A diatonic choice means nothing on the chromatic, and the reverse.
+    block.tabMode = kChromaticTab;
+    EXPECT_EQ(notation.alternativeOf(67, three), 0);
+    chromatic.init(60, chromatic.tuningIndex());
+    const uint16_t slide = notation.fingeringFor(72, 1);
+    ASSERT_NE(slide, 0);
+    EXPECT_NE(slide, notation.fingeringFor(72, 0));
+    block.tabMode = kDiatonicTab;
+    EXPECT_EQ(notation.alternativeOf(72, slide), 0);
+}
+
 TEST_F(TablatureTextTest, PlainSymbolsWhateverTheSettings) {
     block.dblowSym = 'B';
     block.dbendSym = 'b';

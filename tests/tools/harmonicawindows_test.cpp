@@ -189,6 +189,32 @@ TEST_F(HarmonicaWindows, AChordOnOneButtonHoldsItUntilItsLastNoteEnds) {
     }
 }
 
+TEST_F(HarmonicaWindows, APlayedNoteWithAChosenFingeringPressesThatHole) {
+    MidiSong& song = program.frame().document().song;
+    testing::buildSong(song, 2, {{1, 0, 67, 0, 100}, {1, 0, 67, 200, 300}}, 1000);
+    auto& diatonic = open<CMonDiatonic>(kMonitorDiatonic);
+    auto& chromatic = open<CMonChromatic>(kMonitorChromatic);
+    MidiEvent* chosen = song.mergedEvents[0];
+    ASSERT_TRUE(chosen->isNoteOn());
+    chosen->fingering = diatonicLayout().fingeringFor(67, 1); // blow 3 instead of draw 2
+    const int off = song.mergedEvents.indexOf(chosen->partner);
+    diatonic.noteOn(67, 0, -1);
+    EXPECT_TRUE(diatonic.button(2, kBlow)->isDown());
+    EXPECT_FALSE(diatonic.button(1, kDraw)->isDown());
+    diatonic.noteOff(67, off, -1);
+    EXPECT_FALSE(diatonic.button(2, kBlow)->isDown()) << "the note-off finds its note's choice";
+    const int other = song.mergedEvents.indexOf(song.tracks[1]->events[2].get());
+    diatonic.noteOn(67, other, -1);
+    EXPECT_TRUE(diatonic.button(1, kDraw)->isDown()) << "a note without a choice: preferred";
+
+    // A diatonic choice does not move the chromatic's button.
+    int row = 0;
+    int column = 0;
+    ASSERT_EQ(chromaticLayout().positionOf(67, row, column), 0);
+    chromatic.noteOn(67, 0, -1);
+    EXPECT_EQ(chromatic.pressCount(row, column), 1);
+}
+
 TEST_F(HarmonicaWindows, PressingAHoleSendsTheNoteOnAndOffOnChannelOne) {
     auto& window = open<CMonDiatonic>(kMonitorDiatonic);
     program.output().clear();

@@ -2,6 +2,8 @@
 
 #include "viewfixture.h"
 
+#include "harmonica/notation.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -188,6 +190,33 @@ TEST_F(NoteMenuTest, DeleteSelectedNotesRemovesEverySelectedNote) {
     EXPECT_EQ(indexOf(c), -1);
     EXPECT_EQ(indexOf(extra), -1);
     EXPECT_NE(indexOf(g), -1);
+}
+
+TEST_F(NoteMenuTest, ChoosingAnAlternateRelabelsTheNoteUntilThePreferredIsChosenAgain) {
+    CReedtabView& v = makeView();
+    const PixelRect bar = v.noteRect(*g);
+    const QRect around(bar.left - 2, bar.top - 30, 60, 34);
+    const QImage preferred = paint().copy(around);
+
+    actionFor(*v.buildNoteMenu(indexOf(g)), kNoteAlternateCommand + 1)->trigger();
+    EXPECT_EQ(g->fingering, v.painter().notation().fingeringFor(67, 1));
+    EXPECT_NE(g->fingering, 0);
+    EXPECT_TRUE(doc.isModified());
+    const QImage chosen = paint().copy(around);
+    EXPECT_NE(chosen, preferred) << "the label now says +3";
+
+    auto menu = v.buildNoteMenu(indexOf(g));
+    QAction* three = actionFor(*menu, kNoteAlternateCommand + 1);
+    ASSERT_NE(three, nullptr);
+    EXPECT_TRUE(three->isChecked());
+    QAction* back = actionFor(*menu, kNoteAlternateCommand);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->text(), QStringLiteral("    Use preferred -2"));
+    back->trigger();
+    EXPECT_EQ(g->fingering, 0);
+    EXPECT_EQ(paint().copy(around), preferred);
+    EXPECT_EQ(actionFor(*v.buildNoteMenu(indexOf(g)), kNoteAlternateCommand), nullptr)
+        << "nothing to go back to";
 }
 
 // Right clicks: the note menu pops up on a note, and nothing on an empty part of the staff.
