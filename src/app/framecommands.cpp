@@ -4,6 +4,7 @@
 #include "app/mainframe.h"
 
 #include "app/reedtabapp.h"
+#include "dialogs/edittoolbar.h"
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
 #include "settings/settings.h"
@@ -116,6 +117,19 @@ void CMainFrame::registerCommands() {
     table.add(
         ID_EDIT_CROP, [this] { doc_->crop(); }, [=] { return hasTracks() && marked(); });
     table.add(
+        ID_EDIT_INSERT_SILENCE, [this] { insertSilenceCommand(); },
+        [=, this] { return hasTracks() && editToolbar_ && !playing(); });
+    // The song has no clipboard form: Copy and Paste are shown, never enabled.
+    for (int id : {ID_EDIT_COPY, ID_EDIT_PASTE}) {
+        table.add(
+            id, [] {}, [] { return false; });
+    }
+    QAction* editMode = table.add(
+        ID_EDIT_MODE, [this] { editModeCommand(); }, [=] { return !playing(); },
+        [this] { return editToolbar_ != nullptr; });
+    // Alt+W also closes edit mode from the toolbar's own window.
+    editMode->setShortcutContext(Qt::ApplicationShortcut);
+    table.add(
         ID_EDIT_BEGIN_MARK, [this] { markCommand(true); }, hasTracks);
     table.add(
         ID_EDIT_END_MARK, [this] { markCommand(false); }, hasTracks);
@@ -192,8 +206,7 @@ void CMainFrame::registerCommands() {
 
     // The windows and dialogs of these commands are not part of the program yet.
     for (int id :
-         {ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE, ID_FILE_PROPERTIES,
-          ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS, ID_MAP_NOTES}) {
+         {ID_FILE_PROPERTIES, ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS, ID_MAP_NOTES}) {
         table.addUnavailable(id);
     }
 }
@@ -431,6 +444,10 @@ void CMainFrame::updateCommandStates() {
     commands_->updateStates();
     if (QAction* undo = commands_->action(ID_EDIT_UNDO)) {
         undo->setText(QString::fromStdString(doc_->undoMenuText()));
+    }
+    if (QAction* editMode = commands_->action(ID_EDIT_MODE)) {
+        editMode->setText(editToolbar_ ? QStringLiteral("Quit Edit Mode\tAlt+W")
+                                       : latin1(findCommand(ID_EDIT_MODE)->text));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/options.h"
 #include "app/reedtabapp.h"
+#include "dialogs/edittoolbar.h"
 #include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
 #include "document/streamplayercontrol.h"
@@ -181,6 +182,11 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
 }
 
 CMainFrame::~CMainFrame() {
+    // The toolbar stores its settings and ends edit mode while the document it reads lives.
+    if (editToolbar_) {
+        editToolbar_->disconnect(this);
+        delete editToolbar_.data();
+    }
     hub_->setQuitting();
     doc_->unsubscribe(documentListener_);
     saveSettings(store_, kSaveAll);
@@ -263,6 +269,8 @@ void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
     if (doc_->markBegin >= 0 && !fromCursor) {
         block.loopStart = block.playLoop ? doc_->markBegin : -1;
         tick = doc_->markBegin;
+    } else if (block.editMode && doc_->cursorTick >= 0) {
+        tick = doc_->cursorTick;
     }
     startAt(tick, countIn);
     view_->repaintView();
@@ -298,6 +306,9 @@ void CMainFrame::stopCommand() {
 void CMainFrame::rewindCommand() {
     const int tick = doc_->markBegin >= 0 ? doc_->markBegin : 0;
     player_->seek(tick);
+    if (settings().editMode) {
+        doc_->cursorTick = tick;
+    }
     view_->repaintView();
     showPosition(-1);
     tools_->refreshAll(0);
@@ -383,6 +394,14 @@ void CMainFrame::onPlayerTempo(int) {
 
 void CMainFrame::onPlayerStopped() {
     tools_->refreshAll(0);
+    if (settings().editMode && doc_->cursorTick >= 0) {
+        // In edit mode the song ends where the writing goes on, not in the next song.
+        player_->seek(doc_->cursorTick);
+        showPosition(-1);
+        view_->repaintView();
+        updateCommandStates();
+        return;
+    }
     showPosition(-1);
     view_->repaintView();
     PlaylistModel& list = app_.playlist();
@@ -428,6 +447,84 @@ void CMainFrame::onNoteInput(const NoteInput& input) {
         break;
     default:
         break;
+    }
+    if (settings().editMode) {
+        recordLiveNote(input);
+    }
+}
+
+void CMainFrame::recordLiveNote(const NoteInput& input) {
+    const int key = static_cast<int>(input.data1());
+    const int velocity = static_cast<int>(input.data2());
+    const int channel = static_cast<int>(input.channel());
+    const auto action = input.action();
+    if (player_->isPlaying()) {
+        // Recorded as played: each message at the song position it arrived at; the document
+        // holds the player's refills around the insert.
+        doc_->cursorTick =
+            input.tick() == kNoteInputNow
+                ? std::max(0, static_cast<int>(player_->streamTicks()) - player_->offset())
+                : static_cast<int>(input.tick());
+        doc_->addNoteFromEntry(key, velocity, channel, static_cast<int>(action));
+        return;
+    }
+    if (action == NoteInputTestNote || action == NoteInputNoteOn) {
+        doc_->addNoteFromEntry(key, velocity, channel, EntryWholeNote);
+        followEditCursor();
+    }
+}
+
+// ---- Edit mode ----
+
+CEditToolbar* CMainFrame::editToolbar() const {
+    return editToolbar_;
+}
+
+void CMainFrame::editModeCommand() {
+    if (editToolbar_) {
+        editToolbar_->close();
+        return;
+    }
+    auto* toolbar = new CEditToolbar(*doc_, *this, store_, this);
+    editToolbar_ = toolbar;
+    connect(toolbar, &CEditToolbar::closed, this, &CMainFrame::editModeEnded);
+    connect(toolbar, &CEditToolbar::cursorMoved, this, &CMainFrame::followEditCursor);
+    if (QAction* command = action(ID_EDIT_MODE)) {
+        command->setIcon(QIcon(QStringLiteral(":/app/icons/editmodeon.svg")));
+    }
+    toolbar->show();
+    view_->repaintView();
+    updateCommandStates();
+}
+
+void CMainFrame::editModeEnded() {
+    editToolbar_ = nullptr;
+    if (QAction* command = action(ID_EDIT_MODE)) {
+        command->setIcon(QIcon(QStringLiteral(":/app/icons/editmode.svg")));
+    }
+    doc_->notify({SelectionChanged, nullptr});
+    view_->repaintView();
+    updateCommandStates();
+}
+
+// While stopped in edit mode the play position is the edit cursor: the view shows it and Play
+// starts there.
+void CMainFrame::followEditCursor() {
+    if (player_->isPlaying()) {
+        return;
+    }
+    player_->seek(doc_->cursorTick);
+    showPosition(doc_->cursorTick);
+    view_->repaintView();
+}
+
+void CMainFrame::insertSilenceCommand() {
+    CPosEntry entry(this);
+    entry.setWindowTitle(QStringLiteral("Silence Length"));
+    entry.setRangeCheck(false);
+    entry.setPosition(1, 0, 0);
+    if (entry.exec() == QDialog::Accepted) {
+        doc_->insertSilence(entry.bar(), entry.beat(), entry.tick());
     }
 }
 
@@ -829,6 +926,9 @@ void CMainFrame::modifiedChanged(bool modified) {
 
 void CMainFrame::onDocumentNotice(const DocumentNotice& notice) {
     const MidiSong& song = doc_->song;
+    if (notice.has(SongReplaced) && editToolbar_) {
+        editToolbar_->close();
+    }
     if (notice.has(SongReplaced)) {
         updateTitle();
         showSongPanes();

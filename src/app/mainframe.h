@@ -34,6 +34,7 @@ class QUrl;
 
 namespace reedtab {
 
+class CEditToolbar;
 class CReedtabApp;
 class CReedtabDoc;
 class CReedtabView;
@@ -110,8 +111,17 @@ public:
     void onPlayerPosition(const PositionReport& report);
     void onPlayerTempo(int microsecondsPerQuarter);
     void onPlayerStopped();
-    /// A live note goes to the output at once.
+    /// A live note goes to the output at once and, in edit mode, into the edit track: at the
+    /// edit cursor as a whole note while stopped, as played at the play position while playing.
     void onNoteInput(const NoteInput& input);
+
+    // ---- Edit mode ----
+    /// Opens the edit toolbar (edit mode on) or closes it (edit mode off).
+    void editModeCommand();
+    /// The edit toolbar while edit mode is on, else null.
+    CEditToolbar* editToolbar() const;
+    /// Insert Silence: the "Silence Length" entry, then the silence at the edit cursor.
+    void insertSilenceCommand();
 
     // ---- Other commands ----
     /// Slider feedback: `dragging` while the thumb moves; `released` when it was let go.
@@ -213,6 +223,9 @@ private:
     void helpCommand();
     void focusPane(bool forward);
     void updateTitle();
+    void editModeEnded();
+    void followEditCursor();
+    void recordLiveNote(const NoteInput& input);
     int sixteenth() const;
     QPrinter& printer();
 
@@ -243,6 +256,7 @@ private:
     QLabel* layoutText_ = nullptr;
     QLabel* panes_[5] = {};
     QPointer<QProgressBar> progress_;
+    QPointer<CEditToolbar> editToolbar_;
     int waitCursors_ = 0;
     QStringList dumpFiles_;
     bool menusBuilt_ = false;

@@ -837,13 +837,8 @@ MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int en
 }
 
 int CReedtabDoc::tablatureToTextTrack() {
-    if (song.tracks.empty())
+    if (song.tracks.empty() || !roomForTrack())
         return -1;
-    if (song.trackCount() >= kMaxTracks) {
-        ui_.messageBox("Maximun number of tracks reached", "Cannot create track",
-                       MessageIcon::Exclamation);
-        return -1;
-    }
     if (!ui_.askYesNo("This command will create a new track with a text event for every "
                       "displayed note\nDo you want to continue?",
                       "Tablature to Text Track"))
@@ -878,6 +873,56 @@ int CReedtabDoc::tablatureToTextTrack() {
 
     scope.commit(UndoEdit);
     return 0;
+}
+
+bool CReedtabDoc::roomForTrack() {
+    if (song.trackCount() < kMaxTracks)
+        return true;
+    ui_.messageBox("Maximun number of tracks reached", "Cannot create track",
+                   MessageIcon::Exclamation);
+    return false;
+}
+
+int CReedtabDoc::makeSongSkeleton() {
+    if (!song.tracks.empty())
+        return -1;
+    constexpr int kSkeletonDivision = 192;
+    constexpr double kSkeletonBpm = 120.0;
+    EditScope scope(*this, EventsChanged | TracksChanged);
+    song.format = 1;
+    song.division = kSkeletonDivision;
+    song.tracks.push_back(std::make_unique<MidiTrack>());
+    // The end of track goes in first: every later event of its tick is put before it.
+    song.addEvent(0, 0, makeEndOfTrackEvent());
+    auto signature = makeTimeSignatureEvent(4, 4, 24, 8);
+    song.timeSignatureList.push_back(signature.get());
+    song.addEvent(0, 0, std::move(signature));
+    song.addEvent(0, 0, makeKeySignatureEvent(0, false));
+    song.addEvent(0, 0, makeTempoEventFromBpm(kSkeletonBpm));
+    song.rebuildBars();
+    player_.setSongTiming(song.division, song.tempoAt(0));
+    scope.commit(UndoNothing);
+    return 0;
+}
+
+int CReedtabDoc::addNewTrack(int channel, const std::string& name) {
+    if (song.tracks.empty() || !roomForTrack())
+        return -1;
+    EditScope scope(*this, EventsChanged | TracksChanged, {.snapshot = true});
+    song.tracks.push_back(std::make_unique<MidiTrack>());
+    const int index = song.trackCount() - 1;
+    MidiTrack& track = *song.tracks.back();
+    track.index = index;
+    track.addChannel(channel & 0x0F);
+    song.addEvent(0, index, makeEndOfTrackEvent());
+    if (!name.empty()) {
+        track.name = name;
+        song.addEvent(0, index, makeTrackNameEvent(name));
+    }
+    editTrack = static_cast<int16_t>(index);
+    editChannel = static_cast<int16_t>(channel & 0x0F);
+    scope.commit(UndoEdit);
+    return index;
 }
 
 } // namespace reedtab

@@ -212,6 +212,17 @@ public:
     /// a new track of text events. -1 when refused or declined.
     int tablatureToTextTrack();
 
+    /// The first track of an empty song, so that edit mode has a song to write into: format 1,
+    /// division 192, 4/4, C major, 120 bpm. The player takes its timing. -1 when the song has
+    /// tracks already. Not undoable: an empty song has no snapshot to go back to.
+    int makeSongSkeleton();
+    /// False, after the "Maximun number of tracks reached" box, when the song has 128 tracks.
+    bool roomForTrack();
+    /// Appends a track on `channel` (0..15), named `name` with a track-name event unless it is
+    /// empty, and makes it the edit track on that channel; undoable as "Edit". Returns its
+    /// index, or -1 when refused (no first track, 128 tracks).
+    int addNewTrack(int channel, const std::string& name);
+
 private:
     friend class EditScope;
 

@@ -58,9 +58,9 @@ std::optional<NoteInput> convertInputMessage(const std::uint8_t* bytes, std::siz
 
 struct MidiInput::Impl {
     std::atomic<NoteInputWindow*> window{nullptr};
-    // Deliveries under way. A delivery waits for the GUI thread, so closing a port while one
-    // runs (which joins the input thread) would deadlock the GUI thread; such a port is closed
-    // by a helper thread instead, joined later.
+    // Deliveries under way. The frame's window only queues, but a window that waited for the
+    // GUI thread would deadlock it when a port is closed (which joins the input thread) while a
+    // delivery runs; such a port is closed by a helper thread instead, joined later.
     std::atomic<int> inFlight{0};
     std::unique_ptr<RtMidiIn> port;
     std::thread closer;

@@ -7,7 +7,7 @@
 
 namespace reedtab {
 
-/// A live note for the main frame, sent synchronously (MIDI input, tool windows).
+/// A live note for the main frame (MIDI input, tool windows), queued to it in arrival order.
 inline constexpr std::uint32_t WM_NOTE_INPUT = 32881;
 /// The tick field of a WM_NOTE_INPUT lParam that means "now".
 inline constexpr std::uint32_t kNoteInputNow = 0x1FFFFFF;
@@ -43,8 +43,10 @@ NoteInput makeNoteInput(std::uint32_t action, std::uint32_t channel, std::uint32
 /// (system messages, aftertouch, controllers, channel pressure, incomplete messages).
 std::optional<NoteInput> convertInputMessage(const std::uint8_t* bytes, std::size_t length);
 
-/// The main frame's side: handles one live note and returns only when it has been handled.
-/// Called on the MIDI input thread, one message at a time, in arrival order.
+/// The main frame's side of the live notes. Called on the MIDI input thread, one message at a
+/// time, in arrival order. It queues the note to the user-interface thread, keeping that order,
+/// and returns at once: it must never wait for that thread, because the frame closes the input
+/// device there and closing waits for the input thread, so a blocking hand-over deadlocks.
 class NoteInputWindow {
 public:
     virtual ~NoteInputWindow() = default;
@@ -67,7 +69,8 @@ public:
     bool isOpen() const;
 
     /// One incoming message, as the device callback delivers it (input thread). Converts it and
-    /// hands it to the window synchronously; ignored without a window.
+    /// hands it to the window, which queues it for the user-interface thread; ignored without a
+    /// window.
     void deliver(const std::uint8_t* bytes, std::size_t length);
     /// The window for `deliver` without opening a device (tests, other sources of notes).
     void setWindow(NoteInputWindow* window);

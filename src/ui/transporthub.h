@@ -52,8 +52,9 @@ public:
     bool isQuitting() const override { return quitting_.load(); }
 
     // ---- NoteInputWindow ----
-    /// Queued to the user-interface thread in arrival order: a blocking hand-over could
-    /// deadlock while the frame closes the input device and waits for its thread.
+    /// Queued to the user-interface thread in arrival order and returns at once: a blocking
+    /// hand-over could deadlock while the frame closes the input device and waits for its
+    /// thread. The frame echoes each note and, in edit mode, records it, in that same order.
     void sendNoteInput(const NoteInput& input) override;
 
     /// Handles one position report (WM_PLAYER_POSITION with its wParam and lParam).
