@@ -189,11 +189,15 @@ void CMainFrame::registerCommands() {
     table.add(ID_FILE_PRINT_SETUP, [this] { printSetupCommand(); });
     table.add(ID_FILE_EXPORT_PDF, [this] { exportPdfCommand(); });
     table.add(ID_OPTIONS, [this] { optionsCommand(); });
+    table.add(
+        ID_FILE_PROPERTIES, [this] { filePropertiesCommand(); },
+        [=] { return hasTracks() && !playing(); });
+    table.add(
+        ID_MAP_NOTES, [this] { mapNotesCommand(); }, [=] { return hasTracks() && !playing(); });
 
     // The windows and dialogs of these commands are not part of the program yet.
-    for (int id :
-         {ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE, ID_FILE_PROPERTIES,
-          ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS, ID_MAP_NOTES}) {
+    for (int id : {ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE, ID_VIEW_MIXER,
+                   ID_VIEW_LYRICS, ID_VIEW_EVENTS}) {
         table.addUnavailable(id);
     }
 }

@@ -4,7 +4,9 @@
 // the event loop its exec() runs, as a user would.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QStringList>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -13,6 +15,14 @@
 #include <memory>
 
 namespace reedtab::testing {
+
+/// The lines of a list, top to bottom.
+inline QStringList lines(const QComboBox* list) {
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->itemText(i);
+    return result;
+}
 
 /// When a `Dialog` opens next, `fill` runs on it and then it is accepted (OK) or rejected.
 /// `seen` counts the dialogs it handled.

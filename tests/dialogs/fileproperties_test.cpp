@@ -18,13 +18,6 @@
 namespace reedtab::testing {
 namespace {
 
-QStringList lines(const QComboBox* list) {
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result << list->itemText(i);
-    return result;
-}
-
 struct FileDialogTest : ::testing::Test {
     DocFixture f;
     std::vector<EventRow> opened;

@@ -23,13 +23,6 @@ namespace {
 
 using List = CTrackPropDlg::EventList;
 
-QStringList lines(const QComboBox* list) {
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result << list->itemText(i);
-    return result;
-}
-
 QString programLine(const char* position, int program) {
     return QString::asprintf("%s %3d %s", position, program, programName(program));
 }
