@@ -343,9 +343,6 @@ void CReedtabDoc::dropPendingSnapshot() {
 bool CReedtabDoc::restorePendingSnapshot() {
     if (!pendingSnapshot_)
         return false;
-    // The song read back is made of new events: the last addition's references move to the
-    // events in the same places, so that the undo step from before the rolled-back edit
-    // still works.
     std::string userPath = song.path;
     notify({SelectionChanged, nullptr});
     song.clear();
@@ -357,6 +354,9 @@ bool CReedtabDoc::restorePendingSnapshot() {
         song.tracks[i]->flags = state.tracks[i].first;
         song.tracks[i]->volumePercent = state.tracks[i].second;
     }
+    // The song read back is made of new events: the last addition's references move to the
+    // events in the same places, so that the undo step from before the rolled-back edit
+    // still works.
     lastAddedEvent = eventAt(song, state.added);
     if (lastAddedEvent && state.endWasLast)
         endBeforeAdding_ = lastAddedEvent->track->last();
