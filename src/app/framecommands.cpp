@@ -203,10 +203,14 @@ void CMainFrame::registerCommands() {
     table.add(ID_FILE_PRINT_SETUP, [this] { printSetupCommand(); });
     table.add(ID_FILE_EXPORT_PDF, [this] { exportPdfCommand(); });
     table.add(ID_OPTIONS, [this] { optionsCommand(); });
+    table.add(
+        ID_FILE_PROPERTIES, [this] { filePropertiesCommand(); },
+        [=] { return hasTracks() && !playing(); });
+    table.add(
+        ID_MAP_NOTES, [this] { mapNotesCommand(); }, [=] { return hasTracks() && !playing(); });
 
     // The windows and dialogs of these commands are not part of the program yet.
-    for (int id :
-         {ID_FILE_PROPERTIES, ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS, ID_MAP_NOTES}) {
+    for (int id : {ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS}) {
         table.addUnavailable(id);
     }
 }

@@ -124,6 +124,8 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     // lists tracks hears of it as a track change.
     connect(view_.get(), &CReedtabView::tracksChanged, this,
             [this] { doc_->notify({TracksChanged}); });
+    connect(view_.get(), &CReedtabView::trackPropertiesRequested, this,
+            &CMainFrame::trackPropertiesCommand);
 
     registerCommands();
     createStatusBar();

@@ -153,6 +153,15 @@ public:
     int exportPdfCommand();
     /// The options sheet, modal.
     void optionsCommand();
+
+    // ---- Property dialogs ----
+    /// "Track Properties" of the track at `track`, modal; nothing for a bad index.
+    void trackPropertiesCommand(int track);
+    /// "MIDI File Properties", modal; afterwards the player and the tempo pane take the tempo
+    /// at the play position.
+    void filePropertiesCommand();
+    /// Map Notes over the marks, from its dialog.
+    void mapNotesCommand();
     /// After the options changed fonts, note flags or names: the view lays out and repaints,
     /// the layout text is refreshed.
     void displayOptionsChanged();

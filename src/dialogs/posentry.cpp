@@ -1,6 +1,7 @@
 #include "dialogs/posentry.h"
 
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QSpinBox>
@@ -18,10 +19,10 @@ CPosEntry::CPosEntry(QWidget* parent) : QDialog(parent) {
     beat_ = new QSpinBox(this);
     tick_ = new QSpinBox(this);
 
-    auto* fields = new QFormLayout;
-    fields->addRow(QStringLiteral("Bar"), bar_);
-    fields->addRow(QStringLiteral("Beat"), beat_);
-    fields->addRow(QStringLiteral("Tick"), tick_);
+    fields_ = new QFormLayout;
+    fields_->addRow(QStringLiteral("Bar"), bar_);
+    fields_->addRow(QStringLiteral("Beat"), beat_);
+    fields_->addRow(QStringLiteral("Tick"), tick_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -29,7 +30,7 @@ CPosEntry::CPosEntry(QWidget* parent) : QDialog(parent) {
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(prompt_);
-    layout->addLayout(fields);
+    layout->addLayout(fields_);
     layout->addWidget(buttons);
 
     applyRanges();
@@ -68,6 +69,15 @@ int CPosEntry::tick() const {
     return tick_->value();
 }
 
+void CPosEntry::addField(const QString& label, QWidget* field) {
+    fields_->addRow(label, field);
+}
+
+void CPosEntry::setPositionEnabled(bool enabled) {
+    for (QSpinBox* field : {bar_, beat_, tick_})
+        field->setEnabled(enabled);
+}
+
 void CPosEntry::applyRanges() {
     constexpr int kMax = std::numeric_limits<int>::max();
     if (rangeCheck_) {
@@ -79,6 +89,28 @@ void CPosEntry::applyRanges() {
         beat_->setRange(0, kMax);
         tick_->setRange(0, kMax);
     }
+}
+
+CPosValueEntry::CPosValueEntry(QWidget* parent) : CPosEntry(parent) {
+    value_ = new QDoubleSpinBox(this);
+    value_->setDecimals(0);
+    addField(QStringLiteral("Value"), value_);
+    setValueRangeCheck(true);
+}
+
+void CPosValueEntry::setValueRangeCheck(bool on) {
+    if (on)
+        value_->setRange(0, 127);
+    else
+        value_->setRange(0, std::numeric_limits<int>::max());
+}
+
+void CPosValueEntry::setValue(double value) {
+    value_->setValue(value);
+}
+
+double CPosValueEntry::value() const {
+    return value_->value();
 }
 
 } // namespace reedtab

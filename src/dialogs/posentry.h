@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class QDoubleSpinBox;
+class QFormLayout;
 class QLabel;
 class QSpinBox;
 
@@ -30,9 +32,16 @@ public:
     QSpinBox* beatField() const { return beat_; }
     QSpinBox* tickField() const { return tick_; }
 
+protected:
+    /// Adds a field below the tick, for the dialogs that ask for more than a position.
+    void addField(const QString& label, QWidget* field);
+    /// Shows the position without letting it be changed (an event that stays where it is).
+    void setPositionEnabled(bool enabled);
+
 private:
     void applyRanges();
 
+    QFormLayout* fields_ = nullptr;
     QLabel* prompt_ = nullptr;
     QSpinBox* bar_ = nullptr;
     QSpinBox* beat_ = nullptr;
@@ -40,6 +49,23 @@ private:
     int barCount_ = 1;
     int division_ = 0;
     bool rangeCheck_ = true;
+};
+
+/// A position and a number. The position is always range-checked; the number lies in 0..127
+/// while the value's range check is on (the default), and takes any value otherwise.
+class CPosValueEntry : public CPosEntry {
+    Q_OBJECT
+public:
+    explicit CPosValueEntry(QWidget* parent = nullptr);
+
+    void setValueRangeCheck(bool on);
+    void setValue(double value);
+    double value() const;
+
+    QDoubleSpinBox* valueField() const { return value_; }
+
+private:
+    QDoubleSpinBox* value_ = nullptr;
 };
 
 } // namespace reedtab

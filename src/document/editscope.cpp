@@ -35,10 +35,20 @@ EditScope::~EditScope() {
         }
         return;
     }
-    if (committed_ && notices_ != 0)
+    if ((committed_ || rolledBack_) && notices_ != 0)
         doc_.notify(DocumentNotice{notices_, nullptr});
     if (!options_.suspendOnly)
         doc_.restartPlayback(wasPlaying_);
+}
+
+bool EditScope::rollBack() {
+    if (!snapshotTaken_)
+        return false;
+    snapshotTaken_ = false;
+    committed_ = false;
+    rolledBack_ = true;
+    notices_ |= EventsChanged | TracksChanged | SelectionChanged;
+    return doc_.restorePendingSnapshot();
 }
 
 void EditScope::commit(int undoType) {

@@ -36,6 +36,12 @@ public:
     /// The edit changed the song. Records one undo step of `undoType` (an `UndoType`;
     /// UndoNothing records none) and keeps the snapshot taken for it.
     void commit(int undoType);
+    /// Puts the song back as the snapshot this scope took found it, for an edit the user
+    /// called off once it had begun: no undo step, the last one stays, and the notices still
+    /// go out since every event was replaced. False when this scope took no snapshot (the
+    /// song then stays as the edit left it, and the caller commits it instead) or when the
+    /// snapshot could not be read back.
+    bool rollBack();
     /// Adds notices to those sent at the end.
     void notify(unsigned changes) { notices_ |= changes; }
     /// True when the player was playing when the outermost scope opened.
@@ -48,6 +54,7 @@ private:
     Options options_;
     bool wasPlaying_ = false;
     bool committed_ = false;
+    bool rolledBack_ = false;
     bool snapshotTaken_ = false;
 };
 

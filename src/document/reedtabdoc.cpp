@@ -19,6 +19,22 @@
 
 namespace reedtab {
 
+// Where an event sits in the song, to find its copy once the song is read back.
+struct EventPlace {
+    int track = -1;
+    int index = -1;
+    int kind = 0;
+    int32_t tick = 0;
+};
+
+// What a roll-back restores besides the file: shown, selected, muted and the mixer's volume
+// of each track, and where the last addition's events were.
+struct CReedtabDoc::PendingState {
+    std::vector<std::pair<uint16_t, uint8_t>> tracks;
+    EventPlace added;
+    bool endWasLast = false;
+};
+
 namespace {
 
 constexpr const char* kUndoCaption = "Undo";
@@ -57,6 +73,21 @@ void endAtLastEvent(MidiSong& song) {
         song.length = last;
         song.rebuildBars();
     }
+}
+
+EventPlace placeOf(const MidiSong& song, const MidiEvent* event) {
+    if (!event || !event->track)
+        return {};
+    return {song.trackIndexOf(event->track), event->track->indexOf(event), event->kind(),
+            event->tick};
+}
+
+MidiEvent* eventAt(const MidiSong& song, const EventPlace& place) {
+    const MidiTrack* track = song.track(place.track);
+    if (!track || place.index < 0 || place.index >= static_cast<int>(track->size()))
+        return nullptr;
+    MidiEvent* event = track->at(static_cast<size_t>(place.index));
+    return event->kind() == place.kind && event->tick == place.tick ? event : nullptr;
 }
 
 std::string formatStatus(int amount) {
@@ -279,6 +310,14 @@ int CReedtabDoc::writePendingSnapshot() {
     if (result != SaveOk)
         return 1;
     pendingSnapshot_ = true;
+    // Taken with the snapshot for a roll-back: the edit may move tracks and events.
+    auto state = std::make_unique<PendingState>();
+    for (const auto& track : song.tracks)
+        state->tracks.emplace_back(track->flags, track->volumePercent);
+    state->added = placeOf(song, lastAddedEvent);
+    state->endWasLast = lastAddedEvent && lastAddedEvent->track && endBeforeAdding_ &&
+                        lastAddedEvent->track->last() == endBeforeAdding_;
+    pendingState_ = std::move(state);
     return 0;
 }
 
@@ -286,6 +325,7 @@ void CReedtabDoc::keepPendingSnapshot() {
     if (!pendingSnapshot_)
         return;
     pendingSnapshot_ = false;
+    pendingState_.reset();
     std::error_code error;
     std::filesystem::rename(snapshotPath_ + ".new", snapshotPath_, error);
     undoFileValid = !error;
@@ -295,8 +335,34 @@ void CReedtabDoc::dropPendingSnapshot() {
     if (!pendingSnapshot_)
         return;
     pendingSnapshot_ = false;
+    pendingState_.reset();
     std::error_code error;
     std::filesystem::remove(snapshotPath_ + ".new", error);
+}
+
+bool CReedtabDoc::restorePendingSnapshot() {
+    if (!pendingSnapshot_)
+        return false;
+    std::string userPath = song.path;
+    notify({SelectionChanged, nullptr});
+    song.clear();
+    forgetEventReferences();
+    const bool read = song.loadFile(snapshotPath_ + ".new") == LoadOk;
+    song.path = userPath;
+    const PendingState& state = *pendingState_;
+    for (size_t i = 0; i < state.tracks.size() && i < song.tracks.size(); ++i) {
+        song.tracks[i]->flags = state.tracks[i].first;
+        song.tracks[i]->volumePercent = state.tracks[i].second;
+    }
+    // The song read back is made of new events: the last addition's references move to the
+    // events in the same places, so that the undo step from before the rolled-back edit
+    // still works.
+    lastAddedEvent = eventAt(song, state.added);
+    if (lastAddedEvent && state.endWasLast)
+        endBeforeAdding_ = lastAddedEvent->track->last();
+    refreshNoteFlags();
+    dropPendingSnapshot();
+    return read;
 }
 
 int CReedtabDoc::restoreUndoSnapshot() {
@@ -615,6 +681,14 @@ int CReedtabDoc::addTextEdit(int trackIndex, int32_t tick, const std::string& te
 }
 
 int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
+    EditScope scope(*this, EventsChanged);
+    int result = removeEvent(event);
+    if (result == 0)
+        scope.commit(UndoEdit);
+    return result;
+}
+
+int CReedtabDoc::removeEvent(MidiEvent* event) {
     if (!event)
         return -1;
     EditScope scope(*this, EventsChanged);
@@ -629,7 +703,7 @@ int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
     int result = song.deleteEvent(event);
     endAtLastEvent(song);
     if (result == 0)
-        scope.commit(UndoEdit);
+        scope.commit(UndoNothing);
     return result;
 }
 
@@ -639,6 +713,69 @@ int CReedtabDoc::chooseFingering(MidiEvent* noteOn, std::uint16_t fingering) {
     EditScope scope(*this, EventsChanged, {.snapshot = true});
     noteOn->fingering = fingering;
     scope.commit(UndoEdit);
+    return 0;
+}
+
+int CReedtabDoc::insertEvent(int trackIndex, int32_t tick, std::unique_ptr<MidiEvent> event) {
+    if (!event || !song.track(trackIndex))
+        return -1;
+    EditScope scope(*this, EventsChanged);
+    int position = song.addEvent(tick, trackIndex, std::move(event));
+    liftEndOfTrack(song, trackIndex);
+    scope.commit(UndoNothing);
+    return position;
+}
+
+int CReedtabDoc::setEventValue(MidiEvent* event, int value) {
+    if (!event)
+        return -1;
+    EditScope scope(*this, EventsChanged);
+    event->setValue(value);
+    scope.commit(UndoNothing);
+    return 0;
+}
+
+int CReedtabDoc::setTrackChannel(int trackIndex, int channel) {
+    MidiTrack* track = song.track(trackIndex);
+    if (!track || channel < 0 || channel > 15)
+        return -1;
+    EditScope scope(*this, EventsChanged | TracksChanged);
+    for (const auto& event : track->events) {
+        if (event->kind() & KindFamilyChannel)
+            event->status = static_cast<uint16_t>((event->status & 0xF0) | channel);
+    }
+    track->channels.assign(1, static_cast<uint8_t>(channel));
+    // Drums are drawn or not by their channel.
+    refreshNoteFlags();
+    scope.commit(UndoNothing);
+    return 0;
+}
+
+int CReedtabDoc::renameTrack(int trackIndex, const std::string& name) {
+    if (!song.track(trackIndex))
+        return -1;
+    EditScope scope(*this, EventsChanged | TracksChanged);
+    song.setTrackName(trackIndex, name);
+    scope.commit(UndoNothing);
+    return 0;
+}
+
+int CReedtabDoc::moveTrack(int from, int to) {
+    if (!song.track(from) || !song.track(to))
+        return -1;
+    EditScope scope(*this, EventsChanged | TracksChanged);
+    song.moveTrack(from, to);
+    if (editTrack == from)
+        editTrack = static_cast<int16_t>(to);
+    else if (from < to && editTrack > from && editTrack <= to)
+        --editTrack;
+    else if (to < from && editTrack >= to && editTrack < from)
+        ++editTrack;
+    // The pending transposition names its tracks by place.
+    transposeAmount = 0;
+    transposeSteps = 0;
+    transposeClipped_ = false;
+    scope.commit(UndoNothing);
     return 0;
 }
 

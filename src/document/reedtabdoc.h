@@ -223,6 +223,28 @@ public:
     /// index, or -1 when refused (no first track, 128 tracks).
     int addNewTrack(int channel, const std::string& name);
 
+    // ---- Edits of the property dialogs ----
+    // Each stops the player and sends its notices like any edit but records no undo step of
+    // its own: a property dialog makes them inside one EditScope of its own, which records
+    // one step for all of them or rolls them all back.
+
+    /// Adds `event` at `tick` to the track. Returns the merged-list position (-1 for a kind
+    /// outside that list), or -1 for a bad track index (the event is then dropped).
+    int insertEvent(int trackIndex, int32_t tick, std::unique_ptr<MidiEvent> event);
+    /// Deletes `event` with its partner. -1 for no event or one of no track of the song.
+    int removeEvent(MidiEvent* event);
+    /// Sets the main value of `event` (`MidiEvent::setValue`: microseconds per quarter for a
+    /// tempo). -1 for no event.
+    int setEventValue(MidiEvent* event, int value);
+    /// Puts every channel event of the track on `channel` (0..15), which becomes the track's
+    /// only channel. -1 for a bad track index or channel.
+    int setTrackChannel(int trackIndex, int channel);
+    /// Renames the track and its track-name event. -1 for a bad track index.
+    int renameTrack(int trackIndex, const std::string& name);
+    /// Moves track `from` to place `to` of the track list; the edit track follows the tracks.
+    /// -1 for an index outside the list.
+    int moveTrack(int from, int to);
+
 private:
     friend class EditScope;
 
@@ -235,6 +257,9 @@ private:
     int writePendingSnapshot();
     void keepPendingSnapshot();
     void dropPendingSnapshot();
+    // Reads the pending snapshot back (a rolled-back edit) and drops it; false when there is
+    // none or it could not be read.
+    bool restorePendingSnapshot();
     bool ensureSnapshotFolder();
     void rememberEndOfTrack(int trackIndex);
 
@@ -245,6 +270,8 @@ private:
     std::string snapshotPath_;
     bool modified_ = false;
     bool pendingSnapshot_ = false;
+    struct PendingState;
+    std::unique_ptr<PendingState> pendingState_;
     EditScope* openScope_ = nullptr;
     int nextListenerId_ = 1;
     std::vector<std::pair<int, DocumentListener>> listeners_;

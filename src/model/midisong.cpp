@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <unordered_map>
+#include <vector>
 
 namespace reedtab {
 
@@ -325,6 +327,28 @@ int MidiSong::trackIndexOf(const MidiTrack* t) const {
         if (tracks[i].get() == t)
             return static_cast<int>(i);
     return -1;
+}
+
+int MidiSong::moveTrack(int from, int to) {
+    if (!track(from) || !track(to))
+        return -1;
+    if (from == to)
+        return 0;
+    auto first = tracks.begin();
+    if (from < to)
+        std::rotate(first + from, first + from + 1, first + to + 1);
+    else
+        std::rotate(first + to, first + from, first + from + 1);
+    std::unordered_map<const MidiTrack*, size_t> position;
+    for (size_t i = 0; i < tracks.size(); ++i)
+        position[tracks[i].get()] = i;
+    std::vector<MidiEvent*> list(mergedEvents.begin(), mergedEvents.end());
+    std::stable_sort(list.begin(), list.end(), [&position](const MidiEvent* a, const MidiEvent* b) {
+        return a->tick != b->tick ? a->tick < b->tick
+                                  : position.at(a->track) < position.at(b->track);
+    });
+    mergedEvents.assign(std::move(list));
+    return 0;
 }
 
 void MidiSong::insertTempo(TempoEvent* tempo) {

@@ -280,6 +280,11 @@ public:
     int trackIndexOf(const MidiTrack* track) const;
     /// Lowest channel no track uses, never 9; 15 when all others are used.
     int findFreeChannel() const;
+    /// Takes track `from` out of the track list and puts it back at `to`; the tracks between
+    /// close up. Every event stays in its track; on equal ticks the merged list then lists the
+    /// earlier track first, as reading the saved song back would. -1 for an index outside the
+    /// list, else 0.
+    int moveTrack(int from, int to);
     /// Removes track `trackIndex` (the first track is only emptied of its playable events and
     /// reset). -1 when the song has at most one track or the index is bad, else 0.
     int deleteTrack(int trackIndex);

@@ -574,8 +574,8 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
     });
     if (!playerRunning()) {
         menu->addSeparator();
-        // The track dialog is not built yet: the item shows where it will be, and does nothing.
-        add(QStringLiteral("Track &Properties"), kTrackPropertiesCommand, [] {})->setEnabled(false);
+        add(QStringLiteral("Track &Properties"), kTrackPropertiesCommand,
+            [this, track] { emit trackPropertiesRequested(song().trackIndexOf(track)); });
         add(QStringLiteral("&Hide Track"), kHideTrackCommand, [this, track] {
             track->flags &= static_cast<std::uint16_t>(~(TrackShown | TrackSelected));
             repaintView();

@@ -189,6 +189,8 @@ signals:
     void marksChanged();
     // The note menu hid, showed or deleted tracks.
     void tracksChanged();
+    // The note menu's "Track Properties" for the track at `trackIndex`.
+    void trackPropertiesRequested(int trackIndex);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -28,6 +28,7 @@ class ScriptedUi : public DocumentUi {
 public:
     std::vector<ShownMessage> messages;
     std::vector<std::string> questions;
+    std::vector<std::string> questionCaptions;
     bool yesNoAnswer = true;
     Answer yesNoCancelAnswer = Answer::Yes;
     std::string savePath;
@@ -44,8 +45,9 @@ public:
                     MessageIcon icon) override {
         messages.push_back({text, caption, icon});
     }
-    bool askYesNo(const std::string& text, const std::string&) override {
+    bool askYesNo(const std::string& text, const std::string& caption) override {
         questions.push_back(text);
+        questionCaptions.push_back(caption);
         return yesNoAnswer;
     }
     Answer askYesNoCancel(const std::string& text, const std::string&) override {

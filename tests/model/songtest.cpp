@@ -392,6 +392,114 @@ TEST(EditOperations, DeleteTrack) {
     EXPECT_EQ(song.deleteTrack(0), -1) << "the last track stays";
 }
 
+// Four tracks whose notes and controllers meet on the same ticks, so that the merged list's
+// order on equal ticks shows which track comes first.
+struct MovingTracks {
+    MidiSong song;
+    std::vector<MidiTrack*> tracks;
+    std::vector<std::vector<MidiEvent*>> events;
+
+    MovingTracks() {
+        makeSong(song, 4);
+        song.addEvent(0, 0, makeTempoEvent(500000));
+        for (int t = 1; t < 4; ++t) {
+            song.addEvent(0, t, makeChannelEvent(static_cast<uint8_t>(0xB0 + t), 7, 100));
+            addNote(song, t, 0, 480, 60 + t);
+            addNote(song, t, 480, 240, 70 + t);
+            song.addEvent(960, t, makeEndOfTrackEvent());
+        }
+        for (const auto& track : song.tracks) {
+            tracks.push_back(track.get());
+            std::vector<MidiEvent*> own;
+            for (const auto& e : track->events)
+                own.push_back(e.get());
+            events.push_back(own);
+        }
+    }
+
+    // Every track holds the very events it held, in the same order, each knowing its track
+    // and its partner; the merged list holds each playable event once, by tick and, on equal
+    // ticks, by track position.
+    void expectConsistent() const {
+        size_t playable = 0;
+        for (size_t i = 0; i < tracks.size(); ++i) {
+            const MidiTrack& track = *tracks[i];
+            ASSERT_EQ(track.size(), events[i].size());
+            for (size_t k = 0; k < track.size(); ++k) {
+                MidiEvent* e = track.at(k);
+                EXPECT_EQ(e, events[i][k]);
+                EXPECT_EQ(e->track, &track);
+                if (e->partner) {
+                    EXPECT_EQ(e->partner->partner, e);
+                    EXPECT_EQ(e->partner->track, &track);
+                }
+                if (MergedEventList::belongs(e->kind())) {
+                    ++playable;
+                    EXPECT_NE(song.mergedEvents.indexOf(e), -1);
+                }
+            }
+        }
+        ASSERT_EQ(song.mergedEvents.size(), playable);
+        for (size_t i = 1; i < song.mergedEvents.size(); ++i) {
+            const MidiEvent* a = song.mergedEvents[i - 1];
+            const MidiEvent* b = song.mergedEvents[i];
+            ASSERT_LE(a->tick, b->tick);
+            if (a->tick == b->tick) {
+                EXPECT_LE(song.trackIndexOf(a->track), song.trackIndexOf(b->track)) << i;
+            }
+        }
+    }
+
+    std::vector<MidiTrack*> order() const {
+        std::vector<MidiTrack*> result;
+        for (const auto& track : song.tracks)
+            result.push_back(track.get());
+        return result;
+    }
+};
+
+TEST(MoveTrack, LaterAndEarlierKeepEveryEventAndItsPairing) {
+    MovingTracks s;
+    const auto t = s.tracks;
+    EXPECT_EQ(s.song.moveTrack(1, 3), 0);
+    EXPECT_EQ(s.order(), (std::vector<MidiTrack*>{t[0], t[2], t[3], t[1]}));
+    s.expectConsistent();
+    EXPECT_EQ(s.song.mergedEvents[1]->track, t[2]) << "the first controller is now track 2's";
+
+    EXPECT_EQ(s.song.moveTrack(3, 0), 0);
+    EXPECT_EQ(s.order(), (std::vector<MidiTrack*>{t[1], t[0], t[2], t[3]}));
+    s.expectConsistent();
+    EXPECT_EQ(s.song.trackIndexOf(t[1]), 0);
+    EXPECT_EQ(s.song.tempoList.size(), 1u);
+    EXPECT_EQ(s.song.tempoList[0]->track, t[0]);
+}
+
+TEST(MoveTrack, MovingBackRestoresTheMergedOrder) {
+    MovingTracks s;
+    const std::vector<MidiEvent*> before(s.song.mergedEvents.begin(), s.song.mergedEvents.end());
+    ASSERT_EQ(s.song.moveTrack(2, 1), 0);
+    EXPECT_NE(std::vector<MidiEvent*>(s.song.mergedEvents.begin(), s.song.mergedEvents.end()),
+              before);
+    ASSERT_EQ(s.song.moveTrack(1, 2), 0);
+    EXPECT_EQ(std::vector<MidiEvent*>(s.song.mergedEvents.begin(), s.song.mergedEvents.end()),
+              before);
+    s.expectConsistent();
+}
+
+TEST(MoveTrack, IndexOutsideTheListIsRefusedAndChangesNothing) {
+    MovingTracks s;
+    const auto t = s.tracks;
+    const std::vector<MidiEvent*> before(s.song.mergedEvents.begin(), s.song.mergedEvents.end());
+    for (auto [from, to] : {std::pair{-1, 2}, {4, 1}, {1, 4}, {2, -1}})
+        EXPECT_EQ(s.song.moveTrack(from, to), -1) << from << " to " << to;
+    EXPECT_EQ(s.song.moveTrack(2, 2), 0);
+    EXPECT_EQ(s.order(), t);
+    EXPECT_EQ(std::vector<MidiEvent*>(s.song.mergedEvents.begin(), s.song.mergedEvents.end()),
+              before);
+    MidiSong empty;
+    EXPECT_EQ(empty.moveTrack(0, 0), -1);
+}
+
 TEST(EditOperations, ClearEmptiesEverything) {
     MidiSong song;
     makeSong(song, 2);

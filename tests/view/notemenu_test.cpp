@@ -91,7 +91,7 @@ TEST_F(NoteMenuTest, MenuOfANoteWhileStoppedAndWhilePlaying) {
     EXPECT_EQ(stopped[1].text, "-");
     EXPECT_EQ(stopped[2].text, "Track &Properties");
     EXPECT_EQ(stopped[2].id, kTrackPropertiesCommand);
-    EXPECT_FALSE(stopped[2].enabled) << "the dialog does not exist yet";
+    EXPECT_TRUE(stopped[2].enabled);
     EXPECT_EQ(stopped[3].text, "&Hide Track");
     EXPECT_EQ(stopped[3].id, kHideTrackCommand);
     EXPECT_EQ(stopped[4].text, "Show this &Track only");
@@ -131,6 +131,11 @@ TEST_F(NoteMenuTest, NoteNamesHaveNoAlternates) {
 TEST_F(NoteMenuTest, TrackCommandsChangeTheFlagsAndTellTheFrame) {
     CReedtabView& v = makeView();
     QSignalSpy tracks(&v, &CReedtabView::tracksChanged);
+
+    QSignalSpy properties(&v, &CReedtabView::trackPropertiesRequested);
+    actionFor(*v.buildNoteMenu(indexOf(g)), kTrackPropertiesCommand)->trigger();
+    ASSERT_EQ(properties.count(), 1);
+    EXPECT_EQ(properties[0][0].toInt(), second) << "the dialog is asked for the note's track";
 
     actionFor(*v.buildNoteMenu(indexOf(g)), kNoteHeadingCommand)->trigger();
     EXPECT_TRUE(song().tracks[second]->flags & TrackSelected);

@@ -1,0 +1,44 @@
+#include "dialogs/internal/propertydialog.h"
+
+#include "document/documentnotice.h"
+#include "document/editscope.h"
+#include "document/reedtabdoc.h"
+
+#include <algorithm>
+
+namespace reedtab {
+
+CPropertyDialog::CPropertyDialog(CReedtabDoc& doc, DocumentUi& ui, int undoType, QWidget* parent)
+    : QDialog(parent), doc_(doc), ui_(ui), undoType_(undoType) {
+    scope_ = std::make_unique<EditScope>(doc_, EventsChanged | TracksChanged,
+                                         EditScope::Options{.snapshot = true});
+}
+
+CPropertyDialog::~CPropertyDialog() {
+    finish(false);
+}
+
+void CPropertyDialog::done(int result) {
+    finish(result == QDialog::Accepted);
+    QDialog::done(result);
+}
+
+int CPropertyDialog::barCount() const {
+    return std::max(1, static_cast<int>(doc_.song.barTable.size()));
+}
+
+QString CPropertyDialog::positionText(int32_t tick) const {
+    return QString::fromStdString(formatBarBeatTick(doc_.song.tickToBarBeatTick(tick)));
+}
+
+void CPropertyDialog::finish(bool keep) {
+    if (!scope_)
+        return;
+    // Without a snapshot nothing can be put back: the changes stay, as an undo step that
+    // reports it cannot undo.
+    if (changed_ && (keep || !scope_->rollBack()))
+        scope_->commit(undoType_);
+    scope_.reset();
+}
+
+} // namespace reedtab
