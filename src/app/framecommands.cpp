@@ -191,9 +191,8 @@ void CMainFrame::registerCommands() {
     table.add(ID_OPTIONS, [this] { optionsCommand(); });
 
     // The windows and dialogs of these commands are not part of the program yet.
-    for (int id :
-         {ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE, ID_FILE_PROPERTIES,
-          ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS, ID_MAP_NOTES}) {
+    for (int id : {ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_INSERT_SILENCE, ID_EDIT_MODE,
+                   ID_FILE_PROPERTIES, ID_MAP_NOTES}) {
         table.addUnavailable(id);
     }
 }
