@@ -151,6 +151,16 @@ void MixerBox::mouseDoubleClickEvent(QMouseEvent* event) {
     emit doubleClicked();
 }
 
+void MixerBox::mouseReleaseEvent(QMouseEvent* event) {
+    clickModifiers_ = event->modifiers();
+    QCheckBox::mouseReleaseEvent(event);
+}
+
+void MixerBox::keyReleaseEvent(QKeyEvent* event) {
+    clickModifiers_ = event->modifiers();
+    QCheckBox::keyReleaseEvent(event);
+}
+
 void MixerBox::focusInEvent(QFocusEvent* event) {
     QCheckBox::focusInEvent(event);
     emit focused();
@@ -272,7 +282,7 @@ void CMonMixer::createRow(int r) {
     row.play->setToolTip(QStringLiteral("Play or Mute track (double click to play only this one)"));
     row.play->hide();
     connect(row.play, &QCheckBox::clicked, this,
-            [this, r] { playClicked(r, QGuiApplication::keyboardModifiers()); });
+            [this, r] { playClicked(r, playBox(r)->clickModifiers()); });
     connect(row.play, &MixerBox::doubleClicked, this, [this, r] { playDoubleClicked(r); });
     connect(row.play, &MixerBox::focused, this, [this, r] { rowFocused(r); });
     row.display = new MixerBox(QString(), this);
@@ -281,7 +291,7 @@ void CMonMixer::createRow(int r) {
         QStringLiteral("Show or Hide track (double click to show only this one)"));
     row.display->hide();
     connect(row.display, &QCheckBox::clicked, this,
-            [this, r] { displayClicked(r, QGuiApplication::keyboardModifiers()); });
+            [this, r] { displayClicked(r, displayBox(r)->clickModifiers()); });
     connect(row.display, &MixerBox::doubleClicked, this, [this, r] { displayDoubleClicked(r); });
     connect(row.display, &MixerBox::focused, this, [this, r] { rowFocused(r); });
 }

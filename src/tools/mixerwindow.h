@@ -38,11 +38,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
-/// A play or display box of a mixer row: reports double clicks and taking the focus.
+/// A play or display box of a mixer row: reports double clicks, taking the focus, and the
+/// modifier keys held when it was clicked.
 class MixerBox : public QCheckBox {
     Q_OBJECT
 public:
     MixerBox(const QString& text, QWidget* parent);
+    /// The modifier keys of the click `clicked` reports.
+    Qt::KeyboardModifiers clickModifiers() const { return clickModifiers_; }
 
 signals:
     void doubleClicked();
@@ -50,7 +53,12 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+
+private:
+    Qt::KeyboardModifiers clickModifiers_;
 };
 
 class CMonMixer : public CMonitor {

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,65 @@ TEST(Mixer, PlayAndDisplayBoxesWithTheirModifiersAndAnchors) {
     // The slider sets the volume the player scales velocities with.
     mixer->slider(2)->setValue(40);
     EXPECT_EQ(song.tracks[2]->volumePercent, 40);
+}
+
+TEST(Mixer, ClicksKeysAndDoubleClicksAsTheUserMakesThem) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    CReedtabDoc& doc = frame.document();
+    MidiSong& song = doc.song;
+    buildBand(song);
+    std::vector<int> opened;
+    frame.toolWindows().context().trackProperties = [&opened](int track) {
+        opened.push_back(track);
+    };
+    CMonMixer* mixer = openMixer(program);
+    ASSERT_NE(mixer, nullptr);
+    QTest::mouseClick(mixer->playBox(2), Qt::LeftButton, Qt::ControlModifier);
+    EXPECT_TRUE(muted(song, 0) && muted(song, 1) && muted(song, 3));
+    EXPECT_FALSE(muted(song, 2));
+    QTest::mouseDClick(mixer->displayBox(1), Qt::LeftButton);
+    EXPECT_TRUE(shown(song, 1));
+    EXPECT_FALSE(shown(song, 0) || shown(song, 2) || shown(song, 3));
+
+    CMyListBox* list = mixer->trackList();
+    const auto key = [list](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QKeyEvent press(QEvent::KeyPress, k, modifiers);
+        QApplication::sendEvent(list, &press);
+    };
+    // Selecting a track outside edit mode makes its first channel the edit channel.
+    list->setCurrentRow(2);
+    EXPECT_EQ(doc.editChannel, 1);
+    list->item(3)->setSelected(true);
+    key(Qt::Key_Return);
+    EXPECT_FALSE(shown(song, 0) || shown(song, 1));
+    EXPECT_TRUE(shown(song, 2) && shown(song, 3)) << "Enter shows exactly the selection";
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(flagsOf(song, 2) & TrackSelected, 0);
+    list->item(0)->setSelected(true);
+    key(Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_TRUE(shown(song, 0) && shown(song, 2) && shown(song, 3));
+    EXPECT_FALSE(shown(song, 1)) << "Ctrl+Enter leaves the others";
+    list->item(3)->setSelected(true);
+    key(Qt::Key_Backspace);
+    EXPECT_FALSE(shown(song, 3));
+    EXPECT_TRUE(list->item(3)->isSelected());
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+
+    // A click on the only selected item lets it go.
+    list->setCurrentRow(1);
+    ASSERT_EQ(list->selectedItems().size(), 1);
+    const QPoint onItem = list->visualItemRect(list->item(1)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, onItem);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(flagsOf(song, 1) & TrackSelected, 0);
+    // A double click as the platform delivers it: press, release, double click, release.
+    QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, onItem);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, onItem);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, onItem);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, onItem);
+    EXPECT_EQ(opened, std::vector<int>{1}) << "a double click opens the properties";
 }
 
 TEST(Mixer, HidingAndShowingRepaintTheViewAndMutingSilencesTheTrack) {
