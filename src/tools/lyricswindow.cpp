@@ -65,7 +65,6 @@ int CMonLyrics::onCreateContent() {
     text_ = new QPlainTextEdit(this);
     text_->setReadOnly(true);
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    text_->setMaximumBlockCount(0);
     QTextOption centred = text_->document()->defaultTextOption();
     centred.setAlignment(Qt::AlignHCenter);
     text_->document()->setDefaultTextOption(centred);
@@ -178,6 +177,8 @@ QString CMonLyrics::pieceOf(const MidiEvent& event, bool& placed) {
 void CMonLyrics::fillText() {
     text_->hide();
     QString all;
+    // Past the box's limit the remaining words get no place.
+    bool full = false;
     const MidiTrack* track = context_.doc.song.track(lyricsTrack_);
     if (track) {
         for (const auto& event : track->events) {
@@ -185,9 +186,13 @@ void CMonLyrics::fillText() {
                 continue;
             }
             event->lyricScratch = 0;
+            if (full) {
+                continue;
+            }
             bool placed = false;
             const QString piece = pieceOf(*event, placed);
-            if (piece.isEmpty() || all.size() + piece.size() > kTextLimit) {
+            full = all.size() + piece.size() > kTextLimit;
+            if (piece.isEmpty() || full) {
                 continue;
             }
             const int start = static_cast<int>(all.size()) + (piece.front() == u' ' ? 1 : 0);
