@@ -31,7 +31,6 @@ protected:
 class CMonEvents : public CMonitor {
     Q_OBJECT
 public:
-    static constexpr int kListId = 33768;
     static constexpr int kLineHeight = 13;
     static constexpr int kLowestHeight = 65;
 

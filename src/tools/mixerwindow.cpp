@@ -40,6 +40,7 @@ constexpr int kChrome = 15;
 constexpr int kMeterMs = 100;
 // The rows a song without tracks leaves room for.
 constexpr int kEmptySongRows = 8;
+// The size of a first opening, the client area alone (eight rows).
 constexpr int kDefaultWidth = 343;
 constexpr int kDefaultHeight = kChrome + kEmptySongRows * CMonMixer::kRowHeight;
 constexpr int kMeterFall = 32;

@@ -66,7 +66,6 @@ class CMonMixer : public CMonitor {
 public:
     static constexpr int kRows = 128;
     static constexpr int kRowHeight = 13;
-    static constexpr int kListId = 33168;
     static constexpr int kDefaultTracksOnList = 12;
 
     /// The context menu's commands.
