@@ -208,11 +208,6 @@ void CMainFrame::registerCommands() {
         [=] { return hasTracks() && !playing(); });
     table.add(
         ID_MAP_NOTES, [this] { mapNotesCommand(); }, [=] { return hasTracks() && !playing(); });
-
-    // The windows and dialogs of these commands are not part of the program yet.
-    for (int id : {ID_VIEW_MIXER, ID_VIEW_LYRICS, ID_VIEW_EVENTS}) {
-        table.addUnavailable(id);
-    }
 }
 
 void CMainFrame::buildMenusAndToolBar() {

@@ -108,7 +108,8 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     doc_ = std::make_unique<CReedtabDoc>(*this, *playerControl_);
     hub_ = std::make_unique<TransportHub>(*player_, *doc_);
     commands_ = new CommandTable(this);
-    tools_ = std::make_unique<ToolWindows>(ToolContext{store_, *doc_, *hub_}, this);
+    tools_ = std::make_unique<ToolWindows>(ToolContext{store_, *doc_, *hub_, *this}, this);
+    tools_->context().trackProperties = [this](int track) { trackPropertiesCommand(track); };
 
     diatonic_.init(60, -1);
     chromatic_.init(60, -1);
@@ -142,6 +143,8 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     });
     connect(hub_.get(), &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
     tools_->watchKeys(view_.get());
+    connect(this, &CMainFrame::lyricsSettingsChanged, tools_.get(),
+            &ToolWindows::applyLyricsSettings);
     connect(tools_.get(), &ToolWindows::layoutChanged, this, [this] {
         view_->refreshNoteFlags();
         view_->repaintView();
@@ -941,7 +944,9 @@ void CMainFrame::onDocumentNotice(const DocumentNotice& notice) {
         }
     }
     if (notice.changes & (SongReplaced | EventsChanged | TracksChanged | MarksChanged)) {
-        tools_->refreshAll(0);
+        // Flag 1: the windows that list tracks or words build their lists again.
+        tools_->refreshAll((notice.changes & (SongReplaced | EventsChanged | TracksChanged)) ? 1
+                                                                                             : 0);
         view_->repaintView();
         updateCommandStates();
     }

@@ -24,9 +24,8 @@ struct NamedWindow {
     int type;
 };
 constexpr NamedWindow kWindowNames[] = {
-    {"piano", kMonitorPiano},
-    {"diatonic", kMonitorDiatonic},
-    {"chromatic", kMonitorChromatic},
+    {"piano", kMonitorPiano}, {"diatonic", kMonitorDiatonic}, {"chromatic", kMonitorChromatic},
+    {"mixer", kMonitorMixer}, {"lyrics", kMonitorLyrics},     {"events", kMonitorEvents},
 };
 
 int windowType(const QString& name) {
@@ -90,7 +89,8 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
             request.soundFont = arguments[++i];
         } else if (argument == QLatin1String("--window")) {
             if (!hasValue || windowType(arguments[i + 1]) == kMonitorNone) {
-                error = QStringLiteral("--window needs diatonic, chromatic or piano");
+                error = QStringLiteral(
+                    "--window needs diatonic, chromatic, piano, mixer, lyrics or events");
                 return CommandLineMode::Invalid;
             }
             request.windows.append(arguments[++i]);

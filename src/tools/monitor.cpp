@@ -71,6 +71,12 @@ QComboBox* makeToolList(QWidget* window, const QRect& rect, const QFont& font,
     return list;
 }
 
+bool isTypedCharacter(const QKeyEvent& event) {
+    const QString text = event.text();
+    return !text.isEmpty() && text.at(0).isPrint() &&
+           !(event.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
 int findKeyPlace(std::span<const KeyPlace> table, const QKeyEvent& event) {
     const int scan = static_cast<int>(event.nativeScanCode()) - kX11KeycodeOffset;
     const bool byPlace = scan > 0 && QGuiApplication::platformName() == QLatin1String("xcb");

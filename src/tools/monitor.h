@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -28,6 +29,7 @@ class QKeyEvent;
 namespace reedtab {
 
 class CReedtabDoc;
+class DocumentUi;
 class SettingsStore;
 class TransportHub;
 
@@ -51,6 +53,11 @@ struct ToolContext {
     SettingsStore& store;
     CReedtabDoc& doc;
     TransportHub& hub;
+    /// Where a tool window asks the user a question.
+    DocumentUi& ui;
+    /// Opens the track properties of track `track`; the mixer's "Track &Properties" stays
+    /// disabled while it is empty.
+    std::function<void(int track)> trackProperties = {};
 };
 
 /// The window's creation parameters, which `preCreate` may change.
@@ -131,6 +138,10 @@ QFont toolFont(int pixels);
 /// list; the closed box gets the style's height), items in `font`.
 QComboBox* makeToolList(QWidget* window, const QRect& rect, const QFont& font,
                         const QString& toolTip);
+
+/// A printable character typed without Ctrl or Alt: the tool windows' lists pass these on to
+/// the main frame.
+bool isTypedCharacter(const QKeyEvent& event);
 
 /// A computer key by its place on the keyboard: the evdev scan code, and the key it makes on a
 /// US layout where the platform reports no scan codes.

@@ -7,6 +7,9 @@
 #include "settings/settingsstore.h"
 #include "tools/chromaticwindow.h"
 #include "tools/diatonicwindow.h"
+#include "tools/eventswindow.h"
+#include "tools/lyricswindow.h"
+#include "tools/mixerwindow.h"
 #include "tools/pianowindow.h"
 #include "ui/transporthub.h"
 
@@ -36,11 +39,17 @@ ToolWindows::~ToolWindows() {
 }
 
 bool ToolWindows::available(int type) {
-    return type == kMonitorPiano || type == kMonitorDiatonic || type == kMonitorChromatic;
+    return type >= kMonitorMixer && type <= kMonitorEvents;
 }
 
 CMonitor* ToolWindows::make(int type) {
     switch (type) {
+    case kMonitorMixer:
+        return new CMonMixer(context_, owner_);
+    case kMonitorLyrics:
+        return new CMonLyrics(context_, owner_);
+    case kMonitorEvents:
+        return new CMonEvents(context_, owner_);
     case kMonitorPiano:
         return new CMonPiano(context_, owner_);
     case kMonitorDiatonic:
@@ -131,6 +140,28 @@ void ToolWindows::showSounding(int tick) {
         if (event.isNoteOn() && event.tick + std::max(1, event.duration) > tick) {
             pass(event, index, true, false, true);
         }
+    }
+    // The words and the event reached last, as playing up to here would have left them.
+    if (end == 0) {
+        return;
+    }
+    if (CMonitor* list = window(kMonitorEvents)) {
+        list->onEvent(end - 1);
+    }
+    if (CMonitor* lyrics = window(kMonitorLyrics)) {
+        for (int index = end - 1; index >= 0; --index) {
+            const int kind = events[static_cast<std::size_t>(index)]->kind();
+            if (kind == KindLyric || kind == KindText) {
+                lyrics->onTextEvent(index);
+                break;
+            }
+        }
+    }
+}
+
+void ToolWindows::applyLyricsSettings() {
+    if (auto* lyrics = static_cast<CMonLyrics*>(window(kMonitorLyrics))) {
+        lyrics->applyLyricsSettings();
     }
 }
 

@@ -36,9 +36,10 @@ public:
     ToolWindows(const ToolContext& context, QWidget* owner);
     ~ToolWindows() override;
 
-    /// Whether the program has a tool window of `type` (the mixer, lyrics and events windows
-    /// come later).
+    /// Whether the program has a tool window of `type`.
     static bool available(int type);
+    /// What the windows opened from now on work with (the frame sets the hooks here).
+    ToolContext& context() { return context_; }
 
     /// Closes the open window of `type`, or opens one. False when the type is not available
     /// or the window could not be made.
@@ -56,8 +57,11 @@ public:
     /// lyrics window, everything to the events window.
     void deliver(const PositionReport& report);
     /// Resets every window and holds down the notes that sound at `tick` (by the same rules as
-    /// `deliver`), as if the song had played up to there.
+    /// `deliver`), and shows the words and the event reached there, as if the song had played
+    /// up to there.
     void showSounding(int tick);
+    /// The lyrics window takes the lyrics font and colours of the settings.
+    void applyLyricsSettings();
     /// Closes every window; each saves its placement.
     void closeAll();
     /// Passes the keys typed on `source` (the staff) to the diatonic window when it is open,

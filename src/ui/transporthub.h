@@ -43,6 +43,8 @@ public:
     TransportHub(StreamPlayer& player, CReedtabDoc& doc, QObject* parent = nullptr);
     ~TransportHub() override;
 
+    /// Whether the song is playing (the tool windows refuse some commands then).
+    bool isPlaying() const { return player_.isPlaying(); }
     /// From now on the stop sequence stops waiting for reports, and notes are dropped.
     void setQuitting() { quitting_ = true; }
 

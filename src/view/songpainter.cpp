@@ -37,10 +37,6 @@ const QColor kLabelPrintGrey(64, 64, 64);
 constexpr int kDrumChannel = 9;
 constexpr int kBendRange = 8192;
 
-QColor toQColor(const Rgb& c) {
-    return QColor(c.red, c.green, c.blue);
-}
-
 QColor toQColor(std::uint32_t stored) {
     return QColor(static_cast<int>(stored & 0xFF), static_cast<int>((stored >> 8) & 0xFF),
                   static_cast<int>((stored >> 16) & 0xFF));
@@ -53,16 +49,6 @@ QImage renderArtwork(const char* path, int width, int height) {
     QPainter p(&image);
     renderer.render(&p);
     return image;
-}
-
-// Lyric and text events may be UTF-8 or a single-byte code page.
-QString decodeText(const char* bytes, std::size_t length) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString s = utf8.decode(QByteArrayView(bytes, static_cast<qsizetype>(length)));
-    if (utf8.hasError()) {
-        s = QString::fromLatin1(bytes, static_cast<qsizetype>(length));
-    }
-    return s;
 }
 
 bool isTextOrLyric(const MidiEvent& e) {
@@ -113,6 +99,10 @@ PixelRect unite(const PixelRect& a, const PixelRect& b) {
 
 } // namespace
 
+QColor toQColor(const Rgb& c) {
+    return QColor(c.red, c.green, c.blue);
+}
+
 QFont fontFromSpec(const FontSpec& spec) {
     QFont font(QString::fromStdString(spec.faceName.empty() ? "Arial" : spec.faceName));
     // A negative height is the character height, a positive one the whole cell.
@@ -131,6 +121,15 @@ QFont fontFromSpec(const FontSpec& spec) {
         static_cast<QFont::Weight>(std::clamp(spec.weight > 0 ? spec.weight : 400, 1, 1000)));
     font.setItalic(spec.italic);
     return font;
+}
+
+QString decodeText(const char* bytes, std::size_t length) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString s = utf8.decode(QByteArrayView(bytes, static_cast<qsizetype>(length)));
+    if (utf8.hasError()) {
+        s = QString::fromLatin1(bytes, static_cast<qsizetype>(length));
+    }
+    return s;
 }
 
 // What the notation gives for one note number, laid out once and kept until the notation or

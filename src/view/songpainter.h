@@ -14,8 +14,10 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QString>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -35,10 +37,18 @@ class Notation;
 struct Settings;
 
 struct FontSpec;
+struct Rgb;
+
+// A colour of the settings as a QColor.
+QColor toQColor(const Rgb& colour);
 
 // The font a settings description names: a negative height is the character height in pixels,
 // a positive one the whole cell.
 QFont fontFromSpec(const FontSpec& spec);
+
+// The text of a song's text, lyric or name bytes: UTF-8 when they are valid UTF-8, else Latin-1
+// (the single-byte code page most karaoke files were written in).
+QString decodeText(const char* bytes, std::size_t length);
 
 // One paint as a value: the song, where it goes and what state it is drawn in.
 struct SongPaint {

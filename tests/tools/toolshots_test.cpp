@@ -4,12 +4,19 @@
 #include "apptestsupport.h"
 
 #include "app/screenshot.h"
+#include "document/reedtabdoc.h"
+#include "model/midisong.h"
+#include "model/miditrack.h"
 #include "tools/diatonicwindow.h"
+#include "tools/eventswindow.h"
+#include "tools/lyricswindow.h"
+#include "tools/mixerwindow.h"
 #include "tools/pianowindow.h"
 #include "tools/toolwindows.h"
 
 #include <QFile>
 #include <QImage>
+#include <QPlainTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -27,7 +34,7 @@ TEST(ToolShots, WindowOptionsAreReadAndChecked) {
               CommandLineMode::Screenshot);
     EXPECT_EQ(shot.windows, (QStringList{"diatonic", "piano"}));
     EXPECT_EQ(toolWindowShotPath(shot.output, "piano"), "out/o-piano.png");
-    for (const QStringList& bad : {QStringList{"--screenshot", "o.png", "--window", "mixer"},
+    for (const QStringList& bad : {QStringList{"--screenshot", "o.png", "--window", "organ"},
                                    QStringList{"--screenshot", "o.png", "--window"},
                                    QStringList{"--window", "piano", "s.mid"}}) {
         ScreenshotRequest r;
@@ -87,6 +94,37 @@ TEST(ToolShots, EachWindowIsWrittenWithTheSoundingNotesHeld) {
         }
     }
     EXPECT_GE(buttonsDown, 1);
+}
+
+TEST(ToolShots, TheMixerLyricsAndEventsOfAPlayingKaraokeSong) {
+    TestProgram program;
+    ScreenshotRequest request;
+    request.file = QStringLiteral(REEDTAB_SOURCE_DIR "/examples/amazing-grace.kar");
+    request.output = QStringLiteral(REEDTAB_BINARY_DIR "/screenshot-karaoke.png");
+    // Nine beats in (division 480): "sweet" is being sung over the organ.
+    request.tick = 4500;
+    request.windows = {"mixer", "lyrics", "events"};
+    QString error;
+    ASSERT_TRUE(takeScreenshot(program.app(), request, error)) << error.toStdString();
+    ToolWindows& tools = program.frame().toolWindows();
+    for (const QString& name : request.windows) {
+        EXPECT_FALSE(QImage(toolWindowShotPath(request.output, name)).isNull())
+            << name.toStdString();
+    }
+    const MidiSong& song = program.frame().document().song;
+    const int end = song.mergedEvents.lowerBound(request.tick + 1);
+    auto* events = static_cast<CMonEvents*>(tools.window(kMonitorEvents));
+    EXPECT_EQ(events->topLine(), end - 1);
+    auto* lyrics = static_cast<CMonLyrics*>(tools.window(kMonitorLyrics));
+    EXPECT_EQ(lyrics->textBox()->textCursor().selectedText(), QStringLiteral("sweet"));
+    // The melody and the organ sound there: their meters are lit.
+    auto* mixer = static_cast<CMonMixer*>(tools.window(kMonitorMixer));
+    int lit = 0;
+    for (const auto& track : song.tracks) {
+        lit += track->meterLevel != 0;
+    }
+    EXPECT_GE(lit, 2);
+    EXPECT_EQ(mixer->trackList()->count(), song.trackCount());
 }
 
 } // namespace
