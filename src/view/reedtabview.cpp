@@ -631,9 +631,8 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
         if (!selectedNotes.empty()) {
             add(QStringLiteral("Delete &Selected Notes"), kDeleteSelectedNotesCommand,
                 [this, selectedNotes] {
-                    for (MidiEvent* selected : selectedNotes) {
-                        doc_.deleteEventEdit(selected);
-                    }
+                    // One step with a snapshot: Undo brings every note back.
+                    doc_.deleteNotes(selectedNotes);
                     repaintView();
                 });
         }
@@ -965,7 +964,9 @@ void CReedtabView::paintSelection(QPainter& p) {
     if (!drag_) {
         placeFrames();
     }
-    p.setClipping(false);
+    // Frames stay on the staff, as their notes do.
+    p.setClipRect(QRect(QPoint(layout_.timeLeft, layout_.staffTop),
+                        QPoint(layout_.right, layout_.staffBottom)));
     if (!playerRunning()) {
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(Qt::black, 1, Qt::SolidLine));
@@ -979,6 +980,7 @@ void CReedtabView::paintSelection(QPainter& p) {
                        Qt::black);
         }
     }
+    p.setClipping(false);
     if (band_) {
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(Qt::black, 1, Qt::DotLine));

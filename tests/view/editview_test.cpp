@@ -7,7 +7,9 @@
 #include "model/midisong.h"
 #include "settings/settings.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -314,6 +316,34 @@ TEST_F(EditViewTest, FramesAreDrawnAndFollowTheirNotesThroughZoomAndScroll) {
     song().tracks[1]->flags = 0;
     paint();
     EXPECT_TRUE(v.selectedNotes().empty()) << "a hidden track's notes leave the selection";
+}
+
+TEST_F(EditViewTest, TheCursorShowsWhatAPressWouldDo) {
+    MidiEvent* a = addNote(1, 60, 480, 480);
+    CReedtabView& v = makeView();
+    const auto shapeAt = [&](QPoint at) {
+        QMouseEvent hover(QEvent::MouseMove, at, v.viewport()->mapToGlobal(at), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(v.viewport(), &hover);
+        return v.viewport()->cursor().shape();
+    };
+    const QPoint empty(600, v.layout().middleY);
+    EXPECT_EQ(shapeAt(empty), Qt::ArrowCursor);
+    doc.mouseWrite = true;
+    EXPECT_EQ(shapeAt(empty), Qt::BitmapCursor) << "the note-writing pencil";
+    EXPECT_EQ(shapeAt(QPoint(600, 5)), Qt::UpArrowCursor) << "the band above the staff";
+
+    const PixelRect r = v.noteRect(*a);
+    const int middle = (r.top + r.bottom) / 2;
+    QTest::mouseClick(surface(), Qt::LeftButton, {}, QPoint(r.left + 5, middle));
+    ASSERT_EQ(v.selectedNotes().size(), 1u);
+    EXPECT_EQ(shapeAt(QPoint(r.right, middle)), Qt::SizeHorCursor) << "the handle";
+    EXPECT_EQ(shapeAt(QPoint(r.left + 5, middle)), Qt::SizeAllCursor);
+    player.playing = true;
+    EXPECT_EQ(shapeAt(QPoint(r.left + 5, middle)), Qt::ArrowCursor) << "no editing while playing";
+    player.playing = false;
+    options.editMode = false;
+    EXPECT_EQ(shapeAt(empty), Qt::ArrowCursor);
 }
 
 } // namespace
