@@ -768,7 +768,10 @@ std::vector<MidiEvent*> CReedtabView::selectedNotes() const {
 }
 
 PixelRect CReedtabView::selectionFrame(int i) const {
-    return selection_.at(static_cast<std::size_t>(i)).lastRect;
+    if (i < 0 || i >= static_cast<int>(selection_.size())) {
+        return {};
+    }
+    return selection_[static_cast<std::size_t>(i)].lastRect;
 }
 
 void CReedtabView::clearSelection() {

@@ -6,8 +6,10 @@
 // position is the view's cursor: the view keeps it on screen, and scrolling moves it.
 //
 // The widget owns the window onto the song (which ticks, at what zoom, which staff step at the
-// middle), scrolling, the mouse and the keys; the geometry library places things and the
-// `SongPainter` draws them, so the printer can draw other windows without moving this one.
+// middle), scrolling, the mouse and the keys, and in edit mode the selected notes with their
+// frames (dragged, stretched, deleted through the document's edits); the geometry library places
+// things and the `SongPainter` draws them, so the printer can draw other windows without moving
+// this one.
 //
 // Threads: the user-interface thread only. The player's position news reach the view through
 // the main frame, which calls playTick-driven repaints, `redrawNote` and `redrawBend`.
@@ -184,7 +186,7 @@ public:
 
     // The selected notes (note-ons) in the order they were selected.
     std::vector<MidiEvent*> selectedNotes() const;
-    // The frame of selected note `i` as it stands (pixels on screen).
+    // The frame of selected note `i` as it stands (pixels on screen); empty for a bad index.
     PixelRect selectionFrame(int i) const;
     // Only a lone selected note can be stretched: its frame has the handle.
     bool selectionHasHandle() const { return selection_.size() == 1; }

@@ -346,5 +346,29 @@ TEST_F(EditViewTest, TheCursorShowsWhatAPressWouldDo) {
     EXPECT_EQ(shapeAt(empty), Qt::ArrowCursor);
 }
 
+TEST_F(EditViewTest, EditModeDrawsTheInsertionLineAndLiftsSharps) {
+    MidiEvent* sharp = addNote(1, 61, 480, 480);
+    MidiEvent* flat = addNote(1, 63, 960, 480);
+    doc.cursorTick = 2400;
+    CReedtabView& v = makeView();
+    const int x = 45 + 5 * 72;
+    const auto redDots = [&](const QImage& image) {
+        int dots = 0;
+        for (int y = kProgressHeight; y <= v.layout().staffBottom; ++y) {
+            dots += QColor(image.pixel(x, y)) == QColor(192, 0, 0) ? 1 : 0;
+        }
+        return dots;
+    };
+    EXPECT_GT(redDots(paint()), 20) << "the dotted insertion line at the edit cursor";
+    const PixelRect lifted = v.noteRect(*sharp);
+    const PixelRect lowered = v.noteRect(*flat);
+
+    options.editMode = false;
+    EXPECT_EQ(redDots(paint()), 0);
+    const int half = v.layout().stepHeight / 2;
+    EXPECT_EQ(v.noteRect(*sharp).top, lifted.top + half) << "C# shares C's step";
+    EXPECT_EQ(v.noteRect(*flat).top, lowered.top - half) << "Eb shares E's step";
+}
+
 } // namespace
 } // namespace reedtab
