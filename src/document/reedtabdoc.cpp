@@ -744,17 +744,22 @@ void CReedtabDoc::moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_
             continue;
         // A note end dragged before its start would leave a note-off ahead of its note-on.
         bool resize = on == resizedNote && newLength > 0;
+        // Ticks are 32-bit: a move or a stretch stops where the note-off reaches the last tick.
+        constexpr int64_t lastTick = std::numeric_limits<int32_t>::max();
         if (tickOffset != 0) {
-            int32_t onTick = std::max<int32_t>(0, on->tick + tickOffset);
-            int32_t length = resize ? newLength : on->duration;
+            auto length = static_cast<int32_t>(
+                std::min<int64_t>(resize ? newLength : on->duration, lastTick));
+            auto onTick = static_cast<int32_t>(
+                std::clamp<int64_t>(int64_t{on->tick} + tickOffset, 0, lastTick - length));
             std::unique_ptr<MidiEvent> ownedOn = song.unlinkEvent(on);
             std::unique_ptr<MidiEvent> ownedOff = song.unlinkEvent(off);
             song.addEvent(onTick, trackIndex, std::move(ownedOn));
             song.addEvent(onTick + length, trackIndex, std::move(ownedOff));
             on->duration = length;
         } else if (resize) {
-            song.moveEvent(off, on->tick + newLength);
-            on->duration = newLength;
+            auto length = static_cast<int32_t>(std::min<int64_t>(newLength, lastTick - on->tick));
+            song.moveEvent(off, on->tick + length);
+            on->duration = length;
         }
         if (keyOffset != 0) {
             // Keys stop at the ends of the MIDI range instead of wrapping round.
@@ -764,6 +769,8 @@ void CReedtabDoc::moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_
     }
     for (int trackIndex : touchedTracks)
         liftEndOfTrack(song, trackIndex);
+    // The moved note may have been the song's last event, or may now be.
+    endAtLastEvent(song);
     scope.commit(takeSnapshot ? UndoEdit : UndoNothing);
 }
 MidiEvent* CReedtabDoc::addNoteEdit(int trackIndex, int32_t tick, int channel, int key,

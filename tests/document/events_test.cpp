@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace reedtab::testing {
 namespace {
 
@@ -327,6 +329,24 @@ TEST_F(EventsTest, MovingBeforeTheStartStopsAtZeroAndKeysStopAtTheRange) {
     f.doc.moveSelectedNotes({d}, 0, 0, d, 30, false);
     EXPECT_EQ(d->partner->tick, 4830);
     EXPECT_EQ(d->duration, 30);
+}
+
+TEST_F(EventsTest, MovesAndStretchesStopAtTheLastTickAndTheLengthFollows) {
+    // Found by the edit fuzzer: a long note moved late overflowed its note-off's tick, and a
+    // move left the song's length behind its last event.
+    constexpr int32_t last = std::numeric_limits<int32_t>::max();
+    MidiEvent* c = noteAt(1, 9000);
+    f.doc.moveSelectedNotes({c}, last, 0, nullptr, 0, false);
+    EXPECT_EQ(c->partner->tick, last);
+    EXPECT_EQ(c->tick, last - 400);
+    EXPECT_EQ(f.doc.song.length, last);
+    f.doc.moveSelectedNotes({c}, -last, 0, nullptr, 0, false);
+    EXPECT_EQ(c->tick, 0);
+    EXPECT_EQ(f.doc.song.length, f.doc.song.mergedEvents.back()->tick);
+    MidiEvent* d = noteAt(1, 4800);
+    f.doc.moveSelectedNotes({d}, 0, 0, d, last, false);
+    EXPECT_EQ(d->partner->tick, last);
+    EXPECT_EQ(d->duration, last - 4800);
 }
 
 TEST_F(EventsTest, DeletedNotesAreOneStepAndNothingToDeleteLeavesNone) {
