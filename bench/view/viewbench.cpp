@@ -34,6 +34,8 @@ public:
     std::int32_t playTick() const override { return tick; }
     int nextEventIndex() const override { return next; }
     void seek(std::int32_t t) override { tick = t; }
+    void noteOn(int, int, int) override {}
+    void noteOff(int, int) override {}
 
     bool playing = false;
     std::int32_t tick = 0;

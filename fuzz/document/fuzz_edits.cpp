@@ -143,10 +143,26 @@ std::vector<Row> normalised(MidiSong& song, const std::string& path) {
     return listEvents(copy);
 }
 
+// Up to three paired notes, as the view's selection would hold them.
+std::vector<MidiEvent*> pickNotes(MidiSong& song, Script& script) {
+    std::vector<MidiEvent*> paired;
+    for (size_t i = 0; i < song.mergedEvents.size(); ++i) {
+        if (song.mergedEvents[i]->isNoteOn() && song.mergedEvents[i]->partner)
+            paired.push_back(song.mergedEvents[i]);
+    }
+    std::vector<MidiEvent*> picked;
+    for (int n = script.byte() % 3 + 1; n > 0 && !paired.empty(); --n) {
+        MidiEvent* note = paired[static_cast<size_t>(script.byte()) % paired.size()];
+        if (std::find(picked.begin(), picked.end(), note) == picked.end())
+            picked.push_back(note);
+    }
+    return picked;
+}
+
 void edit(CReedtabDoc& doc, Script& script) {
     MidiSong& song = doc.song;
     int track = script.byte() % (song.trackCount() + 1);
-    switch (script.byte() % 11) {
+    switch (script.byte() % 13) {
     case 0:
         doc.transposeCommand(script.byte() % 25 - 12, script.byte() & 1);
         break;
@@ -196,6 +212,20 @@ void edit(CReedtabDoc& doc, Script& script) {
             t->volumePercent = static_cast<uint8_t>(script.byte());
         doc.applyTrackVolumeEdit(track, true);
         break;
+    case 10:
+        doc.deleteNotes(pickNotes(song, script));
+        break;
+    case 11: {
+        // A drag in the view: every selected note moves, the first may be stretched.
+        std::vector<MidiEvent*> notes = pickNotes(song, script);
+        int32_t to = script.tick(song);
+        int32_t offset = to - script.tick(song);
+        int keys = script.byte() % 25 - 12;
+        int32_t length = script.byte() * 4;
+        doc.moveSelectedNotes(notes, offset, keys, notes.empty() ? nullptr : notes.front(), length,
+                              true);
+        break;
+    }
     default:
         doc.markBeginningAt(script.tick(song));
         doc.markEndingAt(script.tick(song));

@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <vector>
 
 namespace reedtab {
 
@@ -112,8 +113,15 @@ void CMainFrame::registerCommands() {
         ID_EDIT_CUT, [this] { doc_->cut(); },
         [=] { return hasTracks() && !playing() && marked(); });
     table.add(
-        ID_EDIT_DELETE, [this] { doc_->deleteSelection(); },
-        [=] { return hasTracks() && marked(); });
+        ID_EDIT_DELETE,
+        [this] {
+            const std::vector<MidiEvent*> notes = view_->selectedNotes();
+            doc_->deleteSelection(settings().editMode && !notes.empty() ? notes.front() : nullptr);
+        },
+        [=, this] {
+            return (hasTracks() && marked()) ||
+                   (settings().editMode && !view_->selectedNotes().empty());
+        });
     table.add(
         ID_EDIT_CROP, [this] { doc_->crop(); }, [=] { return hasTracks() && marked(); });
     table.add(

@@ -83,7 +83,7 @@ QString tickText(int tick) {
     return QString::asprintf("%10d", tick);
 }
 
-// What the view reads of the player.
+// What the view reads of the player, and the output it sounds written notes on.
 class FrameViewPlayer final : public ViewPlayer {
 public:
     explicit FrameViewPlayer(StreamPlayer& player) : player_(player) {}
@@ -92,6 +92,10 @@ public:
     std::int32_t playTick() const override { return player_.playTick(); }
     int nextEventIndex() const override { return player_.eventCursor(); }
     void seek(std::int32_t tick) override { player_.seek(tick); }
+    void noteOn(int channel, int key, int velocity) override {
+        player_.noteOn(channel, key, velocity);
+    }
+    void noteOff(int channel, int key) override { player_.noteOff(channel, key, 0); }
 
 private:
     StreamPlayer& player_;

@@ -651,17 +651,22 @@ int CReedtabDoc::addEventEdit(int32_t tick, int trackIndex, std::unique_ptr<Midi
         return -1;
     EditScope scope(*this, EventsChanged, {.suspendOnly = true});
     MidiEvent* added = event.get();
+    rememberEndOfTrack(trackIndex);
+    int position = addEventHeld(tick, trackIndex, std::move(event));
+    lastAddedEvent = added;
+    undoPosition = tick;
+    scope.commit(UndoAddedNote);
+    return position;
+}
+
+int CReedtabDoc::addEventHeld(int32_t tick, int trackIndex, std::unique_ptr<MidiEvent> event) {
     bool playing = player_.isPlaying();
     if (playing)
         player_.suspend();
-    rememberEndOfTrack(trackIndex);
     int position = song.addEvent(tick, trackIndex, std::move(event));
     liftEndOfTrack(song, trackIndex);
     if (playing)
         player_.resume(position);
-    lastAddedEvent = added;
-    undoPosition = tick;
-    scope.commit(UndoAddedNote);
     return position;
 }
 
@@ -686,6 +691,19 @@ int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
     if (result == 0)
         scope.commit(UndoEdit);
     return result;
+}
+
+int CReedtabDoc::deleteNotes(const std::vector<MidiEvent*>& notes) {
+    EditScope scope(*this, EventsChanged, {.snapshot = true});
+    bool deleted = false;
+    for (MidiEvent* note : notes) {
+        if (removeEvent(note) == 0)
+            deleted = true;
+    }
+    if (!deleted)
+        return -1;
+    scope.commit(UndoEdit);
+    return 0;
 }
 
 int CReedtabDoc::removeEvent(MidiEvent* event) {
@@ -857,7 +875,8 @@ int CReedtabDoc::mapNotes(int channel, int fromKey, int toKey, int startPercent,
 void CReedtabDoc::moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_t tickOffset,
                                     int keyOffset, MidiEvent* resizedNote, int32_t newLength,
                                     bool takeSnapshot) {
-    EditScope scope(*this, EventsChanged | SelectionChanged, {.snapshot = takeSnapshot});
+    // The notes stay selected: their frames follow them on EventsChanged.
+    EditScope scope(*this, EventsChanged, {.snapshot = takeSnapshot});
     std::vector<int> touchedTracks;
     for (MidiEvent* on : notes) {
         if (!on || !on->partner || !on->track)
@@ -868,17 +887,22 @@ void CReedtabDoc::moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_
             continue;
         // A note end dragged before its start would leave a note-off ahead of its note-on.
         bool resize = on == resizedNote && newLength > 0;
+        // Ticks are 32-bit: a move or a stretch stops where the note-off reaches the last tick.
+        constexpr int64_t lastTick = std::numeric_limits<int32_t>::max();
         if (tickOffset != 0) {
-            int32_t onTick = std::max<int32_t>(0, on->tick + tickOffset);
-            int32_t length = resize ? newLength : on->duration;
+            auto length = static_cast<int32_t>(
+                std::min<int64_t>(resize ? newLength : on->duration, lastTick));
+            auto onTick = static_cast<int32_t>(
+                std::clamp<int64_t>(int64_t{on->tick} + tickOffset, 0, lastTick - length));
             std::unique_ptr<MidiEvent> ownedOn = song.unlinkEvent(on);
             std::unique_ptr<MidiEvent> ownedOff = song.unlinkEvent(off);
             song.addEvent(onTick, trackIndex, std::move(ownedOn));
             song.addEvent(onTick + length, trackIndex, std::move(ownedOff));
             on->duration = length;
         } else if (resize) {
-            song.moveEvent(off, on->tick + newLength);
-            on->duration = newLength;
+            auto length = static_cast<int32_t>(std::min<int64_t>(newLength, lastTick - on->tick));
+            song.moveEvent(off, on->tick + length);
+            on->duration = length;
         }
         if (keyOffset != 0) {
             // Keys stop at the ends of the MIDI range instead of wrapping round.
@@ -888,8 +912,37 @@ void CReedtabDoc::moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_
     }
     for (int trackIndex : touchedTracks)
         liftEndOfTrack(song, trackIndex);
+    // The moved note may have been the song's last event, or may now be.
+    endAtLastEvent(song);
     scope.commit(takeSnapshot ? UndoEdit : UndoNothing);
 }
+MidiEvent* CReedtabDoc::addNoteEdit(int trackIndex, int32_t tick, int channel, int key,
+                                    int velocity, int32_t length) {
+    if (!song.track(trackIndex) || length < 1)
+        return nullptr;
+    EditScope scope(*this, EventsChanged, {.suspendOnly = true});
+    const auto ch = static_cast<uint8_t>(channel & 0x0F);
+    const auto k = static_cast<uint8_t>(key & 0x7F);
+    auto on =
+        makeChannelEvent(static_cast<uint8_t>(0x90 | ch), k, static_cast<uint8_t>(velocity & 0x7F));
+    auto off = makeChannelEvent(static_cast<uint8_t>(0x80 | ch), k, 0);
+    MidiEvent* onEvent = on.get();
+    MidiEvent* offEvent = off.get();
+    onEvent->duration = length;
+    onEvent->partner = offEvent;
+    offEvent->partner = onEvent;
+    onEvent->isNote = ch != 9 || settings().showDrumsNotes ? 1 : 0;
+    // One undo step for both events: undoing it deletes the note-off with its partner and
+    // puts the end of track back where it stood before the note-on.
+    rememberEndOfTrack(trackIndex);
+    addEventHeld(tick, trackIndex, std::move(on));
+    addEventHeld(tick + length, trackIndex, std::move(off));
+    lastAddedEvent = offEvent;
+    undoPosition = tick;
+    scope.commit(UndoAddedNote);
+    return onEvent;
+}
+
 MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int entryType) {
     if (!song.track(editTrack))
         return nullptr;
@@ -904,26 +957,10 @@ MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int en
     case EntryWholeNote: {
         // A note of no length would be dropped by the next pairing pass.
         const int32_t length = std::max<int32_t>(1, soundingTicks);
-        auto on = makeChannelEvent(static_cast<uint8_t>(0x90 | ch), k, v);
-        auto off = makeChannelEvent(static_cast<uint8_t>(0x80 | ch), k, 0);
-        MidiEvent* onEvent = on.get();
-        MidiEvent* offEvent = off.get();
-        onEvent->duration = length;
-        onEvent->partner = offEvent;
-        offEvent->partner = onEvent;
-        onEvent->isNote = marked ? 1 : 0;
-        // One undo step for both events: the end of track as it stood before the first.
-        rememberEndOfTrack(trackIndex);
-        const MidiEvent* end = endBeforeAdding_;
-        const int32_t endTick = endTickBeforeAdding_;
-        addEventEdit(cursorTick, trackIndex, std::move(on));
-        addEventEdit(cursorTick + length, trackIndex, std::move(off));
-        endBeforeAdding_ = end;
-        endTickBeforeAdding_ = endTick;
+        result = addNoteEdit(trackIndex, cursorTick, ch, k, v, length)->partner;
         // Undoing the note brings the cursor back to where the note was entered.
         undoPosition = cursorTick;
         cursorTick += length + gapTicks;
-        result = offEvent;
         break;
     }
     case EntryKeyPressed: {

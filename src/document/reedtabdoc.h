@@ -189,6 +189,9 @@ public:
     /// `fingeringFor`; 0: the preferred one again) wherever it is shown, played or printed, and
     /// in the saved file; one undo step. -1 when `noteOn` is no note-on or nothing changes.
     int chooseFingering(MidiEvent* noteOn, std::uint16_t fingering);
+    /// Deletes the notes (note-ons, each with its note-off) as one "Edit" step with a snapshot:
+    /// the view's Delete key on its selection. -1 when none could be deleted.
+    int deleteNotes(const std::vector<MidiEvent*>& notes);
     /// Deletes a track (with a snapshot and "Edit" when `withUndo`). -1 when refused.
     int deleteTrackEdit(int trackIndex, bool withUndo);
     /// which 0: the key (the partner follows); which 1: the velocity.
@@ -205,6 +208,11 @@ public:
     /// set, gets `newLength`. With `takeSnapshot` the move is undoable as "Edit".
     void moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_t tickOffset, int keyOffset,
                            MidiEvent* resizedNote, int32_t newLength, bool takeSnapshot);
+    /// Adds a note of `length` ticks (at least 1) at `tick` to the track: a note-on with
+    /// `velocity` and its note-off, paired, recorded as one "Added Note". Returns the note-on,
+    /// or null for a bad track index.
+    MidiEvent* addNoteEdit(int trackIndex, int32_t tick, int channel, int key, int velocity,
+                           int32_t length);
     /// A note, key, program or bend from the keyboard or a tool window, at `cursorTick` in
     /// `editTrack` (`NoteEntryType`). Returns the added event, or null when nothing was added.
     MidiEvent* addNoteFromEntry(int key, int value, int channel, int entryType);
@@ -252,6 +260,8 @@ private:
     void restartPlayback(bool wasPlaying);
     void forgetEventReferences();
     void refreshNoteFlags();
+    // Adds an event, holding the player's refills around it while the song plays.
+    int addEventHeld(int32_t tick, int trackIndex, std::unique_ptr<MidiEvent> event);
     // The snapshot an edit scope takes before its edit: written aside, and kept as the undo
     // snapshot only when the edit is committed, so a failed edit leaves the last undo intact.
     int writePendingSnapshot();

@@ -10,8 +10,10 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QSvgRenderer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -27,13 +29,24 @@ QRect toQRect(const PixelRect& r) {
     return QRect(QPoint(r.left, r.top), QPoint(r.right, r.bottom));
 }
 
+// The pencil with a note head that shows where a click writes a note; its tip is the hot spot.
+QCursor makeWriteCursor() {
+    QPixmap picture(32, 32);
+    picture.fill(Qt::transparent);
+    QSvgRenderer renderer(QStringLiteral(":/view/notecursor.svg"));
+    QPainter p(&picture);
+    renderer.render(&p);
+    return QCursor(picture, 1, 1);
+}
+
 } // namespace
 
 CReedtabView::CReedtabView(CReedtabDoc& doc, ViewPlayer& player, Settings& settings,
                            const DiatonicLayout& diatonic, const ChromaticLayout& chromatic,
                            QWidget* parent)
     : QAbstractScrollArea(parent), doc_(doc), player_(player), settings_(settings),
-      painter_(std::make_unique<SongPainter>(settings, diatonic, chromatic)) {
+      painter_(std::make_unique<SongPainter>(settings, diatonic, chromatic)),
+      writeCursor_(makeWriteCursor()) {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -46,6 +59,9 @@ CReedtabView::CReedtabView(CReedtabDoc& doc, ViewPlayer& player, Settings& setti
                                      QString::fromStdString(text),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
+
+    documentListener_ =
+        doc_.subscribe([this](const DocumentNotice& notice) { onDocumentNotice(notice); });
 
     layout_.tabStaffSpace = settings_.tabStaffSpace;
     layout_.showTrebleClef = true;
@@ -123,7 +139,9 @@ CReedtabView::CReedtabView(CReedtabDoc& doc, ViewPlayer& player, Settings& setti
     });
 }
 
-CReedtabView::~CReedtabView() = default;
+CReedtabView::~CReedtabView() {
+    doc_.unsubscribe(documentListener_);
+}
 
 MidiSong& CReedtabView::song() const {
     return doc_.song;
@@ -299,6 +317,7 @@ void CReedtabView::paintAll(QPainter& p) {
     layout_.notesClippedBelow = outcome.notesClippedBelow;
     bendTrail_ = outcome.bend;
     fullPaintDue_ = false;
+    paintSelection(p);
     // The thumb shows how much of the song the window holds.
     horizontalScrollBar()->setPageStep(std::max(1, window_.visibleTicks / division()));
     paintPlaybackDraws(p, 0);
@@ -529,6 +548,9 @@ void CReedtabView::mousePressEvent(QMouseEvent* event) {
         repaintView();
         emit marksChanged();
     }
+    if (event->button() == Qt::LeftButton && settings_.editMode && !playerRunning()) {
+        editPress(x, y, event->modifiers());
+    }
     if (event->button() == Qt::RightButton) {
         showNoteMenu(x, y, event->globalPosition().toPoint());
     }
@@ -540,8 +562,7 @@ void CReedtabView::showNoteMenu(int x, int y, const QPoint& globalPosition) {
     if (hit.index < 0) {
         return;
     }
-    // Edit mode's selection is not kept by the view yet, so only the note itself is offered.
-    if (std::unique_ptr<QMenu> menu = buildNoteMenu(hit.index)) {
+    if (std::unique_ptr<QMenu> menu = buildNoteMenu(hit.index, selectedNotes())) {
         menu->exec(globalPosition);
     }
 }
@@ -610,9 +631,8 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
         if (!selectedNotes.empty()) {
             add(QStringLiteral("Delete &Selected Notes"), kDeleteSelectedNotesCommand,
                 [this, selectedNotes] {
-                    for (MidiEvent* selected : selectedNotes) {
-                        doc_.deleteEventEdit(selected);
-                    }
+                    // One step with a snapshot: Undo brings every note back.
+                    doc_.deleteNotes(selectedNotes);
                     repaintView();
                 });
         }
@@ -654,13 +674,52 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
 void CReedtabView::mouseMoveEvent(QMouseEvent* event) {
     const int x = static_cast<int>(event->position().x());
     const int y = static_cast<int>(event->position().y());
+    if (drag_) {
+        dragFrame(x, y, event->modifiers());
+    } else if (band_) {
+        dragBand(x, y);
+    } else {
+        showCursorAt(x, y);
+    }
+}
+
+void CReedtabView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        if (drag_) {
+            finishFrameDrag();
+        } else if (band_) {
+            finishBand();
+        }
+    }
+    event->accept();
+}
+
+void CReedtabView::showCursorAt(int x, int y) {
     const bool overBand = y >= 0 && y <= layout_.staffTop;
     const bool overText = y > layout_.staffBottom + 1 && y < layout_.staffBottom + kTextLineHeight;
     if ((overBand || overText) && x >= layout_.timeLeft && x <= layout_.width) {
         viewport()->setCursor(Qt::UpArrowCursor);
-    } else {
-        viewport()->unsetCursor();
+        return;
     }
+    if (settings_.editMode && !playerRunning()) {
+        for (const SelectionFrame& frame : selection_) {
+            switch (frameHitTest(frame.lastRect, selectionHasHandle(), x, y)) {
+            case FrameHit::Resize:
+                viewport()->setCursor(Qt::SizeHorCursor);
+                return;
+            case FrameHit::Move:
+                viewport()->setCursor(Qt::SizeAllCursor);
+                return;
+            case FrameHit::None:
+                break;
+            }
+        }
+        if (doc_.mouseWrite && y <= layout_.staffBottom + 1) {
+            viewport()->setCursor(writeCursor_);
+            return;
+        }
+    }
+    viewport()->unsetCursor();
 }
 
 void CReedtabView::wheelEvent(QWheelEvent* event) {
@@ -668,7 +727,31 @@ void CReedtabView::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+// The frame's Delete command has the same key: while the view holds a selection the key is the
+// view's, so that it deletes the selected notes rather than the marked range.
+bool CReedtabView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && deletesSelection()) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool CReedtabView::deletesSelection() const {
+    return settings_.editMode && !selection_.empty() && !playerRunning();
+}
+
 void CReedtabView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && deletesSelection()) {
+        doc_.deleteNotes(selectedNotes());
+        repaintView();
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_PageUp:
         scrollVertically(VScroll::LineUp);
@@ -691,6 +774,242 @@ void CReedtabView::keyPressEvent(QKeyEvent* event) {
 
 void CReedtabView::keyReleaseEvent(QKeyEvent* event) {
     event->ignore();
+}
+
+// ---- Edit mode: selection, dragging, writing ----
+
+std::vector<MidiEvent*> CReedtabView::selectedNotes() const {
+    std::vector<MidiEvent*> notes;
+    notes.reserve(selection_.size());
+    for (const SelectionFrame& frame : selection_) {
+        notes.push_back(frame.note);
+    }
+    return notes;
+}
+
+PixelRect CReedtabView::selectionFrame(int i) const {
+    if (i < 0 || i >= static_cast<int>(selection_.size())) {
+        return {};
+    }
+    return selection_[static_cast<std::size_t>(i)].lastRect;
+}
+
+void CReedtabView::clearSelection() {
+    selection_.clear();
+    drag_.reset();
+}
+
+CReedtabView::SelectionFrame CReedtabView::frameFor(MidiEvent* note) const {
+    return {note, noteRect(*note), std::max(1, layout_.stepHeight / 2)};
+}
+
+// Frames stand where their notes are drawn: after an edit, a scroll, a zoom or a resize.
+void CReedtabView::placeFrames() {
+    std::erase_if(selection_, [](const SelectionFrame& frame) {
+        return frame.note->track == nullptr || !(frame.note->track->flags & TrackShown);
+    });
+    for (SelectionFrame& frame : selection_) {
+        frame = frameFor(frame.note);
+    }
+}
+
+void CReedtabView::onDocumentNotice(const DocumentNotice& notice) {
+    if (notice.has(SongReplaced)) {
+        band_.reset();
+        clearSelection();
+        return;
+    }
+    if (notice.has(SelectionChanged)) {
+        if (notice.leavingNote == nullptr) {
+            clearSelection();
+        } else if (std::erase_if(selection_, [&](const SelectionFrame& frame) {
+                       return frame.note == notice.leavingNote;
+                   }) > 0) {
+            drag_.reset();
+        }
+    }
+    if (notice.has(EventsChanged) && !drag_) {
+        placeFrames();
+    }
+}
+
+void CReedtabView::editPress(int x, int y, Qt::KeyboardModifiers modifiers) {
+    if (!drag_) {
+        placeFrames();
+    }
+    const bool control = (modifiers & Qt::ControlModifier) != 0;
+    for (std::size_t i = 0; i < selection_.size(); ++i) {
+        const FrameHit hit = frameHitTest(selection_[i].lastRect, selectionHasHandle(), x, y);
+        if (hit != FrameHit::None) {
+            drag_ =
+                FrameDrag{static_cast<int>(i), hit, {x, y}, selection_[i].lastRect, false, 0, 0};
+            return;
+        }
+    }
+    if (!control && y <= layout_.staffBottom && !selection_.empty()) {
+        clearSelection();
+        repaintView();
+    }
+    const NoteHit hit = noteAt(x, y);
+    if (hit.index >= 0) {
+        if (!control) {
+            clearSelection();
+        }
+        selection_.push_back(frameFor(song().mergedEvents[hit.index]));
+        repaintView();
+        const SelectionFrame& added = selection_.back();
+        const FrameHit on = frameHitTest(added.lastRect, selectionHasHandle(), x, y);
+        if (on != FrameHit::None) {
+            drag_ = FrameDrag{
+                static_cast<int>(selection_.size()) - 1, on, {x, y}, added.lastRect, false, 0, 0};
+        }
+        return;
+    }
+    if (control) {
+        return;
+    }
+    if (y > layout_.staffTop && y < layout_.staffBottom) {
+        if (doc_.mouseWrite) {
+            writeNote(x, y);
+        } else {
+            band_ = RubberBand{{x, y}, {x, y}, BandReach{}};
+        }
+        return;
+    }
+    doc_.cursorTick = clickTick(layout_, scale(), x, settings_.editSnap);
+    repaintView();
+}
+
+// The note is written one tick long at the click and sounds at once; the pointer jumps to its
+// handle, so that the drag which follows gives it its length.
+void CReedtabView::writeNote(int x, int y) {
+    const int key = pitchAtY(y - layout_.textHeight / 2 + 1);
+    const int channel = doc_.editChannel & 0x0F;
+    player_.noteOn(channel, key, doc_.editVelocity);
+    const std::int32_t tick = clickTick(layout_, scale(), x, settings_.editSnap);
+    doc_.cursorTick = tick;
+    clearSelection();
+    MidiEvent* note = doc_.addNoteEdit(doc_.editTrack, tick, channel, key, doc_.editVelocity, 1);
+    if (note == nullptr) {
+        player_.noteOff(channel, key);
+        repaintView();
+        return;
+    }
+    selection_.push_back(frameFor(note));
+    const PixelRect& frame = selection_.front().lastRect;
+    const QPoint handle(frame.right, (frame.top + frame.bottom) / 2);
+    drag_ = FrameDrag{0, FrameHit::Resize, handle, frame, true, channel, key};
+    QCursor::setPos(viewport()->mapToGlobal(handle));
+    repaintView();
+}
+
+void CReedtabView::dragFrame(int x, int y, Qt::KeyboardModifiers modifiers) {
+    SelectionFrame& frame = selection_[static_cast<std::size_t>(drag_->frame)];
+    const int dx = x - drag_->start.x();
+    const int dy = y - drag_->start.y();
+    if (drag_->hit == FrameHit::Resize) {
+        frame.lastRect = adjustResizedFrame(layout_, scale(), drag_->startRect.right + dx,
+                                            frame.lastRect, settings_.editSnap);
+    } else {
+        const PixelRect& from = drag_->startRect;
+        MoveRules rules;
+        rules.snap = settings_.editSnap;
+        rules.keepTime = (modifiers & Qt::ShiftModifier) != 0;
+        rules.keepPitch = (modifiers & Qt::AltModifier) != 0;
+        rules.rowStep = frame.rowStep;
+        frame.lastRect = adjustMovedFrame(
+            layout_, scale(), {from.left + dx, from.top + dy, from.right + dx, from.bottom + dy},
+            frame.lastRect, rules);
+    }
+    viewport()->update();
+}
+
+// One drag, one edit: every selected note moves by what the dragged frame moved; a written
+// note is already one undo step, so stretching it adds none.
+void CReedtabView::finishFrameDrag() {
+    const FrameDrag drag = *drag_;
+    drag_.reset();
+    const SelectionFrame& frame = selection_[static_cast<std::size_t>(drag.frame)];
+    const FrameChange change = frameChange(layout_, scale(), drag.startRect, frame.lastRect);
+    if (change.any()) {
+        doc_.moveSelectedNotes(selectedNotes(), change.tickOffset, change.keyOffset,
+                               change.newLength != 0 ? frame.note : nullptr, change.newLength,
+                               !drag.writing);
+    }
+    if (drag.writing) {
+        player_.noteOff(drag.channel, drag.key);
+    }
+    placeFrames();
+    repaintView();
+}
+
+// Past the window's edges the band scrolls the song under it: the play position and the window
+// move together by a quarter beat, and the anchor with them.
+void CReedtabView::dragBand(int x, int y) {
+    band_->corner = QPoint(x, y);
+    const std::int32_t from = playTick();
+    const std::int32_t to =
+        bandScrollTick(band_->reach, x, viewport()->width(), from, song().length, division());
+    if (to == from) {
+        viewport()->update();
+        return;
+    }
+    const std::int32_t firstTick = std::max(0, window_.firstTick + (to - from));
+    const std::int64_t shift =
+        static_cast<std::int64_t>(firstTick - window_.firstTick) * pixelsPerBeat_ / division();
+    band_->anchor.rx() -= static_cast<int>(shift);
+    window_.firstTick = firstTick;
+    player_.seek(to);
+    horizontalScrollBar()->setValue(to / division());
+    emit positionChanged(to);
+    repaintView();
+}
+
+void CReedtabView::finishBand() {
+    const RubberBand band = *band_;
+    band_.reset();
+    const PixelRect rect =
+        normalisedRect(band.anchor.x(), band.anchor.y(), band.corner.x(), band.corner.y());
+    const MergedEventList& list = song().mergedEvents;
+    for (int index : notesInside(song(), layout_, scale(), window_, rect)) {
+        selection_.push_back(frameFor(list[index]));
+    }
+    repaintView();
+}
+
+void CReedtabView::paintSelection(QPainter& p) {
+    // The selection lives only in edit mode.
+    if (!settings_.editMode) {
+        clearSelection();
+        band_.reset();
+        return;
+    }
+    if (!drag_) {
+        placeFrames();
+    }
+    // Frames stay on the staff, as their notes do.
+    p.setClipRect(QRect(QPoint(layout_.timeLeft, layout_.staffTop),
+                        QPoint(layout_.right, layout_.staffBottom)));
+    if (!playerRunning()) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+        for (const SelectionFrame& frame : selection_) {
+            const PixelRect& r = frame.lastRect;
+            p.drawRect(QRect(QPoint(r.left - 1, r.top - 1), QPoint(r.right + 1, r.bottom + 1)));
+        }
+        if (selectionHasHandle()) {
+            const PixelRect h = handleRect(selection_.front().lastRect);
+            p.fillRect(QRect(QPoint(h.left + 1, h.top + 1), QPoint(h.right - 1, h.bottom - 1)),
+                       Qt::black);
+        }
+    }
+    p.setClipping(false);
+    if (band_) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        p.drawRect(toQRect(normalisedRect(band_->anchor.x(), band_->anchor.y(), band_->corner.x(),
+                                          band_->corner.y())));
+    }
 }
 
 } // namespace reedtab

@@ -6,25 +6,32 @@
 // position is the view's cursor: the view keeps it on screen, and scrolling moves it.
 //
 // The widget owns the window onto the song (which ticks, at what zoom, which staff step at the
-// middle), scrolling, the mouse and the keys; the geometry library places things and the
-// `SongPainter` draws them, so the printer can draw other windows without moving this one.
+// middle), scrolling, the mouse and the keys, and in edit mode the selected notes with their
+// frames (dragged, stretched, deleted through the document's edits); the geometry library places
+// things and the `SongPainter` draws them, so the printer can draw other windows without moving
+// this one.
 //
 // Threads: the user-interface thread only. The player's position news reach the view through
 // the main frame, which calls playTick-driven repaints, `redrawNote` and `redrawBend`.
 
+#include "document/documentnotice.h"
+#include "view/geometry/noteedit.h"
 #include "view/geometry/songwindow.h"
 #include "view/geometry/viewlayout.h"
 #include "view/songpainter.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QCursor>
 #include <QImage>
+#include <QPoint>
 #include <QRegion>
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,8 +81,9 @@ inline constexpr int kNoteAlternateCommand = 2200;
 enum class HScroll { LineLeft, LineRight, PageLeft, PageRight, ThumbPosition, ThumbTrack };
 enum class VScroll { LineUp, LineDown, PageUp, PageDown, ThumbPosition, ThumbTrack, Top, Bottom };
 
-// The player as the view sees it: the play position and state it shows, and the seek it asks
-// for. The main frame passes an adapter over the one stream player; tests script one.
+// The player as the view sees it: the play position and state it shows, the seek it asks for,
+// and the output that sounds a note written with the mouse. The main frame passes an adapter
+// over the one stream player; tests script one.
 class ViewPlayer {
 public:
     virtual ~ViewPlayer() = default;
@@ -87,16 +95,19 @@ public:
     virtual int nextEventIndex() const = 0;
     // Moves the play position to `tick` (ticks); a playing song goes on from there.
     virtual void seek(std::int32_t tick) = 0;
+    // Sounds a note on the output at once (channel 0..15), and ends it.
+    virtual void noteOn(int channel, int key, int velocity) = 0;
+    virtual void noteOff(int channel, int key) = 0;
 };
 
 class CReedtabView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
-    // The view reads the song and the marks through `doc`, the play position through `player`
-    // and every option from `settings`; the two layouts give the tablature. All must outlive
-    // the view. The view does not open the output device: the frame does that once it can
-    // receive the player's reports.
+    // The view reads the song and the marks through `doc` (and follows its notices), the play
+    // position through `player` and every option from `settings`; the two layouts give the
+    // tablature. All must outlive the view. The view does not open the output device: the frame
+    // does that once it can receive the player's reports.
     CReedtabView(CReedtabDoc& doc, ViewPlayer& player, Settings& settings,
                  const DiatonicLayout& diatonic, const ChromaticLayout& chromatic,
                  QWidget* parent = nullptr);
@@ -171,6 +182,17 @@ public:
     // redraws since (tests).
     QImage canvas();
 
+    // ---- Edit mode's selection ----
+
+    // The selected notes (note-ons) in the order they were selected.
+    std::vector<MidiEvent*> selectedNotes() const;
+    // The frame of selected note `i` as it stands (pixels on screen); empty for a bad index.
+    PixelRect selectionFrame(int i) const;
+    // Only a lone selected note can be stretched: its frame has the handle.
+    bool selectionHasHandle() const { return selection_.size() == 1; }
+    // Drops every selection frame (edit mode ends, the song is replaced).
+    void clearSelection();
+
     // ---- The note menu (right button on a note) ----
 
     // Asks a yes/no question (text, caption); the default is a message box.
@@ -195,8 +217,10 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
@@ -223,6 +247,42 @@ private:
     void clickInBand(int x, bool shift);
     void showNoteMenu(int x, int y, const QPoint& globalPosition);
 
+    // A selected note and where its frame stands.
+    struct SelectionFrame {
+        MidiEvent* note;
+        PixelRect lastRect; // after the last adjustment of a drag, else the note's bar
+        int rowStep;        // vertical quantum of a move: half a staff step
+    };
+    // A frame being moved or stretched, from the press to the release.
+    struct FrameDrag {
+        int frame;
+        FrameHit hit;
+        QPoint start;        // the pointer at the press
+        PixelRect startRect; // the frame at the press
+        bool writing;        // the note was just written: its length is being dragged out
+        int channel;         // the written note, to end its sound
+        int key;
+    };
+    // A rubber band being dragged out over empty staff.
+    struct RubberBand {
+        QPoint anchor;
+        QPoint corner;
+        BandReach reach;
+    };
+
+    void onDocumentNotice(const DocumentNotice& notice);
+    SelectionFrame frameFor(MidiEvent* note) const;
+    void placeFrames();
+    bool deletesSelection() const;
+    void editPress(int x, int y, Qt::KeyboardModifiers modifiers);
+    void writeNote(int x, int y);
+    void dragFrame(int x, int y, Qt::KeyboardModifiers modifiers);
+    void finishFrameDrag();
+    void dragBand(int x, int y);
+    void finishBand();
+    void paintSelection(QPainter& p);
+    void showCursorAt(int x, int y);
+
     CReedtabDoc& doc_;
     ViewPlayer& player_;
     Settings& settings_;
@@ -241,6 +301,12 @@ private:
     std::size_t playbackDrawsShown_ = 0;
     QRegion playbackRegion_; // pixels of the redraws not yet on the window
     bool fullPaintDue_ = true;
+
+    int documentListener_ = 0;
+    std::vector<SelectionFrame> selection_;
+    std::optional<FrameDrag> drag_;
+    std::optional<RubberBand> band_;
+    QCursor writeCursor_;
 };
 
 } // namespace reedtab

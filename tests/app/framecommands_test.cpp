@@ -5,6 +5,7 @@
 
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
+#include "settings/settings.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "ui/transporthub.h"
@@ -192,6 +193,55 @@ TEST(FrameKeys, F1HelpsAndF6MovesBetweenPanes) {
     EXPECT_EQ(frame.focusWidget(), frame.tabTypeSelector());
     QTest::keyClick(&frame, Qt::Key_F6, Qt::ShiftModifier);
     EXPECT_EQ(frame.focusWidget(), frame.tempoSlider());
+}
+
+TEST(FrameKeys, DeleteIsTheViewsWhileItHoldsASelectionAndTheFramesOtherwise) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
+    struct EditMode {
+        EditMode() { settings().editMode = true; }
+        ~EditMode() { settings().editMode = false; }
+    } editMode;
+    CReedtabDoc& doc = frame.document();
+    CReedtabView& view = frame.view();
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    view.setFocus();
+    view.canvas();
+    std::vector<MidiEvent*> notes;
+    const MergedEventList& list = doc.song.mergedEvents;
+    for (int i = std::max(0, view.firstVisibleEvent()); i < list.count() && notes.size() < 2; ++i) {
+        if (list[i]->isNote && list[i]->tick < view.lastTick() &&
+            view.noteRect(*list[i]).left > view.layout().timeLeft) {
+            notes.push_back(list[i]);
+        }
+    }
+    ASSERT_EQ(notes.size(), 2u);
+    const auto centre = [&](const MidiEvent* note) {
+        const PixelRect r = view.noteRect(*note);
+        return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    };
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, centre(notes[0]));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ControlModifier, centre(notes[1]));
+    ASSERT_EQ(view.selectedNotes(), notes);
+    doc.markBegin = 0;
+    doc.markEnd = 3840;
+    frame.updateCommandStates();
+    ASSERT_TRUE(frame.action(ID_EDIT_DELETE)->isEnabled());
+
+    const int events = list.count();
+    QTest::keyClick(frame.windowHandle(), Qt::Key_Delete);
+    EXPECT_EQ(list.count(), events - 4) << "both selected notes, not the marked range";
+    EXPECT_TRUE(view.selectedNotes().empty());
+    EXPECT_EQ(doc.undoCounts[UndoEdit], 1);
+    ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(list.count(), events);
+
+    QTest::keyClick(frame.windowHandle(), Qt::Key_Delete);
+    EXPECT_EQ(doc.undoType, UndoDeletedSelection) << "without a selection the frame deletes";
+    EXPECT_LT(list.count(), events - 4);
 }
 
 TEST(FrameFocus, TheStaffKeepsTheKeysAfterTheSelectorAndTheSlider) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace reedtab::testing {
 namespace {
 
@@ -363,6 +365,61 @@ TEST_F(EventsTest, MovingBeforeTheStartStopsAtZeroAndKeysStopAtTheRange) {
     f.doc.moveSelectedNotes({d}, 0, 0, d, 30, false);
     EXPECT_EQ(d->partner->tick, 4830);
     EXPECT_EQ(d->duration, 30);
+}
+
+TEST_F(EventsTest, MovesAndStretchesStopAtTheLastTickAndTheLengthFollows) {
+    // Found by the edit fuzzer: a long note moved late overflowed its note-off's tick, and a
+    // move left the song's length behind its last event.
+    constexpr int32_t last = std::numeric_limits<int32_t>::max();
+    MidiEvent* c = noteAt(1, 9000);
+    f.doc.moveSelectedNotes({c}, last, 0, nullptr, 0, false);
+    EXPECT_EQ(c->partner->tick, last);
+    EXPECT_EQ(c->tick, last - 400);
+    EXPECT_EQ(f.doc.song.length, last);
+    f.doc.moveSelectedNotes({c}, -last, 0, nullptr, 0, false);
+    EXPECT_EQ(c->tick, 0);
+    EXPECT_EQ(f.doc.song.length, f.doc.song.mergedEvents.back()->tick);
+    MidiEvent* d = noteAt(1, 4800);
+    f.doc.moveSelectedNotes({d}, 0, 0, d, last, false);
+    EXPECT_EQ(d->partner->tick, last);
+    EXPECT_EQ(d->duration, last - 4800);
+}
+
+TEST_F(EventsTest, DeletedNotesAreOneStepAndNothingToDeleteLeavesNone) {
+    EXPECT_EQ(f.doc.deleteNotes({}), -1);
+    EXPECT_EQ(f.doc.undoType, UndoNothing);
+    EXPECT_FALSE(f.doc.isModified());
+    std::vector<const MidiEvent*> leaving;
+    f.doc.subscribe([&](const DocumentNotice& notice) {
+        if (notice.has(SelectionChanged))
+            leaving.push_back(notice.leavingNote);
+    });
+    MidiEvent* a = noteAt(1, 0);
+    MidiEvent* b = noteAt(1, 9000);
+    ASSERT_EQ(f.doc.deleteNotes({a, b}), 0);
+    EXPECT_EQ(leaving.size(), 4u) << "each note and its note-off leave the selection";
+    EXPECT_EQ(leaving[0], a);
+    EXPECT_EQ(f.doc.undoCounts[UndoEdit], 1);
+    EXPECT_EQ(noteAt(1, 0), nullptr);
+    EXPECT_EQ(noteAt(1, 9000), nullptr);
+    ASSERT_TRUE(f.doc.undo());
+    EXPECT_EQ(listEvents(f.doc.song), before);
+    EXPECT_FALSE(f.doc.isModified());
+}
+
+TEST_F(EventsTest, AnAddedNoteIsOneStepWhateverItsLength) {
+    EXPECT_EQ(f.doc.addNoteEdit(9, 0, 0, 60, 100, 10), nullptr) << "no such track";
+    EXPECT_EQ(f.doc.addNoteEdit(1, 0, 0, 60, 100, 0), nullptr) << "no note without length";
+    EXPECT_EQ(f.doc.undoType, UndoNothing);
+    MidiEvent* on = f.doc.addNoteEdit(1, 1000, 9, 38, 70, 1);
+    ASSERT_NE(on, nullptr);
+    EXPECT_EQ(on->duration, 1);
+    EXPECT_EQ(on->partner->tick, 1001);
+    EXPECT_EQ(on->isNote, settings().showDrumsNotes ? 1 : 0) << "a drum note by the setting";
+    EXPECT_EQ(f.doc.undoCounts[UndoAddedNote], 1);
+    EXPECT_EQ(f.doc.lastAddedEvent, on->partner);
+    ASSERT_TRUE(f.doc.undo());
+    EXPECT_EQ(listEvents(f.doc.song), before);
 }
 
 } // namespace

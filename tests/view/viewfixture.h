@@ -33,11 +33,23 @@ public:
         tick = t;
         seeks.push_back(t);
     }
+    void noteOn(int channel, int key, int velocity) override {
+        sounded.push_back({channel, key, velocity});
+    }
+    void noteOff(int channel, int key) override { sounded.push_back({channel, key, 0}); }
+
+    struct Sound {
+        int channel;
+        int key;
+        int velocity; // 0 for the note's end
+        bool operator==(const Sound&) const = default;
+    };
 
     bool playing = false;
     std::int32_t tick = 0;
     int next = -1;
     std::vector<std::int32_t> seeks;
+    std::vector<Sound> sounded;
 };
 
 inline QColor rgb(const Rgb& c) {

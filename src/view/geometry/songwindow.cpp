@@ -179,11 +179,14 @@ ClefPlace clefPlace(const ViewLayout& layout, int centreStep) {
     return place;
 }
 
-NoteHit noteAt(const MidiSong& song, const ViewLayout& layout, const ViewScale& scale,
-               const SongWindow& window, int x, int y) {
-    NoteHit hit;
+namespace {
+
+// Calls `visit(index, bar)` for each drawn note of a visible track in the window, in song order.
+template <typename Visit>
+void forEachShownNote(const MidiSong& song, const ViewLayout& layout, const ViewScale& scale,
+                      const SongWindow& window, Visit visit) {
     if (window.firstVisibleEvent < 0) {
-        return hit;
+        return;
     }
     const MergedEventList& list = song.mergedEvents;
     for (int i = window.firstVisibleEvent; i < list.count(); ++i) {
@@ -194,13 +197,33 @@ NoteHit noteAt(const MidiSong& song, const ViewLayout& layout, const ViewScale& 
         if (!e.isNote || e.track == nullptr || !(e.track->flags & TrackShown)) {
             continue;
         }
-        const PixelRect r = noteRect(layout, scale, e.data1, e.tick, e.duration);
+        visit(i, noteRect(layout, scale, e.data1, e.tick, e.duration));
+    }
+}
+
+} // namespace
+
+NoteHit noteAt(const MidiSong& song, const ViewLayout& layout, const ViewScale& scale,
+               const SongWindow& window, int x, int y) {
+    NoteHit hit;
+    forEachShownNote(song, layout, scale, window, [&](int index, const PixelRect& r) {
         if (r.contains(x, y)) {
-            hit.index = i;
+            hit.index = index;
             hit.rect = r;
         }
-    }
+    });
     return hit;
+}
+
+std::vector<int> notesInside(const MidiSong& song, const ViewLayout& layout, const ViewScale& scale,
+                             const SongWindow& window, const PixelRect& band) {
+    std::vector<int> inside;
+    forEachShownNote(song, layout, scale, window, [&](int index, const PixelRect& r) {
+        if (band.contains(r.left, r.top) && band.contains(r.right, r.bottom)) {
+            inside.push_back(index);
+        }
+    });
+    return inside;
 }
 
 } // namespace reedtab

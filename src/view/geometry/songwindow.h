@@ -110,4 +110,9 @@ struct NoteHit {
 NoteHit noteAt(const MidiSong& song, const ViewLayout& layout, const ViewScale& scale,
                const SongWindow& window, int x, int y);
 
+// Merged-list indices of the drawn notes of visible tracks in the window whose bars lie wholly
+// inside `band`, in song order.
+std::vector<int> notesInside(const MidiSong& song, const ViewLayout& layout, const ViewScale& scale,
+                             const SongWindow& window, const PixelRect& band);
+
 } // namespace reedtab

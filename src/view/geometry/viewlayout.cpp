@@ -177,7 +177,9 @@ std::int32_t tickAtX(const ViewLayout& layout, const ViewScale& scale, int x) {
     const double ticks = static_cast<double>(x - layout.timeLeft) * safeDivision(scale.division) /
                              safePixelsPerBeat(scale.pixelsPerBeat) +
                          0.5;
-    return static_cast<std::int32_t>(ticks) + scale.firstTick;
+    // Left of timeLeft (a note dragged back to tick 0 of a scrolled window) the nearest tick
+    // is the floor, not the truncation towards timeLeft.
+    return static_cast<std::int32_t>(std::floor(ticks)) + scale.firstTick;
 }
 
 std::int32_t snapToTwelfth(std::int32_t tick, int division) {

@@ -1,5 +1,7 @@
 #include "view/geometry/songwindow.h"
 
+#include "view/geometry/noteedit.h"
+
 #include "model/midisong.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +205,34 @@ TEST_F(SongWindowTest, NoteAtReturnsTheTopmostNoteOfAShownTrack) {
     song.tracks[0]->flags = TrackSelected;
     EXPECT_EQ(noteAt(song, layout, scale, w, r.left + 5, y).index, -1)
         << "a hidden track has no notes to hit, even when selected";
+}
+
+TEST_F(SongWindowTest, NotesInsideTakesOnlyWholeBarsOfShownTracksInTheWindow) {
+    MidiEvent* a = addNote(60, 0, 480);
+    MidiEvent* b = addNote(62, 480, 480);
+    addNote(64, 960, 480);
+    addNote(60, 9600, 480); // beyond the window
+    song.rebuildBars();
+    SongWindow w = windowAt(0);
+    const PixelRect ra = noteRect(layout, scale, 60, 0, 480);
+    const PixelRect rb = noteRect(layout, scale, 62, 480, 480);
+    const PixelRect rc = noteRect(layout, scale, 64, 960, 480);
+
+    const PixelRect band = normalisedRect(rb.right, rb.bottom, ra.left, rb.top);
+    const std::vector<int> inside = notesInside(song, layout, scale, w, band);
+    ASSERT_EQ(inside.size(), 1u) << "a's bar reaches below the band, c lies right of it";
+    EXPECT_EQ(song.mergedEvents[inside[0]], b);
+
+    const PixelRect all = normalisedRect(ra.left, rc.top, rc.right, ra.bottom);
+    const std::vector<int> three = notesInside(song, layout, scale, w, all);
+    ASSERT_EQ(three.size(), 3u);
+    EXPECT_EQ(song.mergedEvents[three[0]], a);
+    const PixelRect shortOfC{all.left, all.top, all.right - 1, all.bottom};
+    EXPECT_EQ(notesInside(song, layout, scale, w, shortOfC).size(), 2u)
+        << "a bar with one corner outside stays out";
+
+    song.tracks[0]->flags = TrackSelected;
+    EXPECT_TRUE(notesInside(song, layout, scale, w, all).empty());
 }
 
 } // namespace

@@ -215,6 +215,8 @@ TEST(TickUnderMouse, TickAtXRoundsInFloatingPoint) {
     const ViewLayout layout = screenLayout();
     EXPECT_EQ(tickAtX(layout, scaleAt(0, 72, 480), 117), 480);
     EXPECT_EQ(tickAtX(layout, scaleAt(480, 72, 480), 118), 480 + 487);
+    EXPECT_EQ(tickAtX(layout, scaleAt(960, 72, 480), 45 - 144), 0) << "left of timeLeft too";
+    EXPECT_EQ(tickAtX(layout, scaleAt(960, 72, 480), 45 - 143), 7);
     EXPECT_EQ(tickAtX(layout, scaleAt(0, 72, 480), noteBarX(layout, scaleAt(), 1234)), 1233)
         << "within one pixel of the tick";
 }
