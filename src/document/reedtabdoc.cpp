@@ -686,7 +686,8 @@ int CReedtabDoc::addTextEdit(int trackIndex, int32_t tick, const std::string& te
 }
 
 int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
-    EditScope scope(*this, EventsChanged);
+    // Without a snapshot of its own, Undo would find none or an earlier edit's.
+    EditScope scope(*this, EventsChanged, {.snapshot = true});
     int result = removeEvent(event);
     if (result == 0)
         scope.commit(UndoEdit);

@@ -178,6 +178,15 @@ TEST_F(EventsTest, DeleteEventTakesItsPartner) {
     EXPECT_EQ(f.doc.deleteEventEdit(nullptr), -1);
 }
 
+TEST_F(EventsTest, UndoOfADeletedNoteTakesBackOnlyThatDelete) {
+    // An earlier edit's snapshot must not be what the delete's Undo goes back to.
+    ASSERT_EQ(f.doc.deleteEventEdit(noteAt(1, 9000)), 0);
+    const std::vector<EventRow> afterFirst = listEvents(f.doc.song);
+    ASSERT_EQ(f.doc.deleteEventEdit(noteAt(1, 4800)), 0);
+    ASSERT_TRUE(f.doc.undo());
+    EXPECT_EQ(listEvents(f.doc.song), afterFirst);
+}
+
 TEST_F(EventsTest, SetNoteValueKeyFollowsPartnerVelocityDoesNot) {
     MidiEvent* note = noteAt(1, 0);
     f.doc.setNoteValue(note, 65, 0);
