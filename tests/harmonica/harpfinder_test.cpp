@@ -140,7 +140,8 @@ TEST(HarpFinder, CMajorTuneRanksTheCRichterFirstAndMovesItUpAnOctave) {
     // A tune that is plain in all three octaves is not moved: no move wins the tie.
     Song high;
     high.addTrack({72, 74, 76, 79}, 0);
-    const HarpCandidate* unmoved = find(findHarps(high.song, {}, {}), kRichter, 60, false);
+    const FinderResult highResult = findHarps(high.song, {}, {});
+    const HarpCandidate* unmoved = find(highResult, kRichter, 60, false);
     ASSERT_NE(unmoved, nullptr);
     EXPECT_EQ(unmoved->shift, 0);
 
