@@ -216,6 +216,11 @@ void CMainFrame::registerCommands() {
         [=] { return hasTracks() && !playing(); });
     table.add(
         ID_MAP_NOTES, [this] { mapNotesCommand(); }, [=] { return hasTracks() && !playing(); });
+    table.add(
+        ID_WHICH_HARP, [this] { whichHarpCommand(); }, [=] { return hasTracks() && !playing(); });
+    table.add(
+        ID_SPEED_TRAINER, [this] { speedTrainerCommand(); },
+        [=] { return hasTracks() && !playing(); });
 }
 
 void CMainFrame::buildMenusAndToolBar() {
@@ -310,15 +315,15 @@ void CMainFrame::createMenus() {
     QMenu* play = menuBar()->addMenu(QStringLiteral("Pla&y"));
     add(play, {ID_PLAY_PLAY, ID_PLAY_STOP, ID_PLAY_REWIND, ID_PLAY_PREVIOUS, ID_PLAY_NEXT, 0,
                ID_PLAY_METRONOME, ID_PLAY_COUNT_IN, ID_PLAY_LOOP, ID_PLAY_MIDI_CLOCK,
-               ID_PLAY_FILTER_PROGRAMS});
+               ID_PLAY_FILTER_PROGRAMS, 0, ID_SPEED_TRAINER});
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("T&ools"));
     QMenu* transpose = tools->addMenu(QStringLiteral("T&ranspose"));
     add(transpose,
         {ID_TRANSPOSE_UP, ID_TRANSPOSE_DOWN, ID_TRANSPOSE_OCTAVE_UP, ID_TRANSPOSE_OCTAVE_DOWN,
          ID_TRANSPOSE_SHOWN_OCTAVE_UP, ID_TRANSPOSE_SHOWN_OCTAVE_DOWN});
-    add(tools,
-        {ID_APPLY_TEMPO_CHANGE, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP, ID_MAP_NOTES, 0, ID_OPTIONS});
+    add(tools, {ID_APPLY_TEMPO_CHANGE, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP, ID_MAP_NOTES, ID_WHICH_HARP,
+                0, ID_OPTIONS});
 
     // A menu mnemonic would take its Alt key from the accelerators (Alt+H, Alt+L, Alt+P are
     // commands'), so Help has none.

@@ -1,14 +1,22 @@
-// The frame's property dialogs: track and file properties and map notes. Each edits the song
-// through the document; the document's notices bring the view, the bar table and the tool
-// windows up to date.
+// The frame's dialogs: track and file properties and map notes edit the song through the
+// document, whose notices bring the view, the bar table and the tool windows up to date; the
+// harp finder sets the layouts, the speed trainer starts playing.
 
 #include "app/mainframe.h"
 
 #include "dialogs/fileproperties.h"
+#include "dialogs/harpfinderdlg.h"
 #include "dialogs/mapnotesdlg.h"
+#include "dialogs/speedtrainerdlg.h"
 #include "dialogs/trackpropdlg.h"
 #include "document/reedtabdoc.h"
+#include "harmonica/notation.h"
 #include "model/midisong.h"
+#include "settings/settings.h"
+#include "tools/toolwindows.h"
+#include "view/reedtabview.h"
+
+#include <QComboBox>
 
 namespace reedtab {
 
@@ -41,6 +49,42 @@ void CMainFrame::mapNotesCommand() {
     }
     doc_->mapNotes(dialog.channel(), dialog.fromNote(), dialog.toNote(), dialog.volumeFromPercent(),
                    dialog.volumeToPercent());
+}
+
+void CMainFrame::whichHarpCommand() {
+    if (doc_->song.trackCount() == 0 || player_->isPlaying()) {
+        return;
+    }
+    CHarpFinderDlg dialog(doc_->song, doc_->markBegin, doc_->markEnd, this);
+    if (dialog.exec() != QDialog::Accepted || !dialog.chosen()) {
+        return;
+    }
+    const HarpCandidate& harp = *dialog.chosen();
+    if (harp.chromatic) {
+        chromatic_.build(harp.key, harp.tuningIndex);
+    } else {
+        diatonic_.build(harp.key, harp.tuningIndex);
+    }
+    const int mode = harp.chromatic ? kChromaticTab : kDiatonicTab;
+    settings().tabMode = mode;
+    if (tabType_) {
+        const QSignalBlocker block(tabType_);
+        tabType_->setCurrentIndex(mode);
+    }
+    tools_->refreshAll(0);
+    view_->refreshNoteFlags();
+    view_->repaintView();
+    refreshLayoutText();
+}
+
+void CMainFrame::speedTrainerCommand() {
+    if (doc_->song.trackCount() == 0 || player_->isPlaying()) {
+        return;
+    }
+    CSpeedTrainerDlg dialog(this);
+    if (dialog.exec() == QDialog::Accepted) {
+        startTrainer(dialog.plan());
+    }
 }
 
 } // namespace reedtab

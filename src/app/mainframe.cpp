@@ -293,6 +293,35 @@ void CMainFrame::startAt(int tick, bool countIn) {
     }
 }
 
+void CMainFrame::startTrainer(const SpeedTrainer& plan) {
+    const MidiSong& song = doc_->song;
+    if (!plan.valid() || song.mergedEvents.empty() || player_->isPlaying()) {
+        return;
+    }
+    Settings& block = settings();
+    const bool marked = doc_->markBegin >= 0 && doc_->markEnd > doc_->markBegin;
+    loopBeforeTrainer_ = block.playLoop;
+    block.playLoop = true;
+    block.loopStart = marked ? doc_->markBegin : 0;
+    block.loopEnd = marked ? doc_->markEnd : wholeSongLoopEnd(song);
+    player_->setTrainer(plan);
+    showTempoPercent();
+    startAt(block.loopStart, block.playCountIn);
+    view_->repaintView();
+    updateCommandStates();
+}
+
+void CMainFrame::endTrainer() {
+    if (!player_->trainer().active()) {
+        return;
+    }
+    player_->setTrainer({});
+    Settings& block = settings();
+    block.playLoop = loopBeforeTrainer_;
+    block.loopEnd = doc_->markEnd;
+    block.loopStart = (doc_->markBegin >= 0 && block.playLoop) ? doc_->markBegin : -1;
+}
+
 void CMainFrame::playCommand() {
     if (player_->isPlaying()) {
         stopCommand();
@@ -307,6 +336,7 @@ void CMainFrame::stopCommand() {
         statusBar()->clearMessage();
     }
     player_->stop(false);
+    endTrainer();
     tools_->refreshAll(0);
     view_->repaintView();
     updateCommandStates();
@@ -372,6 +402,9 @@ void CMainFrame::onPlayerPosition(const PositionReport& report) {
     } else {
         redrawPassedEvents(report);
     }
+    if (report.jumpedBack && player_->trainer().active()) {
+        showTempoPercent();
+    }
     tools_->deliver(report);
     showPosition(e);
     if (e % sixteenth() == 0) {
@@ -402,6 +435,7 @@ void CMainFrame::onPlayerTempo(int) {
 }
 
 void CMainFrame::onPlayerStopped() {
+    endTrainer();
     tools_->refreshAll(0);
     if (settings().editMode && doc_->cursorTick >= 0) {
         // In edit mode the song ends where the writing goes on, not in the next song.
@@ -592,12 +626,7 @@ void CMainFrame::applyTempoChange() {
     doc_->applyTempoScaleEdit(percent);
     player_->setTempoPercent(kNormalTempo);
     player_->setBaseTempo(doc_->song.tempoAt(player_->playTick()));
-    {
-        const QSignalBlocker block(tempoSlider_);
-        tempoSlider_->setValue(kNormalTempo);
-    }
-    panes_[1]->setText(percentText(kNormalTempo));
-    panes_[2]->setText(bpmText(player_->setTempoPercent(-1)));
+    showTempoPercent();
 }
 
 QString CMainFrame::dumpCommand() {
@@ -959,6 +988,16 @@ void CMainFrame::onDocumentNotice(const DocumentNotice& notice) {
 void CMainFrame::refreshFrame() {
     updateTitle();
     updateCommandStates();
+}
+
+void CMainFrame::showTempoPercent() {
+    const int percent = settings().tempoPercent;
+    {
+        const QSignalBlocker block(tempoSlider_);
+        tempoSlider_->setValue(percent);
+    }
+    panes_[1]->setText(percentText(percent));
+    panes_[2]->setText(bpmText(player_->setTempoPercent(-1)));
 }
 
 // The panes describe the song on screen from the moment it opens, not the one before it.

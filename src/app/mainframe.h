@@ -106,6 +106,9 @@ public:
     void escapeKey();
     /// Pane 3 shows `tick` (-1: the play position) and the view scrolls to it.
     void showPosition(int tick);
+    /// Loops the marks (the whole song unless both are set) with the tempo following `plan`,
+    /// playing from the loop start; Stop or the end of play ends the training.
+    void startTrainer(const SpeedTrainer& plan);
 
     // ---- The transport's news, as the frame handles it ----
     void onPlayerPosition(const PositionReport& report);
@@ -162,6 +165,10 @@ public:
     void filePropertiesCommand();
     /// Map Notes over the marks, from its dialog.
     void mapNotesCommand();
+    /// "Which Harp?" over the marks; the chosen harp becomes the layout and the tablature mode.
+    void whichHarpCommand();
+    /// "Speed Trainer", then training with its plan.
+    void speedTrainerCommand();
     /// After the options changed fonts, note flags or names: the view lays out and repaints,
     /// the layout text is refreshed.
     void displayOptionsChanged();
@@ -228,6 +235,9 @@ private:
     void toggleSetting(Shared<bool>& setting);
     void redrawPassedEvents(const PositionReport& report);
     void showSongPanes();
+    /// The slider and the percentage and tempo panes show settings().tempoPercent.
+    void showTempoPercent();
+    void endTrainer();
     void showDump(const QString& path);
     void helpCommand();
     void focusPane(bool forward);
@@ -259,6 +269,8 @@ private:
     int documentListener_ = 0;
 
     QMenu* recentMenu_ = nullptr;
+    // The loop switch as the user left it, given back when training ends.
+    bool loopBeforeTrainer_ = false;
     QWidget* dumpWindow_ = nullptr;
     QSlider* tempoSlider_ = nullptr;
     QComboBox* tabType_ = nullptr;

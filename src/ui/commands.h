@@ -18,6 +18,8 @@ enum Command : int {
     ID_FILE_PRINT_PREVIEW = 57609,
     ID_FILE_PRINT_SETUP = 57606,
     ID_FILE_EXPORT_PDF = 32890, ///< the printed pages as a PDF file
+    ID_WHICH_HARP = 32891,
+    ID_SPEED_TRAINER = 32892,
     ID_FILE_MRU_FILE1 = 57616,
     ID_APP_EXIT = 57665,
     ID_EDIT_UNDO = 57643,

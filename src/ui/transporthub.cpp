@@ -64,9 +64,12 @@ void TransportHub::handlePosition(std::uintptr_t wParam, std::intptr_t value) {
     Settings& block = settings();
     const MidiSong& song = doc_.song;
     player_.setPlayTick(std::max(0, static_cast<int>(player_.streamTicks()) - player_.offset()));
-    // Marks and the loop switch changed during play take effect from the next report.
-    block.loopEnd = doc_.markEnd;
-    block.loopStart = (doc_.markBegin >= 0 && block.playLoop) ? doc_.markBegin : -1;
+    // Marks and the loop switch changed during play take effect from the next report; a
+    // trainer keeps the loop it was started on.
+    if (!player_.trainer().active()) {
+        block.loopEnd = doc_.markEnd;
+        block.loopStart = (doc_.markBegin >= 0 && block.playLoop) ? doc_.markBegin : -1;
+    }
 
     const bool counted = player_.positionMessageHandled();
     if (!player_.isPlaying()) {
@@ -86,6 +89,11 @@ void TransportHub::handlePosition(std::uintptr_t wParam, std::intptr_t value) {
         if (player_.lastShownTick() > e) {
             player_.setShownEventIndex(song.mergedEvents.lowerBound(e));
             report.jumpedBack = true;
+            // The pass starts again under the tempo in force at the loop start, not the one
+            // the loop's end left behind.
+            const int tempo = song.tempoAt(e);
+            player_.setBaseTempo(tempo);
+            postMessage(WM_PLAYER_TEMPO, 0, tempo);
         }
     }
     int index = std::max(0, player_.shownEventIndex());

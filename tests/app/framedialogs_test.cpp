@@ -6,24 +6,32 @@
 #include "dialogtesting.h"
 
 #include "dialogs/fileproperties.h"
+#include "dialogs/harpfinderdlg.h"
 #include "dialogs/mapnotesdlg.h"
+#include "dialogs/speedtrainerdlg.h"
 #include "dialogs/trackpropdlg.h"
 #include "dialogs/valueentry.h"
 #include "document/reedtabdoc.h"
+#include "harmonica/notation.h"
 #include "model/midisong.h"
+#include "settings/settings.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "view/reedtabview.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSlider>
 #include <QSpinBox>
+#include <QTableWidget>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 namespace reedtab {
@@ -173,6 +181,138 @@ TEST(FrameDialogs, NoteMenuOpensTheTrackDialogOfTheNotesTrack) {
     EXPECT_EQ(seen, 1);
     EXPECT_EQ(track->name, "Renamed");
     EXPECT_EQ(frame.document().undoMenuText(), "Undo Track properties\tCtrl+Z");
+}
+
+// The row of the first candidate that `wanted` accepts; -1 when none does.
+int rowWhere(const CHarpFinderDlg& dialog,
+             const std::function<bool(const HarpCandidate&)>& wanted) {
+    const auto& candidates = dialog.result().candidates;
+    for (size_t row = 0; row < candidates.size(); ++row) {
+        if (wanted(candidates[row]))
+            return static_cast<int>(row);
+    }
+    return -1;
+}
+
+TEST(FrameDialogs, WhichHarpSetsTheChosenLayoutAndTablatureMode) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(kSong));
+    frame.updateCommandStates();
+    EXPECT_TRUE(frame.action(ID_WHICH_HARP)->isEnabled());
+    settings().tabMode = kNotesC;
+
+    HarpCandidate picked;
+    onNextDialog<CHarpFinderDlg>([&](CHarpFinderDlg& dialog) {
+        const int row = rowWhere(dialog, [&](const HarpCandidate& c) {
+            return c.chromatic && c.key != frame.chromatic().key();
+        });
+        ASSERT_GE(row, 0);
+        dialog.table()->selectRow(row);
+        picked = *dialog.chosen();
+    });
+    ASSERT_TRUE(frame.commands().run(ID_WHICH_HARP));
+    EXPECT_EQ(frame.chromatic().key(), picked.key);
+    EXPECT_EQ(frame.chromatic().tuningIndex(), picked.tuningIndex);
+    EXPECT_EQ(settings().tabMode, kChromaticTab);
+
+    onNextDialog<CHarpFinderDlg>([&](CHarpFinderDlg& dialog) {
+        dialog.chromaticBox()->setChecked(false);
+        const int row = rowWhere(dialog, [&](const HarpCandidate& c) {
+            return c.tuningIndex != frame.diatonic().tuningIndex() &&
+                   c.key != frame.diatonic().key();
+        });
+        ASSERT_GE(row, 0);
+        dialog.table()->selectRow(row);
+        picked = *dialog.chosen();
+    });
+    ASSERT_TRUE(frame.commands().run(ID_WHICH_HARP));
+    EXPECT_EQ(frame.diatonic().key(), picked.key);
+    EXPECT_EQ(frame.diatonic().tuningIndex(), picked.tuningIndex);
+    EXPECT_EQ(settings().tabMode, kDiatonicTab);
+
+    // Called off, the layouts stay.
+    onNextDialog<CHarpFinderDlg>([](CHarpFinderDlg& dialog) { dialog.table()->selectRow(5); },
+                                 false);
+    ASSERT_TRUE(frame.commands().run(ID_WHICH_HARP));
+    EXPECT_EQ(frame.diatonic().key(), picked.key);
+    EXPECT_EQ(frame.diatonic().tuningIndex(), picked.tuningIndex);
+    EXPECT_EQ(settings().tabMode, kDiatonicTab);
+}
+
+// Plays on the manual clock until the trainer has finished `passes` passes, then until the
+// slider shows `percent`: the player raises the tempo as it queues the loop's start, the frame
+// shows it once the loop is heard to go back. Returns the milliseconds played after the pass.
+int playPasses(TestProgram& program, int passes, int percent) {
+    CMainFrame& frame = program.frame();
+    for (int ms = 0; ms < 60000 && frame.player().trainerPass() < passes; ms += 50)
+        program.play(50);
+    int after = 0;
+    for (; after < 5000 && frame.tempoSlider()->value() != percent; after += 50)
+        program.play(50);
+    return after;
+}
+
+TEST(FrameDialogs, SpeedTrainerRaisesTheTempoEachPassAndStopEndsIt) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(kSong));
+    CReedtabDoc& doc = frame.document();
+    settings().playCountIn = false;
+    settings().playLoop = false;
+    doc.markBegin = 0;
+    doc.markEnd = 4 * doc.song.division;
+
+    onNextDialog<CSpeedTrainerDlg>([](CSpeedTrainerDlg& dialog) {
+        dialog.startField()->setValue(50);
+        dialog.stepField()->setValue(20);
+        dialog.targetField()->setValue(100);
+        dialog.passesField()->setValue(2);
+    });
+    ASSERT_TRUE(frame.commands().run(ID_SPEED_TRAINER));
+    ASSERT_TRUE(frame.player().isPlaying());
+    ASSERT_TRUE(frame.player().trainer().active());
+    EXPECT_EQ(frame.tempoSlider()->value(), 50);
+    EXPECT_EQ(frame.paneText(1), QStringLiteral("50%"));
+    EXPECT_EQ(settings().loopStart, doc.markBegin);
+    EXPECT_EQ(settings().loopEnd, doc.markEnd);
+
+    // percentFor: passes 0 and 1 at 50, 2 and 3 at 70, 4 and 5 at 90, then the target.
+    const std::pair<int, int> steps[] = {{1, 50}, {2, 70}, {4, 90}, {6, 100}, {8, 100}};
+    for (const auto& [passes, percent] : steps) {
+        const int lag = playPasses(program, passes, percent);
+        EXPECT_LT(lag, 2000) << passes;
+        ASSERT_GE(frame.player().trainerPass(), passes);
+        EXPECT_EQ(settings().tempoPercent, percent) << passes;
+        EXPECT_EQ(frame.tempoSlider()->value(), percent) << passes;
+        EXPECT_EQ(frame.paneText(1), QStringLiteral("%1%").arg(percent)) << passes;
+    }
+    EXPECT_TRUE(frame.player().isPlaying()) << "the loop goes on at the target";
+
+    frame.commands().run(ID_PLAY_STOP);
+    EXPECT_FALSE(frame.player().isPlaying());
+    EXPECT_FALSE(frame.player().trainer().active());
+    EXPECT_FALSE(settings().playLoop) << "the loop switch as the user left it";
+    EXPECT_EQ(settings().loopStart, -1);
+    EXPECT_EQ(settings().loopEnd, doc.markEnd);
+    EXPECT_EQ(frame.tempoSlider()->value(), 100) << "the reached tempo stays";
+}
+
+TEST(FrameDialogs, SpeedTrainerWithoutMarksLoopsTheWholeSong) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(kSong));
+    settings().playCountIn = false;
+    frame.startTrainer(SpeedTrainer{80, 10, 120, 1});
+    ASSERT_TRUE(frame.player().isPlaying());
+    program.play(1000);
+    EXPECT_TRUE(settings().playLoop);
+    EXPECT_EQ(settings().loopStart, 0) << "the position reports leave the trainer's loop alone";
+    EXPECT_EQ(settings().loopEnd, wholeSongLoopEnd(frame.document().song));
+    EXPECT_EQ(settings().tempoPercent, 80);
+    frame.stopCommand();
+    EXPECT_FALSE(frame.player().trainer().active());
+    EXPECT_EQ(settings().loopEnd, -1);
 }
 
 } // namespace
