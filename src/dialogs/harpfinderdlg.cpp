@@ -33,8 +33,10 @@ CHarpFinderDlg::CHarpFinderDlg(const MidiSong& song, int32_t from, int32_t to, Q
     setWindowTitle(QStringLiteral("Which Harp?"));
     tracks_ = new QComboBox(this);
     for (int t = 0; t < song.trackCount(); ++t) {
-        tracks_->addItem(
-            QStringLiteral("%1: %2").arg(t + 1).arg(QString::fromStdString(song.track(t)->name)));
+        // Numbered as the note menu and the mixer number them.
+        tracks_->addItem(QStringLiteral("%1 %2")
+                             .arg(t, 2, 10, QLatin1Char('0'))
+                             .arg(QString::fromStdString(song.track(t)->name)));
     }
     tracks_->setCurrentIndex(range_.track);
     diatonic_ = filterBox(QStringLiteral("Diatonic"), true, this);
