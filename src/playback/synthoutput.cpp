@@ -1,8 +1,7 @@
 #include "playback/outputdevice.h"
 
+#include "playback/internal/fluidapi.h"
 #include "playback/internal/systemquiet.h"
-
-#include <fluidsynth.h>
 
 #include <algorithm>
 #include <atomic>
@@ -20,28 +19,16 @@ extern "C" const char* __tsan_default_suppressions() {
 
 namespace reedtab {
 
-namespace {
-
-// FluidSynth reports a missing sound card or SoundFont on stderr; the synthesizer copes with
-// both (it stays silent), so only panics are left visible.
-void quietenFluidSynth() {
-    static std::once_flag once;
-    internal::quietenSoundSystem();
-    std::call_once(once, [] {
-        fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
-        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
-        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
-        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
-    });
-}
-
-} // namespace
+using internal::FluidApi;
 
 struct SynthOutput::Impl {
+    const FluidApi* fluid = nullptr;
+    // Made by `create` before `ready` is set, and read by the other threads only after.
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
     fluid_audio_driver_t* audio = nullptr;
     bool withAudio = false;
+    bool openRequested = false;
     int sampleRate = 44100;
     std::string soundFont;
     std::thread loader;
@@ -50,15 +37,58 @@ struct SynthOutput::Impl {
     std::vector<std::string> drivers{"pulseaudio", "alsa", "jack"};
     std::vector<float> floatBuffer;
 
-    void load(std::string path) {
-        if (path.empty()) {
-            path = defaultSoundFont();
+    // Opens the library and makes the synthesizer, reads the SoundFont, then starts the sound
+    // when `open` asked for it meanwhile.
+    void create(std::string path) {
+        internal::quietenSoundSystem();
+        fluid = internal::fluidApi();
+        if (fluid) {
+            settings = fluid->newSettings();
         }
-        if (!path.empty() && fluid_is_soundfont(path.c_str()) &&
-            fluid_synth_sfload(synth, path.c_str(), 1) != FLUID_FAILED) {
-            soundFont = std::move(path);
+        if (settings) {
+            fluid->settingsSetNum(settings, "synth.sample-rate", sampleRate);
+            // A short buffer, so that live notes answer at once: 2 periods of 256 frames.
+            fluid->settingsSetInt(settings, "audio.periods", 2);
+            fluid->settingsSetInt(settings, "audio.period-size", 256);
+            fluid->settingsSetStr(settings, "audio.jack.id", kAudioClientName);
+            synth = fluid->newSynth(settings);
         }
+        if (synth) {
+            if (path.empty()) {
+                path = defaultSoundFont();
+            }
+            if (!path.empty() && fluid->isSoundFont(path.c_str()) &&
+                fluid->sfLoad(synth, path.c_str(), 1) != FLUID_FAILED) {
+                soundFont = std::move(path);
+            }
+        }
+        std::lock_guard lock(audioMutex);
         ready.store(true);
+        if (openRequested) {
+            startAudio();
+        }
+    }
+
+    // FluidSynth's own default is JACK, whose client library starts a server when none runs:
+    // seconds of waiting and screens of errors on a desktop that has the server installed but
+    // plays through its sound server. So the desktop's sound server (PipeWire serves
+    // PulseAudio clients too) comes first, then ALSA, and JACK only when its server is already
+    // up. When none opens, the synthesizer keeps running silently. Holds `audioMutex`.
+    void startAudio() {
+        if (!withAudio || audio || !synth) {
+            return;
+        }
+        for (const auto& driver : drivers) {
+            if (driver == "jack" && !jackServerRunning()) {
+                continue;
+            }
+            if (fluid->settingsSetStr(settings, "audio.driver", driver.c_str()) == FLUID_OK) {
+                audio = fluid->newAudioDriver(settings, synth);
+            }
+            if (audio) {
+                break;
+            }
+        }
     }
 
     void waitUntilLoaded() {
@@ -70,13 +100,13 @@ struct SynthOutput::Impl {
     ~Impl() {
         waitUntilLoaded();
         if (audio) {
-            delete_fluid_audio_driver(audio);
+            fluid->deleteAudioDriver(audio);
         }
         if (synth) {
-            delete_fluid_synth(synth);
+            fluid->deleteSynth(synth);
         }
         if (settings) {
-            delete_fluid_settings(settings);
+            fluid->deleteSettings(settings);
         }
     }
 };
@@ -96,57 +126,30 @@ std::string SynthOutput::defaultSoundFont() {
 SynthOutput::SynthOutput(bool withAudio, std::string soundFont, int sampleRate,
                          SoundFontLoading loading)
     : impl_(std::make_unique<Impl>()) {
-    quietenFluidSynth();
     impl_->withAudio = withAudio;
     impl_->sampleRate = sampleRate;
-    impl_->settings = new_fluid_settings();
-    if (!impl_->settings) {
-        return;
-    }
-    fluid_settings_setnum(impl_->settings, "synth.sample-rate", sampleRate);
-    // A short buffer, so that live notes answer at once: 2 periods of 256 frames.
-    fluid_settings_setint(impl_->settings, "audio.periods", 2);
-    fluid_settings_setint(impl_->settings, "audio.period-size", 256);
-    fluid_settings_setstr(impl_->settings, "audio.jack.id", kAudioClientName);
-    impl_->synth = new_fluid_synth(impl_->settings);
-    if (!impl_->synth) {
-        impl_->ready.store(true);
-        return;
-    }
     if (loading == SoundFontLoading::InBackground) {
         impl_->loader = std::thread(
-            [impl = impl_.get(), soundFont = std::move(soundFont)] { impl->load(soundFont); });
+            [impl = impl_.get(), soundFont = std::move(soundFont)] { impl->create(soundFont); });
     } else {
-        impl_->load(std::move(soundFont));
+        impl_->create(std::move(soundFont));
     }
 }
 
 SynthOutput::~SynthOutput() = default;
 
 int SynthOutput::open() {
+    std::lock_guard lock(impl_->audioMutex);
+    if (!impl_->ready.load()) {
+        // The sound starts as soon as the synthesizer is made.
+        impl_->openRequested = true;
+        return DeviceOk;
+    }
     if (!impl_->synth) {
         return DeviceError;
     }
-    std::lock_guard lock(impl_->audioMutex);
-    if (impl_->withAudio && !impl_->audio) {
-        // FluidSynth's own default is JACK, whose client library starts a server when none
-        // runs: seconds of waiting and screens of errors on a desktop that has the server
-        // installed but plays through its sound server. So the desktop's sound server
-        // (PipeWire serves PulseAudio clients too) comes first, then ALSA, and JACK only when
-        // its server is already up. When none opens, the synthesizer keeps running silently.
-        for (const auto& driver : impl_->drivers) {
-            if (driver == "jack" && !jackServerRunning()) {
-                continue;
-            }
-            if (fluid_settings_setstr(impl_->settings, "audio.driver", driver.c_str()) ==
-                FLUID_OK) {
-                impl_->audio = new_fluid_audio_driver(impl_->settings, impl_->synth);
-            }
-            if (impl_->audio) {
-                break;
-            }
-        }
-    }
+    impl_->openRequested = true;
+    impl_->startAudio();
     return DeviceOk;
 }
 
@@ -161,51 +164,53 @@ bool SynthOutput::isReady() const {
 
 void SynthOutput::close() {
     std::lock_guard lock(impl_->audioMutex);
+    impl_->openRequested = false;
     if (impl_->audio) {
-        delete_fluid_audio_driver(impl_->audio);
+        impl_->fluid->deleteAudioDriver(impl_->audio);
         impl_->audio = nullptr;
     }
 }
 
+// Before the synthesizer is ready there is nothing to sound, and the SoundFont loader holds its
+// lock for the whole load: a message is taken and dropped rather than made to wait.
 int SynthOutput::shortMessage(std::uint32_t packed) {
+    if (!impl_->ready.load()) {
+        return DeviceOk;
+    }
     fluid_synth_t* synth = impl_->synth;
     if (!synth) {
         return DeviceNotOpen;
     }
-    // The SoundFont loader holds the synthesizer's lock for the whole load; a message now
-    // would make the sender wait for it, and there is nothing to sound yet anyway.
-    if (!impl_->ready.load()) {
-        return DeviceOk;
-    }
+    const FluidApi& f = *impl_->fluid;
     const int status = packed & 0xFF;
     const int channel = status & 0x0F;
     const int data1 = (packed >> 8) & 0x7F;
     const int data2 = (packed >> 16) & 0x7F;
     switch (status & 0xF0) {
     case 0x80:
-        fluid_synth_noteoff(synth, channel, data1);
+        f.noteOff(synth, channel, data1);
         break;
     case 0x90:
         if (data2 == 0) {
-            fluid_synth_noteoff(synth, channel, data1);
+            f.noteOff(synth, channel, data1);
         } else {
-            fluid_synth_noteon(synth, channel, data1, data2);
+            f.noteOn(synth, channel, data1, data2);
         }
         break;
     case 0xA0:
-        fluid_synth_key_pressure(synth, channel, data1, data2);
+        f.keyPressure(synth, channel, data1, data2);
         break;
     case 0xB0:
-        fluid_synth_cc(synth, channel, data1, data2);
+        f.controlChange(synth, channel, data1, data2);
         break;
     case 0xC0:
-        fluid_synth_program_change(synth, channel, data1);
+        f.programChange(synth, channel, data1);
         break;
     case 0xD0:
-        fluid_synth_channel_pressure(synth, channel, data1);
+        f.channelPressure(synth, channel, data1);
         break;
     case 0xE0:
-        fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
+        f.pitchBend(synth, channel, data1 | (data2 << 7));
         break;
     default:
         break; // clock, start, stop: nothing for a synthesizer
@@ -214,11 +219,11 @@ int SynthOutput::shortMessage(std::uint32_t packed) {
 }
 
 int SynthOutput::longMessage(const std::uint8_t* bytes, std::size_t length) {
-    if (!impl_->synth) {
-        return DeviceNotOpen;
-    }
     if (!impl_->ready.load()) {
         return DeviceOk;
+    }
+    if (!impl_->synth) {
+        return DeviceNotOpen;
     }
     // FluidSynth wants the message without its F0 and F7 framing.
     std::size_t begin = 0;
@@ -232,19 +237,19 @@ int SynthOutput::longMessage(const std::uint8_t* bytes, std::size_t length) {
     if (end <= begin) {
         return DeviceOk;
     }
-    fluid_synth_sysex(impl_->synth, reinterpret_cast<const char*>(bytes + begin),
-                      static_cast<int>(end - begin), nullptr, nullptr, nullptr, 0);
+    impl_->fluid->sysEx(impl_->synth, reinterpret_cast<const char*>(bytes + begin),
+                        static_cast<int>(end - begin), nullptr, nullptr, nullptr, 0);
     return DeviceOk;
 }
 
 int SynthOutput::reset() {
-    if (!impl_->synth) {
-        return DeviceNotOpen;
-    }
     if (!impl_->ready.load()) {
         return DeviceOk;
     }
-    fluid_synth_all_sounds_off(impl_->synth, -1);
+    if (!impl_->synth) {
+        return DeviceNotOpen;
+    }
+    impl_->fluid->allSoundsOff(impl_->synth, -1);
     return DeviceOk;
 }
 
@@ -272,7 +277,7 @@ void SynthOutput::render(std::int16_t* interleaved, int frames) {
     // which would hide where the sound really starts.
     auto& buffer = impl_->floatBuffer;
     buffer.resize(static_cast<std::size_t>(2 * frames));
-    fluid_synth_write_float(impl_->synth, frames, buffer.data(), 0, 2, buffer.data(), 1, 2);
+    impl_->fluid->writeFloat(impl_->synth, frames, buffer.data(), 0, 2, buffer.data(), 1, 2);
     for (std::size_t i = 0; i < buffer.size(); ++i) {
         const float sample = std::clamp(buffer[i], -1.0f, 1.0f) * 32767.0f;
         interleaved[i] = static_cast<std::int16_t>(std::lround(sample));
