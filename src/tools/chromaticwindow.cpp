@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QPainter>
-#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -197,18 +196,10 @@ void CMonChromatic::layoutChangedHere() {
 }
 
 void CMonChromatic::tuningSelected() {
-    const int index = tuningList_->currentIndex();
-    if (index == layout_.customIndex()) {
-        if (layout_.chooseTuningFile(pickTuningFile) != 0) {
-            const QSignalBlocker block(tuningList_);
-            tuningList_->setCurrentIndex(tuningIndex_);
-            return;
-        }
-        tuningList_->setItemText(index, QString::fromStdString(layout_.tuningName(index)));
+    if (takeTuningChoice(*tuningList_, layout_, tuningIndex_, pickTuningFile)) {
+        key_ = layout_.key();
+        layoutChangedHere();
     }
-    tuningIndex_ = index;
-    key_ = layout_.key();
-    layoutChangedHere();
 }
 
 void CMonChromatic::keySelected() {

@@ -442,18 +442,10 @@ void CMonDiatonic::layoutChangedHere() {
 }
 
 void CMonDiatonic::tuningSelected() {
-    const int index = tuningList_->currentIndex();
-    if (index == layout_.customIndex()) {
-        if (layout_.chooseTuningFile(pickTuningFile) != 0) {
-            const QSignalBlocker block(tuningList_);
-            tuningList_->setCurrentIndex(tuningIndex_);
-            return;
-        }
-        tuningList_->setItemText(index, QString::fromStdString(layout_.tuningName(index)));
+    if (takeTuningChoice(*tuningList_, layout_, tuningIndex_, pickTuningFile)) {
+        key_ = layout_.key();
+        layoutChangedHere();
     }
-    tuningIndex_ = index;
-    key_ = layout_.key();
-    layoutChangedHere();
 }
 
 void CMonDiatonic::keySelected() {

@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSvgRenderer>
 
 #include <algorithm>
@@ -301,6 +302,21 @@ void NoteButton::forwardKey(QKeyEvent* event) {
         return;
     }
     QApplication::sendEvent(window_, event);
+}
+
+bool takeTuningChoice(QComboBox& list, HarmonicaLayout& layout, int& tuningIndex,
+                      const TuningFilePicker& pick) {
+    const int index = list.currentIndex();
+    if (index == layout.customIndex()) {
+        if (layout.chooseTuningFile(pick) != 0) {
+            const QSignalBlocker block(&list);
+            list.setCurrentIndex(tuningIndex);
+            return false;
+        }
+        list.setItemText(index, QString::fromStdString(layout.tuningName(index)));
+    }
+    tuningIndex = index;
+    return true;
 }
 
 } // namespace reedtab

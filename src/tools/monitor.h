@@ -10,6 +10,8 @@
 //
 // Threads: the user-interface thread only.
 
+#include "harmonica/harmonicalayout.h"
+
 #include <QFont>
 #include <QPixmap>
 #include <QPoint>
@@ -138,6 +140,11 @@ QFont toolFont(int pixels);
 /// list; the closed box gets the style's height), items in `font`.
 QComboBox* makeToolList(QWidget* window, const QRect& rect, const QFont& font,
                         const QString& toolTip);
+/// The tuning chosen in a harmonica window's tuning list: the custom entry asks for a tuning
+/// file first. True, with `tuningIndex` the list's choice, when the choice stands; false, with
+/// the list back on `tuningIndex`, when no file was loaded.
+bool takeTuningChoice(QComboBox& list, HarmonicaLayout& layout, int& tuningIndex,
+                      const TuningFilePicker& pick);
 
 /// A printable character typed without Ctrl or Alt: the tool windows' lists pass these on to
 /// the main frame.
