@@ -145,20 +145,52 @@ struct ProcessFigures {
     double wall = -1;
     double cpu = -1;
     double residentMb = -1;
+    std::vector<Timing> runs;
 };
 
-// Medians over `runs` fresh processes; all negative when the program cannot run.
-ProcessFigures timeProcesses(const std::vector<std::string>& args, int runs) {
-    std::vector<double> wall, cpu, resident;
+// Medians over `runs` fresh processes of each program, taken in rounds that start each program
+// once, so that a change in the machine's load between them falls on all alike. A program
+// that cannot run is left out (its figures negative).
+std::vector<ProcessFigures> timeProcesses(const std::vector<std::vector<std::string>>& programs,
+                                          int runs) {
+    std::vector<ProcessFigures> figures(programs.size());
+    std::vector<bool> runnable(programs.size(), true);
     for (int i = 0; i < runs; ++i) {
-        Timing t = timeProcess(args);
-        if (t.cpu < 0)
-            return {};
-        wall.push_back(t.wall);
-        cpu.push_back(t.cpu);
-        resident.push_back(t.residentMb);
+        for (size_t p = 0; p < programs.size(); ++p) {
+            if (!runnable[p])
+                continue;
+            Timing t = timeProcess(programs[p]);
+            if (t.cpu < 0)
+                runnable[p] = false;
+            else
+                figures[p].runs.push_back(t);
+        }
     }
-    return {median(wall), median(cpu), median(resident)};
+    for (size_t p = 0; p < programs.size(); ++p) {
+        if (!runnable[p]) {
+            figures[p] = {};
+            continue;
+        }
+        std::vector<double> wall, cpu, resident;
+        for (const Timing& t : figures[p].runs) {
+            wall.push_back(t.wall);
+            cpu.push_back(t.cpu);
+            resident.push_back(t.residentMb);
+        }
+        figures[p].wall = median(wall);
+        figures[p].cpu = median(cpu);
+        figures[p].residentMb = median(resident);
+    }
+    return figures;
+}
+
+// The median over the rounds of `theirs` / `ours`, by CPU time or by wall time.
+double roundRatio(const ProcessFigures& theirs, const ProcessFigures& ours, bool byCpu) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < theirs.runs.size() && i < ours.runs.size(); ++i)
+        ratios.push_back(byCpu ? theirs.runs[i].cpu / ours.runs[i].cpu
+                               : theirs.runs[i].wall / ours.runs[i].wall);
+    return ratios.empty() ? -1 : median(ratios);
 }
 
 std::string besideThisProgram(const std::string& relative) {
@@ -202,26 +234,30 @@ int main(int argc, char** argv) {
 
     // The machine may be shared, so CPU time (user + system) is measured beside wall time and
     // the ratios are taken from CPU time, which other processes disturb far less.
-    std::printf("cold: one read in a fresh process, medians of %d processes\n", runs);
-    ProcessFigures ours =
-        timeProcesses({besideThisProgram("bench_model"), "--read-once", path}, runs);
-    printProcess("  bench_model --read-once FILE", ours);
-    ProcessFigures cli;
+    std::printf("cold: one read in a fresh process, medians of %d rounds of the programs in turn\n",
+                runs);
     std::string cliPath = besideThisProgram("../../src/cli/reedtab-cli");
-    if (!cliPath.empty()) {
-        cli = timeProcesses({cliPath, "info", path}, runs);
+    std::vector<std::vector<std::string>> programs{
+        {besideThisProgram("bench_model"), "--read-once", path}, {"midicsv", path, "/dev/null"}};
+    if (!cliPath.empty())
+        programs.push_back({cliPath, "info", path});
+    std::vector<ProcessFigures> figures = timeProcesses(programs, runs);
+    const ProcessFigures& ours = figures[0];
+    const ProcessFigures& theirs = figures[1];
+    ProcessFigures cli = cliPath.empty() ? ProcessFigures{} : figures[2];
+    printProcess("  bench_model --read-once FILE", ours);
+    if (cli.cpu > 0)
         printProcess("  reedtab-cli info FILE", cli);
-    }
-    ProcessFigures theirs = timeProcesses({"midicsv", path, "/dev/null"}, runs);
     if (theirs.cpu < 0) {
         std::printf("  midicsv: not installed, no ratio\n");
     } else {
         printProcess("  midicsv FILE /dev/null", theirs);
-        std::printf("cold ratio: read %.2fx midicsv's speed by CPU time (%.2fx by wall time)",
-                    theirs.cpu / ours.cpu, theirs.wall / ours.wall);
+        std::printf("cold ratio (median of the rounds' ratios): read %.2fx midicsv's speed by CPU "
+                    "time (%.2fx by wall time)",
+                    roundRatio(theirs, ours, true), roundRatio(theirs, ours, false));
         if (cli.cpu > 0)
-            std::printf("; reedtab-cli info %.2fx (%.2fx by wall)", theirs.cpu / cli.cpu,
-                        theirs.wall / cli.wall);
+            std::printf("; reedtab-cli info %.2fx (%.2fx by wall)", roundRatio(theirs, cli, true),
+                        roundRatio(theirs, cli, false));
         std::printf("; target at least 2x\n");
     }
     std::printf("resident: %.1f MB for the read, %.1f MB for reedtab-cli info (target under "

@@ -359,19 +359,7 @@ std::string MidiEvent::description() const {
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define REEDTAB_EVENT_POOL 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
-    __has_feature(memory_sanitizer)
-#define REEDTAB_EVENT_POOL 0
-#endif
-#endif
-#ifndef REEDTAB_EVENT_POOL
-#define REEDTAB_EVENT_POOL 1
-#endif
-
-#if REEDTAB_EVENT_POOL
+#if REEDTAB_POOLED_MEMORY
 // Every event class adds no fields, so all events share one block size. Blocks are carved
 // from slabs that are never returned: a block freed on another thread simply joins that
 // thread's free list, and the slabs stay mapped for the life of the process.
@@ -385,7 +373,7 @@ static_assert(sizeof(void*) != 8 || sizeof(MidiEvent) <= 72,
 class EventPool {
 public:
     static constexpr size_t blockSize = sizeof(MidiEvent);
-    static constexpr size_t slabBytes = size_t{2} << 20;
+    static constexpr size_t slabBytes = kHugePageBytes;
 
     void* allocate() {
         if (free_) {
@@ -412,20 +400,10 @@ private:
     };
 
     void grow() {
-        // Twice the size, then the unaligned ends are given back, leaves one aligned slab.
-        void* mapped = mmap(nullptr, 2 * slabBytes, PROT_READ | PROT_WRITE,
-                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED)
+        void* slab = mapHugePages(slabBytes);
+        if (!slab)
             throw std::bad_alloc();
-        auto begin = reinterpret_cast<uintptr_t>(mapped);
-        uintptr_t aligned = (begin + slabBytes - 1) & ~(uintptr_t{slabBytes} - 1);
-        if (aligned > begin)
-            munmap(mapped, aligned - begin);
-        if (aligned + slabBytes < begin + 2 * slabBytes)
-            munmap(reinterpret_cast<void*>(aligned + slabBytes),
-                   begin + 2 * slabBytes - aligned - slabBytes);
-        adviseHugePages(reinterpret_cast<void*>(aligned), slabBytes);
-        next_ = reinterpret_cast<std::byte*>(aligned);
+        next_ = static_cast<std::byte*>(slab);
         end_ = next_ + slabBytes;
     }
 
@@ -443,7 +421,7 @@ EventPool& pool() {
 } // namespace
 
 void* MidiEvent::operator new(size_t size) {
-#if REEDTAB_EVENT_POOL
+#if REEDTAB_POOLED_MEMORY
     if (size == sizeof(MidiEvent))
         return pool().allocate();
 #endif
@@ -451,7 +429,7 @@ void* MidiEvent::operator new(size_t size) {
 }
 
 void MidiEvent::operator delete(void* block, size_t size) {
-#if REEDTAB_EVENT_POOL
+#if REEDTAB_POOLED_MEMORY
     if (size == sizeof(MidiEvent)) {
         pool().release(block);
         return;

@@ -167,6 +167,7 @@ private:
     void keepMeta(std::unique_ptr<MidiEvent> event);
     bool takeFingering(const uint8_t* payload, int64_t length);
     void attachFingerings();
+    void finishTracks();
     void keep(MidiTrack* track, std::unique_ptr<MidiEvent> event);
     void buildMergedList();
     MidiTrack* newTrack();
@@ -181,7 +182,7 @@ private:
     int declaredTracks_ = 0;
     MidiTrack* current_ = nullptr;
     // Playable events in reading order, for the merged list of a file split per channel.
-    std::vector<MidiEvent*> merged_;
+    EventRefs merged_;
     // Fingerings read, given to their notes once every track is in.
     struct Fingering {
         MidiTrack* track;
@@ -191,6 +192,13 @@ private:
         uint16_t value;
     };
     std::vector<Fingering> fingerings_;
+    // Tracks of a file not split per channel that are read, paired and keyed for the merge.
+    size_t finishedTracks_ = 0;
+    // For the merge of such tracks: each track's playable events as (tick << 32 | index in the
+    // track), taken while the track was still in the cache; `trackKeys_[t]` is where track t's
+    // run of keys begins.
+    std::vector<uint64_t, HugePageAllocator<uint64_t>> keys_;
+    std::vector<size_t> trackKeys_;
 
     // Per-track state.
     int64_t tick_ = 0;
@@ -234,50 +242,60 @@ void Reader::buildMergedList() {
     }
     // Otherwise every track is one chunk in tick order, and merging the tracks (the earlier
     // track first on equal ticks) gives that stable sort without a copy of the whole list.
-    struct Head {
-        int32_t tick;
-        uint32_t track;
-        size_t next;
-    };
-    auto later = [](const Head& a, const Head& b) {
-        return a.tick != b.tick ? a.tick > b.tick : a.track > b.track;
-    };
+    // The merge is a tournament of the tracks' next events: each step costs one comparison per
+    // level of a tree over the tracks, against keys that pack the tick above the track number,
+    // so equal ticks come out in track order.
     auto& tracks = song_.tracks;
-    auto advance = [&tracks](Head& h) {
-        const auto& events = tracks[h.track]->events;
-        while (h.next < events.size() && !MergedEventList::belongs(events[h.next]->kind()))
-            ++h.next;
-        if (h.next == events.size())
-            return false;
-        h.tick = events[h.next]->tick;
-        return true;
+    constexpr uint64_t exhausted = ~uint64_t{0};
+    size_t leaves = 1;
+    while (leaves < tracks.size())
+        leaves *= 2;
+    std::vector<uint64_t> key(leaves, exhausted);
+    std::vector<size_t> next(leaves, 0);
+    trackKeys_.push_back(keys_.size());
+    auto advance = [&](size_t t) {
+        key[t] =
+            next[t] < trackKeys_[t + 1] ? (keys_[next[t]] & ~uint64_t{0xFFFFFFFF}) | t : exhausted;
     };
-    std::vector<Head> heap;
-    size_t playable = 0;
-    for (uint32_t t = 0; t < tracks.size(); ++t) {
-        playable += tracks[t]->size();
-        Head h{0, t, 0};
-        if (advance(h))
-            heap.push_back(h);
+    for (size_t t = 0; t < tracks.size(); ++t) {
+        next[t] = trackKeys_[t];
+        advance(t);
     }
-    std::make_heap(heap.begin(), heap.end(), later);
-    std::vector<MidiEvent*> list;
-    list.reserve(playable);
-    adviseHugePages(list.data(), list.capacity() * sizeof list[0]);
-    while (!heap.empty()) {
-        std::pop_heap(heap.begin(), heap.end(), later);
-        Head& h = heap.back();
-        const auto& events = tracks[h.track]->events;
-        // A track keeps the lead while its events come no later than every other head; on a
-        // tie the earlier track goes first.
-        const Head* rival = heap.size() > 1 ? &heap.front() : nullptr;
-        do {
-            list.push_back(events[h.next++].get());
-        } while (advance(h) && (!rival || !later(h, *rival)));
-        if (h.next == events.size())
-            heap.pop_back();
-        else
-            std::push_heap(heap.begin(), heap.end(), later);
+    // loser[node] holds the leaf that lost the match at that node; the overall winner is
+    // kept apart. Leaves sit below node 1 at positions leaves..2*leaves-1.
+    std::vector<size_t> loser(leaves, 0);
+    // Which side wins is as good as random, so the match is played without a branch.
+    auto play = [&](size_t from) {
+        size_t winner = from;
+        uint64_t winnerKey = key[from];
+        for (size_t node = (from + leaves) / 2; node >= 1; node /= 2) {
+            size_t other = loser[node];
+            uint64_t otherKey = key[other];
+            bool otherWins = otherKey < winnerKey;
+            loser[node] = otherWins ? winner : other;
+            winner = otherWins ? other : winner;
+            winnerKey = otherWins ? otherKey : winnerKey;
+        }
+        return winner;
+    };
+    // Building: every node first holds the winner of its subtree, then the matches are played
+    // bottom-up, each node keeping its loser.
+    std::vector<size_t> best(2 * leaves);
+    for (size_t leaf = 0; leaf < leaves; ++leaf)
+        best[leaves + leaf] = leaf;
+    for (size_t node = leaves - 1; node >= 1; --node) {
+        size_t a = best[2 * node], b = best[2 * node + 1];
+        bool aWins = key[a] <= key[b];
+        best[node] = aWins ? a : b;
+        loser[node] = aWins ? b : a;
+    }
+    size_t winner = best[1];
+    EventRefs list;
+    list.reserve(keys_.size());
+    while (key[winner] != exhausted) {
+        list.push_back(tracks[winner]->events[keys_[next[winner]++] & 0xFFFFFFFF].get());
+        advance(winner);
+        winner = play(winner);
     }
     song_.mergedEvents.assign(std::move(list));
 }
@@ -464,7 +482,22 @@ void Reader::attachFingerings() {
             }
         }
     }
-    fingerings_ = {};
+    fingerings_.clear();
+}
+
+void Reader::finishTracks() {
+    // Each track is paired and keyed as soon as it is read, while its events are in the cache.
+    attachFingerings();
+    for (; finishedTracks_ < song_.tracks.size(); ++finishedTracks_) {
+        MidiTrack& track = *song_.tracks[finishedTracks_];
+        song_.repairTrack(track);
+        trackKeys_.push_back(keys_.size());
+        for (size_t i = 0; i < track.events.size(); ++i) {
+            const MidiEvent* e = track.events[i].get();
+            if (MergedEventList::belongs(e->kind()))
+                keys_.push_back(uint64_t(uint32_t(e->tick)) << 32 | i);
+        }
+    }
 }
 
 void Reader::keepMeta(std::unique_ptr<MidiEvent> event) {
@@ -587,15 +620,17 @@ LoadResult Reader::run() {
         return LoadBadHeader;
     }
     // Playable events take three to four bytes each in a dense file.
-    if (splitChannels_) {
+    if (splitChannels_)
         merged_.reserve(in_.size() / 3);
-        adviseHugePages(merged_.data(), merged_.capacity() * sizeof merged_[0]);
-    }
+    else
+        keys_.reserve(in_.size() / 3);
     for (int i = 0; i < declaredTracks_; ++i) {
         song_.currentTrack = static_cast<int16_t>(i);
         Chunk chunk = readTrack();
         if (chunk == Chunk::Failed)
             return fail(nullptr);
+        if (!splitChannels_)
+            finishTracks();
         if (chunk == Chunk::Truncated) {
             // Every later chunk header fails the same way at the end of the file.
             song_.truncated = true;
@@ -603,14 +638,13 @@ LoadResult Reader::run() {
         }
     }
     progress_.finish();
-    attachFingerings();
     // Pairing first leaves nothing for it to take out of the merged list again, except in a
     // file split per channel, whose list keeps the reading order of the one chunk.
     if (splitChannels_) {
+        attachFingerings();
         buildMergedList();
         song_.repairAllTracks();
     } else {
-        song_.repairAllTracks();
         buildMergedList();
     }
     if (song_.format == 0)
@@ -649,35 +683,26 @@ LoadResult MidiSong::loadFile(const std::string& filePath, const LoadProgress& p
         loading = false;
         return LoadCannotOpen;
     }
-    // One read into a buffer of the file's size, left uninitialised because the read fills it;
-    // a file that grows meanwhile is read on.
-    std::vector<uint8_t> bytes;
-    std::unique_ptr<uint8_t[]> whole;
-    size_t wholeSize = 0;
+    // One read into a buffer of the file's size; a file that grows meanwhile is read on.
+    std::vector<uint8_t, HugePageAllocator<uint8_t>> bytes;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         long size = std::ftell(file);
         std::rewind(file);
         if (size > 0) {
-            whole.reset(new uint8_t[static_cast<size_t>(size)]);
-            adviseHugePages(whole.get(), static_cast<size_t>(size));
-            wholeSize = std::fread(whole.get(), 1, static_cast<size_t>(size), file);
+            bytes.resize(static_cast<size_t>(size));
+            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
         }
     }
     uint8_t block[1 << 16];
     size_t n;
-    while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
-        if (bytes.empty())
-            bytes.assign(whole.get(), whole.get() + wholeSize);
+    while ((n = std::fread(block, 1, sizeof block, file)) > 0)
         bytes.insert(bytes.end(), block, block + n);
-    }
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
         loading = false;
         return LoadCannotOpen;
     }
-    if (bytes.empty())
-        return loadMemory(whole.get(), wholeSize, progress);
     return loadMemory(bytes.data(), bytes.size(), progress);
 }
 

@@ -134,7 +134,7 @@ void MergedEventList::sortByTick() {
         entries_[i] = a[i].event;
 }
 
-void MergedEventList::assign(std::vector<MidiEvent*> events) {
+void MergedEventList::assign(EventRefs events) {
     entries_ = std::move(events);
     insertCursor_ = 0;
     removeCursor_ = 0;
@@ -234,14 +234,17 @@ void MidiSong::clear() {
 void MidiSong::repairAllTracks() {
     discardedCount = correctedCount = unfinishedCount = overlappedCount = 0;
     pairingReport.clear();
-    for (auto& track : tracks) {
-        PairingCounts counts =
-            track->pairNotes(&pairingReport, pairingReportCapacity, false, &mergedEvents);
-        discardedCount += counts.discarded;
-        correctedCount += counts.corrected;
-        unfinishedCount += counts.unfinished;
-        overlappedCount += counts.overlapped;
-    }
+    for (auto& track : tracks)
+        repairTrack(*track);
+}
+
+void MidiSong::repairTrack(MidiTrack& track) {
+    PairingCounts counts =
+        track.pairNotes(&pairingReport, pairingReportCapacity, false, &mergedEvents);
+    discardedCount += counts.discarded;
+    correctedCount += counts.corrected;
+    unfinishedCount += counts.unfinished;
+    overlappedCount += counts.overlapped;
 }
 
 int32_t MidiSong::tempoAt(int32_t tick) const {
@@ -342,7 +345,7 @@ int MidiSong::moveTrack(int from, int to) {
     std::unordered_map<const MidiTrack*, size_t> position;
     for (size_t i = 0; i < tracks.size(); ++i)
         position[tracks[i].get()] = i;
-    std::vector<MidiEvent*> list(mergedEvents.begin(), mergedEvents.end());
+    EventRefs list(mergedEvents.begin(), mergedEvents.end());
     std::stable_sort(list.begin(), list.end(), [&position](const MidiEvent* a, const MidiEvent* b) {
         return a->tick != b->tick ? a->tick < b->tick
                                   : position.at(a->track) < position.at(b->track);

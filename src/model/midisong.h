@@ -12,6 +12,7 @@
 // `volumePercent`, and call `tempoAt` and `timeSignatureAt`; every edit stops the player
 // first, so the song never changes under it.
 
+#include "model/hugepages.h"
 #include "model/midievent.h"
 #include "model/miditrack.h"
 
@@ -62,12 +63,12 @@ public:
     void sortByTick();
     /// Replaces the whole list with `events`, which the caller guarantees to be in tick order
     /// and of kinds that belong (the reader builds it so).
-    void assign(std::vector<MidiEvent*> events);
+    void assign(EventRefs events);
     /// Removes every entry whose event satisfies `drop` (keeps the order).
     void removeIf(const std::function<bool(const MidiEvent*)>& drop);
 
 private:
-    std::vector<MidiEvent*> entries_;
+    EventRefs entries_;
     size_t insertCursor_ = 0;
     size_t removeCursor_ = 0;
 };
@@ -235,6 +236,9 @@ public:
 
     /// Runs `pairNotes` on every track into the song's counters and `pairingReport`.
     void repairAllTracks();
+    /// Runs `pairNotes` on one track and adds what it found to the song's counters and
+    /// `pairingReport` (`repairAllTracks` is a reset and this for each track in order).
+    void repairTrack(MidiTrack& track);
 
     /// Microseconds per quarter note in force at `tick` (a change takes effect just after its
     /// own tick); 500000 without tempo events.

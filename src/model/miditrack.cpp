@@ -91,11 +91,14 @@ PairingCounts MidiTrack::pairNotes(std::string* report, size_t capacity, bool cl
 
     // Stacks of sounding note-ons per channel and key, linked through one array (a vector per
     // key would cost thousands of allocations for every small track), and the on/off balance.
+    // A popped slot goes on a free list and is taken again by the next note-on, so the array
+    // holds only as many slots as notes ever sound at once, not one per note of the track.
     struct Sounding {
         size_t on;
         int32_t below;
     };
     std::vector<Sounding> sounding;
+    int32_t freeSlot = -1;
     std::array<int32_t, 16 * 128> top;
     top.fill(-1);
     std::array<int16_t, 16 * 128> balance{};
@@ -141,17 +144,27 @@ PairingCounts MidiTrack::pairNotes(std::string* report, size_t capacity, bool cl
                     e->overlapMark = 1;
                     events[sounding[static_cast<size_t>(top[slot])].on]->overlapMark = 1;
                 }
-                sounding.push_back({i, top[slot]});
-                top[slot] = static_cast<int32_t>(sounding.size() - 1);
+                int32_t taken = freeSlot;
+                if (taken >= 0) {
+                    freeSlot = sounding[static_cast<size_t>(taken)].below;
+                    sounding[static_cast<size_t>(taken)] = {i, top[slot]};
+                } else {
+                    taken = static_cast<int32_t>(sounding.size());
+                    sounding.push_back({i, top[slot]});
+                }
+                top[slot] = taken;
             }
             ++balance[slot];
         } else {
             bool paired = top[slot] >= 0;
             if (paired) {
-                const Sounding& sounded = sounding[static_cast<size_t>(top[slot])];
+                int32_t popped = top[slot];
+                Sounding& sounded = sounding[static_cast<size_t>(popped)];
                 size_t onIndex = sounded.on;
                 MidiEvent* on = events[onIndex].get();
                 top[slot] = sounded.below;
+                sounded.below = freeSlot;
+                freeSlot = popped;
                 on->duration = e->tick - on->tick;
                 on->partner = e;
                 e->partner = on;

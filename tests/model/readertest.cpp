@@ -525,6 +525,53 @@ TEST(ReaderMergedList, MatchesInsertingEveryEventInReadingOrder) {
         ASSERT_EQ(song.mergedEvents[i], expected[i]) << "position " << i;
 }
 
+TEST(ReaderMergedList, FollowsTheTracksAfterPairingTakesBrokenNotesOut) {
+    // Track counts that fill the merge's tree, leave it ragged or give it one leaf; tracks that
+    // hold no playable event; meta events that stay out of the list between the notes; and
+    // broken notes that pairing removes before the list is built.
+    for (int trackCount : {1, 2, 7, 11}) {
+        SCOPED_TRACE(trackCount);
+        uint32_t seed = 11 + static_cast<uint32_t>(trackCount);
+        auto random = [&seed](uint32_t range) {
+            seed = seed * 1103515245 + 12345;
+            return (seed >> 16) % range;
+        };
+        Bytes file = header(1, trackCount, 96);
+        for (int t = 0; t < trackCount; ++t) {
+            Bytes events;
+            int count = t % 4 == 3 ? 0 : 200;
+            for (int i = 0; i < count; ++i) {
+                events.push_back(static_cast<uint8_t>(random(3) * 5));
+                uint8_t key = static_cast<uint8_t>(60 + random(4));
+                switch (random(5)) {
+                case 0: // a track name, not in the list
+                    events.insert(events.end(), {0xFF, 0x03, 0x01, 'n'});
+                    break;
+                case 1: // a note-off that may close nothing
+                    events.insert(events.end(), {static_cast<uint8_t>(0x80 | t % 16), key, 0});
+                    break;
+                default:
+                    events.insert(events.end(), {static_cast<uint8_t>(0x90 | t % 16), key, 90});
+                    break;
+                }
+            }
+            events.insert(events.end(), endOfTrack.begin(), endOfTrack.end());
+            Bytes c = chunk(events);
+            file.insert(file.end(), c.begin(), c.end());
+        }
+        MidiSong song;
+        ASSERT_EQ(load(song, file), LoadOk);
+        EXPECT_GT(song.discardedCount + song.correctedCount + song.unfinishedCount, 0);
+        MergedEventList expected;
+        for (const auto& track : song.tracks)
+            for (const auto& e : track->events)
+                expected.insert(e.get());
+        ASSERT_EQ(song.mergedEvents.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(song.mergedEvents[i], expected[i]) << "position " << i;
+    }
+}
+
 TEST(ReaderFormat0, LengthCoversTheEndOfTrackAddedAfterMetaEvents) {
     // Found by fuzzing: a meta-only track got its end of track at the last meta event's tick,
     // past the length taken before it was added.
