@@ -92,7 +92,11 @@ private:
 
 using Row = std::tuple<int, int, int32_t, int, int, int, int32_t, std::string>;
 
-std::vector<Row> listEvents(const MidiSong& song) {
+// The checks walk whole songs: instrumented, they would cost more than the edits they check and
+// show the fuzzer nothing about the document's code.
+#define UNCOVERED __attribute__((no_sanitize("coverage")))
+
+UNCOVERED std::vector<Row> listEvents(const MidiSong& song) {
     std::vector<Row> rows;
     for (int t = 0; t < song.trackCount(); ++t)
         for (const auto& e : song.tracks[static_cast<size_t>(t)]->events)
@@ -101,7 +105,7 @@ std::vector<Row> listEvents(const MidiSong& song) {
     return rows;
 }
 
-void checkSong(const MidiSong& song) {
+UNCOVERED void checkSong(const MidiSong& song) {
     check(!song.tracks.empty(), "no tracks");
     size_t playable = 0;
     for (const auto& track : song.tracks) {
@@ -133,11 +137,16 @@ void checkSong(const MidiSong& song) {
         check(song.tickToBarBeatTick(tick).result == 0, "position outside the bar table");
 }
 
-// The song as it reads back after a save, the form an undo from a snapshot gives.
-std::vector<Row> normalised(MidiSong& song, const std::string& path) {
+// Saves the song to `path` without taking its name, so that it can be read back in the form
+// an undo from a snapshot gives.
+void saveCopy(MidiSong& song, const std::string& path) {
     std::string kept = song.path;
     check(song.saveFile(path) == SaveOk, "save failed");
     song.path = kept;
+}
+
+// The song saved at `path` as it reads back.
+std::vector<Row> readBack(const std::string& path) {
     MidiSong copy;
     check(copy.loadFile(path) == LoadOk, "saved song does not read");
     return listEvents(copy);
@@ -279,15 +288,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (undoAfter)
             doc.resetUndo();
         std::vector<Row> before = listEvents(doc.song);
-        std::vector<Row> beforeSaved = undoAfter ? normalised(doc.song, saved) : before;
+        if (undoAfter)
+            saveCopy(doc.song, saved);
         edit(doc, script);
         checkSong(doc.song);
         if (undoAfter && doc.undoEnabled()) {
             bool undone = doc.undo();
             checkSong(doc.song);
             if (undone) {
+                // Reading the saved copy back is needed only when the undo did not give the
+                // very same events.
                 std::vector<Row> after = listEvents(doc.song);
-                check(after == before || after == beforeSaved, "undo did not restore the song");
+                check(after == before || after == readBack(saved), "undo did not restore the song");
             }
         }
     }
