@@ -1,155 +1,46 @@
-// reedtab-cli pdf: the printed pages of a MIDI file as a PDF, without a display.
+// reedtab-cli pdf: the command as the table lists it. Its work is a program of its own (see
+// pdfcommand.cpp) that this command starts in its place, found beside reedtab-cli in the build
+// tree or in the program's library folder once installed.
 
-#include "app/qsettingsstore.h"
 #include "cli/args.h"
-#include "cli/songfile.h"
-#include "cli/tuningoption.h"
-#include "document/songedits.h"
-#include "harmonica/chromaticlayout.h"
-#include "harmonica/diatoniclayout.h"
-#include "harmonica/layoutsettings.h"
-#include "settings/settings.h"
-#include "view/songpainter.h"
-#include "view/songprinter.h"
 
-#include <QGuiApplication>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPdfWriter>
-
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <memory>
+#include <cstring>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace reedtab::cli {
 
 namespace {
 
-constexpr int kPdfResolution = 300;
-constexpr double kMarginMillimetres = 10.0;
+constexpr int kHelperMissing = 6;
 
-// A pair of flags such as --treble / --no-treble: the given one, or `fallback`. Both at once
-// is an error recorded in `message`.
-std::optional<bool> switchOption(Args& args, const char* on, const char* off, bool fallback,
-                                 std::string& message) {
-    const bool yes = args.flag(on);
-    const bool no = args.flag(off);
-    if (yes && no) {
-        message = std::string(on) + " and " + off + " exclude each other";
-        return std::nullopt;
-    }
-    return yes ? true : no ? false : fallback;
-}
-
-// The tuning named on the command line, else the user's; at `key` when one was given (not -1),
-// else at the user's key.
-bool chooseTuning(const char* form, HarmonicaLayout& layout, const std::optional<std::string>& name,
-                  int key) {
-    const int atKey = key == -1 ? layout.key() : key;
-    if (name) {
-        return selectTuning("pdf", form, layout, *name, atKey);
-    }
-    if (key != -1) {
-        layout.init(key, layout.tuningIndex());
-    }
-    return true;
-}
-
-// The painter needs a GUI application; with no platform chosen it draws offscreen, so the
-// command runs on a machine without a display.
-std::unique_ptr<QGuiApplication> startGui() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    static char name[] = "reedtab-cli";
-    static char* argv[] = {name, nullptr};
-    static int argc = 1;
-    return std::make_unique<QGuiApplication>(argc, argv);
+std::string programFolder() {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return ".";
+    std::string path(self, static_cast<size_t>(n));
+    return path.substr(0, path.rfind('/'));
 }
 
 int run(const std::vector<std::string>& words) {
-    const std::unique_ptr<QGuiApplication> gui = startGui();
-    QSettingsStore store;
-    Settings block;
-    loadSettings(store, block);
-    DiatonicLayout diatonic(block);
-    ChromaticLayout chromatic(block);
-    restoreLayouts(store, diatonic, chromatic);
-
-    Args args(words);
-    const auto modeName = args.option("--mode");
-    const auto diatonicName = args.option("--diatonic");
-    const auto chromaticName = args.option("--chromatic");
-    std::string message;
-    const auto key = keyOption(args, -1, message);
-    const auto beats = args.intOption("--beats-per-line");
-    const auto treble =
-        switchOption(args, "--treble", "--no-treble", block.printTrebleClef, message);
-    const auto bass = switchOption(args, "--bass", "--no-bass", block.printBassClef, message);
-    const bool noColour = args.flag("--no-color");
-    const auto from = tickOption(args, "--from", message);
-    const auto to = tickOption(args, "--to", message);
-    const std::vector<std::string> files = args.positionals();
-    if (args.hasError()) {
-        return usageError("pdf", args.error());
+    const std::string folder = programFolder();
+    std::string tried;
+    for (std::string path :
+         {folder + "/reedtab-cli-pdf", folder + "/" REEDTAB_CLI_HELPER_FOLDER "/reedtab-cli-pdf"}) {
+        std::vector<char*> argv{path.data()};
+        std::vector<std::string> copies(words);
+        for (std::string& word : copies)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        execv(path.c_str(), argv.data());
+        tried += "\n  " + path + ": " + std::strerror(errno);
     }
-    if (!key || !treble || !bass || !from || !to) {
-        return usageError("pdf", message);
-    }
-    if (files.size() != 2) {
-        return usageError("pdf", "expects FILE and OUT.pdf (try --help)");
-    }
-    if (beats && (*beats < 1 || *beats > 48)) {
-        return usageError("pdf", "--beats-per-line takes 1..48");
-    }
-    if (modeName) {
-        const auto mode = modeOf(*modeName);
-        if (!mode) {
-            return usageError("pdf", "--mode takes notes, diatonic, chromatic, bb or eb");
-        }
-        block.tabMode = *mode;
-    }
-    if (!chooseTuning("diatonic", diatonic, diatonicName, *key) ||
-        !chooseTuning("chromatic", chromatic, chromaticName, *key)) {
-        return kUsageError;
-    }
-    block.printTrebleClef = *treble;
-    block.printBassClef = *bass;
-    block.printNoColorBars = block.printNoColorBars || noColour;
-    if (beats) {
-        block.printBeatsPerLine = static_cast<int>(*beats);
-    }
-
-    MidiSong song;
-    const int result = loadSongReporting("pdf", files[0], song);
-    if (result != LoadOk) {
-        return result;
-    }
-    markNotes(song, block.showDrumsNotes);
-
-    SongPainter painter(block, diatonic, chromatic);
-    SongPrintJob job = printJobFor(song, block, painter);
-    std::error_code error;
-    job.path = std::filesystem::absolute(files[0], error).string();
-    job.markBegin = *from;
-    job.markEnd = *to;
-
-    QPdfWriter writer(QString::fromStdString(files[1]));
-    writer.setResolution(kPdfResolution);
-    writer.setCreator(QStringLiteral("Reedtab Midi"));
-    writer.setTitle(QString::fromStdString(std::filesystem::path(files[0]).filename().string()));
-    writer.setPageLayout(QPageLayout(
-        QPageSize(QPageSize::A4), QPageLayout::Portrait,
-        QMarginsF(kMarginMillimetres, kMarginMillimetres, kMarginMillimetres, kMarginMillimetres),
-        QPageLayout::Millimeter));
-    const int pages = printSong(writer, painter, job);
-    if (pages < 0) {
-        std::fprintf(stderr, "reedtab-cli pdf: %s: cannot write the file\n", files[1].c_str());
-        return kWriteFailed;
-    }
-    std::printf("%s: %d %s\n", files[1].c_str(), pages, pages == 1 ? "page" : "pages");
-    return 0;
+    std::fprintf(stderr, "reedtab-cli pdf: cannot start the PDF program:%s\n", tried.c_str());
+    return kHelperMissing;
 }
 
 const char* const help =
@@ -172,7 +63,8 @@ const char* const help =
     "--no-color: white note bars.\n"
     "--from, --to: print only from tick --from to tick --to.\n"
     "Exit status: 0, the reader's result code when the file cannot be read, 2 for a usage\n"
-    "error, an unknown tuning or an unreadable tuning file, 5 when OUT.pdf cannot be written.\n";
+    "error, an unknown tuning or an unreadable tuning file, 5 when OUT.pdf cannot be written,\n"
+    "6 when the program's PDF helper is missing.\n";
 
 const bool registered =
     registerCommand({"pdf", "the printed pages of a MIDI file as a PDF", help, run});

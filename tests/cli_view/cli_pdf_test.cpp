@@ -195,6 +195,28 @@ TEST_F(CliPdf, FailuresHaveTheCommandsExitCodes) {
     EXPECT_NE(help.out.find("usage: reedtab-cli pdf FILE OUT.pdf"), std::string::npos);
 }
 
+TEST_F(CliPdf, TheHelperIsFoundBesideTheProgramAndItsAbsenceIsSaid) {
+    // reedtab-cli starts the helper in its place; alone in a folder it says what it missed.
+    namespace fs = std::filesystem;
+    const fs::path cli = REEDTAB_CLI;
+    const fs::path alone = scratchFolder("cli_view", "alone");
+    const std::string pdf = out + "/alone.pdf";
+    fs::copy_file(cli, alone / "reedtab-cli", fs::copy_options::overwrite_existing);
+    const std::string command = quoted((alone / "reedtab-cli").string()) + " pdf " +
+                                quoted(example("saints.mid")) + " " + quoted(pdf);
+    const std::string errors = (alone / "err").string();
+    int raw = std::system((command + " 2>" + quoted(errors)).c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 6);
+    EXPECT_NE(slurp(errors).find("cannot start the PDF program"), std::string::npos);
+    EXPECT_FALSE(fs::exists(pdf));
+
+    fs::copy_file(cli.parent_path() / "reedtab-cli-pdf", alone / "reedtab-cli-pdf",
+                  fs::copy_options::overwrite_existing);
+    raw = std::system((command + " >/dev/null 2>" + quoted(errors)).c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << slurp(errors);
+    EXPECT_GT(pdfPages(pdf), 0);
+}
+
 TEST_F(CliPdf, OtherCommandsNeedNoDisplayEither) {
     const auto run = runCli("cli_view", "info " + quoted(example("saints.mid")));
     EXPECT_EQ(run.status, 0) << run.err;
