@@ -42,6 +42,22 @@ inline void adviseHugePages(const void* begin, size_t bytes) {
         madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
+/// Maps in at once the whole pages inside `bytes` bytes at `begin`, which an array is about
+/// to fill: one call costs far less than a fault for each page. Nothing on a kernel that
+/// cannot (before Linux 5.14).
+inline void prefaultPages(void* begin, size_t bytes) {
+    constexpr uintptr_t page = 4096;
+    auto first = (reinterpret_cast<uintptr_t>(begin) + page - 1) & ~(page - 1);
+    auto last = (reinterpret_cast<uintptr_t>(begin) + bytes) & ~(page - 1);
+#ifdef MADV_POPULATE_WRITE
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+    (void)first;
+    (void)last;
+#endif
+}
+
 /// A fresh zeroed mapping of `bytes` (a multiple of `kHugePageBytes`) that starts on a huge
 /// page and is advised to use them, so that every page of it is a huge one; null when the
 /// system has no memory left. Give it back with `munmap(block, bytes)`.

@@ -253,9 +253,16 @@ void Reader::buildMergedList() {
     std::vector<uint64_t> key(leaves, exhausted);
     std::vector<size_t> next(leaves, 0);
     trackKeys_.push_back(keys_.size());
+    // The merge reads the keys and the event arrays of all tracks in turn, more streams than
+    // the hardware foresees: each track's next keys and events are asked for ahead.
+    constexpr size_t lookAhead = 16;
     auto advance = [&](size_t t) {
-        key[t] =
-            next[t] < trackKeys_[t + 1] ? (keys_[next[t]] & ~uint64_t{0xFFFFFFFF}) | t : exhausted;
+        const size_t n = next[t];
+        if (n + 2 * lookAhead < trackKeys_[t + 1])
+            __builtin_prefetch(keys_.data() + n + 2 * lookAhead);
+        if (n + lookAhead < trackKeys_[t + 1])
+            __builtin_prefetch(tracks[t]->events.data() + (keys_[n + lookAhead] & 0xFFFFFFFF));
+        key[t] = n < trackKeys_[t + 1] ? (keys_[n] & ~uint64_t{0xFFFFFFFF}) | t : exhausted;
     };
     for (size_t t = 0; t < tracks.size(); ++t) {
         next[t] = trackKeys_[t];
@@ -264,17 +271,19 @@ void Reader::buildMergedList() {
     // loser[node] holds the leaf that lost the match at that node; the overall winner is
     // kept apart. Leaves sit below node 1 at positions leaves..2*leaves-1.
     std::vector<size_t> loser(leaves, 0);
-    // Which side wins is as good as random, so the match is played without a branch.
     auto play = [&](size_t from) {
         size_t winner = from;
         uint64_t winnerKey = key[from];
         for (size_t node = (from + leaves) / 2; node >= 1; node /= 2) {
             size_t other = loser[node];
             uint64_t otherKey = key[other];
-            bool otherWins = otherKey < winnerKey;
-            loser[node] = otherWins ? winner : other;
-            winner = otherWins ? other : winner;
-            winnerKey = otherWins ? otherKey : winnerKey;
+            // All ones when the other side wins; the exchange is done with it, since a
+            // conditional here is compiled into a jump that the keys make unforeseeable.
+            const uint64_t swap = uint64_t{0} - uint64_t{otherKey < winnerKey};
+            const size_t exchange = (other ^ winner) & swap;
+            loser[node] = other ^ exchange;
+            winner ^= exchange;
+            winnerKey ^= (otherKey ^ winnerKey) & swap;
         }
         return winner;
     };
@@ -341,10 +350,14 @@ Reader::Chunk Reader::readTrack() {
     if (!splitChannels_) {
         current_ = newTrack();
         // A dense track with running status takes three to four bytes per event; growing the
-        // array from empty would copy it a dozen times.
+        // array from empty would copy it a dozen times. The first three quarters, which even a
+        // less dense track mostly fills, are mapped in before it is read.
         auto& events = current_->events;
         events.reserve(std::min<size_t>(static_cast<size_t>(length), in_.available()) / 3);
-        adviseHugePages(events.data(), events.capacity() * sizeof events[0]);
+        const size_t bytes = events.capacity() * sizeof events[0];
+        adviseHugePages(events.data(), bytes);
+        if (bytes < kHugePageBytes)
+            prefaultPages(events.data(), bytes / 4 * 3);
     } else {
         current_ = song_.tracks.front().get();
     }
