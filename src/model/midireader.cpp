@@ -194,11 +194,13 @@ private:
     std::vector<Fingering> fingerings_;
     // Tracks of a file not split per channel that are read, paired and keyed for the merge.
     size_t finishedTracks_ = 0;
-    // For the merge of such tracks: each track's playable events as (tick << 32 | index in the
-    // track), taken while the track was still in the cache; `trackKeys_[t]` is where track t's
-    // run of keys begins.
-    std::vector<uint64_t, HugePageAllocator<uint64_t>> keys_;
+    // For the merge of such tracks: the tick of each event of each track, `unlisted` for an
+    // event that stays out of the merged list, taken while the track was still in the cache;
+    // `trackKeys_[t]` is where track t's keys begin, `listed_` counts the listed events.
+    static constexpr uint32_t unlisted = ~uint32_t{0};
+    std::vector<uint32_t, HugePageAllocator<uint32_t>> keys_;
     std::vector<size_t> trackKeys_;
+    size_t listed_ = 0;
 
     // Per-track state.
     int64_t tick_ = 0;
@@ -257,17 +259,20 @@ void Reader::buildMergedList() {
     // the hardware foresees: each track's next keys and events are asked for ahead.
     constexpr size_t lookAhead = 16;
     auto advance = [&](size_t t) {
-        const size_t n = next[t];
-        if (n + 2 * lookAhead < trackKeys_[t + 1])
-            __builtin_prefetch(keys_.data() + n + 2 * lookAhead);
-        if (n + lookAhead < trackKeys_[t + 1])
-            __builtin_prefetch(tracks[t]->events.data() + (keys_[n + lookAhead] & 0xFFFFFFFF));
-        key[t] = n < trackKeys_[t + 1] ? (keys_[n] & ~uint64_t{0xFFFFFFFF}) | t : exhausted;
+        const uint32_t* keys = keys_.data() + trackKeys_[t];
+        const size_t end = trackKeys_[t + 1] - trackKeys_[t];
+        size_t n = next[t];
+        while (n < end && keys[n] == unlisted)
+            ++n;
+        next[t] = n;
+        if (n + 2 * lookAhead < end)
+            __builtin_prefetch(keys + n + 2 * lookAhead);
+        if (n + lookAhead < end)
+            __builtin_prefetch(tracks[t]->events.data() + n + lookAhead);
+        key[t] = n < end ? uint64_t{keys[n]} << 32 | t : exhausted;
     };
-    for (size_t t = 0; t < tracks.size(); ++t) {
-        next[t] = trackKeys_[t];
+    for (size_t t = 0; t < tracks.size(); ++t)
         advance(t);
-    }
     // loser[node] holds the leaf that lost the match at that node; the overall winner is
     // kept apart. Leaves sit below node 1 at positions leaves..2*leaves-1.
     std::vector<size_t> loser(leaves, 0);
@@ -300,9 +305,9 @@ void Reader::buildMergedList() {
     }
     size_t winner = best[1];
     EventRefs list;
-    list.reserve(keys_.size());
+    list.reserve(listed_);
     while (key[winner] != exhausted) {
-        list.push_back(tracks[winner]->events[keys_[next[winner]++] & 0xFFFFFFFF].get());
+        list.push_back(tracks[winner]->events[next[winner]++].get());
         advance(winner);
         winner = play(winner);
     }
@@ -505,10 +510,10 @@ void Reader::finishTracks() {
         MidiTrack& track = *song_.tracks[finishedTracks_];
         song_.repairTrack(track);
         trackKeys_.push_back(keys_.size());
-        for (size_t i = 0; i < track.events.size(); ++i) {
-            const MidiEvent* e = track.events[i].get();
-            if (MergedEventList::belongs(e->kind()))
-                keys_.push_back(uint64_t(uint32_t(e->tick)) << 32 | i);
+        for (const auto& e : track.events) {
+            const bool listed = MergedEventList::belongs(e->kind());
+            keys_.push_back(listed ? static_cast<uint32_t>(e->tick) : unlisted);
+            listed_ += listed;
         }
     }
 }
