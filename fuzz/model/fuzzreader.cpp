@@ -53,6 +53,19 @@ void checkSong(const MidiSong& song) {
     }
 }
 
+// In a format-1 file the merged list is the stable sort by tick of the tracks' events taken
+// track after track: built by inserting them one by one in that order, it must come out the
+// same, entry for entry.
+void checkMergeOrder(const MidiSong& song) {
+    MergedEventList expected;
+    for (const auto& track : song.tracks)
+        for (const auto& e : track->events)
+            expected.insert(e.get());
+    check(expected.size() == song.mergedEvents.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        check(expected[i] == song.mergedEvents[i]);
+}
+
 } // namespace
 
 // Undefined behaviour is a finding like any crash, not a message to scroll past.
@@ -69,6 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     checkSong(song);
+    if (size >= 10 && data[8] == 0 && data[9] == 1)
+        checkMergeOrder(song);
     // Descriptions, positions and the bar table for every event of small songs.
     if (song.mergedEvents.size() < 2000)
         check(!song.dumpText().empty());
