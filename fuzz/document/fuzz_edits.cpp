@@ -287,9 +287,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Only this edit may be undone, never one from an earlier step.
         if (undoAfter)
             doc.resetUndo();
-        std::vector<Row> before = listEvents(doc.song);
-        if (undoAfter)
+        std::vector<Row> before;
+        if (undoAfter) {
+            before = listEvents(doc.song);
             saveCopy(doc.song, saved);
+        }
         edit(doc, script);
         checkSong(doc.song);
         if (undoAfter && doc.undoEnabled()) {
