@@ -6,6 +6,7 @@
 #include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
 #include "settings/settings.h"
+#include "transport/transport.h"
 #include "view/reedtabview.h"
 #include "view/songprinter.h"
 
@@ -36,7 +37,7 @@ SongPrintJob CMainFrame::printJob() {
 }
 
 void CMainFrame::printCommand() {
-    if (player_->isPlaying()) {
+    if (transport_->isPlaying()) {
         beep();
         return;
     }
@@ -53,7 +54,7 @@ void CMainFrame::printCommand() {
 }
 
 void CMainFrame::printPreviewCommand() {
-    if (player_->isPlaying()) {
+    if (transport_->isPlaying()) {
         beep();
         return;
     }
@@ -70,7 +71,7 @@ void CMainFrame::printSetupCommand() {
 }
 
 int CMainFrame::exportPdfCommand() {
-    if (player_->isPlaying()) {
+    if (transport_->isPlaying()) {
         beep();
         return -1;
     }
