@@ -18,9 +18,7 @@ using namespace std::chrono_literals;
 class Following : public TransportTest {
 protected:
     Following() {
-        beginSong(song, 2);
-        addTimeSignature(song, 0, 0, 4, 4);
-        addTempo(song, 0, 0, 500000);
+        startSong(2);
         addTempo(song, 0, 960, 250000);
         addText(song, 0, 1200, "words");
         addNote(song, 1, 0, 60, 0, 400);
@@ -155,9 +153,7 @@ TEST_F(Following, TheTempoPercentageSoundsAtOnceAndGivesTheBeatsPerMinute) {
 class SoundingNotesWhileMoving : public TransportTest {
 protected:
     SoundingNotesWhileMoving() {
-        beginSong(song, 2);
-        addTimeSignature(song, 0, 0, 4, 4);
-        addTempo(song, 0, 0, 500000);
+        startSong(2);
         addNote(song, 1, 0, 60, 0, 3000);
         addNote(song, 1, 1, 64, 0, 3840);
         addNote(song, 1, 0, 67, 2880, 3000);
@@ -229,9 +225,7 @@ TEST_F(SoundingNotesWhileMoving, EditModePlaysOnPastTheEndUntilStopped) {
 class Trainer : public TransportTest {
 protected:
     Trainer() {
-        beginSong(song, 2);
-        addTimeSignature(song, 0, 0, 4, 4);
-        addTempo(song, 0, 0, 500000);
+        startSong(2);
         addNote(song, 1, 0, 60, 0, 240);
         addNote(song, 1, 0, 62, 960, 1200);
         addNote(song, 1, 0, 64, 1440, 1900);

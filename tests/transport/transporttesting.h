@@ -45,6 +45,12 @@ protected:
     }
     ~TransportTest() override { player.shutdown(); }
 
+    /// Starts `song` with `tracks` tracks in division 480, 4/4 and 120 bpm on the first.
+    void startSong(int tracks) {
+        beginSong(song, tracks);
+        addTimeSignature(song, 0, 0, 4, 4);
+        addTempo(song, 0, 0, 500000);
+    }
     /// The song built so far becomes the transport's, its device open.
     void ready() {
         transport.setSongTiming(song.division, song.tempoAt(0));
