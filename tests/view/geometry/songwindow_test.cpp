@@ -153,20 +153,30 @@ TEST_F(SongWindowTest, TheNearestBeatFollowsEachBarsTimeSignature) {
     song.rebuildBars();
     ASSERT_EQ(song.barTable[3].startTick, 4000);
 
-    EXPECT_EQ(nearestBeat(song, 0), 0);
-    EXPECT_EQ(nearestBeat(song, 239), 0);
-    EXPECT_EQ(nearestBeat(song, 240), 480) << "halfway counts as the later beat";
-    EXPECT_EQ(nearestBeat(song, 1487), 1440);
-    EXPECT_EQ(nearestBeat(song, 1960), 1920) << "40 ticks after the bar line";
-    EXPECT_EQ(nearestBeat(song, 1800), 1920) << "the bar line ends the bar before it";
-    EXPECT_EQ(nearestBeat(song, 2039), 1920) << "6/8: beats are eighths";
-    EXPECT_EQ(nearestBeat(song, 2040), 2160);
-    EXPECT_EQ(nearestBeat(song, 3300), 3360);
-    EXPECT_EQ(nearestBeat(song, 3850), 3840);
-    EXPECT_EQ(nearestBeat(song, 3930), 4000) << "the short bar ends at the 3/4 bar line";
-    EXPECT_EQ(nearestBeat(song, 4230), 4000);
-    EXPECT_EQ(nearestBeat(song, 4250), 4480) << "3/4: quarter beats again";
-    EXPECT_EQ(nearestBeat(song, 9000), 8800) << "past the last bar its beats go on";
+    struct Case {
+        std::int32_t tick;
+        std::int32_t beat;
+        const char* why;
+    };
+    const Case cases[] = {
+        {0, 0, "on a bar line"},
+        {239, 0, "just before halfway"},
+        {240, 480, "halfway counts as the later beat"},
+        {1487, 1440, "47 ticks late"},
+        {1960, 1920, "40 ticks after the bar line"},
+        {1800, 1920, "the bar line ends the bar before it"},
+        {2039, 1920, "6/8: beats are eighths"},
+        {2040, 2160, "6/8: halfway to the second eighth"},
+        {3300, 3360, "the next 6/8 bar"},
+        {3850, 3840, "an eighth of the short bar"},
+        {3930, 4000, "the short bar ends at the 3/4 bar line"},
+        {4230, 4000, "3/4: quarter beats again"},
+        {4250, 4480, "3/4: past halfway"},
+        {9000, 8800, "past the last bar its beats go on"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(nearestBeat(song, c.tick), c.beat) << "tick " << c.tick << ": " << c.why;
+    }
 
     MidiSong bare;
     bare.division = 480;
