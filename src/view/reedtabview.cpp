@@ -274,7 +274,7 @@ bool CReedtabView::zoomCommand(int id) {
 
 void CReedtabView::followPlayPosition() {
     if (layout_.right > 0 && layout_.staffBottom > layout_.staffTop) {
-        followWindow(window_, song(), layout_, pixelsPerBeat_, playTick(), playerRunning(), false);
+        followWindow(window_, song(), layout_, pixelsPerBeat_, playTick(), playerRunning());
     }
 }
 

@@ -164,14 +164,14 @@ struct SongPainter::Pass {
     Pass(QPainter& painter, const SongPaint& value)
         : p(painter), v(value), l(value.layout), song(*value.song) {}
 
-    // Clipping to a layer's area; paper is never clipped, so nothing at a line's edge is cut.
+    // Clipping to a layer's area, on paper too: a printed line draws nothing over its
+    // neighbours.
     void clip(int left, int top, int right, int bottom) {
-        if (v.printing) {
-            p.setClipping(false);
-        } else {
-            p.setClipRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
-        }
+        p.setClipRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
     }
+
+    // The right edge of the layers that write labels.
+    int labelRight() const { return v.printing ? std::max(l.right, v.labelRight) : l.right; }
 
     // Calls f(index, event) for every event from the first visible one until one starts at or
     // after the window's end.
@@ -345,7 +345,8 @@ PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
 void SongPainter::drawStaff(Pass& pass) {
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
-    pass.clip(l.left, l.top, l.right, l.staffBottom);
+    // A printed line closes with the bar line on its right edge.
+    pass.clip(l.left, l.top, pass.v.printing ? l.right + 1 : l.right, l.staffBottom);
     const std::vector<StaffLine> lines = staffLines(l, pass.v.scale.centreStep);
     for (const StaffLine& line : lines) {
         if (line.kind == StaffLineKind::Ledger) {
@@ -380,7 +381,7 @@ QColor SongPainter::trackBrush(Pass& pass, const MidiTrack* track) const {
 void SongPainter::drawNotes(Pass& pass) {
     const ViewLayout& l = pass.l;
     const SongPaint& v = pass.v;
-    pass.clip(l.timeLeft, l.staffTop, l.right, l.staffBottom);
+    pass.clip(l.timeLeft, l.staffTop, pass.labelRight(), l.staffBottom);
     *pass.trail = BendTrail{};
     pass.currentFont = nullptr;
     const QColor played = toQColor(settings_.colorPlayed);
@@ -419,13 +420,26 @@ PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fi
     if (pass.v.noColourBars) {
         brush = kWhite;
     }
+    // On paper the clip lets labels run on into the margin past a line's end; the note itself
+    // stops short of the line's last bar line.
+    const auto box = [&](int left, int top, int right, int bottom) {
+        if (pass.v.printing) {
+            right = std::min(right, l.right);
+            left = std::min(left, l.right - 1);
+        }
+        drawBox(p, left, top, right, bottom, outline, brush);
+    };
     if (e.channel() == kDrumChannel) {
         const int yMid = (r.top + r.bottom) / 2;
-        drawBox(p, r.left, yMid - 2, r.left + 2, yMid + 2, outline, brush);
-        drawBox(p, r.left + 1, yMid - 1, r.right, yMid + 1, outline, brush);
+        box(r.left, yMid - 2, r.left + 2, yMid + 2);
+        box(r.left + 1, yMid - 1, r.right, yMid + 1);
     } else {
-        drawBox(p, r.left, r.top, r.right, r.bottom, outline, brush);
-        if (r.left >= l.timeLeft) {
+        box(r.left, r.top, r.right, r.bottom);
+        // A printed note is labelled by the line it starts in: a note starting a tick before a
+        // line may round to the line's first unit.
+        const bool labelled =
+            pass.v.printing ? e.tick >= pass.v.window.firstTick : r.left >= l.timeLeft;
+        if (labelled) {
             const NoteLabelPlace place = noteLabelPlace(r, label.prefixLength, l.textHeight);
             p.setPen(kBlack);
             // QStaticText is placed by its top-left corner.
@@ -508,7 +522,7 @@ void SongPainter::drawBarLabels(Pass& pass) {
     }
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
-    pass.clip(l.left, l.top, l.right, l.bottom);
+    pass.clip(l.left, l.top, pass.labelRight(), l.bottom);
     pass.useFont(barFont_);
     p.setPen(v.printing ? kLabelPrintGrey : kLabelGrey);
     const BarLabelRows rows = barLabelRows(l);
@@ -531,8 +545,13 @@ void SongPainter::drawBarLabels(Pass& pass) {
     TimeSignature shown = signatureOf(bars[first]);
     drawTextAt(p, 2, rows.signatureY, signatureText(shown));
     for (int b = first; b < count && bars[b].startTick <= v.window.lastTick; ++b) {
-        const int x = tickX(l, v.scale, bars[b].startTick);
-        if (x < l.timeLeft) {
+        const std::int32_t start = bars[b].startTick;
+        const int x = tickX(l, v.scale, start);
+        // A printed line numbers the bars that start in its own ticks, so that a bar starting
+        // where one line ends, or a tick before the next begins, is numbered once.
+        const bool numbered =
+            v.printing ? start >= v.window.firstTick && start < v.window.lastTick : x >= l.timeLeft;
+        if (!numbered) {
             continue;
         }
         drawTextAt(p, x + 2, rows.numberY, QString::number(b + 1));
@@ -547,11 +566,15 @@ void SongPainter::drawBarLabels(Pass& pass) {
 void SongPainter::drawTextLine(Pass& pass) {
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
-    pass.clip(l.timeLeft, l.staffBottom, l.right, l.bottom);
+    pass.clip(l.timeLeft, l.staffBottom, pass.labelRight(), l.bottom);
     pass.useFont(textFont_);
     p.setPen(kBlack);
     pass.forEachVisibleEvent([&](int, const MidiEvent& e) {
         if (!isTextOrLyric(e) || e.track == nullptr || !(e.track->flags & TrackShown)) {
+            return;
+        }
+        // A printed line writes only its own texts; the one before it wrote the rest.
+        if (pass.v.printing && e.tick < pass.v.window.firstTick) {
             return;
         }
         const char* text = e.text();

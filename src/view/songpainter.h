@@ -69,9 +69,12 @@ struct SongPaint {
     std::int32_t markEnd = -1;
     std::int32_t cursorTick = -1; // the edit insertion line, edit mode only
     bool editMode = false;
-    // Paper: no background, drum row, progress strip, marks or position line, no clipping,
-    // hidden tracks are left out even when selected and bar labels are darker.
+    // Paper: no background, drum row, progress strip, marks or position line, hidden tracks
+    // are left out even when selected and bar labels are darker.
     bool printing = false;
+    // Paper: the labels of notes, bars and lyrics near a line's end may run on into the margin
+    // up to this x, while note bars end with the line's time area (0: no margin).
+    int labelRight = 0;
     bool noColourBars = false; // note bars filled white
     bool showPitchBends = false;
     bool thumbTracking = false; // no bend lines while a scroll thumb is dragged

@@ -19,6 +19,15 @@ bool onDrumChannel(const MidiEvent& e) {
     return e.isChannelEvent() && e.channel() == kDrumChannel;
 }
 
+// A drawn note or drum note sounding in the window, or a text or lyric at or after its start
+// (the text line shows it when it starts before the window's end).
+bool showsFrom(const MidiEvent& e, std::int32_t firstTick, std::int32_t lastTick) {
+    if ((e.isNote || onDrumChannel(e)) && firstTick < e.tick + e.duration && e.tick < lastTick) {
+        return true;
+    }
+    return isTextOrLyric(e) && e.tick >= firstTick;
+}
+
 } // namespace
 
 int songDivision(const MidiSong& song) {
@@ -26,10 +35,7 @@ int songDivision(const MidiSong& song) {
 }
 
 void followWindow(SongWindow& window, const MidiSong& song, const ViewLayout& layout,
-                  int pixelsPerBeat, std::int32_t tick, bool running, bool startAtTick) {
-    if (startAtTick) {
-        window.firstTick = tick;
-    }
+                  int pixelsPerBeat, std::int32_t tick, bool running) {
     const int d = songDivision(song);
     window.visibleTicks = visibleTicksFor(layout, pixelsPerBeat, d);
     if (!song.mergedEvents.empty()) {
@@ -39,6 +45,27 @@ void followWindow(SongWindow& window, const MidiSong& song, const ViewLayout& la
     window.firstVisibleEvent = findFirstVisibleEvent(song.mergedEvents, window.firstTick,
                                                      window.lastTick, window.firstVisibleEvent);
     window.firstVisibleBar = findFirstVisibleBar(song.barTable, window.firstTick);
+}
+
+void advanceWindow(SongWindow& window, const MidiSong& song, std::int32_t firstTick,
+                   std::int32_t lastTick) {
+    const MergedEventList& list = song.mergedEvents;
+    const int count = list.count();
+    // Everything before the previous first event ended before the previous window, and so
+    // before this one. The search stops at the first event past the window's end too: the
+    // layers stop there, and the next line goes on from it.
+    int i = window.firstVisibleEvent >= 0 && window.firstVisibleEvent < count &&
+                    firstTick >= window.firstTick
+                ? window.firstVisibleEvent
+                : 0;
+    while (i < count && !showsFrom(*list[i], firstTick, lastTick) && list[i]->tick < lastTick) {
+        ++i;
+    }
+    window.firstTick = firstTick;
+    window.lastTick = lastTick;
+    window.visibleTicks = lastTick - firstTick;
+    window.firstVisibleEvent = i < count ? i : -1;
+    window.firstVisibleBar = findFirstVisibleBar(song.barTable, firstTick);
 }
 
 int findFirstVisibleEvent(const MergedEventList& list, std::int32_t firstTick,
@@ -53,12 +80,7 @@ int findFirstVisibleEvent(const MergedEventList& list, std::int32_t firstTick,
         }
     }
     for (int i = start; i < count; ++i) {
-        const MidiEvent& e = *list[i];
-        if ((e.isNote || onDrumChannel(e)) && firstTick < e.tick + e.duration &&
-            e.tick < lastTick) {
-            return i;
-        }
-        if (isTextOrLyric(e) && e.tick >= firstTick) {
+        if (showsFrom(*list[i], firstTick, lastTick)) {
             return i;
         }
     }

@@ -29,10 +29,17 @@ int songDivision(const MidiSong& song);
 
 // Brings `window` up to date for the play position `tick` in `layout`: its width from the
 // scale, a page turn when the position left it (two beats early while running), and the first
-// event and bar, searched from the window's previous ones. With `startAtTick` the window
-// begins exactly at `tick` (a printed line). An empty song never moves the window.
+// event and bar, searched from the window's previous ones. An empty song never moves the
+// window.
 void followWindow(SongWindow& window, const MidiSong& song, const ViewLayout& layout,
-                  int pixelsPerBeat, std::int32_t tick, bool running, bool startAtTick);
+                  int pixelsPerBeat, std::int32_t tick, bool running);
+
+// Moves `window` to show exactly firstTick up to (not including) lastTick: a printed line,
+// which holds its own ticks and nothing of the next line's. Printed lines only move forward,
+// so the event search goes on from the window's previous first event, and a whole song is
+// searched once however many lines it fills; a window moved back searches from the start.
+void advanceWindow(SongWindow& window, const MidiSong& song, std::int32_t firstTick,
+                   std::int32_t lastTick);
 
 // The first event a window from firstTick to lastTick shows: a drawn note or drum note that
 // sounds in it, or a text or lyric at or after firstTick; -1 for none. The search resumes at

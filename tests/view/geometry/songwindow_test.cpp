@@ -51,7 +51,7 @@ protected:
 
     SongWindow windowAt(std::int32_t tick, bool running = false) {
         SongWindow window;
-        followWindow(window, song, layout, 72, tick, running, false);
+        followWindow(window, song, layout, 72, tick, running);
         scale.firstTick = window.firstTick;
         return window;
     }
@@ -74,29 +74,65 @@ TEST_F(SongWindowTest, FollowTurnsThePageAndFindsTheFirstEvent) {
     EXPECT_EQ(w.lastTick, 9 * 480);
     EXPECT_EQ(song.mergedEvents[w.firstVisibleEvent]->data1, 60);
 
-    followWindow(w, song, layout, 72, 5000, false, false);
+    followWindow(w, song, layout, 72, 5000, false);
     EXPECT_EQ(w.firstTick, 4800) << "the beat at or before the position";
     EXPECT_EQ(song.mergedEvents[w.firstVisibleEvent], late);
     EXPECT_EQ(w.firstVisibleBar, 2);
 
-    followWindow(w, song, layout, 72, 0, false, false);
+    followWindow(w, song, layout, 72, 0, false);
     EXPECT_EQ(w.firstTick, 0) << "going back searches from the start again";
     EXPECT_EQ(song.mergedEvents[w.firstVisibleEvent]->data1, 60);
     EXPECT_EQ(w.firstVisibleBar, 0);
 }
 
-TEST_F(SongWindowTest, PrintedLinesStartAtTheirTickAndEmptySongsStayPut) {
+TEST_F(SongWindowTest, EmptySongsStayPut) {
     SongWindow w;
     w.firstTick = 960;
-    followWindow(w, song, layout, 72, 5000, false, false);
+    followWindow(w, song, layout, 72, 5000, false);
     EXPECT_EQ(w.firstTick, 960) << "a song without events never moves the window";
     EXPECT_EQ(w.firstVisibleEvent, -1);
+}
 
+TEST_F(SongWindowTest, PrintedLinesShowExactlyTheirTicksLineAfterLine) {
     addSignature(0, 4, 4);
-    addNote(60, 30000, 480);
+    MidiEvent* held = addNote(60, 1000, 3000); // sounds in lines 1 and 2
+    song.addEvent(1900, 0, makeLyricEvent("la"));
+    MidiEvent* atEnd = addNote(62, 2000, 100); // starts where line 1 ends
+    MidiEvent* late = addNote(64, 9000, 100);  // after two empty lines
     song.rebuildBars();
-    followWindow(w, song, layout, 72, 30001, false, true);
-    EXPECT_EQ(w.firstTick, 30001) << "a line starts exactly at its tick, off the beat";
+    const MergedEventList& list = song.mergedEvents;
+    const auto first = [&](const SongWindow& w) {
+        return w.firstVisibleEvent < 0 ? nullptr : list[w.firstVisibleEvent];
+    };
+
+    SongWindow w;
+    advanceWindow(w, song, 1001, 2000);
+    EXPECT_EQ(w.firstTick, 1001) << "a line starts exactly at its tick, off the beat";
+    EXPECT_EQ(w.lastTick, 2000) << "and ends where the next begins: nothing of it shows";
+    EXPECT_EQ(w.visibleTicks, 999);
+    EXPECT_EQ(first(w), held);
+
+    advanceWindow(w, song, 2000, 3000);
+    EXPECT_EQ(first(w), held) << "still sounding";
+    EXPECT_EQ(w.firstVisibleBar, 1);
+    advanceWindow(w, song, 5000, 6000);
+    ASSERT_NE(first(w), nullptr) << "a window with nothing in it starts its layers past it";
+    EXPECT_GE(first(w)->tick, 6000);
+    advanceWindow(w, song, 6000, 7000);
+    advanceWindow(w, song, 9000, 10000);
+    EXPECT_EQ(first(w), late) << "found after the empty lines";
+
+    advanceWindow(w, song, 2000, 3000);
+    EXPECT_EQ(first(w), held) << "a window moved back searches from the start";
+    advanceWindow(w, song, 1950, 2050);
+    EXPECT_EQ(first(w), held);
+    advanceWindow(w, song, 3990, 4100);
+    EXPECT_EQ(first(w), held) << "the held note ends at 4000";
+    advanceWindow(w, song, 4000, 8000);
+    EXPECT_NE(first(w), held);
+    EXPECT_NE(first(w), atEnd);
+    advanceWindow(w, song, 10000, 12000);
+    EXPECT_EQ(first(w), nullptr) << "past every event";
 }
 
 TEST_F(SongWindowTest, FirstVisibleEventCountsSoundingNotesDrumsAndText) {
