@@ -52,7 +52,7 @@ int CReedtabDoc::setTrackVolume(int trackIndex, int percent) {
     if (!track) {
         return -1;
     }
-    track->volumePercent.store(static_cast<std::uint8_t>(std::clamp(percent, 0, 200)));
+    track->volumePercent.store(static_cast<std::uint8_t>(std::clamp(percent, 0, 255)));
     return 0;
 }
 

@@ -43,8 +43,8 @@ TEST(TrackState, FlagsChangeWithOneNoticeOnlyWhenSomethingChanged) {
 
 TEST(TrackState, VolumesAreClampedAndTellNoWindow) {
     TrackStateTest f;
-    ASSERT_EQ(f.doc.setTrackVolume(2, 250), 0);
-    EXPECT_EQ(f.doc.song.tracks[2]->volumePercent.load(), 200);
+    ASSERT_EQ(f.doc.setTrackVolume(2, 300), 0);
+    EXPECT_EQ(f.doc.song.tracks[2]->volumePercent.load(), 255);
     ASSERT_EQ(f.doc.setTrackVolume(2, -5), 0);
     EXPECT_EQ(f.doc.song.tracks[2]->volumePercent.load(), 0);
     EXPECT_EQ(f.ui.trackListRefreshes, 0);
