@@ -8,6 +8,7 @@
 #include "dialogs/fileproperties.h"
 #include "dialogs/harpfinderdlg.h"
 #include "dialogs/mapnotesdlg.h"
+#include "dialogs/myharpsdlg.h"
 #include "dialogs/speedtrainerdlg.h"
 #include "dialogs/trackpropdlg.h"
 #include "dialogs/valueentry.h"
@@ -238,6 +239,39 @@ TEST(FrameDialogs, WhichHarpSetsTheChosenLayoutAndTablatureMode) {
     EXPECT_EQ(frame.diatonic().key(), picked.key);
     EXPECT_EQ(frame.diatonic().tuningIndex(), picked.tuningIndex);
     EXPECT_EQ(settings().tabMode, kDiatonicTab);
+}
+
+TEST(FrameDialogs, TheFinderKeepsThePlayersHarpsInTheSettings) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(kSong));
+    settings().myHarps.clear();
+    onNextDialog<CHarpFinderDlg>(
+        [](CHarpFinderDlg& dialog) {
+            onNextDialog<CMyHarpsDlg>([](CMyHarpsDlg& grid) {
+                grid.toggle(0, 0);
+                grid.toggle(0, 9);
+            });
+            dialog.myHarpsButton()->click();
+            EXPECT_EQ(dialog.table()->rowCount(), 2);
+        },
+        false);
+    ASSERT_TRUE(frame.commands().run(ID_WHICH_HARP));
+    const std::vector<OwnedHarp> two = {{"Major Diatonic (Richter)", 0},
+                                        {"Major Diatonic (Richter)", 9}};
+    EXPECT_EQ(settings().myHarps, two) << "kept though no harp was chosen";
+    EXPECT_EQ(program.store().readString(kSettingsSection, "myHarps"),
+              "Major Diatonic (Richter)@0|Major Diatonic (Richter)@9");
+
+    // The next finder starts filtered to them.
+    onNextDialog<CHarpFinderDlg>(
+        [](CHarpFinderDlg& dialog) {
+            EXPECT_TRUE(dialog.myHarpsBox()->isChecked());
+            EXPECT_EQ(dialog.table()->rowCount(), 2);
+        },
+        false);
+    ASSERT_TRUE(frame.commands().run(ID_WHICH_HARP));
+    settings().myHarps.clear();
 }
 
 // Plays on the manual clock until the trainer has finished `passes` passes, then until the
