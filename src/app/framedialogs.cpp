@@ -1,6 +1,7 @@
 // The frame's dialogs: track and file properties and map notes edit the song through the
 // document, whose notices bring the view, the bar table and the tool windows up to date; the
-// harp finder sets the layouts and keeps the player's harps, the speed trainer starts playing.
+// harp finder sets the layouts everywhere at once (staff, harmonica windows, the layouts the
+// settings keep at exit) and keeps the player's harps, the speed trainer starts playing.
 
 #include "app/mainframe.h"
 
@@ -77,7 +78,7 @@ void CMainFrame::whichHarpCommand() {
         const QSignalBlocker block(tabType_);
         tabType_->setCurrentIndex(mode);
     }
-    tools_->refreshAll(0);
+    tools_->followLayouts();
     view_->refreshNoteFlags();
     view_->repaintView();
     refreshLayoutText();
