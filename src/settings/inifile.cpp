@@ -251,6 +251,11 @@ bool readIniFile(const std::string& path, MemorySettingsStore& store) {
     if (file.bad()) {
         return false;
     }
+    readIniText(data, store);
+    return true;
+}
+
+void readIniText(std::string_view data, MemorySettingsStore& store) {
     std::string section = "General";
     std::size_t pos = 0;
     while (pos < data.size()) {
@@ -271,7 +276,6 @@ bool readIniFile(const std::string& path, MemorySettingsStore& store) {
         store.writeString(section, unescapedName(trimmed(line.substr(0, equals))),
                           unescapedValue(line.substr(equals + 1)));
     }
-    return true;
 }
 
 } // namespace reedtab

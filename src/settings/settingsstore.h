@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace reedtab {
 
@@ -71,5 +72,7 @@ std::string userSettingsFile();
 /// line without '=' is skipped. False, with the store untouched, when the file cannot be read
 /// or is larger than 16 MB.
 bool readIniFile(const std::string& path, MemorySettingsStore& store);
+/// Reads the text of such a file into `store`, as `readIniFile` does.
+void readIniText(std::string_view text, MemorySettingsStore& store);
 
 } // namespace reedtab
