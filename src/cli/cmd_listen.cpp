@@ -114,11 +114,7 @@ int run(const std::vector<std::string>& words) {
     block.tabMode = chromaticName ? kChromaticTab : kDiatonicTab;
     DiatonicLayout diatonic(block);
     ChromaticLayout chromatic(block);
-    if (!selectTuning("listen", "diatonic", diatonic, diatonicName.value_or(diatonic.tuningName(0)),
-                      *key) ||
-        !selectTuning("listen", "chromatic", chromatic,
-                      chromaticName.value_or(chromatic.tuningName(chromatic.tuningIndex())),
-                      *key)) {
+    if (!selectTunings("listen", diatonic, chromatic, diatonicName, chromaticName, *key)) {
         return kUsageError;
     }
     const HeardNamer namer(block, diatonic, chromatic);

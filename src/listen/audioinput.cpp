@@ -240,25 +240,16 @@ AudioInput::~AudioInput() {
 }
 
 int AudioInput::open(const std::string& device, int rate) {
-    close();
-    if (rate != 44100 && rate != 48000) {
-        return ListenBadRate;
-    }
-    impl_->rt = internal::rtAudioApi();
-    if (!impl_->rt) {
-        return ListenNoLibrary;
-    }
-    const auto devices = allDevices();
-    const DeviceEntry* input = findDevice(devices, device, true);
-    if (!input) {
-        return ListenNoDevice;
-    }
-    impl_->source = nullptr;
-    return impl_->openStream(*input, nullptr, rate);
+    return openStream(device, nullptr, rate, nullptr);
 }
 
 int AudioInput::openDuplex(const std::string& device, const std::string& output, int rate,
                            AudioSource& source) {
+    return openStream(device, &output, rate, &source);
+}
+
+int AudioInput::openStream(const std::string& device, const std::string* output, int rate,
+                           AudioSource* source) {
     close();
     if (rate != 44100 && rate != 48000) {
         return ListenBadRate;
@@ -269,14 +260,14 @@ int AudioInput::openDuplex(const std::string& device, const std::string& output,
     }
     const auto devices = allDevices();
     const DeviceEntry* input = findDevice(devices, device, true);
-    const DeviceEntry* playback = findDevice(devices, output, false);
-    if (!input || !playback) {
+    const DeviceEntry* playback = output ? findDevice(devices, *output, false) : nullptr;
+    if (!input || (output && !playback)) {
         return ListenNoDevice;
     }
-    if (input->api != playback->api) {
+    if (playback && input->api != playback->api) {
         return ListenDifferentSystems;
     }
-    impl_->source = &source;
+    impl_->source = source;
     return impl_->openStream(*input, playback, rate);
 }
 
@@ -296,7 +287,9 @@ void AudioInput::close() {
     if (!impl_->audio) {
         return;
     }
-    impl_->rt->stopStream(impl_->audio);
+    // Aborting rather than stopping: nothing played needs draining, and RtAudio's JACK backend
+    // waits for the drain on a condition without holding its mutex.
+    impl_->rt->abortStream(impl_->audio);
     impl_->callbacks.load(std::memory_order_acquire);
     impl_->rt->closeStream(impl_->audio);
     impl_->rt->destroy(impl_->audio);

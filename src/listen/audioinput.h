@@ -85,6 +85,9 @@ public:
     std::uint64_t droppedFrames() const;
 
 private:
+    int openStream(const std::string& device, const std::string* output, int rate,
+                   AudioSource* source);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

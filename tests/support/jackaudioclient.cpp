@@ -48,16 +48,25 @@ std::optional<std::chrono::nanoseconds> JackAudioClient::playedAt(std::size_t fr
     if (cycle >= cycles) {
         return std::nullopt;
     }
-    // A cycle that ran late says its frames came late; the earliest that the cycles around it
-    // imply is the time the frame really had.
+    // A cycle that ran late says its frames came late; the earliest time that the cycles of
+    // the half second before imply is the frame's, as a listener times what it hears.
     const std::int64_t period = buffer * 1000000000 / rate();
+    const std::int64_t span = rate() / 2 / buffer;
     std::int64_t earliest = INT64_MAX;
-    for (std::int64_t c = std::max<std::int64_t>(0, cycle - 20); c < std::min(cycles, cycle + 21);
-         ++c) {
+    for (std::int64_t c = std::max<std::int64_t>(0, cycle - span); c <= cycle; ++c) {
         earliest = std::min(earliest, cycleNs_[static_cast<std::size_t>(c)] - (c - cycle) * period);
     }
     return std::chrono::nanoseconds(earliest + static_cast<std::int64_t>(frame) % buffer *
                                                    1000000000 / rate());
+}
+
+std::chrono::nanoseconds JackAudioClient::longestCycleGap() const {
+    const std::size_t cycles = cycles_.load(std::memory_order_acquire);
+    std::int64_t longest = 0;
+    for (std::size_t c = 1; c < cycles; ++c) {
+        longest = std::max(longest, cycleNs_[c] - cycleNs_[c - 1]);
+    }
+    return std::chrono::nanoseconds(longest);
 }
 
 int JackAudioClient::process(jack_nframes_t frames, void* data) {

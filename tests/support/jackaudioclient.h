@@ -31,10 +31,13 @@ public:
     /// Plays `samples` from the next cycle on (once; a player client only).
     void play(std::vector<float> samples);
     /// The steady-clock time at which frame `frame` of the samples was played: a cycle's first
-    /// frame one buffer before the cycle ran, the earliest that the cycles around it imply (a
-    /// cycle that merely ran late does not move it); none before it was played.
+    /// frame one buffer before the cycle ran, the earliest that the cycles of the half second
+    /// before imply (a cycle that merely ran late does not move it), the rule `PitchListener`
+    /// times captured frames by; none before it was played.
     std::optional<std::chrono::nanoseconds> playedAt(std::size_t frame) const;
     bool finished() const { return finished_.load(std::memory_order_acquire); }
+    /// The longest time between two cycles that played: a period when the machine keeps up.
+    std::chrono::nanoseconds longestCycleGap() const;
 
 private:
     static int process(jack_nframes_t frames, void* self);

@@ -73,7 +73,7 @@ const RtAudioApi* rtAudioApi() {
             symbol("rtaudio_open_stream", api.openStream),
             symbol("rtaudio_close_stream", api.closeStream),
             symbol("rtaudio_start_stream", api.startStream),
-            symbol("rtaudio_stop_stream", api.stopStream),
+            symbol("rtaudio_abort_stream", api.abortStream),
             symbol("rtaudio_is_stream_open", api.isStreamOpen));
     });
     return opened;

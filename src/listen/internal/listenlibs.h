@@ -39,7 +39,7 @@ struct RtAudioApi {
     decltype(&::rtaudio_open_stream) openStream;
     decltype(&::rtaudio_close_stream) closeStream;
     decltype(&::rtaudio_start_stream) startStream;
-    decltype(&::rtaudio_stop_stream) stopStream;
+    decltype(&::rtaudio_abort_stream) abortStream;
     decltype(&::rtaudio_is_stream_open) isStreamOpen;
 };
 
