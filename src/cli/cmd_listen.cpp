@@ -58,8 +58,9 @@ void printJson(int track, double tolerance, const std::vector<JudgedNote>& notes
 void printTable(const MidiSong& song, int track, double tolerance, const std::string& title,
                 const std::vector<JudgedNote>& notes, const Judge& judge, const HeardNamer& namer) {
     const MidiTrack* t = song.track(track);
-    std::printf("Track %02d: %s; %zu notes; tolerance %g cents; %s\n", track,
-                t ? t->name.c_str() : "", notes.size(), tolerance, title.c_str());
+    const std::string name = t && !t->name.empty() ? ": " + t->name : "";
+    std::printf("Track %02d%s; %zu notes; tolerance %g cents; %s\n", track, name.c_str(),
+                notes.size(), tolerance, title.c_str());
     std::printf("%-11s %9s %-8s %-7s %-44s %s\n", "position", "ms", "expected", "verdict", "heard",
                 "timing");
     for (const JudgedNote& n : notes) {
