@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
+#include <utility>
 
 namespace reedtab {
 
@@ -27,6 +29,40 @@ struct DeviceEntry {
 
     std::string name() const { return system + ": " + device; }
 };
+
+// RtAudio's C interface frees what an instance holds but never the instance itself (some 500
+// bytes each time), so instances are kept, closed, and used again: a list for each system. The
+// list is never destroyed, so that the instances stay reachable up to the very end.
+std::mutex instancesMutex;
+
+std::vector<std::pair<rtaudio_api_t, rtaudio_t>>& spareInstances() {
+    static auto* spare = new std::vector<std::pair<rtaudio_api_t, rtaudio_t>>();
+    return *spare;
+}
+
+rtaudio_t takeInstance(const RtAudioApi& rt, rtaudio_api_t api) {
+    {
+        std::lock_guard lock(instancesMutex);
+        auto& spare = spareInstances();
+        for (auto it = spare.begin(); it != spare.end(); ++it) {
+            if (it->first == api) {
+                rtaudio_t audio = it->second;
+                spare.erase(it);
+                return audio;
+            }
+        }
+    }
+    rtaudio_t audio = rt.create(api);
+    if (audio) {
+        rt.showWarnings(audio, 0);
+    }
+    return audio;
+}
+
+void giveBack(rtaudio_api_t api, rtaudio_t audio) {
+    std::lock_guard lock(instancesMutex);
+    spareInstances().emplace_back(api, audio);
+}
 
 // The systems in the order a default device is looked for; JACK only when a server already
 // runs, since asking it about devices otherwise may start one.
@@ -55,11 +91,10 @@ std::vector<DeviceEntry> allDevices() {
     quietenSoundSystem();
     std::vector<DeviceEntry> devices;
     for (rtaudio_api_t api : systems(*rt)) {
-        rtaudio_t audio = rt->create(api);
+        rtaudio_t audio = takeInstance(*rt, api);
         if (!audio) {
             continue;
         }
-        rt->showWarnings(audio, 0);
         const int count = rt->deviceCount(audio);
         for (int i = 0; i < count; ++i) {
             const rtaudio_device_info_t info = rt->deviceInfo(audio, i);
@@ -77,7 +112,7 @@ std::vector<DeviceEntry> allDevices() {
             entry.defaultOutput = info.is_default_output != 0;
             devices.push_back(std::move(entry));
         }
-        rt->destroy(audio);
+        giveBack(api, audio);
     }
     return devices;
 }
@@ -141,6 +176,7 @@ struct AudioInput::Impl {
     const Clock& clock;
     SpscQueue<AudioBlock> queue;
     const RtAudioApi* rt = nullptr;
+    rtaudio_api_t api = RTAUDIO_API_UNSPECIFIED;
     rtaudio_t audio = nullptr;
     int rate = 0;
     std::string error;
@@ -194,18 +230,18 @@ struct AudioInput::Impl {
         if (audio) {
             const char* text = rt->error(audio);
             error = text ? text : "";
-            rt->destroy(audio);
+            giveBack(api, audio);
             audio = nullptr;
         }
         return code;
     }
 
     int openStream(const DeviceEntry& input, const DeviceEntry* output, int sampleRate) {
-        audio = rt->create(input.api);
+        api = input.api;
+        audio = takeInstance(*rt, api);
         if (!audio) {
             return ListenDeviceError;
         }
-        rt->showWarnings(audio, 0);
         rate = sampleRate;
         frame = 0;
         rtaudio_stream_parameters_t in{};
@@ -292,7 +328,7 @@ void AudioInput::close() {
     impl_->rt->abortStream(impl_->audio);
     impl_->callbacks.load(std::memory_order_acquire);
     impl_->rt->closeStream(impl_->audio);
-    impl_->rt->destroy(impl_->audio);
+    giveBack(impl_->api, impl_->audio);
     impl_->audio = nullptr;
 }
 

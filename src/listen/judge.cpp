@@ -15,8 +15,10 @@ constexpr double kJumpCents = 60.0;
 // A pitch gliding further than this from where its note began starts another, linked to it;
 // vibrato swings less.
 constexpr double kDriftCents = 75.0;
-// Frames without a pitch up to this long inside a note do not end it (a dropped frame or two).
-constexpr double kGapMs = 15.0;
+// Frames without a pitch, up to this many in a row, inside a note do not end it (a dropped
+// frame or two). Counted in frames, not ms: a live clock that corrects itself between two
+// frames is no break in the sound.
+constexpr int kGapFrames = 2;
 // Frames a jump must hold before it counts as a new note: a single stray frame (an octave
 // error in an attack) does not split a note.
 constexpr std::size_t kConfirmFrames = 2;
@@ -98,7 +100,6 @@ void Judge::expect(const ExpectedNote& note) {
 void Judge::startNote(double ms, double pitch, bool linked) {
     HeardNote note;
     note.onsetMs = ms;
-    note.lastMs = ms;
     note.times.push_back(ms);
     note.pitches.push_back(pitch);
     note.anchor = pitch;
@@ -111,13 +112,14 @@ void Judge::hear(const PitchFrame& frame) {
     const double t = frame.ms - options_.latencyMs - options_.analysisDelayMs;
     latest_ = frame;
     latest_->ms = t;
-    if (open_ && t - heard_.back().lastMs > kGapMs) {
-        open_ = false;
-        pending_.clear();
-    }
     if (!frame.hasPitch()) {
+        if (++quiet_ > kGapFrames) {
+            open_ = false;
+            pending_.clear();
+        }
         return;
     }
+    quiet_ = 0;
     const double p = frame.pitch();
     if (!open_) {
         startNote(t, p, false);
@@ -133,7 +135,6 @@ void Judge::hear(const PitchFrame& frame) {
         }
         current.times.push_back(t);
         current.pitches.push_back(p);
-        current.lastMs = t;
         if (current.pitches.size() == kMinFrames) {
             current.anchor = median(current.pitches);
         }
@@ -151,7 +152,6 @@ void Judge::hear(const PitchFrame& frame) {
         for (std::size_t i = 1; i < frames.size(); ++i) {
             note.times.push_back(frames[i].first);
             note.pitches.push_back(frames[i].second);
-            note.lastMs = frames[i].first;
         }
         if (note.pitches.size() >= kMinFrames) {
             note.anchor = median(note.pitches);

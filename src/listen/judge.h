@@ -72,15 +72,15 @@ PassScore scorePass(const std::vector<JudgedNote>& judged, int extras);
 /// `finish`ing, and a live pass by feeding the notes ahead of the position and the frames as
 /// they are analysed, calling `advanceTo` as time passes.
 ///
-/// Heard notes are made from the frames: a note starts at a confident frame after silence (an
-/// attack), or, without a break in the sound, where the pitch jumps by more than 60 cents or
-/// drifts more than 75 cents from where the note began (a change of hole, or a bend on its
-/// way). An expected note takes the heard note that starts nearest to it within its window,
-/// together with the notes it runs on into without a break, up to the expected note's length:
-/// when 3 frames or more of them sound as the expected note (within half a step), their median
-/// is the heard pitch, a hit within the tolerance (so a bend counts once it reaches its target,
-/// timed from its attack); otherwise, or outside the tolerance, wrong, with the pitch the
-/// frames dwell on most; missed when no note starts in the window. Notes that start with an
+/// Heard notes are made from the frames: a note starts at a confident frame after silence (three
+/// frames or more without a pitch: an attack), or, without a break in the sound, where the pitch
+/// jumps by more than 60 cents or drifts more than 75 cents from where the note began (a change of
+/// hole, or a bend on its way). An expected note takes the heard note that starts nearest to it
+/// within its window, together with the notes it runs on into without a break, up to the expected
+/// note's length: when 3 frames or more of them sound as the expected note (within half a step),
+/// their median is the heard pitch, a hit within the tolerance (so a bend counts once it reaches
+/// its target, timed from its attack); otherwise, or outside the tolerance, wrong, with the pitch
+/// the frames dwell on most; missed when no note starts in the window. Notes that start with an
 /// attack and match nothing are extras. One thread.
 class Judge {
 public:
@@ -109,7 +109,6 @@ public:
 private:
     struct HeardNote {
         double onsetMs = 0.0;
-        double lastMs = 0.0;
         std::vector<double> times;
         std::vector<double> pitches; // fractional MIDI notes
         double anchor = 0.0;         // where the pitch began: the median of its first frames
@@ -128,7 +127,8 @@ private:
     std::vector<ExpectedNote> expected_;
     std::size_t next_ = 0; // first expected note not yet judged
     std::deque<HeardNote> heard_;
-    bool open_ = false;                              // the last heard note may still grow
+    bool open_ = false; // the last heard note may still grow
+    int quiet_ = 0;     // frames without a pitch since the last one with
     std::vector<std::pair<double, double>> pending_; // frames of a jump not yet confirmed
     std::vector<JudgedNote> judged_;
     int extras_ = 0;

@@ -328,7 +328,11 @@ TEST(CliDevices, ListsTheAudioDevicesToo) {
     EXPECT_LT(at("inputs:"), at("audio inputs:"));
     EXPECT_LT(at("audio inputs:"), at("audio outputs:"));
     EXPECT_LT(at("audio outputs:"), static_cast<long>(out.size()));
-    EXPECT_EQ(run.err, "") << "the sound libraries' complaints stay quiet";
+    // No sound card and no server here: the sound libraries' complaints about it stay quiet.
+    for (const char* complaint :
+         {"ALSA lib", "Cannot connect to server", "server is not running", "RtApi"}) {
+        EXPECT_EQ(run.err.find(complaint), std::string::npos) << run.err;
+    }
 }
 
 } // namespace

@@ -207,6 +207,27 @@ TEST(Judge, AStrayFrameDoesNotSplitAHeldNote) {
     EXPECT_EQ(judge.score().extras, 0);
 }
 
+TEST(Judge, ALiveClockThatJumpsWithinANoteDoesNotSplitIt) {
+    // The listener's clock corrects itself by 40 ms in the middle of a held note.
+    Performance performance;
+    performance.play(1000, 1500, 67).play(1520, 1800, 69);
+    auto frames = performance.frames();
+    for (PitchFrame& f : frames) {
+        if (f.ms >= 1200) {
+            f.ms += 40;
+        }
+    }
+    Judge judge;
+    judge.expect(note(1000, 67));
+    judge.expect(note(1500, 69));
+    for (const PitchFrame& f : frames) {
+        judge.hear(f);
+    }
+    judge.finish();
+    EXPECT_EQ(judge.score().hits, 2);
+    EXPECT_EQ(judge.score().extras, 0) << "the jump is no attack";
+}
+
 TEST(Judge, RepeatedNotesTonguedApartAreEachHit) {
     Performance performance;
     performance.play(1000, 1220, 67).play(1260, 1480, 67).play(1520, 1740, 67);

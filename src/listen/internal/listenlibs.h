@@ -28,7 +28,6 @@ struct RtAudioApi {
     decltype(&::rtaudio_compiled_api) compiledApis;
     decltype(&::rtaudio_api_display_name) apiDisplayName;
     decltype(&::rtaudio_create) create;
-    decltype(&::rtaudio_destroy) destroy;
     decltype(&::rtaudio_show_warnings) showWarnings;
     decltype(&::rtaudio_error) error;
     decltype(&::rtaudio_error_type) errorType;
