@@ -1,6 +1,7 @@
 #include "listen/scorestore.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -20,6 +21,8 @@ constexpr const char* kHeader = "# Reedtab Midi scores: one pass a line. Fields,
                                 "median timing ms, timing spread ms, hits, wrongs, misses, "
                                 "extras, song path\n";
 constexpr std::size_t kFields = 14;
+constexpr double kMaxTimingMs = 86400000.0;
+constexpr int kMaxNotes = 10000000; // of one pass, so that their sum stays an int
 
 std::string escapePath(const std::string& path) {
     std::string out;
@@ -91,13 +94,14 @@ bool parse(const std::string& text, T& value) {
     return error == std::errc() && ptr == end && !text.empty();
 }
 
-bool parseOptional(const std::string& text, std::optional<double>& value) {
+// A timing in ms, or "-" for none; a day's worth either way at the most.
+bool parseTiming(const std::string& text, std::optional<double>& value) {
     if (text == "-") {
         value.reset();
         return true;
     }
     double v = 0.0;
-    if (!parse(text, v)) {
+    if (!parse(text, v) || !std::isfinite(v) || std::fabs(v) > kMaxTimingMs) {
         return false;
     }
     value = v;
@@ -122,20 +126,22 @@ bool isHash(const std::string& text) {
     return text.size() == 16 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-std::vector<std::string> split(const std::string& line) {
+std::vector<std::string> split(std::string_view line) {
     std::vector<std::string> fields;
     std::size_t start = 0;
     for (;;) {
         const std::size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos) {
+        fields.emplace_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+        if (tab == std::string_view::npos) {
             return fields;
         }
         start = tab + 1;
     }
 }
 
-std::optional<PassRecord> parseLine(const std::string& line) {
+} // namespace
+
+std::optional<PassRecord> parseScoreLine(std::string_view line) {
     const auto f = split(line);
     if (f.size() != kFields || f[0] != "pass" || !isDate(f[1]) || !isHash(f[2])) {
         return std::nullopt;
@@ -145,13 +151,15 @@ std::optional<PassRecord> parseLine(const std::string& line) {
     pass.notesHash = f[2];
     PassScore& s = pass.score;
     if (!parse(f[3], pass.tempoPercent) || !parse(f[4], pass.from) || !parse(f[5], pass.to) ||
-        !parse(f[6], s.accuracy) || !parseOptional(f[7], s.medianTimingMs) ||
-        !parseOptional(f[8], s.timingSpreadMs) || !parse(f[9], s.hits) || !parse(f[10], s.wrongs) ||
+        !parse(f[6], s.accuracy) || !parseTiming(f[7], s.medianTimingMs) ||
+        !parseTiming(f[8], s.timingSpreadMs) || !parse(f[9], s.hits) || !parse(f[10], s.wrongs) ||
         !parse(f[11], s.misses) || !parse(f[12], s.extras)) {
         return std::nullopt;
     }
-    if (s.accuracy < 0.0 || s.accuracy > 1.0 || s.hits < 0 || s.wrongs < 0 || s.misses < 0 ||
-        s.extras < 0 || pass.tempoPercent < 1) {
+    auto count = [](int n) { return n >= 0 && n <= kMaxNotes; };
+    if (!(s.accuracy >= 0.0 && s.accuracy <= 1.0) || !count(s.hits) || !count(s.wrongs) ||
+        !count(s.misses) || !count(s.extras) || pass.tempoPercent < 1 || pass.from < -1 ||
+        pass.to < -1 || (s.timingSpreadMs && *s.timingSpreadMs < 0.0)) {
         return std::nullopt;
     }
     const auto path = unescapePath(f[13]);
@@ -163,7 +171,17 @@ std::optional<PassRecord> parseLine(const std::string& line) {
     return pass;
 }
 
-} // namespace
+std::string formatScoreLine(const PassRecord& pass) {
+    const PassScore& s = pass.score;
+    char accuracy[16];
+    std::snprintf(accuracy, sizeof accuracy, "%.4f", s.accuracy);
+    return "pass\t" + pass.date + "\t" + pass.notesHash + "\t" + std::to_string(pass.tempoPercent) +
+           "\t" + std::to_string(pass.from) + "\t" + std::to_string(pass.to) + "\t" + accuracy +
+           "\t" + optionalNumber(s.medianTimingMs) + "\t" + optionalNumber(s.timingSpreadMs) +
+           "\t" + std::to_string(s.hits) + "\t" + std::to_string(s.wrongs) + "\t" +
+           std::to_string(s.misses) + "\t" + std::to_string(s.extras) + "\t" +
+           escapePath(pass.songPath);
+}
 
 std::string utcDate(std::time_t time) {
     std::tm parts{};
@@ -191,16 +209,7 @@ int ScoreStore::append(const PassRecord& pass) {
     if (file.has_parent_path()) {
         std::filesystem::create_directories(file.parent_path(), error);
     }
-    const PassScore& s = pass.score;
-    std::string line = "pass\t" + pass.date + "\t" + pass.notesHash + "\t" +
-                       std::to_string(pass.tempoPercent) + "\t" + std::to_string(pass.from) + "\t" +
-                       std::to_string(pass.to) + "\t";
-    char accuracy[16];
-    std::snprintf(accuracy, sizeof accuracy, "%.4f", s.accuracy);
-    line += std::string(accuracy) + "\t" + optionalNumber(s.medianTimingMs) + "\t" +
-            optionalNumber(s.timingSpreadMs) + "\t" + std::to_string(s.hits) + "\t" +
-            std::to_string(s.wrongs) + "\t" + std::to_string(s.misses) + "\t" +
-            std::to_string(s.extras) + "\t" + escapePath(pass.songPath) + "\n";
+    const std::string line = formatScoreLine(pass) + "\n";
 
     const int fd = ::open(path_.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -239,7 +248,7 @@ std::vector<PassRecord> ScoreStore::load() {
         if (line.empty() || line[0] == '#') {
             continue;
         }
-        if (auto pass = parseLine(line)) {
+        if (auto pass = parseScoreLine(line)) {
             passes.push_back(std::move(*pass));
         } else if (++bad == 1) {
             firstBad = number;

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace reedtab {
@@ -25,6 +27,14 @@ struct PassRecord {
     /// Its counts, accuracy and timing (`expected` is their sum again when read back).
     PassScore score;
 };
+
+/// One pass as a line of the score file, without its line end: tab-separated "pass", date,
+/// hash, tempo, from, to, accuracy, median timing and spread ("-" for none), hits, wrongs,
+/// misses, extras, and the song's path with backslash, tab, line feed and carriage return
+/// escaped. Numbers are written rounded (accuracy to 4 places, timings to 0.1 ms).
+std::string formatScoreLine(const PassRecord& pass);
+/// A line of the score file read back; none when it is damaged in any way.
+std::optional<PassRecord> parseScoreLine(std::string_view line);
 
 /// "2025-01-31T18:04:05Z" of a time.
 std::string utcDate(std::time_t time);

@@ -89,6 +89,10 @@ TEST(ScoreStore, ADamagedLineIsSkippedAndReportedOnceAndTheRestKept) {
         out << "pass\t2025-01-31T18:04:05Z\t0123456789abcdef\t100\t-1\t-1\t1.7\t-\t-\t1\t0\t0\t0\t/"
                "x\n";
         out << "garbage \xff\xfe\n";
+        out << "pass\t2025-01-31T18:04:05Z\t0123456789abcdef\t100\t-1\t-1\tnan\t-\t-\t1\t0\t0\t0\t/"
+               "x\n";
+        out << "pass\t2025-01-31T18:04:05Z\t0123456789abcdef\t100\t-1\t-1\t0.5\t-\t-\t2000000000\t"
+               "2000000000\t0\t0\t/x\n";
     }
     ASSERT_EQ(store.append(pass("/b.mid", 0.25, 2)), 0);
 
@@ -97,7 +101,7 @@ TEST(ScoreStore, ADamagedLineIsSkippedAndReportedOnceAndTheRestKept) {
     EXPECT_EQ(passes[0].songPath, "/a.mid");
     EXPECT_EQ(passes[1].songPath, "/b.mid");
     EXPECT_EQ(store.takeDamageReport(),
-              store.path() + ": 3 damaged lines skipped (the first is line 3)");
+              store.path() + ": 5 damaged lines skipped (the first is line 3)");
     EXPECT_EQ(store.takeDamageReport(), "");
     EXPECT_EQ(store.load().size(), 2u);
     EXPECT_EQ(store.takeDamageReport(), "") << "reported once";
