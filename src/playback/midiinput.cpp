@@ -115,7 +115,7 @@ int MidiInput::openInput(int index, NoteInputWindow* window) {
             continue;
         }
         try {
-            internal::quietenSoundSystem();
+            quietenSoundSystem();
             auto port = [api] {
                 internal::CerrMute mute;
                 return std::make_unique<RtMidiIn>(api, "Reedtab Midi");
