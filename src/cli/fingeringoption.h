@@ -60,8 +60,7 @@ inline std::optional<int> requestTrack(const char* command, const FingeringReque
 /// Chooses the fingerings of `track` from `from` to `to` on `layout` (notes marked first);
 /// returns how many notes changed their fingering.
 inline int optimizeTrack(MidiSong& song, int track, int32_t from, int32_t to,
-                         const HarmonicaLayout& layout, FingeringOptions options) {
-    options.restTicks = song.division;
+                         const HarmonicaLayout& layout, const FingeringOptions& options) {
     return std::max(0, optimizeFingerings(song, track, from, to, layout, options));
 }
 

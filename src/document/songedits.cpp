@@ -151,7 +151,9 @@ int optimizeFingerings(MidiSong& song, int trackIndex, int32_t from, int32_t to,
             notes.push_back({event->tick, event->tick + event->duration, event->data1});
         }
     }
-    const std::vector<int> best = bestAlternatives(layout, notes, options);
+    FingeringOptions phrase = options;
+    phrase.restTicks = song.division;
+    const std::vector<int> best = bestAlternatives(layout, notes, phrase);
     int changed = 0;
     for (std::size_t i = 0; i < events.size(); ++i) {
         MidiEvent& note = *events[i];

@@ -74,9 +74,9 @@ int mapNotes(MidiSong& song, int channel, int fromKey, int toKey, int startPerce
 
 /// Gives the notes of track `trackIndex` (its `isNote` note-ons starting at from..to, the end
 /// exclusive) the fingerings of the least costly way of playing them on `layout`
-/// (`bestAlternatives`). A note whose best way is the preferred one keeps a choice made on
-/// another harmonica. Returns the number of notes whose fingering changed, -1 for a bad track
-/// index.
+/// (`bestAlternatives`; a silence of a beat makes a rest). A note whose best way is the
+/// preferred one keeps a choice made on another harmonica. Returns the number of notes whose
+/// fingering changed, -1 for a bad track index.
 int optimizeFingerings(MidiSong& song, int trackIndex, int32_t from, int32_t to,
                        const HarmonicaLayout& layout, const FingeringOptions& options);
 
