@@ -16,7 +16,6 @@
 #include <QFileInfo>
 
 #include <fstream>
-#include <sstream>
 
 namespace reedtab {
 

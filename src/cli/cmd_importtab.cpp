@@ -6,11 +6,10 @@
 #include "cli/tuningoption.h"
 #include "formats/tabtext.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 #include <string>
 
 namespace reedtab::cli {
@@ -80,21 +79,19 @@ int run(const std::vector<std::string>& words) {
         return kCannotRead;
     }
 
-    Settings block;
-    DiatonicLayout diatonic(block);
-    ChromaticLayout chromatic(block);
+    Harmonicas harmonicas;
     const TabHeader header = readTabHeader(text);
     HarmonicaLayout* layout = nullptr;
     // The harp the header names, unless the command line names one.
     if (!diatonicName && !chromaticName && !keyGiven && !header.harp.empty()) {
-        if (selectHarp(diatonic, header.harp)) {
-            layout = &diatonic;
-        } else if (selectHarp(chromatic, header.harp)) {
-            layout = &chromatic;
+        if (selectHarp(harmonicas.diatonic, header.harp)) {
+            layout = &harmonicas.diatonic;
+        } else if (selectHarp(harmonicas.chromatic, header.harp)) {
+            layout = &harmonicas.chromatic;
         }
     }
     if (!layout) {
-        layout = chooseHarmonica(kName, diatonicName, chromaticName, *key, diatonic, chromatic);
+        layout = harmonicas.choose(kName, diatonicName, chromaticName, *key);
         if (!layout) {
             return kUsageError;
         }

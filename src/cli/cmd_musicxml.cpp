@@ -38,11 +38,8 @@ int run(const std::vector<std::string>& words) {
     if (files.size() != 2) {
         return usageError(kName, "expects FILE and OUT.musicxml (try --help)");
     }
-    Settings block;
-    DiatonicLayout diatonic(block);
-    ChromaticLayout chromatic(block);
-    const HarmonicaLayout* layout =
-        chooseHarmonica(kName, diatonicName, chromaticName, *key, diatonic, chromatic);
+    Harmonicas harmonicas;
+    const HarmonicaLayout* layout = harmonicas.choose(kName, diatonicName, chromaticName, *key);
     if (!layout) {
         return kUsageError;
     }

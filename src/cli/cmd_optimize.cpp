@@ -35,11 +35,8 @@ int run(const std::vector<std::string>& words) {
     if (files.size() != 2) {
         return usageError(kName, "expects IN and OUT (try --help)");
     }
-    Settings block;
-    DiatonicLayout diatonic(block);
-    ChromaticLayout chromatic(block);
-    const HarmonicaLayout* layout =
-        chooseHarmonica(kName, diatonicName, chromaticName, *key, diatonic, chromatic);
+    Harmonicas harmonicas;
+    const HarmonicaLayout* layout = harmonicas.choose(kName, diatonicName, chromaticName, *key);
     if (!layout) {
         return kUsageError;
     }
@@ -49,7 +46,7 @@ int run(const std::vector<std::string>& words) {
     if (result != LoadOk) {
         return result;
     }
-    markNotes(song, block.showDrumsNotes);
+    markNotes(song, harmonicas.block.showDrumsNotes);
     const auto track = requestTrack(kName, *request, song);
     if (!track) {
         return kUsageError;

@@ -64,25 +64,30 @@ inline int optimizeTrack(MidiSong& song, int track, int32_t from, int32_t to,
     return std::max(0, optimizeFingerings(song, track, from, to, layout, options));
 }
 
-/// The harmonica that --diatonic or --chromatic names (at most one of them; the diatonic
-/// "Major Diatonic (Richter)" when neither), built at `key` in `diatonic` or `chromatic`.
-/// Prints a one-line reason and returns null when refused.
-inline HarmonicaLayout* chooseHarmonica(const char* command,
-                                        const std::optional<std::string>& diatonicName,
-                                        const std::optional<std::string>& chromaticName, int key,
-                                        DiatonicLayout& diatonic, ChromaticLayout& chromatic) {
-    if (diatonicName && chromaticName) {
-        usageError(command, "--diatonic and --chromatic exclude each other");
-        return nullptr;
+/// A harmonica of each kind over settings of their own, for the commands that work on one.
+struct Harmonicas {
+    Settings block;
+    DiatonicLayout diatonic{block};
+    ChromaticLayout chromatic{block};
+
+    /// The one that --diatonic or --chromatic names (at most one of them; the diatonic
+    /// "Major Diatonic (Richter)" when neither), built at `key`. Prints a one-line reason and
+    /// returns null when refused.
+    HarmonicaLayout* choose(const char* command, const std::optional<std::string>& diatonicName,
+                            const std::optional<std::string>& chromaticName, int key) {
+        if (diatonicName && chromaticName) {
+            usageError(command, "--diatonic and --chromatic exclude each other");
+            return nullptr;
+        }
+        if (chromaticName) {
+            return selectTuning(command, "chromatic", chromatic, *chromaticName, key) ? &chromatic
+                                                                                      : nullptr;
+        }
+        return selectTuning(command, "diatonic", diatonic,
+                            diatonicName.value_or(diatonic.tuningName(0)), key)
+                   ? &diatonic
+                   : nullptr;
     }
-    if (chromaticName) {
-        return selectTuning(command, "chromatic", chromatic, *chromaticName, key) ? &chromatic
-                                                                                  : nullptr;
-    }
-    return selectTuning(command, "diatonic", diatonic,
-                        diatonicName.value_or(diatonic.tuningName(0)), key)
-               ? &diatonic
-               : nullptr;
-}
+};
 
 } // namespace reedtab::cli

@@ -276,14 +276,11 @@ int wordsPart(const MidiSong& song, const std::vector<int>& tracks,
 
 // Each syllable goes on the chord of the first voice sounding when it is sung.
 void placeWords(const std::vector<Syllable>& syllables, std::vector<Chord>& chords) {
-    std::vector<std::size_t> place;
-    for (const Syllable& syllable : syllables) {
-        const auto after =
-            std::upper_bound(chords.begin(), chords.end(), syllable.tick,
-                             [](int32_t tick, const Chord& chord) { return tick < chord.start; });
-        place.push_back(
-            after == chords.begin() ? 0 : static_cast<std::size_t>(after - chords.begin()) - 1);
+    std::vector<int32_t> starts;
+    for (const Chord& chord : chords) {
+        starts.push_back(chord.start);
     }
+    const std::vector<std::size_t> place = syllablePlaces(syllables, starts);
     // Syllables come in time order, so those of one chord follow each other.
     bool begins = true;
     for (std::size_t i = 0; i < syllables.size(); ++i) {

@@ -79,6 +79,17 @@ std::string utf8Text(std::string_view text) {
     return out;
 }
 
+std::vector<std::size_t> syllablePlaces(const std::vector<Syllable>& syllables,
+                                        const std::vector<int32_t>& starts) {
+    std::vector<std::size_t> places;
+    for (const Syllable& syllable : syllables) {
+        const auto after = std::upper_bound(starts.begin(), starts.end(), syllable.tick);
+        places.push_back(
+            after == starts.begin() ? 0 : static_cast<std::size_t>(after - starts.begin()) - 1);
+    }
+    return places;
+}
+
 std::string songTitle(const MidiSong& song) {
     if (const MidiTrack* first = song.track(0); first && !first->name.empty()) {
         return utf8Text(first->name);

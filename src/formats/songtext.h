@@ -25,6 +25,12 @@ struct Syllable {
 /// track order. Texts that are not UTF-8 are read as Latin-1.
 std::vector<Syllable> songSyllables(const MidiSong& song);
 
+/// For each syllable, the index in `starts` (note starts in ascending ticks) of the last note
+/// that starts at or before it is sung: the note it is sung on; 0 for one sung before them all.
+/// `starts` must not be empty.
+std::vector<std::size_t> syllablePlaces(const std::vector<Syllable>& syllables,
+                                        const std::vector<int32_t>& starts);
+
 /// `text` as UTF-8: kept when it already is, else read as Latin-1.
 std::string utf8Text(std::string_view text);
 

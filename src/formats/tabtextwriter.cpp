@@ -92,19 +92,19 @@ std::vector<Column> columnsOf(const MidiSong& song, const MidiTrack& track,
 // Each syllable goes under the note sounding when it is sung; a syllable whose word goes on
 // under a later note ends with "-".
 void placeWords(const MidiSong& song, std::vector<Column>& columns, const TabTextOptions& options) {
+    if (columns.empty()) {
+        return;
+    }
     std::vector<Syllable> syllables = songSyllables(song);
     std::erase_if(syllables, [&](const Syllable& s) {
         return (options.from != -1 && s.tick < options.from) ||
                (options.to != -1 && s.tick >= options.to);
     });
-    std::vector<std::size_t> place;
-    for (const Syllable& syllable : syllables) {
-        const auto after =
-            std::upper_bound(columns.begin(), columns.end(), syllable.tick,
-                             [](int32_t tick, const Column& column) { return tick < column.tick; });
-        place.push_back(
-            after == columns.begin() ? 0 : static_cast<std::size_t>(after - columns.begin()) - 1);
+    std::vector<int32_t> starts;
+    for (const Column& column : columns) {
+        starts.push_back(column.tick);
     }
+    const std::vector<std::size_t> place = syllablePlaces(syllables, starts);
     for (std::size_t i = 0; i < syllables.size(); ++i) {
         std::string& words = columns[place[i]].words;
         if (!words.empty() && syllables[i].startsWord) {
