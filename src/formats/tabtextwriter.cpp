@@ -225,9 +225,11 @@ std::string writeTabText(const MidiSong& song, int trackIndex, const HarmonicaLa
     if (!track) {
         return {};
     }
-    const SongKey key = findHarps(song, {trackIndex, options.from, options.to},
-                                  {.diatonic = false, .chromatic = false})
-                            .key;
+    // The finder with no harps to rank only works out the song's key.
+    FinderOptions keyOnly;
+    keyOnly.diatonic = false;
+    keyOnly.chromatic = false;
+    const SongKey key = findHarps(song, {trackIndex, options.from, options.to}, keyOnly).key;
     std::string out = "Title: " + songTitle(song) + "\nHarp: " + harpText(layout) +
                       "\nPosition: " + ordinal(harpPosition(layout.harpKey() % 12, key.tonic)) +
                       " (song in " + key.name() + ")\n\n";
