@@ -4,6 +4,7 @@
 #include "app/mainframe.h"
 
 #include "app/reedtabapp.h"
+#include "app/tablaturecommands.h"
 #include "dialogs/edittoolbar.h"
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
@@ -227,6 +228,7 @@ void CMainFrame::registerCommands() {
     table.add(
         ID_SPEED_TRAINER, [this] { speedTrainerCommand(); },
         [=] { return hasTracks() && !playing(); });
+    registerTablatureCommands(*this);
 }
 
 void CMainFrame::buildMenusAndToolBar() {
@@ -297,7 +299,8 @@ void CMainFrame::createMenus() {
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     add(file, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_RELOAD, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
-               ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_FILE_EXPORT_PDF, 0});
+               ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_FILE_EXPORT_PDF, 0,
+               ID_FILE_EXPORT_TAB_TEXT, ID_FILE_EXPORT_MUSICXML, ID_FILE_IMPORT_TAB_TEXT, 0});
     recentMenu_ = file->addMenu(QStringLiteral("Recent File"));
     recentMenu_->menuAction()->setStatusTip(QStringLiteral("Open this document"));
     file->addSeparator();
@@ -329,7 +332,7 @@ void CMainFrame::createMenus() {
         {ID_TRANSPOSE_UP, ID_TRANSPOSE_DOWN, ID_TRANSPOSE_OCTAVE_UP, ID_TRANSPOSE_OCTAVE_DOWN,
          ID_TRANSPOSE_SHOWN_OCTAVE_UP, ID_TRANSPOSE_SHOWN_OCTAVE_DOWN});
     add(tools, {ID_APPLY_TEMPO_CHANGE, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP, ID_MAP_NOTES, ID_WHICH_HARP,
-                0, ID_OPTIONS});
+                ID_OPTIMIZE_FINGERINGS, 0, ID_OPTIONS});
 
     // A menu mnemonic would take its Alt key from the accelerators (Alt+H, Alt+L, Alt+P are
     // commands'), so Help has none.

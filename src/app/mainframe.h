@@ -190,6 +190,9 @@ public:
         messageSink;
     /// When set, the save path is asked here (title, the suggested path) instead of a dialog.
     std::function<std::string(const std::string& title, const std::string& suggested)> savePathSink;
+    /// When set, the path of a file to open is asked here (title, the suggested path) instead
+    /// of a dialog.
+    std::function<std::string(const std::string& title, const std::string& suggested)> openPathSink;
     /// When set, questions are answered here instead of on the screen.
     std::function<Answer(const std::string& text, const std::string& caption, bool withCancel)>
         questionSink;

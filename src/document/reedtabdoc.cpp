@@ -207,6 +207,18 @@ int CReedtabDoc::openDocument(const std::string& path) {
     return result;
 }
 
+void CReedtabDoc::newDocumentFrom(const std::function<void(MidiSong&)>& build) {
+    stopPlayback();
+    resetContents();
+    pathName_.clear();
+    player_.setPosition(0);
+    build(song);
+    player_.setSongTiming(song.division, song.tempoAt(0));
+    refreshNoteFlags();
+    setModified(true);
+    notify({SongReplaced | EventsChanged | TracksChanged | MarksChanged | SelectionChanged});
+}
+
 bool CReedtabDoc::saveDocument() {
     if (pathName_.empty()) {
         std::string path = ui_.askSavePath(title());
@@ -733,6 +745,18 @@ int CReedtabDoc::chooseFingering(MidiEvent* noteOn, std::uint16_t fingering) {
     noteOn->fingering = fingering;
     scope.commit(UndoEdit);
     return 0;
+}
+
+int CReedtabDoc::optimizeFingeringsEdit(int trackIndex, const HarmonicaLayout& layout,
+                                        const FingeringOptions& options) {
+    if (!song.track(trackIndex))
+        return -1;
+    EditScope scope(*this, EventsChanged, {.snapshot = true, .waitCursor = true});
+    const int changed = optimizeFingerings(song, trackIndex, markBegin, markEnd, layout, options);
+    if (changed <= 0)
+        return -1;
+    scope.commit(UndoEdit);
+    return changed;
 }
 
 int CReedtabDoc::insertEvent(int trackIndex, int32_t tick, std::unique_ptr<MidiEvent> event) {

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,7 +21,9 @@ namespace reedtab {
 
 class DocumentUi;
 class EditScope;
+class HarmonicaLayout;
 class PlayerControl;
+struct FingeringOptions;
 
 /// The kinds of undoable edit (the index into `undoCounts`).
 enum UndoType : int {
@@ -106,6 +109,10 @@ public:
     /// Opens `path` with progress; shows "Error reading file" on failure. Returns the reader's
     /// result code (0 read).
     int openDocument(const std::string& path);
+    /// New document holding the song `build` makes in the emptied song (an imported file): no
+    /// file yet and modified, so that closing it asks where to save it. The caller asks to
+    /// save the open song first, as for New.
+    void newDocumentFrom(const std::function<void(MidiSong&)>& build);
     /// Saves to the user's file (`pathName`); false after the "Error writing file" box.
     bool saveDocument();
     /// Save As: saves to `path`, which becomes the document's file on success.
@@ -189,6 +196,12 @@ public:
     /// `fingeringFor`; 0: the preferred one again) wherever it is shown, played or printed, and
     /// in the saved file; one undo step. -1 when `noteOn` is no note-on or nothing changes.
     int chooseFingering(MidiEvent* noteOn, std::uint16_t fingering);
+    /// Gives the notes of track `trackIndex` over the marks the fingerings of the least costly
+    /// way of playing them on `layout` (`optimizeFingerings` of songedits.h), as one "Edit"
+    /// step. Returns the number of notes whose fingering changed; -1 for a bad track index or
+    /// when none changed (no step then).
+    int optimizeFingeringsEdit(int trackIndex, const HarmonicaLayout& layout,
+                               const FingeringOptions& options);
     /// Deletes the notes (note-ons, each with its note-off) as one "Edit" step with a snapshot:
     /// the view's Delete key on its selection. -1 when none could be deleted.
     int deleteNotes(const std::vector<MidiEvent*>& notes);

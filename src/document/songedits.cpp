@@ -1,5 +1,6 @@
 #include "document/songedits.h"
 
+#include "harmonica/fingeringoptimizer.h"
 #include "model/midisong.h"
 
 #include <algorithm>
@@ -133,6 +134,42 @@ void markNotes(MidiSong& song, bool includeDrums) {
             event->isNote = note ? 1 : 0;
         }
     }
+}
+
+int optimizeFingerings(MidiSong& song, int trackIndex, int32_t from, int32_t to,
+                       const HarmonicaLayout& layout, const FingeringOptions& options) {
+    MidiTrack* track = song.track(trackIndex);
+    if (!track) {
+        return -1;
+    }
+    std::vector<MidiEvent*> events;
+    std::vector<PhraseNote> notes;
+    for (const auto& event : track->events) {
+        if (event->isNote && event->isNoteOn() && (from == -1 || event->tick >= from) &&
+            (to == -1 || event->tick < to)) {
+            events.push_back(event.get());
+            notes.push_back({event->tick, event->tick + event->duration, event->data1});
+        }
+    }
+    FingeringOptions phrase = options;
+    phrase.restTicks = song.division;
+    const std::vector<int> best = bestAlternatives(layout, notes, phrase);
+    int changed = 0;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        MidiEvent& note = *events[i];
+        if (best[i] < 0) {
+            continue;
+        }
+        std::uint16_t fingering = layout.fingeringFor(note.data1, best[i]);
+        if (best[i] == 0 && layout.alternativeOf(note.data1, note.fingering) == 0) {
+            fingering = note.fingering;
+        }
+        if (fingering != note.fingering) {
+            note.fingering = fingering;
+            ++changed;
+        }
+    }
+    return changed;
 }
 
 int transpose(MidiSong& song, int halfSteps, int trackIndex, int32_t from, int32_t to,
