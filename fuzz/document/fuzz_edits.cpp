@@ -172,7 +172,7 @@ std::vector<MidiEvent*> pickNotes(MidiSong& song, Script& script) {
 void edit(CReedtabDoc& doc, Script& script) {
     MidiSong& song = doc.song;
     int track = script.byte() % (song.trackCount() + 1);
-    switch (script.byte() % 15) {
+    switch (script.byte() % 16) {
     case 0:
         doc.transposeCommand(script.byte() % 25 - 12, script.byte() & 1);
         break;
@@ -248,8 +248,11 @@ void edit(CReedtabDoc& doc, Script& script) {
         doc.copySelection();
         doc.paste(script.tick(song));
         break;
-    default:
+    case 14:
         doc.cut(pickNotes(song, script));
+        break;
+    default:
+        // The clip of an earlier copy or cut, which may come from another track layout.
         doc.paste(script.tick(song));
         break;
     }
