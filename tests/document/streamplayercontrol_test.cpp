@@ -86,7 +86,7 @@ TEST_F(PlayingDocument, EditStopsAndRestartsPlayback) {
     ASSERT_TRUE(player.isPlaying());
     ASSERT_EQ(doc.transposeCommand(1, true), 0);
     EXPECT_TRUE(player.isPlaying()) << "playback goes on after the edit";
-    EXPECT_EQ(doc.undoType, UndoTranspose);
+    EXPECT_EQ(doc.undoType(), UndoTranspose);
     ASSERT_EQ(doc.saveDocumentAs(folder.file("out.mid")), true);
     EXPECT_FALSE(player.isPlaying()) << "a save leaves playback stopped";
 }
