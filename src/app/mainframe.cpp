@@ -391,14 +391,7 @@ void CMainFrame::openDroppedFiles(const QStringList& paths) {
         return;
     }
     activateWindow();
-    std::vector<std::string> entries;
-    for (const auto& path : paths) {
-        entries.push_back(path.toStdString());
-    }
-    PlaylistModel& list = app_.playlist();
-    list.replace(std::move(entries));
-    list.fromPlaylist = true;
-    app_.openFile(paths.front());
+    app_.openFiles(paths);
 }
 
 void CMainFrame::setRecentFiles(const QStringList& paths) {

@@ -234,6 +234,8 @@ protected:
 private:
     void registerCommands();
     void createMenus();
+    // Puts the document's clip on the system clipboard as a MIDI file.
+    void offerClip();
     void createToolBar();
     void createStatusBar();
     void newDocumentCommand();

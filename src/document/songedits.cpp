@@ -27,10 +27,6 @@ int trackedControllerSlot(int number) {
     return -1;
 }
 
-bool inOpenRange(int32_t tick, int32_t from, int32_t to) {
-    return (from == -1 || tick >= from) && (to == -1 || tick <= to);
-}
-
 // The tracks an operation on `trackIndex` (-1 = all) visits; empty for a bad index.
 std::vector<MidiTrack*> tracksOf(const MidiSong& song, int trackIndex) {
     std::vector<MidiTrack*> result;
@@ -115,6 +111,16 @@ bool isEndOfTrack(const MidiEvent* event) {
 }
 
 } // namespace
+
+bool inTickRange(int32_t tick, int32_t a, int32_t b) {
+    return (a == -1 || tick >= a) && (b == -1 || tick <= b);
+}
+
+bool keptByDelete(int kind) {
+    return kind == KindController || kind == KindProgram || kind == KindTempo ||
+           kind == KindTimeSignature || kind == KindKeySignature || kind == KindTrackName ||
+           kind == KindEndOfTrack;
+}
 
 bool isTrackShown(const MidiSong& song, int trackIndex) {
     const MidiTrack* track = song.track(trackIndex);
@@ -272,13 +278,9 @@ int deleteRange(MidiSong& song, int32_t a, int32_t b, bool closeGap) {
             continue;
         for (const auto& owned : song.tracks[i]->events) {
             MidiEvent* event = owned.get();
-            if (doomed.contains(event) || !inOpenRange(event->tick, a, b))
+            if (doomed.contains(event) || !inTickRange(event->tick, a, b))
                 continue;
-            int kind = event->kind();
-            bool stays = kind == KindController || kind == KindProgram || kind == KindTempo ||
-                         kind == KindTimeSignature || kind == KindKeySignature ||
-                         kind == KindTrackName || kind == KindEndOfTrack;
-            if (stays) {
+            if (keptByDelete(event->kind())) {
                 if (closeGap)
                     moves.emplace_back(event, low);
             } else if (a != -1 && event->partner && event->partner->tick < a) {

@@ -20,6 +20,12 @@ struct FingeringOptions;
 bool isTrackShown(const MidiSong& song, int trackIndex);
 bool isTrackEditable(const MidiSong& song, int trackIndex);
 
+/// True when `tick` lies in a..b, either bound -1 for open.
+bool inTickRange(int32_t tick, int32_t a, int32_t b);
+/// The kinds a deleted range keeps: controllers, programs, tempos, time and key signatures,
+/// track names and ends of track.
+bool keptByDelete(int kind);
+
 /// Sets `isNote` on every event: 1 for a note-on with velocity > 0 and duration > 0 on a
 /// channel other than index 9 (on index 9 too when `includeDrums`), else 0.
 void markNotes(MidiSong& song, bool includeDrums);

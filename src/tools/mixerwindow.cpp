@@ -778,8 +778,7 @@ void CMonMixer::deleteSelected() {
     }
     const int top = topIndex();
     {
-        EditScope scope(context_.doc, EventsChanged | TracksChanged | SelectionChanged,
-                        {.snapshot = true});
+        EditScope scope(context_.doc, EventsChanged | TracksChanged | SelectionChanged);
         bool deleted = false;
         for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
             deleted = context_.doc.deleteTrackEdit(*it, false) == 0 || deleted;
@@ -798,7 +797,7 @@ void CMonMixer::applyVolumes() {
     }
     const int top = topIndex();
     {
-        EditScope scope(context_.doc, EventsChanged | TracksChanged, {.snapshot = true});
+        EditScope scope(context_.doc, EventsChanged | TracksChanged);
         for (int i : chosen) {
             context_.doc.applyTrackVolumeEdit(i, false);
         }

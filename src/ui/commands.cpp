@@ -25,6 +25,7 @@ constexpr std::array kCommands{
     CommandInfo{ID_FILE_MRU_FILE1, "Recent File", "Open this document"},
     CommandInfo{ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents"},
     CommandInfo{ID_EDIT_UNDO, "&Undo\tCtrl+Z", "Undo the last action"},
+    CommandInfo{ID_EDIT_REDO, "&Redo\tCtrl+Y", "Redo the last action undone"},
     CommandInfo{ID_EDIT_CUT, "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard"},
     CommandInfo{ID_EDIT_COPY, "&Copy\tCtrl+C", "Copy the selection and put it on the Clipboard"},
     CommandInfo{ID_EDIT_PASTE, "&Paste\tCtrl+V", "Insert Clipboard contents"},

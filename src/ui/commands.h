@@ -27,6 +27,7 @@ enum Command : int {
     ID_FILE_MRU_FILE1 = 57616,
     ID_APP_EXIT = 57665,
     ID_EDIT_UNDO = 57643,
+    ID_EDIT_REDO = 57644,
     ID_EDIT_CUT = 57635,
     ID_EDIT_COPY = 57634,
     ID_EDIT_PASTE = 57637,

@@ -84,7 +84,7 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
         if (!selectedNotes.empty()) {
             add(QStringLiteral("Delete &Selected Notes"), kDeleteSelectedNotesCommand,
                 [this, selectedNotes] {
-                    // One step with a snapshot: Undo brings every note back.
+                    // One step: Undo brings every note back.
                     doc_.deleteNotes(selectedNotes);
                     repaintView();
                 });

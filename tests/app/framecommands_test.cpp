@@ -303,12 +303,12 @@ TEST(FrameKeys, DeleteIsTheViewsWhileItHoldsASelectionAndTheFramesOtherwise) {
     QTest::keyClick(frame.windowHandle(), Qt::Key_Delete);
     EXPECT_EQ(list.count(), events - 4) << "both selected notes, not the marked range";
     EXPECT_TRUE(view.selectedNotes().empty());
-    EXPECT_EQ(doc.undoCounts[UndoEdit], 1);
+    EXPECT_EQ(doc.history().undoCount(), 1u);
     ASSERT_TRUE(doc.undo());
     EXPECT_EQ(list.count(), events);
 
     QTest::keyClick(frame.windowHandle(), Qt::Key_Delete);
-    EXPECT_EQ(doc.undoType, UndoDeletedSelection) << "without a selection the frame deletes";
+    EXPECT_EQ(doc.undoType(), UndoDeletedSelection) << "without a selection the frame deletes";
     EXPECT_LT(list.count(), events - 4);
 }
 

@@ -55,10 +55,10 @@ TEST_F(FingeringsEdit, IsOneUndoStepSavedWithTheSong) {
     ASSERT_EQ(f.doc.optimizeFingeringsEdit(1, richter, {}), 3) << "every G becomes blow 3";
     const std::vector<std::pair<int32_t, int>> threes = {{960, 67}, {2400, 67}, {3360, 67}};
     EXPECT_EQ(chosen(), threes);
-    EXPECT_EQ(f.doc.undoType, UndoEdit);
+    EXPECT_EQ(f.doc.undoType(), UndoEdit);
     EXPECT_TRUE(f.doc.isModified());
     EXPECT_EQ(f.doc.optimizeFingeringsEdit(1, richter, {}), -1) << "nothing more to change";
-    EXPECT_EQ(f.doc.undoType, UndoEdit);
+    EXPECT_EQ(f.doc.undoType(), UndoEdit);
     EXPECT_EQ(f.doc.optimizeFingeringsEdit(7, richter, {}), -1) << "no such track";
     ASSERT_TRUE(f.doc.undo());
     EXPECT_TRUE(chosen().empty()) << "one step takes every choice back";

@@ -37,7 +37,7 @@ TEST(TrackState, FlagsChangeWithOneNoticeOnlyWhenSomethingChanged) {
     EXPECT_EQ(f.flagsOf(2), 0);
 
     EXPECT_EQ(f.player.stops, 0) << "the song plays on";
-    EXPECT_EQ(f.doc.undoType, UndoNothing);
+    EXPECT_EQ(f.doc.undoType(), UndoNothing);
     EXPECT_FALSE(f.doc.isModified());
 }
 

@@ -51,7 +51,7 @@ TEST_F(PlayingDocument, EditStopsAndRestartsPlayback) {
     ASSERT_TRUE(transport.isPlaying());
     ASSERT_EQ(doc.transposeCommand(1, true), 0);
     EXPECT_TRUE(transport.isPlaying()) << "playback goes on after the edit";
-    EXPECT_EQ(doc.undoType, UndoTranspose);
+    EXPECT_EQ(doc.undoType(), UndoTranspose);
     ASSERT_EQ(doc.saveDocumentAs(folder.file("out.mid")), true);
     EXPECT_FALSE(transport.isPlaying()) << "a save leaves playback stopped";
     EXPECT_TRUE(news.ended.empty()) << "an edit's stop is no end of the song";

@@ -200,7 +200,7 @@ TEST_F(NoteMenuTest, DeleteSelectedNotesRemovesEverySelectedNote) {
     EXPECT_EQ(indexOf(c), -1);
     EXPECT_EQ(indexOf(extra), -1);
     EXPECT_NE(indexOf(g), -1);
-    EXPECT_EQ(doc.undoCounts[UndoEdit], 1) << "one undo step for them all";
+    EXPECT_EQ(doc.history().undoCount(), 1u) << "one undo step for them all";
     ASSERT_TRUE(doc.undo());
     int notes = 0;
     for (int i = 0; i < song().mergedEvents.count(); ++i) {
