@@ -232,6 +232,7 @@ void CMainFrame::markCommand(bool beginning) {
     entry.setWindowTitle(beginning ? QStringLiteral("Mark Beginning")
                                    : QStringLiteral("Mark Ending"));
     entry.setRange(std::max(1, static_cast<int>(song.barTable.size())), song.division);
+    entry.setPositionOf(song, player_->playTick());
     if (entry.exec() != QDialog::Accepted) {
         return;
     }
@@ -683,8 +684,10 @@ void CMainFrame::showDump(const QString& path) {
 void CMainFrame::helpCommand() {
     messageBox("Open a song with File Open or by dropping it on the window. Space plays and "
                "stops, Home goes back to the start or the begin mark, the arrow and page keys "
-               "scroll, the mouse wheel moves the position.\n\nClick above the staff to set "
-               "the begin mark, Shift+click for the end mark; Escape clears them. The selector "
+               "scroll, the mouse wheel moves the position.\n\nClick in the strip between the "
+               "progress bar and the bar numbers to set the begin mark; Shift+click or a right "
+               "click there sets the end mark. With \"Snap mouse time position\" on (Options) "
+               "the marks land on the nearest beat. Escape clears them. The selector "
                "on the toolbar chooses note names or diatonic or chromatic tablature; a right "
                "click on a note lists the other holes that play it.\n\nShift+F1 explains a "
                "control, F6 moves between the staff and the toolbar's controls.",

@@ -1,8 +1,10 @@
 #include "app/reedtabapp.h"
 
+#include "app/focusstyle.h"
 #include "app/mainframe.h"
 #include "app/qsettingsstore.h"
 #include "dialogs/aboutdlg.h"
+#include "dialogs/titlewidth.h"
 #include "document/reedtabdoc.h"
 #include "playback/clock.h"
 #include "playback/outputdevice.h"
@@ -110,6 +112,8 @@ CReedtabApp::~CReedtabApp() {
 }
 
 bool CReedtabApp::start(const QString& file, bool show) {
+    fitDialogsToTheirTitles();
+    useFocusStyle();
     loadRecentFiles();
     loadSettings(*store_);
     resolveDevices(outputDevices_, inputDevices_);

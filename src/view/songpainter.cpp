@@ -6,6 +6,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPalette>
 #include <QStaticText>
 #include <QStringDecoder>
 #include <QSvgRenderer>
@@ -30,6 +31,7 @@ const QColor kWhite(255, 255, 255);
 const QColor kLightGrey(224, 224, 224);
 const QColor kDarkGrey(96, 96, 96);
 const QColor kMarkViolet(64, 0, 192);
+const QColor kMarkTint(64, 0, 192, 28);
 const QColor kPlayGreen(0, 192, 64);
 const QColor kInsertRed(192, 0, 0);
 const QColor kBendRed(255, 0, 0);
@@ -147,6 +149,15 @@ const PlacedNoteLabel* LabelPlan::find(int eventIndex) const {
         notes.begin(), notes.end(), eventIndex,
         [](const PlacedNoteLabel& placed, int index) { return placed.eventIndex < index; });
     return it != notes.end() && it->eventIndex == eventIndex ? &*it : nullptr;
+}
+
+void paintFocusFrame(QPainter& painter, const QRect& rect, const QPalette& palette) {
+    painter.save();
+    painter.setClipping(false);
+    painter.setPen(QPen(palette.color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect.adjusted(1, 1, -1, -1));
+    painter.restore();
 }
 
 QFont fontFromSpec(const FontSpec& spec) {
@@ -383,6 +394,9 @@ PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
         drawFrame(pass);
     }
     drawStaff(pass);
+    if (!value.printing) {
+        drawMarkRange(pass);
+    }
     pass.out.labels.boxes.reset(PixelRect{l.left, l.top, pass.labelRight(), l.bottom});
     std::vector<BarText> bars = barTexts(pass);
     placeBarTexts(pass, bars, false);
@@ -394,6 +408,7 @@ PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
     if (!value.printing) {
         drawDrumMarks(pass);
         drawProgress(pass, value.playTick);
+        drawMarks(pass);
         drawFrame(pass);
         drawPositionLine(pass);
     }
@@ -872,37 +887,48 @@ void SongPainter::drawProgress(Pass& pass, std::int32_t tick) {
     const int x = std::clamp(tickX(l, v.scale, tick), 0, std::max(0, l.right));
     p.fillRect(QRect(0, 0, x, kProgressHeight), toQColor(settings_.colorPlayed));
     p.fillRect(QRect(x, 0, l.right - x, kProgressHeight), trackBrushes_[0]);
-    if (v.window.firstTick == -1) {
-        return;
+}
+
+// The marked range is tinted behind the notes, so that they read as they always do.
+void SongPainter::drawMarkRange(Pass& pass) {
+    const SongPaint& v = pass.v;
+    const ViewLayout& l = pass.l;
+    const MarkPlaces marks = markPlaces(l, v.scale, v.window, v.markBegin, v.markEnd);
+    if (marks.range) {
+        pass.p.setClipping(false);
+        pass.p.fillRect(QRect(QPoint(marks.rangeLeft, kProgressHeight),
+                              QPoint(marks.rangeRight, l.staffBottom)),
+                        kMarkTint);
     }
-    const std::int32_t first = v.window.firstTick;
-    const std::int32_t last = v.window.lastTick;
-    const std::int32_t begin = v.markBegin;
-    const std::int32_t end = v.markEnd;
-    p.setPen(QPen(kMarkViolet, 1, Qt::DashLine));
-    bool haveStart = false;
-    bool haveEnd = false;
-    int rangeStart = 0;
-    int rangeEnd = 0;
-    if (begin != -1 && begin >= first && begin <= last) {
-        rangeStart = tickX(l, v.scale, begin) + 1;
-        p.drawLine(rangeStart, kProgressHeight, rangeStart, l.staffBottom);
-        haveStart = true;
-    } else if ((begin != -1 && begin < first) || (begin == -1 && end != -1)) {
-        rangeStart = 0;
-        haveStart = true;
+}
+
+// Each mark is a line down the staff with a flag in the strip above it pointing into the range.
+void SongPainter::drawMarks(Pass& pass) {
+    const SongPaint& v = pass.v;
+    const ViewLayout& l = pass.l;
+    const MarkPlaces marks = markPlaces(l, v.scale, v.window, v.markBegin, v.markEnd);
+    QPainter& p = pass.p;
+    p.setClipping(false);
+    const int flagTop = kTopBandHeight + 1;
+    const int flagBottom = std::max(flagTop, l.staffTop - 1);
+    const auto mark = [&](int x, int lineLeft, int pointing) {
+        p.fillRect(QRect(QPoint(lineLeft, kTopBandHeight), QPoint(lineLeft + 1, l.staffBottom)),
+                   kMarkViolet);
+        const int reach = pointing * (flagBottom - flagTop + 1) * 2 / 3;
+        const QPoint flag[] = {QPoint(x, flagTop), QPoint(x + reach, (flagTop + flagBottom) / 2),
+                               QPoint(x, flagBottom)};
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kMarkViolet);
+        p.drawPolygon(flag, 3);
+        p.restore();
+    };
+    if (marks.beginX) {
+        mark(*marks.beginX, *marks.beginX, 1);
     }
-    if (end != -1 && end >= first && end <= last) {
-        rangeEnd = tickX(l, v.scale, end) - 1;
-        p.drawLine(rangeEnd, kProgressHeight, rangeEnd, l.staffBottom);
-        haveEnd = true;
-    } else if ((end != -1 && end > last) || (end == -1 && begin != -1)) {
-        rangeEnd = l.right;
-        haveEnd = true;
-    }
-    if (haveStart && haveEnd) {
-        p.drawLine(rangeStart, kProgressHeight, rangeEnd, kProgressHeight);
-        p.drawLine(rangeStart, l.staffBottom, rangeEnd, l.staffBottom);
+    if (marks.endX) {
+        mark(*marks.endX, *marks.endX - 1, -1);
     }
 }
 

@@ -25,6 +25,8 @@
 #include <vector>
 
 class QPainter;
+class QPalette;
+class QRect;
 
 namespace reedtab {
 
@@ -50,6 +52,10 @@ QFont fontFromSpec(const FontSpec& spec);
 // The text of a song's text, lyric or name bytes: UTF-8 when they are valid UTF-8, else Latin-1
 // (the single-byte code page most karaoke files were written in).
 QString decodeText(const char* bytes, std::size_t length);
+
+// The frame that shows which widget has the keyboard focus: two pixels of the palette's
+// highlight just inside `rect`.
+void paintFocusFrame(QPainter& painter, const QRect& rect, const QPalette& palette);
 
 // One paint as a value: the song, where it goes and what state it is drawn in.
 struct SongPaint {
@@ -135,12 +141,12 @@ public:
     int measureTextHeight(QPainter& painter) const;
 
     // Every layer of one paint, in order: the white background, the staff with its beat grid,
-    // the notes, the bar labels, the text line, the clefs, the drum row, the progress strip
-    // with the marks, the frame and the play or insertion line. No label is drawn over
-    // another: the time signatures take their places first, then the notes' texts, their
-    // accidentals and the bar numbers; what finds its place taken moves or is left out. Bend
-    // lines run around the labels, and words of the text line that would run into the next
-    // one are shortened or left out.
+    // the tint of the marked range, the notes, the bar labels, the text line, the clefs, the
+    // drum row, the progress strip, the marks, the frame and the play or insertion line. No
+    // label is drawn over another: the time signatures take their places first, then the
+    // notes' texts, their accidentals and the bar numbers; what finds its place taken moves
+    // or is left out. Bend lines run around the labels, and words of the text line that would
+    // run into the next one are shortened or left out.
     PaintOutcome paint(QPainter& painter, const SongPaint& paint);
 
     // Recolours one note (merged-list index) with `brush` and a black outline, then draws again
@@ -154,7 +160,7 @@ public:
     // the paint `shown`; returns the pixels touched (empty when nothing was drawn).
     PixelRect paintBend(QPainter& painter, const SongPaint& paint, const LabelPlan& shown,
                         int eventIndex, BendTrail& trail);
-    // The progress strip and the mark range for the play position `tick`.
+    // The progress strip for the play position `tick`.
     void paintProgress(QPainter& painter, const SongPaint& paint, std::int32_t tick);
 
     const Notation& notation() const { return *notation_; }
@@ -186,6 +192,8 @@ private:
     void drawClefs(Pass& pass);
     void drawDrumMarks(Pass& pass);
     void drawProgress(Pass& pass, std::int32_t tick);
+    void drawMarkRange(Pass& pass);
+    void drawMarks(Pass& pass);
     void drawFrame(Pass& pass);
     void drawPositionLine(Pass& pass);
     QColor trackBrush(Pass& pass, const MidiTrack* track) const;
