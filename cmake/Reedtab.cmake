@@ -36,11 +36,28 @@ function(reedtab_add_module name)
                                         PRIVATE ${ARG_PRIVATE_DEPENDS})
 endfunction()
 
-# reedtab_add_test(NAME SOURCES ... [DEPENDS ...] [GUI] [SERIAL] [TIMEOUT seconds])
+# reedtab_soname(VAR LIBRARY [HINTS dir ...])
+# The shared-object name of an installed library, for a module that opens it with dlopen when
+# it is first needed rather than linking it: the module takes the headers at build time and the
+# library by this name at run time.
+function(reedtab_soname var library)
+  cmake_parse_arguments(ARG "" "" "HINTS" ${ARGN})
+  string(TOUPPER "REEDTAB_${library}_LIBRARY" cache_name)
+  find_library(${cache_name} NAMES ${library} HINTS ${ARG_HINTS} REQUIRED)
+  get_filename_component(file "${${cache_name}}" REALPATH)
+  execute_process(COMMAND ${CMAKE_OBJDUMP} -p "${file}" OUTPUT_VARIABLE headers ERROR_QUIET)
+  string(REGEX MATCH "SONAME +([^\n ]+)" match "${headers}")
+  if(NOT CMAKE_MATCH_1)
+    message(FATAL_ERROR "cannot read the shared-object name of ${file}")
+  endif()
+  set(${var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()
+
+# reedtab_add_test(NAME SOURCES ... [DEPENDS ...] [GUI] [SERIAL] [TIMEOUT seconds] [LABEL label])
 # One GoogleTest executable per module; GUI tests run on the offscreen platform, SERIAL ones
-# with no other test beside them.
+# with no other test beside them. The tests are labelled NAME unless LABEL says otherwise.
 function(reedtab_add_test name)
-  cmake_parse_arguments(ARG "GUI;SERIAL" "TIMEOUT" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;SERIAL" "TIMEOUT;LABEL" "SOURCES;DEPENDS" ${ARGN})
   find_package(GTest REQUIRED)
   include(GoogleTest)
   add_executable(test_${name} ${ARG_SOURCES})
@@ -51,7 +68,10 @@ function(reedtab_add_test name)
     REEDTAB_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     REEDTAB_BINARY_DIR="${PROJECT_BINARY_DIR}")
   # An empty ENVIRONMENT value would swallow the LABELS keyword, so add it only when needed.
-  set(properties LABELS ${name})
+  if(NOT ARG_LABEL)
+    set(ARG_LABEL ${name})
+  endif()
+  set(properties LABELS ${ARG_LABEL})
   if(ARG_TIMEOUT)
     list(APPEND properties TIMEOUT ${ARG_TIMEOUT})
   endif()
