@@ -2,6 +2,7 @@
 
 #include "app/options.h"
 #include "app/reedtabapp.h"
+#include "app/soundfontswitch.h"
 #include "dialogs/edittoolbar.h"
 #include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
@@ -108,6 +109,12 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
       player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)) {
     initAppResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/reedtab.svg")));
+    soundFonts_ = std::make_unique<SoundFontSwitch>(
+        environment.outputs, *player_, store_,
+        SoundFontSwitch::Hooks{[this](const std::string& text) {
+                                   messageBox(text, "Reedtab Midi", MessageIcon::Warning);
+                               },
+                               [this] { startPlaying(false, true); }});
     playerControl_ = std::make_unique<StreamPlayerControl>(*player_);
     doc_ = std::make_unique<CReedtabDoc>(*this, *playerControl_);
     hub_ = std::make_unique<TransportHub>(*player_, *doc_);

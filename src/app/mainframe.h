@@ -44,6 +44,7 @@ class OutputProvider;
 class PlayerControl;
 class ViewPlayer;
 class SettingsStore;
+class SoundFontSwitch;
 class TransportHub;
 class ToolWindows;
 struct DocumentNotice;
@@ -78,6 +79,8 @@ public:
     ToolWindows& toolWindows() { return *tools_; }
     MidiInput& input() { return input_; }
     SettingsStore& store() { return store_; }
+    /// Gives the built-in synthesizer another SoundFont (the options sheet).
+    SoundFontSwitch& soundFonts() { return *soundFonts_; }
 
     /// The action of a menu or toolbar command id, or nullptr.
     QAction* action(int id) const;
@@ -260,6 +263,7 @@ private:
     // notes the same way.
     DiatonicLayout& diatonic_ = diatonicLayout();
     ChromaticLayout& chromatic_ = chromaticLayout();
+    std::unique_ptr<SoundFontSwitch> soundFonts_;
     std::unique_ptr<PlayerControl> playerControl_;
     std::unique_ptr<CReedtabDoc> doc_;
     std::unique_ptr<ViewPlayer> viewPlayer_;
