@@ -2,6 +2,7 @@
 
 #include "app/options.h"
 #include "app/reedtabapp.h"
+#include "app/soundfontswitch.h"
 #include "dialogs/edittoolbar.h"
 #include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
@@ -99,6 +100,12 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     doc_ = std::make_unique<CReedtabDoc>(*this, transport_->playerControl());
     transport_->setMarkSource([this] { return LoopMarks{doc_->markBegin, doc_->markEnd}; });
     hub_ = std::make_unique<TransportHub>(*transport_);
+    soundFonts_ = std::make_unique<SoundFontSwitch>(
+        environment.outputs, *player_, store_,
+        SoundFontSwitch::Hooks{[this](const std::string& text) {
+                                   messageBox(text, "Reedtab Midi", MessageIcon::Warning);
+                               },
+                               [this] { startPlaying(false, true); }});
     commands_ = new CommandTable(this);
     tools_ = std::make_unique<ToolWindows>(ToolContext{store_, *doc_, *hub_, *this}, this);
     tools_->context().trackProperties = [this](int track) { trackPropertiesCommand(track); };

@@ -44,6 +44,7 @@ class CommandTable;
 class OutputProvider;
 class ViewPlayer;
 class SettingsStore;
+class SoundFontSwitch;
 class Transport;
 class TransportHub;
 class ToolWindows;
@@ -80,6 +81,8 @@ public:
     ToolWindows& toolWindows() { return *tools_; }
     MidiInput& input() { return input_; }
     SettingsStore& store() { return store_; }
+    /// Gives the built-in synthesizer another SoundFont (the options sheet).
+    SoundFontSwitch& soundFonts() { return *soundFonts_; }
 
     /// The action of a menu or toolbar command id, or nullptr.
     QAction* action(int id) const;
@@ -266,6 +269,7 @@ private:
     // notes the same way.
     DiatonicLayout& diatonic_ = diatonicLayout();
     ChromaticLayout& chromatic_ = chromaticLayout();
+    std::unique_ptr<SoundFontSwitch> soundFonts_;
     std::unique_ptr<CReedtabDoc> doc_;
     std::unique_ptr<ViewPlayer> viewPlayer_;
     MidiInput input_;
