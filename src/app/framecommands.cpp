@@ -10,6 +10,7 @@
 #include "model/midisong.h"
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
+#include "transport/transport.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "view/reedtabview.h"
@@ -96,7 +97,7 @@ protected:
 
 void CMainFrame::registerCommands() {
     CommandTable& table = *commands_;
-    const auto playing = [this] { return player_->isPlaying(); };
+    const auto playing = [this] { return transport_->isPlaying(); };
     const auto hasTracks = [this] { return doc_->song.trackCount() > 0; };
     const auto marked = [this] { return doc_->markBegin >= 0 || doc_->markEnd >= 0; };
 
@@ -135,7 +136,7 @@ void CMainFrame::registerCommands() {
         },
         [=, this] { return doc_->canCopy(!selectedNotes().empty()); });
     table.add(
-        ID_EDIT_PASTE, [this] { doc_->paste(player_->playTick()); },
+        ID_EDIT_PASTE, [this] { doc_->paste(transport_->playTick()); },
         [=, this] { return doc_->canPaste() && !playing(); });
     table.add(
         ID_EDIT_DELETE,
@@ -185,8 +186,13 @@ void CMainFrame::registerCommands() {
     };
     for (const auto& [id, setting] : toggles) {
         Shared<bool>* flag = setting;
+        // A trainer loops whatever the switch says.
+        CommandTable::Predicate checked = [flag] { return flag->load(); };
+        if (id == ID_PLAY_LOOP) {
+            checked = [this] { return transport_->looping(); };
+        }
         table.add(
-            id, [this, flag] { toggleSetting(*flag); }, {}, [flag] { return flag->load(); });
+            id, [this, flag] { toggleSetting(*flag); }, {}, checked);
     }
 
     const std::tuple<int, int, bool> transpositions[] = {
@@ -204,7 +210,7 @@ void CMainFrame::registerCommands() {
     }
     table.add(
         ID_APPLY_TEMPO_CHANGE, [this] { applyTempoChange(); },
-        [=] { return !playing() && settings().tempoPercent != kNormalTempo; });
+        [=, this] { return !playing() && transport_->tempoPercent() != kNormalTempo; });
     table.add(
         ID_TAB_TEXT_TRACK, [this] { doc_->tablatureToTextTrack(); },
         [=] { return hasTracks() && !playing(); });

@@ -6,6 +6,7 @@
 #include "playback/midiinput.h"
 #include "playback/outputdevice.h"
 #include "playback/streamplayer.h"
+#include "transport/transport.h"
 #include "ui/transporthub.h"
 #include "view/songpainter.h"
 
@@ -282,21 +283,21 @@ void CPropGeneral::apply() {
         block.changeExpr2Vol = expression_->isChecked();
         block.editSnap = snap_->isChecked();
         saveSettings(store, kSaveFonts | kSavePlayer);
+        frame_.playbackOptionsChanged();
         frame_.displayOptionsChanged();
         displayChanged_ = false;
     }
     if (outputChanged_) {
         block.outputDeviceIndex = output_->currentIndex() - 1;
-        StreamPlayer& player = frame_.player();
-        const bool wasPlaying = player.isPlaying();
+        Transport& transport = frame_.transport();
+        const bool wasPlaying = transport.isPlaying();
         if (wasPlaying) {
-            player.stop(false);
+            frame_.player().stop(false);
         }
-        player.closeDevice();
         saveSettings(store, kSavePlayer);
         // A device that will not open leaves the player closed; the start that follows (now
         // when it was playing, else the next Play) reports it.
-        static_cast<void>(player.openDevice());
+        static_cast<void>(transport.openOutput(block.outputDeviceIndex));
         if (wasPlaying) {
             frame_.startPlaying(false, true);
         }
@@ -307,7 +308,8 @@ void CPropGeneral::apply() {
         input.closeInput();
         block.inputDeviceIndex = input_->currentIndex() - 1;
         saveSettings(store, kSavePlayer);
-        if (block.inputDeviceIndex != -1 && input.openInput(&frame_.transport()) != 0) {
+        if (block.inputDeviceIndex != -1 &&
+            input.openInput(block.inputDeviceIndex, &frame_.hub()) != 0) {
             frame_.messageBox("Cannot open Midi input device", "Reedtab Midi", MessageIcon::Error);
         }
         inputChanged_ = false;

@@ -149,12 +149,11 @@ std::string apply(CReedtabDoc& doc, CliUi& ui, const Operation& op) {
         return {};
     }
     if (op.name == "--volume") {
-        MidiTrack* track = doc.song.track(static_cast<int>(v[0]));
-        if (!track || !inRange(v[0], 0, INT32_MAX))
+        if (!doc.song.track(static_cast<int>(v[0])) || !inRange(v[0], 0, INT32_MAX))
             return "no track " + std::to_string(v[0]);
         if (!inRange(v[1], 0, 255))
             return "the volume percentage must be 0..255";
-        track->volumePercent = static_cast<uint8_t>(v[1]);
+        doc.setTrackVolume(static_cast<int>(v[0]), static_cast<int>(v[1]));
         doc.applyTrackVolumeEdit(static_cast<int>(v[0]), true);
         return {};
     }

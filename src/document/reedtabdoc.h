@@ -290,6 +290,23 @@ public:
     /// -1 for an index outside the list.
     int moveTrack(int from, int to);
 
+    // ---- Track state ----
+    // Mute, solo, shown, selected and volume change only here: the mixer, the view's note menu
+    // and the frame call these. They are no edits: the events stay, no undo step is recorded
+    // and the song plays on (the player reads the flags and volumes as atomics). A flag change
+    // sends one TracksChanged notice when it changed something; a volume sends none, since only
+    // the mixer shows it and a notice would reset every tool window while the song plays.
+
+    /// Sets (`on`) or clears the bits of `flags` (TrackShown, TrackSelected, TrackMuted) on the
+    /// track at `trackIndex`. -1 for a bad index or other bits.
+    int setTrackFlag(int trackIndex, std::uint16_t flags, bool on);
+    /// The bits of `flags` become set on every track whose index `on` marks and cleared on the
+    /// others (the tracks past the end of `on` too). -1 for other bits.
+    int setTrackFlags(std::uint16_t flags, const std::vector<bool>& on);
+    /// The track's volume percentage, 0..255 (clamped; the mixer's slider gives 0..200). -1
+    /// for a bad index.
+    int setTrackVolume(int trackIndex, int percent);
+
 private:
     friend class EditScope;
 

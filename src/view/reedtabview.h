@@ -211,8 +211,6 @@ signals:
     void positionChanged(std::int32_t tick);
     // A click in the band above the staff changed the marks.
     void marksChanged();
-    // The note menu hid, showed or deleted tracks.
-    void tracksChanged();
     // The note menu's "Track Properties" for the track at `trackIndex`.
     void trackPropertiesRequested(int trackIndex);
 

@@ -102,7 +102,7 @@ TEST(FrameTransport, EventsReachAListenerInSongOrderOnce) {
     ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
     std::vector<int> passed;
     std::vector<std::int32_t> ticks;
-    QObject::connect(&frame.transport(), &TransportHub::positionReached,
+    QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) {
                          EXPECT_FALSE(report.jumpedBack);
                          for (int i = report.firstEvent; i < report.endEvent; ++i) {
@@ -125,10 +125,10 @@ TEST(FrameTransport, LiveNotesReachTheOutputThroughTheHubInOrder) {
     TestProgram program;
     CMainFrame& frame = program.frame();
     std::vector<int> heard;
-    QObject::connect(&frame.transport(), &TransportHub::noteInput,
+    QObject::connect(&frame.hub(), &TransportHub::noteInput,
                      [&](const NoteInput& input) { heard.push_back(int(input.data1())); });
     for (int key : {60, 62, 64}) {
-        frame.transport().sendNoteInput(makeNoteInput(2, 0, static_cast<std::uint32_t>(key), 90));
+        frame.hub().sendNoteInput(makeNoteInput(2, 0, static_cast<std::uint32_t>(key), 90));
     }
     QApplication::processEvents();
     EXPECT_EQ(heard, (std::vector<int>{60, 62, 64}));

@@ -4,6 +4,7 @@
 #include "model/midisong.h"
 #include "model/miditrack.h"
 #include "playback/streamplayer.h"
+#include "transport/transport.h"
 #include "ui/commands.h"
 #include "ui/transporthub.h"
 #include "view/reedtabview.h"
@@ -107,13 +108,13 @@ TEST(FrameTempoSlider, DraggingShowsPercentReleaseNearNormalSnaps) {
 
     frame.tempoSliderMoved(150, true, false);
     EXPECT_EQ(frame.paneText(1), "150%");
-    EXPECT_EQ(settings().tempoPercent.load(), 100) << "dragging changes nothing else";
+    EXPECT_EQ(frame.transport().tempoPercent(), 100) << "dragging changes nothing else";
 
     slider->setValue(104);
     frame.tempoSliderMoved(104, false, true);
     EXPECT_EQ(slider->value(), 100);
     EXPECT_EQ(frame.paneText(1), "100%");
-    EXPECT_EQ(settings().tempoPercent.load(), 100);
+    EXPECT_EQ(frame.transport().tempoPercent(), 100);
 
     slider->setValue(105);
     frame.tempoSliderMoved(105, false, true);
@@ -222,11 +223,10 @@ TEST(FrameTransport, StopWhileWaitingForTheSynthesizerCancelsThePlay) {
 TEST(FrameTransport, ADeviceLostWhilePlayingIsShownInTheStatusBar) {
     TestProgram program;
     CMainFrame& frame = program.frame();
-    QCoreApplication::postEvent(&frame.transport(),
-                                new PlayerMessageEvent(WM_PLAYER_STOPPED, 0, 0));
+    QCoreApplication::postEvent(&frame.hub(), new PlayerMessageEvent(WM_PLAYER_STOPPED, 0, 0));
     QApplication::processEvents();
     EXPECT_TRUE(frame.paneText(0).isEmpty()) << "an ordinary stop says nothing";
-    QCoreApplication::postEvent(&frame.transport(),
+    QCoreApplication::postEvent(&frame.hub(),
                                 new PlayerMessageEvent(WM_PLAYER_STOPPED, PlayerDeviceError, 0));
     QApplication::processEvents();
     EXPECT_EQ(frame.paneText(0), kDeviceLostText);
@@ -438,10 +438,10 @@ TEST(FrameLiveNotes, InputMessagesAreSentToTheOutputAtOnce) {
         return out;
     };
     program.output().clear();
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputNoteOn, 3, 64, 90));
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputProgram, 3, 21, 0));
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputPitchWheel, 3, 0x10, 0x40));
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputNoteOff, 3, 64, 0));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputNoteOn, 3, 64, 90));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputProgram, 3, 21, 0));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputPitchWheel, 3, 0x10, 0x40));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputNoteOff, 3, 64, 0));
     QApplication::processEvents();
     const auto messages = sent();
     ASSERT_EQ(messages.size(), 4u);
@@ -452,7 +452,7 @@ TEST(FrameLiveNotes, InputMessagesAreSentToTheOutputAtOnce) {
     EXPECT_EQ(messages[3][1], 64);
 
     program.output().clear();
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputTestNote, 0, 60, 100));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputTestNote, 0, 60, 100));
     QApplication::processEvents();
     ASSERT_EQ(sent().size(), 1u) << "the test note's note-off waits 50 ms";
     QTest::qWait(120);

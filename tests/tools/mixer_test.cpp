@@ -532,7 +532,7 @@ TEST(Mixer, MetersFollowAPlayingSongAndTheTimerRunsThemDown) {
     CMonMixer* mixer = openMixer(program);
     ASSERT_NE(mixer, nullptr);
     int reached = 0;
-    QObject::connect(&frame.transport(), &TransportHub::positionReached,
+    QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
     frame.startPlaying(false, false);
     std::set<int> lit;
