@@ -4,7 +4,6 @@
 
 #include "app/mainframe.h"
 
-#include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
 #include "model/midievent.h"
 #include "model/midisong.h"
@@ -236,21 +235,8 @@ void CMainFrame::onPlayerStopped() {
     }
     showPosition(-1);
     view_->repaintView();
-    PlaylistModel& list = app_.playlist();
-    if (list.currentIndex() + 1 < list.count()) {
-        const int previous = list.currentIndex();
-        list.setCurrentIndex((previous + 1) % list.count());
-        list.fromPlaylist = true;
-        list.refreshSelection = true;
-        if (app_.openFile(QString::fromStdString(list.currentEntry()))) {
-            startAt(0, settings().playCountIn);
-        } else {
-            list.setCurrentIndex(previous);
-            if (CPlayList* window = app_.playlistWindow()) {
-                window->refresh(true);
-            }
-        }
-    } else if (settings().playLoop) {
+    const bool playlistTookOver = playNextSong && playNextSong();
+    if (!playlistTookOver && settings().playLoop) {
         startAt(0, false);
     }
     updateCommandStates();

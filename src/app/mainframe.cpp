@@ -1,7 +1,6 @@
 #include "app/mainframe.h"
 
 #include "app/options.h"
-#include "app/reedtabapp.h"
 #include "app/soundfontswitch.h"
 #include "dialogs/edittoolbar.h"
 #include "dialogs/posentry.h"
@@ -91,8 +90,9 @@ private:
 
 } // namespace
 
-CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
-    : app_(app), store_(environment.store),
+CMainFrame::CMainFrame(FrameEnvironment environment)
+    : store_(environment.store), outputDevices_(environment.outputDevices),
+      inputDevices_(environment.inputDevices),
       player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)) {
     initAppResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/reedtab.svg")));
@@ -203,20 +203,6 @@ CMainFrame::~CMainFrame() {
     input_.closeInput();
     for (const auto& path : dumpFiles_) {
         QFile::remove(path);
-    }
-}
-
-void CMainFrame::newDocumentCommand() {
-    if (doc_->askToSave()) {
-        doc_->newDocument();
-    }
-}
-
-void CMainFrame::saveAsCommand() {
-    const std::string path = askSavePath("Save As");
-    if (!path.empty() && doc_->saveDocumentAs(path)) {
-        app_.addRecentFile(QString::fromStdString(path));
-        updateTitle();
     }
 }
 
@@ -398,7 +384,7 @@ void CMainFrame::openDroppedFiles(const QStringList& paths) {
         return;
     }
     activateWindow();
-    app_.openFiles(paths);
+    emit filesDropped(paths);
 }
 
 void CMainFrame::setRecentFiles(const QStringList& paths) {
@@ -406,7 +392,7 @@ void CMainFrame::setRecentFiles(const QStringList& paths) {
     for (int i = 0; i < paths.size(); ++i) {
         QAction* entry = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(paths[i]));
         entry->setStatusTip(QStringLiteral("Open this document"));
-        connect(entry, &QAction::triggered, this, [this, i] { app_.openRecentFile(i); });
+        connect(entry, &QAction::triggered, this, [this, i] { emit recentFileChosen(i); });
     }
     recentMenu_->setEnabled(!paths.isEmpty());
 }
@@ -472,9 +458,7 @@ void CMainFrame::savePlacement() {
     store_.writeInt(kWindowSection, "Running", 0);
     tools_->saveOpenWindows(store_);
     saveLayouts(store_, diatonic_, chromatic_);
-    if (CPlayList* window = app_.playlistWindow()) {
-        window->close();
-    }
+    emit placementSaved();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

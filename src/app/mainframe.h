@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -36,7 +38,6 @@ class QUrl;
 namespace reedtab {
 
 class CEditToolbar;
-class CReedtabApp;
 class CReedtabDoc;
 class CReedtabView;
 class Clock;
@@ -49,15 +50,19 @@ class Transport;
 class TransportHub;
 class ToolWindows;
 struct DocumentNotice;
+struct MenuSpec;
 struct PositionReport;
 struct Rgb;
 struct SongPrintJob;
 
-/// What the frame runs on: the settings store, the output devices and the player's clock.
+/// What the frame runs on: the settings store, the output devices and the player's clock, and
+/// the device lists the options sheet offers.
 struct FrameEnvironment {
     SettingsStore& store;
     OutputProvider& outputs;
     Clock& clock;
+    const std::vector<std::string>& outputDevices;
+    const std::vector<std::string>& inputDevices;
 };
 
 /// The tempo percentage of the song as written.
@@ -66,7 +71,7 @@ inline constexpr int kNormalTempo = 100;
 class CMainFrame : public QMainWindow, public DocumentUi {
     Q_OBJECT
 public:
-    CMainFrame(CReedtabApp& app, FrameEnvironment environment);
+    explicit CMainFrame(FrameEnvironment environment);
     ~CMainFrame() override;
 
     CReedtabDoc& document() { return *doc_; }
@@ -142,7 +147,7 @@ public:
     /// Writes the song's dump to a private temporary file and opens it; returns the file's
     /// path ("" when nothing was written).
     QString dumpCommand();
-    /// Opens the dropped `paths` as a new playlist.
+    /// Opens the dropped `paths` as a new playlist (`filesDropped`).
     void openDroppedFiles(const QStringList& paths);
     /// Refreshes the layout text beside the selector (the short title of the notation).
     void refreshLayoutText();
@@ -184,6 +189,12 @@ signals:
     /// The lyrics font or colours changed (settings().fontLyrics, fontLyricsTxt,
     /// fontLyricsBg); the lyrics window repaints with them.
     void lyricsSettingsChanged();
+    /// Files were dropped on the window, to be opened as a new playlist.
+    void filesDropped(const QStringList& paths);
+    /// Entry `index` of the File menu's recent files was chosen.
+    void recentFileChosen(int index);
+    /// The placement was saved because the program ends: the windows it does not own close.
+    void placementSaved();
 
 public:
     /// How the frame opens a URL (the dump); tests replace it.
@@ -196,6 +207,9 @@ public:
     /// When set, the path of a file to open is asked here (title, the suggested path) instead
     /// of a dialog.
     std::function<std::string(const std::string& title, const std::string& suggested)> openPathSink;
+    /// At the end of a song (not in edit mode): plays the playlist's next song and returns true,
+    /// or returns false when the playlist has none, and the frame loops the song if Loop is on.
+    std::function<bool()> playNextSong;
     /// When set, questions are answered here instead of on the screen.
     std::function<Answer(const std::string& text, const std::string& caption, bool withCancel)>
         questionSink;
@@ -236,13 +250,12 @@ protected:
 
 private:
     void registerCommands();
+    void fillMenu(QMenu* menu, const MenuSpec& spec, QObject* clearer);
     void createMenus();
     // Puts the document's clip on the system clipboard as a MIDI file.
     void offerClip();
     void createToolBar();
     void createStatusBar();
-    void newDocumentCommand();
-    void saveAsCommand();
     void markCommand(bool beginning);
     void toggleSetting(Shared<bool>& setting);
     /// "Cannot start playing!" for a refusal other than "already playing" or "after the end".
@@ -261,8 +274,9 @@ private:
     int sixteenth() const;
     QPrinter& printer();
 
-    CReedtabApp& app_;
     SettingsStore& store_;
+    const std::vector<std::string>& outputDevices_;
+    const std::vector<std::string>& inputDevices_;
     std::unique_ptr<StreamPlayer> player_;
     std::unique_ptr<Transport> transport_;
     // The process-wide layouts, so that the document's tablature text track and the view name

@@ -1,7 +1,8 @@
 #pragma once
 
-// The application object: start-up, the device lists, the playlist and every way of opening a
-// file by path.
+// The application object: start-up, the device lists, the playlist, every way of opening a
+// file by path, and the file and playlist commands. It builds the main frame and has each
+// component register its own commands before the frame lays out its menus.
 //
 // Threads: the user-interface thread.
 
@@ -102,6 +103,8 @@ public:
 
 private:
     void registerCommands(CommandTable& table);
+    /// At the end of a song: the playlist's next song opens and plays; false when there is none.
+    bool playNextSong();
     /// Opens the entry at the current index with both playlist flags set; on failure the
     /// index goes back to `previous` and the playlist window selects it again.
     bool openPlaylistEntry(int previous);

@@ -20,19 +20,10 @@ namespace reedtab {
 
 namespace {
 
-struct NamedWindow {
-    const char* name;
-    int type;
-};
-constexpr NamedWindow kWindowNames[] = {
-    {"piano", kMonitorPiano}, {"diatonic", kMonitorDiatonic}, {"chromatic", kMonitorChromatic},
-    {"mixer", kMonitorMixer}, {"lyrics", kMonitorLyrics},     {"events", kMonitorEvents},
-};
-
 int windowType(const QString& name) {
-    for (const NamedWindow& window : kWindowNames) {
-        if (name == QLatin1String(window.name)) {
-            return window.type;
+    for (const ToolWindowKind& kind : toolWindowKinds()) {
+        if (name == QLatin1String(kind.name)) {
+            return kind.index;
         }
     }
     return kMonitorNone;
