@@ -1,6 +1,7 @@
 #include "listen/expectednotes.h"
 
 #include "harmonica/harpfinder.h"
+#include "model/midiconstants.h"
 #include "model/midievent.h"
 #include "model/miditrack.h"
 
@@ -11,7 +12,6 @@ namespace reedtab {
 
 namespace {
 
-constexpr int kDrumChannel = 9;
 constexpr int32_t kDefaultTempo = 500000; // microseconds per quarter note
 
 // Microseconds from tick 0 to `tick`, each stretch at the tempo set before it.

@@ -1,6 +1,7 @@
 #include "view/songpainter.h"
 
 #include "harmonica/notation.h"
+#include "model/midiconstants.h"
 #include "model/midisong.h"
 #include "settings/settings.h"
 
@@ -38,8 +39,6 @@ const QColor kBendRed(255, 0, 0);
 const QColor kLabelGrey(128, 128, 128);
 const QColor kLabelPrintGrey(64, 64, 64);
 
-constexpr int kDrumChannel = 9;
-constexpr int kBendRange = 8192;
 // A bend line keeps this far from a label: half its 2-pixel pen and a pixel of air.
 constexpr int kBendMargin = 2;
 // A word of the text line cut short keeps at least this many letters before the ellipsis;
