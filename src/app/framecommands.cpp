@@ -116,55 +116,6 @@ void CMainFrame::registerCommands() {
     CommandTable& table = *commands_;
     const auto playing = [this] { return transport_->isPlaying(); };
     const auto hasTracks = [this] { return doc_->song.trackCount() > 0; };
-    const auto marked = [this] { return doc_->markBegin >= 0 || doc_->markEnd >= 0; };
-
-    // Notes selected in edit mode are what Cut, Copy and Delete take; else the marked range.
-    const auto selectedNotes = [this] {
-        return settings().editMode ? view_->selectedNotes() : std::vector<MidiEvent*>{};
-    };
-    table.add(
-        ID_EDIT_UNDO, [this] { doc_->undo(); }, [this] { return doc_->undoEnabled(); });
-    table.add(
-        ID_EDIT_REDO, [this] { doc_->redo(); }, [this] { return doc_->redoEnabled(); });
-    table.add(
-        ID_EDIT_CUT,
-        [=, this] {
-            doc_->cut(selectedNotes());
-            offerClip();
-        },
-        [=] { return hasTracks() && !playing() && (marked() || !selectedNotes().empty()); });
-    table.add(
-        ID_EDIT_COPY,
-        [=, this] {
-            if (doc_->copySelection(selectedNotes()) == 0) {
-                offerClip();
-            }
-        },
-        [=, this] { return doc_->canCopy(!selectedNotes().empty()); });
-    table.add(
-        ID_EDIT_PASTE, [this] { doc_->paste(transport_->playTick()); },
-        [=, this] { return doc_->canPaste() && !playing(); });
-    table.add(
-        ID_EDIT_DELETE,
-        [=, this] {
-            const std::vector<MidiEvent*> notes = selectedNotes();
-            doc_->deleteSelection(notes.empty() ? nullptr : notes.front());
-        },
-        [=] { return (hasTracks() && marked()) || !selectedNotes().empty(); });
-    table.add(
-        ID_EDIT_CROP, [this] { doc_->crop(); }, [=] { return hasTracks() && marked(); });
-    table.add(
-        ID_EDIT_INSERT_SILENCE, [this] { insertSilenceCommand(); },
-        [=, this] { return hasTracks() && editToolbar_ && !playing(); });
-    QAction* editMode = table.add(
-        ID_EDIT_MODE, [this] { editModeCommand(); }, [=] { return !playing(); },
-        [this] { return editToolbar_ != nullptr; });
-    // Alt+W also closes edit mode from the toolbar's own window.
-    editMode->setShortcutContext(Qt::ApplicationShortcut);
-    table.add(
-        ID_EDIT_BEGIN_MARK, [this] { markCommand(true); }, hasTracks);
-    table.add(
-        ID_EDIT_END_MARK, [this] { markCommand(false); }, hasTracks);
 
     table.add(
         ID_PLAY_PLAY, [this] { playCommand(); }, {}, playing);
@@ -236,19 +187,8 @@ void CMainFrame::buildMenusAndToolBar() {
     }
     menusBuilt_ = true;
     CommandTable& table = *commands_;
-    // The extra accelerators of the frame's table.
-    const std::pair<int, QKeySequence> extras[] = {
-        {ID_EDIT_COPY, QKeySequence(Qt::CTRL | Qt::Key_Insert)},
-        {ID_EDIT_PASTE, QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
-        {ID_EDIT_CUT, QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
-        {ID_EDIT_UNDO, QKeySequence(Qt::ALT | Qt::Key_Backspace)},
-        {ID_EDIT_REDO, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
-        {ID_HELP_TOPICS, QKeySequence(Qt::Key_F1)},
-    };
-    for (const auto& [id, keys] : extras) {
-        if (QAction* command = table.action(id)) {
-            command->setShortcuts({command->shortcut(), keys});
-        }
+    if (QAction* help = table.action(ID_HELP_TOPICS)) {
+        help->setShortcuts({help->shortcut(), QKeySequence(Qt::Key_F1)});
     }
     auto* contextHelp = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
     connect(contextHelp, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -393,18 +333,6 @@ void CMainFrame::createStatusBar() {
     bar->showMessage(QString());
 }
 
-void CMainFrame::offerClip() {
-    const std::string& clip = doc_->clip();
-    if (clip.empty()) {
-        return;
-    }
-    // Other programs get the copied events as a MIDI file.
-    auto* data = new QMimeData;
-    data->setData(QStringLiteral("audio/midi"),
-                  QByteArray(clip.data(), static_cast<qsizetype>(clip.size())));
-    QGuiApplication::clipboard()->setMimeData(data);
-}
-
 QAction* CMainFrame::action(int id) const {
     return commands_->action(id);
 }
@@ -421,16 +349,6 @@ QString CMainFrame::paneText(int index) const {
 
 void CMainFrame::updateCommandStates() {
     commands_->updateStates();
-    if (QAction* undo = commands_->action(ID_EDIT_UNDO)) {
-        undo->setText(QString::fromStdString(doc_->undoMenuText()));
-    }
-    if (QAction* redo = commands_->action(ID_EDIT_REDO)) {
-        redo->setText(QString::fromStdString(doc_->redoMenuText()));
-    }
-    if (QAction* editMode = commands_->action(ID_EDIT_MODE)) {
-        editMode->setText(editToolbar_ ? QStringLiteral("Quit Edit Mode\tAlt+W")
-                                       : latin1(findCommand(ID_EDIT_MODE)->text));
-    }
 }
 
 } // namespace reedtab

@@ -2,8 +2,6 @@
 
 #include "app/options.h"
 #include "app/soundfontswitch.h"
-#include "dialogs/edittoolbar.h"
-#include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
 #include "harmonica/layoutsettings.h"
 #include "harmonica/notation.h"
@@ -188,11 +186,6 @@ CMainFrame::CMainFrame(FrameEnvironment environment)
 }
 
 CMainFrame::~CMainFrame() {
-    // The toolbar stores its settings and ends edit mode while the document it reads lives.
-    if (editToolbar_) {
-        editToolbar_->disconnect(this);
-        delete editToolbar_.data();
-    }
     hub_->setQuitting();
     doc_->unsubscribe(documentListener_);
     saveSettings(store_, kSaveAll);
@@ -203,69 +196,6 @@ CMainFrame::~CMainFrame() {
     input_.closeInput();
     for (const auto& path : dumpFiles_) {
         QFile::remove(path);
-    }
-}
-
-void CMainFrame::markCommand(bool beginning) {
-    const MidiSong& song = doc_->song;
-    if (song.trackCount() == 0) {
-        return;
-    }
-    CPosEntry entry(this);
-    entry.setWindowTitle(beginning ? QStringLiteral("Mark Beginning")
-                                   : QStringLiteral("Mark Ending"));
-    entry.setRange(std::max(1, static_cast<int>(song.barTable.size())), song.division);
-    entry.setPositionOf(song, transport_->playTick());
-    if (entry.exec() != QDialog::Accepted) {
-        return;
-    }
-    if (beginning) {
-        doc_->markBeginning(entry.bar(), entry.beat(), entry.tick());
-    } else {
-        doc_->markEnding(entry.bar(), entry.beat(), entry.tick());
-    }
-}
-
-// ---- Edit mode ----
-
-CEditToolbar* CMainFrame::editToolbar() const {
-    return editToolbar_;
-}
-
-void CMainFrame::editModeCommand() {
-    if (editToolbar_) {
-        editToolbar_->close();
-        return;
-    }
-    auto* toolbar = new CEditToolbar(*doc_, *this, store_, this);
-    editToolbar_ = toolbar;
-    connect(toolbar, &CEditToolbar::closed, this, &CMainFrame::editModeEnded);
-    connect(toolbar, &CEditToolbar::cursorMoved, this, &CMainFrame::followEditCursor);
-    if (QAction* command = action(ID_EDIT_MODE)) {
-        command->setIcon(QIcon(QStringLiteral(":/app/icons/editmodeon.svg")));
-    }
-    toolbar->show();
-    view_->repaintView();
-    updateCommandStates();
-}
-
-void CMainFrame::editModeEnded() {
-    editToolbar_ = nullptr;
-    if (QAction* command = action(ID_EDIT_MODE)) {
-        command->setIcon(QIcon(QStringLiteral(":/app/icons/editmode.svg")));
-    }
-    doc_->notify({SelectionChanged, nullptr});
-    view_->repaintView();
-    updateCommandStates();
-}
-
-void CMainFrame::insertSilenceCommand() {
-    CPosEntry entry(this);
-    entry.setWindowTitle(QStringLiteral("Silence Length"));
-    entry.setRangeCheck(false);
-    entry.setPosition(1, 0, 0);
-    if (entry.exec() == QDialog::Accepted) {
-        doc_->insertSilence(entry.bar(), entry.beat(), entry.tick());
     }
 }
 
@@ -629,9 +559,6 @@ void CMainFrame::modifiedChanged(bool modified) {
 
 void CMainFrame::onDocumentNotice(const DocumentNotice& notice) {
     const MidiSong& song = doc_->song;
-    if (notice.has(SongReplaced) && editToolbar_) {
-        editToolbar_->close();
-    }
     if (notice.has(SongReplaced)) {
         updateTitle();
         showSongPanes();

@@ -37,7 +37,6 @@ class QUrl;
 
 namespace reedtab {
 
-class CEditToolbar;
 class CReedtabDoc;
 class CReedtabView;
 class Clock;
@@ -130,13 +129,8 @@ public:
     /// edit cursor as a whole note while stopped, as played at the play position while playing.
     void onNoteInput(const NoteInput& input);
 
-    // ---- Edit mode ----
-    /// Opens the edit toolbar (edit mode on) or closes it (edit mode off).
-    void editModeCommand();
-    /// The edit toolbar while edit mode is on, else null.
-    CEditToolbar* editToolbar() const;
-    /// Insert Silence: the "Silence Length" entry, then the silence at the edit cursor.
-    void insertSilenceCommand();
+    /// While stopped in edit mode the play position follows the edit cursor.
+    void followEditCursor();
 
     // ---- Other commands ----
     /// Slider feedback: `dragging` while the thumb moves; `released` when it was let go.
@@ -252,11 +246,8 @@ private:
     void registerCommands();
     void fillMenu(QMenu* menu, const MenuSpec& spec, QObject* clearer);
     void createMenus();
-    // Puts the document's clip on the system clipboard as a MIDI file.
-    void offerClip();
     void createToolBar();
     void createStatusBar();
-    void markCommand(bool beginning);
     void toggleSetting(Shared<bool>& setting);
     /// "Cannot start playing!" for a refusal other than "already playing" or "after the end".
     void reportStart(PlayerResult result);
@@ -268,8 +259,6 @@ private:
     void helpCommand();
     void focusPane(bool forward);
     void updateTitle();
-    void editModeEnded();
-    void followEditCursor();
     void recordLiveNote(const NoteInput& input);
     int sixteenth() const;
     QPrinter& printer();
@@ -303,7 +292,6 @@ private:
     QLabel* layoutText_ = nullptr;
     QLabel* panes_[5] = {};
     QPointer<QProgressBar> progress_;
-    QPointer<CEditToolbar> editToolbar_;
     int waitCursors_ = 0;
     QStringList dumpFiles_;
     bool menusBuilt_ = false;

@@ -1,5 +1,6 @@
 #include "app/reedtabapp.h"
 
+#include "app/editcontroller.h"
 #include "app/focusstyle.h"
 #include "app/mainframe.h"
 #include "app/qsettingsstore.h"
@@ -105,6 +106,7 @@ CReedtabApp::~CReedtabApp() {
     if (playlistWindow_) {
         playlistWindow_->close();
     }
+    edits_.reset();
     frame_.reset();
     if (auto* qtStore = dynamic_cast<QSettingsStore*>(store_.get())) {
         qtStore->sync();
@@ -129,7 +131,10 @@ bool CReedtabApp::start(const QString& file, bool show) {
         }
     });
     frame_->playNextSong = [this] { return playNextSong(); };
+    edits_ = std::make_unique<EditController>(frame_->document(), frame_->view(),
+                                              frame_->transport(), *store_, *frame_);
     registerCommands(frame_->commands());
+    edits_->registerCommands(frame_->commands());
     frame_->view().registerCommands(frame_->commands());
     frame_->toolWindows().registerCommands(frame_->commands());
     frame_->buildMenusAndToolBar();

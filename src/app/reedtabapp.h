@@ -25,6 +25,7 @@ namespace reedtab {
 
 class CMainFrame;
 class CommandTable;
+class EditController;
 
 /// The program's version text, as the About box shows it.
 inline constexpr const char* kVersionText = "Version 3.1";
@@ -68,6 +69,8 @@ public:
     bool start(const QString& file, bool show = true);
 
     CMainFrame& frame() { return *frame_; }
+    /// The edit commands and edit mode.
+    EditController& edits() { return *edits_; }
     const std::vector<std::string>& inputDevices() const { return inputDevices_; }
     const std::vector<std::string>& outputDevices() const { return outputDevices_; }
 
@@ -121,6 +124,7 @@ private:
     QStringList recentFiles_;
     QString soundFont_;
     std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<EditController> edits_;
 };
 
 } // namespace reedtab

@@ -2,6 +2,7 @@
 
 #include "document/reedtabdoc.h"
 #include "harmonica/notation.h"
+#include "model/midiconstants.h"
 #include "model/midisong.h"
 #include "settings/settings.h"
 #include "ui/commandtable.h"
@@ -24,8 +25,6 @@
 namespace reedtab {
 
 namespace {
-
-constexpr int kDrumChannel = 9;
 
 QRect toQRect(const PixelRect& r) {
     return QRect(QPoint(r.left, r.top), QPoint(r.right, r.bottom));

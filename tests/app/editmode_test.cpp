@@ -4,6 +4,8 @@
 
 #include "apptestsupport.h"
 
+#include "app/editcontroller.h"
+
 #include "../support/modaldialogs.h"
 
 #include "dialogs/editnewtrack.h"
@@ -66,8 +68,8 @@ class EditMode : public ::testing::Test {
 protected:
     EditMode() {
         EXPECT_TRUE(program.app().openFile(example("oh-susanna.mid")));
-        frame.editModeCommand();
-        EXPECT_NE(frame.editToolbar(), nullptr);
+        program.app().edits().editModeCommand();
+        EXPECT_NE(program.app().edits().editToolbar(), nullptr);
         program.output().clear();
     }
 
@@ -89,8 +91,8 @@ TEST(EditModeCommand, OpensAndClosesTheToolbarWithItsTextCheckAndSettings) {
     EXPECT_FALSE(frame.action(ID_EDIT_INSERT_SILENCE)->isEnabled());
 
     ASSERT_TRUE(frame.commands().run(ID_EDIT_MODE));
-    ASSERT_NE(frame.editToolbar(), nullptr);
-    EXPECT_TRUE(frame.editToolbar()->isVisible());
+    ASSERT_NE(program.app().edits().editToolbar(), nullptr);
+    EXPECT_TRUE(program.app().edits().editToolbar()->isVisible());
     EXPECT_TRUE(settings().editMode);
     EXPECT_EQ(command->text(), QStringLiteral("Quit Edit Mode\tAlt+W"));
     EXPECT_TRUE(command->isChecked());
@@ -105,9 +107,9 @@ TEST(EditModeCommand, OpensAndClosesTheToolbarWithItsTextCheckAndSettings) {
     EXPECT_FALSE(frame.action(ID_EDIT_INSERT_SILENCE)->isEnabled());
     frame.stopCommand();
 
-    frame.editToolbar()->lengthField()->setValue(75);
+    program.app().edits().editToolbar()->lengthField()->setValue(75);
     ASSERT_TRUE(frame.commands().run(ID_EDIT_MODE));
-    EXPECT_EQ(frame.editToolbar(), nullptr);
+    EXPECT_EQ(program.app().edits().editToolbar(), nullptr);
     EXPECT_FALSE(settings().editMode);
     EXPECT_EQ(command->text(), QStringLiteral("&Switch to Edit Mode\tAlt+W"));
     EXPECT_FALSE(command->isChecked());
@@ -121,12 +123,11 @@ TEST(EditModeCommand, OpensAndClosesTheToolbarWithItsTextCheckAndSettings) {
 
 TEST(EditModeCommand, ANewOrOpenedSongEndsEditMode) {
     TestProgram program;
-    CMainFrame& frame = program.frame();
     ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
-    frame.editModeCommand();
+    program.app().edits().editModeCommand();
     ASSERT_TRUE(settings().editMode);
     ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
-    EXPECT_EQ(frame.editToolbar(), nullptr);
+    EXPECT_EQ(program.app().edits().editToolbar(), nullptr);
     EXPECT_FALSE(settings().editMode);
 }
 
@@ -139,8 +140,8 @@ TEST(EditModeCommand, AnEmptyDocumentGetsItsSkeletonAndANewTrack) {
         static_cast<CEditNewTrack*>(dialog)->nameField()->setText(QStringLiteral("Harp"));
         dialog->accept();
     });
-    frame.editModeCommand();
-    ASSERT_NE(frame.editToolbar(), nullptr);
+    program.app().edits().editModeCommand();
+    ASSERT_NE(program.app().edits().editToolbar(), nullptr);
     EXPECT_EQ(doc.song.division, 192);
     ASSERT_EQ(doc.song.trackCount(), 2);
     EXPECT_EQ(doc.song.track(1)->name, "Harp");
@@ -299,7 +300,7 @@ TEST_F(EditMode, AClickWritesTheToolbarsNoteValueAndLength) {
         Snapping() { settings().editSnap = true; }
         ~Snapping() { settings().editSnap = false; }
     } snapping;
-    CEditToolbar& toolbar = *frame.editToolbar();
+    CEditToolbar& toolbar = *program.app().edits().editToolbar();
     toolbar.mouseWriteCheck()->setChecked(true);
     ASSERT_TRUE(doc.mouseWrite);
     frame.show();
