@@ -7,6 +7,15 @@ target_compile_options(reedtab_options INTERFACE -Wall -Wextra -Wpedantic)
 if(REEDTAB_WARNINGS_AS_ERRORS)
   target_compile_options(reedtab_options INTERFACE -Werror)
 endif()
+# The version header every target may include as "reedtab/version.h".
+if(PROJECT_VERSION_PATCH EQUAL 0)
+  set(REEDTAB_VERSION_SHORT "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
+else()
+  set(REEDTAB_VERSION_SHORT "${PROJECT_VERSION}")
+endif()
+configure_file("${CMAKE_CURRENT_LIST_DIR}/version.h.in"
+               "${PROJECT_BINARY_DIR}/generated/reedtab/version.h" @ONLY)
+target_include_directories(reedtab_options INTERFACE "${PROJECT_BINARY_DIR}/generated")
 if(ENABLE_SANITIZERS)
   target_compile_options(reedtab_options INTERFACE -fsanitize=address,undefined
                                                    -fno-omit-frame-pointer -fno-sanitize-recover=all)
@@ -104,4 +113,24 @@ function(reedtab_add_subfolders)
       add_subdirectory(${child})
     endif()
   endforeach()
+endfunction()
+
+# reedtab_runtime_library(TARGET NAME LIBRARY [HINTS dir...])
+# A shared library that TARGET opens with dlopen at run time rather than links: finds LIBRARY
+# (as find_library names it), gives TARGET the definition REEDTAB_<NAME>_SONAME with the name
+# it is installed under, and records that name in the global property REEDTAB_RUNTIME_SONAMES
+# (NAME in REEDTAB_RUNTIME_NAMES), from which the Debian package takes a dependency on it. A
+# test checks that every dlopen in src/ opens such a name.
+function(reedtab_runtime_library target name library)
+  cmake_parse_arguments(ARG "" "" "HINTS" ${ARGN})
+  find_library(REEDTAB_${name}_LIBRARY NAMES ${library} HINTS ${ARG_HINTS} REQUIRED)
+  get_filename_component(file "${REEDTAB_${name}_LIBRARY}" REALPATH)
+  execute_process(COMMAND ${CMAKE_OBJDUMP} -p "${file}" OUTPUT_VARIABLE headers ERROR_QUIET)
+  string(REGEX MATCH "SONAME +([^\n ]+)" match "${headers}")
+  if(NOT CMAKE_MATCH_1)
+    message(FATAL_ERROR "cannot read the shared-object name of ${file}")
+  endif()
+  target_compile_definitions(${target} PRIVATE REEDTAB_${name}_SONAME="${CMAKE_MATCH_1}")
+  set_property(GLOBAL APPEND PROPERTY REEDTAB_RUNTIME_SONAMES "${CMAKE_MATCH_1}")
+  set_property(GLOBAL APPEND PROPERTY REEDTAB_RUNTIME_NAMES "${name}")
 endfunction()

@@ -9,6 +9,7 @@
 #include "app/playlistmodel.h"
 #include "playback/clock.h"
 #include "playback/outputdevice.h"
+#include "reedtab/version.h"
 #include "settings/settingsstore.h"
 
 #include <QObject>
@@ -25,8 +26,6 @@ namespace reedtab {
 class CMainFrame;
 class CommandTable;
 
-/// The program's version text, as the About box shows it.
-inline constexpr const char* kVersionText = "Version 3.1";
 /// Number of entries of the recent-file list.
 inline constexpr int kRecentFileCount = 8;
 /// The Open dialog's filter.

@@ -13,6 +13,7 @@ class CReedtabApp;
 
 inline constexpr const char* kUsage =
     "usage: reedtab [--soundfont SF2] [FILE]\n"
+    "       reedtab --version | --help\n"
     "       reedtab --screenshot OUT.png [--size WxH] [--at TICK] [--window NAME]... [FILE]\n"
     "         NAME: diatonic, chromatic, piano, mixer, lyrics or events; each is written to\n"
     "         OUT-NAME.png\n";
