@@ -56,9 +56,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://reedtab.example/midi")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "${REEDTAB_PACKAGE_DEPENDS}")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The long description; the summary above is its first line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "harmonica tablature for MIDI and karaoke songs
-Reedtab Midi opens MIDI and karaoke files and shows every note on a
+    "Reedtab Midi opens MIDI and karaoke files and shows every note on a
 scrolling staff, labelled as diatonic or chromatic harmonica tablature or
 as note names. It plays the song on its built-in synthesizer or on any
 MIDI port with a cursor that follows the music, loops and slows passages
