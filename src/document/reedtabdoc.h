@@ -106,6 +106,10 @@ public:
     /// Opens `path` with progress; shows "Error reading file" on failure. Returns the reader's
     /// result code (0 read).
     int openDocument(const std::string& path);
+    /// Opens a song recovered after the program ended with unsaved changes: reads `recovered`
+    /// as Open does, then makes `originalPath` ("" for a song never saved) the document's file
+    /// and marks the song modified, so that Save writes it there. Returns the reader's result.
+    int openRecovered(const std::string& recovered, const std::string& originalPath);
     /// Saves to the user's file (`pathName`); false after the "Error writing file" box.
     bool saveDocument();
     /// Save As: saves to `path`, which becomes the document's file on success.

@@ -133,6 +133,12 @@ bool writeAll(int fd, const std::string& bytes) {
 
 } // namespace
 
+std::string MidiSong::fileBytes() const {
+    if (tracks.empty() || loading)
+        return {};
+    return encode(*this);
+}
+
 SaveResult MidiSong::saveFile(const std::string& target) {
     if (tracks.empty())
         return SaveNoTracks;
