@@ -2,6 +2,7 @@
 
 #include "app/mainframe.h"
 #include "app/qsettingsstore.h"
+#include "app/recovery.h"
 #include "dialogs/aboutdlg.h"
 #include "document/reedtabdoc.h"
 #include "playback/clock.h"
@@ -16,6 +17,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace reedtab {
@@ -87,13 +89,17 @@ AppEnvironment systemEnvironment(bool withDevices) {
     environment.outputs = std::make_unique<SystemOutputProvider>();
     environment.inputDevices = inputDeviceNames();
     environment.outputDevices = outputDeviceNames();
+    environment.recoveryFolder =
+        (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/recovery")
+            .toStdString();
     return environment;
 }
 
 CReedtabApp::CReedtabApp(AppEnvironment environment)
     : store_(std::move(environment.store)), outputs_(std::move(environment.outputs)),
       clock_(std::move(environment.clock)), inputDevices_(std::move(environment.inputDevices)),
-      outputDevices_(std::move(environment.outputDevices)) {
+      outputDevices_(std::move(environment.outputDevices)),
+      recoveryFolder_(std::move(environment.recoveryFolder)) {
     if (outputDevices_.empty() || outputDevices_.front() != kMidiMapperName) {
         outputDevices_.insert(outputDevices_.begin(), kMidiMapperName);
     }
@@ -103,6 +109,8 @@ CReedtabApp::~CReedtabApp() {
     if (playlistWindow_) {
         playlistWindow_->close();
     }
+    // A clean end: the recovery file goes before the window it watches.
+    recovery_.reset();
     frame_.reset();
     if (auto* qtStore = dynamic_cast<QSettingsStore*>(store_.get())) {
         qtStore->sync();
@@ -134,6 +142,11 @@ bool CReedtabApp::start(const QString& file, bool show) {
         if (store_->readInt(kWindowSection, key).value_or(0) != 0) {
             frame_->postCommand(command);
         }
+    }
+    if (!recoveryFolder_.empty()) {
+        recovery_ =
+            std::make_unique<CRecovery>(*frame_, recoveryFolder_, settings().autosaveSeconds);
+        recovery_->offerRecovered();
     }
     return true;
 }

@@ -24,6 +24,7 @@
 namespace reedtab {
 
 class CMainFrame;
+class CRecovery;
 class CommandTable;
 
 /// Number of entries of the recent-file list.
@@ -40,13 +41,16 @@ struct AppEnvironment {
     std::vector<std::string> inputDevices;
     /// "Midi Mapper" first.
     std::vector<std::string> outputDevices;
+    /// Where the recovery files of unsaved songs go; "" keeps none and offers none.
+    std::string recoveryFolder;
 };
 
 /// The environment of the installed program: the user's settings file, the built-in
-/// synthesizer and the system's MIDI ports, the steady clock. Without `withDevices` (the
-/// screenshot mode, which plays nothing and changes nothing) there are no device lists, the
-/// one output drops every message, so that no SoundFont is read and no MIDI or audio system is
-/// asked, and the settings file is read but not written.
+/// synthesizer and the system's MIDI ports, the steady clock, the recovery folder in the user's
+/// data folder. Without `withDevices` (the screenshot mode, which plays nothing and changes
+/// nothing) there are no device lists, the one output drops every message, so that no
+/// SoundFont is read and no MIDI or audio system is asked, the settings file is read but not
+/// written, and there is no recovery.
 AppEnvironment systemEnvironment(bool withDevices = true);
 
 class CReedtabApp : public QObject, public PlaylistHost {
@@ -66,6 +70,8 @@ public:
     bool start(const QString& file, bool show = true);
 
     CMainFrame& frame() { return *frame_; }
+    /// The recovery of unsaved songs, null without a recovery folder.
+    CRecovery* recovery() const { return recovery_.get(); }
     const std::vector<std::string>& inputDevices() const { return inputDevices_; }
     const std::vector<std::string>& outputDevices() const { return outputDevices_; }
 
@@ -115,6 +121,8 @@ private:
     QStringList recentFiles_;
     QString soundFont_;
     std::unique_ptr<CMainFrame> frame_;
+    std::string recoveryFolder_;
+    std::unique_ptr<CRecovery> recovery_;
 };
 
 } // namespace reedtab
