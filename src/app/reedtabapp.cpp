@@ -12,6 +12,7 @@
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "view/reedtabview.h"
+#include "view/startpage.h"
 
 #include <QDate>
 #include <QDesktopServices>
@@ -132,6 +133,9 @@ bool CReedtabApp::start(const QString& file, bool show) {
         openFile(file);
     } else {
         frame_->document().newDocument();
+        if (show) {
+            showStartPage();
+        }
     }
     if (show) {
         frame_->show();
@@ -149,6 +153,12 @@ bool CReedtabApp::start(const QString& file, bool show) {
         recovery_->offerRecovered();
     }
     return true;
+}
+
+void CReedtabApp::showStartPage() {
+    auto* page = new CStartPage(frame_->view(), frame_->document(), exampleSongs(), recentFiles_);
+    connect(page, &CStartPage::openDialogRequested, this, &CReedtabApp::openCommand);
+    connect(page, &CStartPage::openRequested, this, &CReedtabApp::openFile);
 }
 
 void CReedtabApp::registerCommands(CommandTable& table) {

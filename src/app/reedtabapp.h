@@ -70,6 +70,8 @@ public:
     bool start(const QString& file, bool show = true);
 
     CMainFrame& frame() { return *frame_; }
+    /// Shows the start page over the empty view (a start with no song to open).
+    void showStartPage();
     /// The recovery of unsaved songs, null without a recovery folder.
     CRecovery* recovery() const { return recovery_.get(); }
     const std::vector<std::string>& inputDevices() const { return inputDevices_; }

@@ -125,7 +125,9 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
     frame.resize(request.size);
     frame.show();
     QApplication::processEvents();
-    if (!request.file.isEmpty() && !app.openFile(request.file)) {
+    if (request.file.isEmpty()) {
+        app.showStartPage();
+    } else if (!app.openFile(request.file)) {
         error = QStringLiteral("cannot read %1").arg(request.file);
         return false;
     }
