@@ -1,6 +1,7 @@
 #include "app/reedtabapp.h"
 
 #include "app/mainframe.h"
+#include "app/manual.h"
 #include "app/qsettingsstore.h"
 #include "app/recovery.h"
 #include "dialogs/aboutdlg.h"
@@ -128,6 +129,7 @@ bool CReedtabApp::start(const QString& file, bool show) {
     registerCommands(frame_->commands());
     frame_->buildMenusAndToolBar();
     frame_->setRecentFiles(recentFiles_);
+    installManual(*frame_);
 
     if (!file.isEmpty()) {
         openFile(file);

@@ -1,6 +1,7 @@
 #include "app/screenshot.h"
 
 #include "app/mainframe.h"
+#include "app/manual.h"
 #include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
 #include "tools/toolwindows.h"
@@ -27,6 +28,9 @@ constexpr NamedWindow kWindowNames[] = {
     {"piano", kMonitorPiano}, {"diatonic", kMonitorDiatonic}, {"chromatic", kMonitorChromatic},
     {"mixer", kMonitorMixer}, {"lyrics", kMonitorLyrics},     {"events", kMonitorEvents},
 };
+
+// The manual is no tool window, but its picture is taken the same way.
+const QLatin1String kManualWindow("manual");
 
 int windowType(const QString& name) {
     for (const NamedWindow& window : kWindowNames) {
@@ -88,9 +92,10 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
             }
             request.soundFont = arguments[++i];
         } else if (argument == QLatin1String("--window")) {
-            if (!hasValue || windowType(arguments[i + 1]) == kMonitorNone) {
+            if (!hasValue || (windowType(arguments[i + 1]) == kMonitorNone &&
+                              arguments[i + 1] != kManualWindow)) {
                 error = QStringLiteral(
-                    "--window needs diatonic, chromatic, piano, mixer, lyrics or events");
+                    "--window needs diatonic, chromatic, piano, mixer, lyrics, events or manual");
                 return CommandLineMode::Invalid;
             }
             request.windows.append(arguments[++i]);
@@ -144,7 +149,9 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
     }
     ToolWindows& tools = frame.toolWindows();
     for (const QString& name : request.windows) {
-        if (!tools.isOpen(windowType(name)) && !tools.toggle(windowType(name))) {
+        if (name == kManualWindow) {
+            installManual(frame).showPage(QStringLiteral("index.md"));
+        } else if (!tools.isOpen(windowType(name)) && !tools.toggle(windowType(name))) {
             error = QStringLiteral("cannot open the %1 window").arg(name);
             return false;
         }
@@ -153,7 +160,9 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
     QApplication::processEvents();
     for (const QString& name : request.windows) {
         const QString path = toolWindowShotPath(request.output, name);
-        const QImage shot = tools.window(windowType(name))->grab().toImage();
+        QWidget* window = name == kManualWindow ? static_cast<QWidget*>(&installManual(frame))
+                                                : tools.window(windowType(name));
+        const QImage shot = window->grab().toImage();
         if (shot.isNull() || !shot.save(path, "PNG")) {
             error = QStringLiteral("cannot write %1").arg(path);
             return false;
