@@ -11,6 +11,7 @@
 #include <QTextCursor>
 #include <QTextFragment>
 #include <QTextImageFormat>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -46,7 +47,7 @@ constexpr std::pair<const char*, const char*> kPages[] = {
 
 const QString kResourceRoot = QStringLiteral("qrc:/manual/");
 
-// Scrolls to the heading the fragment of `url` names: Markdown headings carry no anchors of
+// Scrolls to the heading the fragment of a link names: Markdown headings carry no anchors of
 // their own, so the name is matched against each heading as the web page names it.
 class ManualBrowser : public QTextBrowser {
 public:
@@ -56,12 +57,20 @@ protected:
     void doSetSource(const QUrl& url, QTextDocument::ResourceType type) override {
         QTextBrowser::doSetSource(url, type);
         fitPictures();
-        if (!url.hasFragment()) {
-            return;
+        // Named after the page's first heading: Markdown gives a page no title of its own.
+        window()->setWindowTitle(document()->begin().text() +
+                                 QStringLiteral(" - Reedtab Midi Manual"));
+        if (url.hasFragment()) {
+            // Once the page is laid out and the scroll range known.
+            QTimer::singleShot(0, this,
+                               [this, anchor = url.fragment()] { scrollToHeading(anchor); });
         }
+    }
+
+private:
+    void scrollToHeading(const QString& anchor) {
         for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-            if (block.blockFormat().headingLevel() > 0 &&
-                headingAnchor(block.text()) == url.fragment()) {
+            if (block.blockFormat().headingLevel() > 0 && headingAnchor(block.text()) == anchor) {
                 verticalScrollBar()->setValue(
                     static_cast<int>(document()->documentLayout()->blockBoundingRect(block).top()));
                 return;
@@ -69,7 +78,6 @@ protected:
         }
     }
 
-private:
     // The screenshots are wider than the window: each is shown at the width there is room for.
     void fitPictures() {
         const int room = std::max(320, viewport()->width() - 40);
@@ -140,11 +148,6 @@ CManual::CManual(QWidget& owner, bool handleF1) : QWidget(&owner, Qt::Window), h
     connect(forward, &QPushButton::clicked, browser_, &QTextBrowser::forward);
     connect(browser_, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
     connect(browser_, &QTextBrowser::forwardAvailable, forward, &QPushButton::setEnabled);
-    // Named after the page's first heading, which Markdown gives no title of its own.
-    connect(browser_, &QTextBrowser::sourceChanged, this, [this] {
-        setWindowTitle(browser_->document()->begin().text() +
-                       QStringLiteral(" - Reedtab Midi Manual"));
-    });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(contents);
@@ -166,10 +169,11 @@ CManual::~CManual() {
 }
 
 void CManual::showPage(const QString& page) {
-    browser_->setSource(QUrl(kResourceRoot + page), QTextDocument::MarkdownResource);
+    // Shown first, so that the page is laid out at the window's width.
     show();
     raise();
     activateWindow();
+    browser_->setSource(QUrl(kResourceRoot + page), QTextDocument::MarkdownResource);
 }
 
 QString CManual::currentPage() const {

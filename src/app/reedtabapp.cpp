@@ -20,6 +20,7 @@
 #include <QFileDialog>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 namespace reedtab {
@@ -152,7 +153,8 @@ bool CReedtabApp::start(const QString& file, bool show) {
     if (!recoveryFolder_.empty()) {
         recovery_ =
             std::make_unique<CRecovery>(*frame_, recoveryFolder_, settings().autosaveSeconds);
-        recovery_->offerRecovered();
+        // Asked once the event loop runs and the main window is on the screen.
+        QTimer::singleShot(0, recovery_.get(), &CRecovery::offerRecovered);
     }
     return true;
 }
