@@ -233,6 +233,7 @@ void CMainFrame::markCommand(bool beginning) {
     entry.setWindowTitle(beginning ? QStringLiteral("Mark Beginning")
                                    : QStringLiteral("Mark Ending"));
     entry.setRange(std::max(1, static_cast<int>(song.barTable.size())), song.division);
+    entry.setPositionOf(song, player_->playTick());
     if (entry.exec() != QDialog::Accepted) {
         return;
     }

@@ -1,10 +1,12 @@
 #include "app/reedtabapp.h"
 
+#include "app/focusstyle.h"
 #include "app/mainframe.h"
 #include "app/manual.h"
 #include "app/qsettingsstore.h"
 #include "app/recovery.h"
 #include "dialogs/aboutdlg.h"
+#include "dialogs/titlewidth.h"
 #include "document/reedtabdoc.h"
 #include "playback/clock.h"
 #include "playback/outputdevice.h"
@@ -121,6 +123,8 @@ CReedtabApp::~CReedtabApp() {
 }
 
 bool CReedtabApp::start(const QString& file, bool show) {
+    fitDialogsToTheirTitles();
+    useFocusStyle();
     loadRecentFiles();
     loadSettings(*store_);
     resolveDevices(outputDevices_, inputDevices_);

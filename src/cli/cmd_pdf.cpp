@@ -51,7 +51,9 @@ const char* const help =
     "\n"
     "Writes the pages the program prints for a MIDI file as an A4 PDF: lines of tablature\n"
     "with the file's path and the tablature title at the top and \"Page N\" at the bottom,\n"
-    "then prints \"OUT.pdf: N pages\". Needs no display.\n"
+    "then prints \"OUT.pdf: N pages\" with the PDF's full path. Needs no display. On a\n"
+    "terminal it shows the pages written on stderr as it goes; Ctrl+C stops it and leaves\n"
+    "OUT.pdf as it was.\n"
     "Every option defaults to the user's settings of the program (tablature type, tunings\n"
     "and keys, print options, fonts).\n"
     "--mode: note names for C, Bb or Eb instruments, or diatonic or chromatic tab.\n"
@@ -64,7 +66,7 @@ const char* const help =
     "--from, --to: print only from tick --from to tick --to.\n"
     "Exit status: 0, the reader's result code when the file cannot be read, 2 for a usage\n"
     "error, an unknown tuning or an unreadable tuning file, 5 when OUT.pdf cannot be written,\n"
-    "6 when the program's PDF helper is missing.\n";
+    "6 when the program's PDF helper is missing, 130 when stopped by Ctrl+C.\n";
 
 const bool registered =
     registerCommand({"pdf", "the printed pages of a MIDI file as a PDF", help, run});

@@ -18,11 +18,14 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QSaveFile>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
 namespace reedtab::cli {
 
@@ -30,6 +33,28 @@ namespace {
 
 constexpr int kPdfResolution = 300;
 constexpr double kMarginMillimetres = 10.0;
+constexpr int kInterrupted = 130; // as a shell reports a program stopped by Ctrl+C
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) {
+    interrupted = 1;
+}
+
+// Stops the run at the next page once Ctrl+C was pressed, and on a terminal tells how far it
+// has got.
+PrintProgress pageProgress() {
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    return [terminal](int done, int total) {
+        if (terminal) {
+            std::fprintf(stderr, "\rpage %d of %d", done, total);
+            if (done == total || interrupted) {
+                std::fputc('\n', stderr);
+            }
+        }
+        return interrupted == 0;
+    };
+}
 
 // A pair of flags such as --treble / --no-treble: the given one, or `fallback`. Both at once
 // is an error recorded in `message`.
@@ -137,20 +162,34 @@ int run(const std::vector<std::string>& words) {
     job.markBegin = *from;
     job.markEnd = *to;
 
-    QPdfWriter writer(QString::fromStdString(files[1]));
-    writer.setResolution(kPdfResolution);
-    writer.setCreator(QStringLiteral("Reedtab Midi"));
-    writer.setTitle(QString::fromStdString(std::filesystem::path(files[0]).filename().string()));
-    writer.setPageLayout(QPageLayout(
-        QPageSize(QPageSize::A4), QPageLayout::Portrait,
-        QMarginsF(kMarginMillimetres, kMarginMillimetres, kMarginMillimetres, kMarginMillimetres),
-        QPageLayout::Millimeter));
-    const int pages = printSong(writer, painter, job);
-    if (pages < 0) {
+    // The pages take the file's name only once they are all written, so that an interrupted
+    // or failed run leaves what was there before.
+    const std::string out = std::filesystem::absolute(files[1], error).string();
+    QSaveFile file(QString::fromStdString(out));
+    int pages = -1;
+    std::signal(SIGINT, onInterrupt);
+    if (file.open(QIODevice::WriteOnly)) {
+        QPdfWriter writer(&file);
+        writer.setResolution(kPdfResolution);
+        writer.setCreator(QStringLiteral("Reedtab Midi"));
+        writer.setTitle(
+            QString::fromStdString(std::filesystem::path(files[0]).filename().string()));
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(kMarginMillimetres, kMarginMillimetres,
+                                                   kMarginMillimetres, kMarginMillimetres),
+                                         QPageLayout::Millimeter));
+        pages = printSong(writer, painter, job, 1, 0, pageProgress());
+    }
+    if (interrupted) {
+        file.cancelWriting();
+        std::fprintf(stderr, "reedtab-cli pdf: interrupted; %s was not written\n", out.c_str());
+        return kInterrupted;
+    }
+    if (pages < 0 || !file.commit()) {
         std::fprintf(stderr, "reedtab-cli pdf: %s: cannot write the file\n", files[1].c_str());
         return kWriteFailed;
     }
-    std::printf("%s: %d %s\n", files[1].c_str(), pages, pages == 1 ? "page" : "pages");
+    std::printf("%s: %d %s\n", out.c_str(), pages, pages == 1 ? "page" : "pages");
     return 0;
 }
 

@@ -2,7 +2,7 @@
 
 // "MIDI File Properties": the song's time signatures (listed only) and its tempo changes
 // (edit, add, delete). Changes reach the song at once; the whole dialog is one undo step, and
-// Cancel or the close box change nothing.
+// Cancel changes nothing.
 
 #include "dialogs/internal/propertydialog.h"
 

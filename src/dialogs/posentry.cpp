@@ -1,5 +1,7 @@
 #include "dialogs/posentry.h"
 
+#include "model/midisong.h"
+
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -57,6 +59,15 @@ void CPosEntry::setPosition(int bar, int beat, int tick) {
     bar_->setValue(bar);
     beat_->setValue(beat);
     tick_->setValue(tick);
+}
+
+void CPosEntry::setPositionOf(const MidiSong& song, std::int32_t tick) {
+    const BarBeatTick position = song.tickToBarBeatTick(tick);
+    if (position.result == 0) {
+        setPosition(position.bar, position.beat, position.tick);
+    } else {
+        setPosition(1, 1, 0);
+    }
 }
 
 int CPosEntry::bar() const {

@@ -2,12 +2,16 @@
 
 #include <QDialog>
 
+#include <cstdint>
+
 class QDoubleSpinBox;
 class QFormLayout;
 class QLabel;
 class QSpinBox;
 
 namespace reedtab {
+
+class MidiSong;
 
 /// The bar:beat:tick entry dialog. Bars and beats count from 1, ticks from 0. With the range
 /// check on, the bar lies in 1..bar count and the tick in 0..division; without it the three
@@ -23,6 +27,8 @@ public:
     void setRangeCheck(bool on);
     void setPrompt(const QString& prompt);
     void setPosition(int bar, int beat, int tick);
+    /// Shows `tick` of `song` as its bar:beat:tick; 1:1:0 for a tick outside the song.
+    void setPositionOf(const MidiSong& song, std::int32_t tick);
 
     int bar() const;
     int beat() const;

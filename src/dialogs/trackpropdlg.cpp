@@ -278,6 +278,10 @@ void CTrackPropDlg::changeChannel() {
     fillAll(true);
 }
 
+bool CTrackPropDlg::pendingChanges() const {
+    return name_->text() != startName_ || (trackIndex_ != 0 && number_->value() != trackIndex_);
+}
+
 void CTrackPropDlg::accept() {
     if (name_->text() != startName_) {
         doc_.renameTrack(trackIndex_, name_->text().toStdString());

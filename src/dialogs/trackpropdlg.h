@@ -40,6 +40,9 @@ public:
     QLabel* channelLabel() const { return channelLabel_; }
     QPushButton* changeChannelButton() const { return changeChannel_; }
 
+protected:
+    bool pendingChanges() const override;
+
 private:
     struct ListControls {
         QComboBox* list = nullptr;

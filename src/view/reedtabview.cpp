@@ -5,6 +5,7 @@
 #include "model/midisong.h"
 #include "settings/settings.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace reedtab {
 
@@ -63,6 +65,7 @@ CReedtabView::CReedtabView(CReedtabDoc& doc, ViewPlayer& player, Settings& setti
         doc_.subscribe([this](const DocumentNotice& notice) { onDocumentNotice(notice); });
 
     layout_.tabStaffSpace = settings_.tabStaffSpace;
+    layout_.markStripHeight = kMarkStripHeight;
     layout_.showTrebleClef = true;
     layout_.showBassClef = true;
 
@@ -271,7 +274,7 @@ bool CReedtabView::zoomCommand(int id) {
 
 void CReedtabView::followPlayPosition() {
     if (layout_.right > 0 && layout_.staffBottom > layout_.staffTop) {
-        followWindow(window_, song(), layout_, pixelsPerBeat_, playTick(), playerRunning(), false);
+        followWindow(window_, song(), layout_, pixelsPerBeat_, playTick(), playerRunning());
     }
 }
 
@@ -299,6 +302,7 @@ void CReedtabView::paintEvent(QPaintEvent* event) {
     QPainter p(viewport());
     if (!fullPaintDue_ && (event->region() - playbackRegion_).isEmpty()) {
         paintPlaybackDraws(p, playbackDrawsShown_);
+        paintFocus(p);
     } else {
         paintAll(p);
     }
@@ -320,6 +324,14 @@ void CReedtabView::paintAll(QPainter& p) {
     // The thumb shows how much of the song the window holds.
     horizontalScrollBar()->setPageStep(std::max(1, window_.visibleTicks / division()));
     paintPlaybackDraws(p, 0);
+    paintFocus(p);
+}
+
+// Drawn after the playback redraws, so that the progress strip does not cut it.
+void CReedtabView::paintFocus(QPainter& p) {
+    if (hasFocus()) {
+        paintFocusFrame(p, viewport()->rect(), palette());
+    }
 }
 
 void CReedtabView::paintPlaybackDraws(QPainter& p, std::size_t from) {
@@ -510,18 +522,28 @@ void CReedtabView::scrollContentsBy(int, int) {
     // Scrolling moves the play position or the staff; the paint follows those, not the bars.
 }
 
+std::int32_t CReedtabView::markTick(int x) const {
+    return markClickTick(song(), layout_, scale(), x, settings_.editSnap);
+}
+
+void CReedtabView::setEndMark(std::int32_t tick) {
+    doc_.markEnd = tick;
+    if (doc_.markBegin == -1 || doc_.markBegin >= tick) {
+        doc_.markBegin = 0;
+    }
+    repaintView();
+    emit marksChanged();
+}
+
 void CReedtabView::clickInBand(int x, bool shift) {
-    const std::int32_t tick = clickTick(layout_, scale(), x, settings_.editSnap);
+    const std::int32_t tick = markTick(x);
     if (shift) {
-        doc_.markEnd = tick;
-        if (doc_.markBegin == -1 || doc_.markBegin >= tick) {
-            doc_.markBegin = 0;
-        }
-    } else {
-        doc_.markBegin = tick;
-        if (doc_.markEnd != -1 && doc_.markEnd <= tick) {
-            doc_.markEnd = -1;
-        }
+        setEndMark(tick);
+        return;
+    }
+    doc_.markBegin = tick;
+    if (doc_.markEnd != -1 && doc_.markEnd <= tick) {
+        doc_.markEnd = -1;
     }
     repaintView();
     emit marksChanged();
@@ -539,13 +561,7 @@ void CReedtabView::mousePressEvent(QMouseEvent* event) {
         }
     } else if (event->button() == Qt::RightButton && hasEvents && y <= layout_.staffTop &&
                x >= layout_.timeLeft / 2 && pixelsPerBeat_ != 0) {
-        const std::int32_t tick = clickTick(layout_, scale(), x, settings_.editSnap);
-        doc_.markEnd = tick;
-        if (doc_.markBegin == -1 || doc_.markBegin >= tick) {
-            doc_.markBegin = 0;
-        }
-        repaintView();
-        emit marksChanged();
+        setEndMark(markTick(x));
     }
     if (event->button() == Qt::LeftButton && settings_.editMode && !playerRunning()) {
         editPress(x, y, event->modifiers());
@@ -661,6 +677,16 @@ void CReedtabView::keyReleaseEvent(QKeyEvent* event) {
     event->ignore();
 }
 
+void CReedtabView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    repaintView();
+}
+
+void CReedtabView::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    repaintView();
+}
+
 // ---- Edit mode: selection, dragging, writing ----
 
 std::vector<MidiEvent*> CReedtabView::selectedNotes() const {
@@ -765,8 +791,8 @@ void CReedtabView::editPress(int x, int y, Qt::KeyboardModifiers modifiers) {
     repaintView();
 }
 
-// The note is written one tick long at the click and sounds at once; the pointer jumps to its
-// handle, so that the drag which follows gives it its length.
+// A click writes a note of the edit toolbar's note value and length and sounds it; when the
+// pointer then goes further than a shaking hand would, the note's end follows it instead.
 void CReedtabView::writeNote(int x, int y) {
     const int key = pitchAtY(y - layout_.textHeight / 2 + 1);
     const int channel = doc_.editChannel & 0x0F;
@@ -774,17 +800,15 @@ void CReedtabView::writeNote(int x, int y) {
     const std::int32_t tick = clickTick(layout_, scale(), x, settings_.editSnap);
     doc_.cursorTick = tick;
     clearSelection();
-    MidiEvent* note = doc_.addNoteEdit(doc_.editTrack, tick, channel, key, doc_.editVelocity, 1);
+    MidiEvent* note = doc_.addNoteEdit(doc_.editTrack, tick, channel, key, doc_.editVelocity,
+                                       std::max<std::int32_t>(1, doc_.soundingTicks));
     if (note == nullptr) {
         player_.noteOff(channel, key);
         repaintView();
         return;
     }
     selection_.push_back(frameFor(note));
-    const PixelRect& frame = selection_.front().lastRect;
-    const QPoint handle(frame.right, (frame.top + frame.bottom) / 2);
-    drag_ = FrameDrag{0, FrameHit::Resize, handle, frame, true, channel, key};
-    QCursor::setPos(viewport()->mapToGlobal(handle));
+    drag_ = FrameDrag{0, FrameHit::Resize, {x, y}, selection_.front().lastRect, true, channel, key};
     repaintView();
 }
 
@@ -792,7 +816,14 @@ void CReedtabView::dragFrame(int x, int y, Qt::KeyboardModifiers modifiers) {
     SelectionFrame& frame = selection_[static_cast<std::size_t>(drag_->frame)];
     const int dx = x - drag_->start.x();
     const int dy = y - drag_->start.y();
-    if (drag_->hit == FrameHit::Resize) {
+    if (drag_->writing) {
+        if (!drag_->stretching && std::abs(dx) < QApplication::startDragDistance()) {
+            return;
+        }
+        drag_->stretching = true;
+        frame.lastRect =
+            adjustResizedFrame(layout_, scale(), x, frame.lastRect, settings_.editSnap);
+    } else if (drag_->hit == FrameHit::Resize) {
         frame.lastRect = adjustResizedFrame(layout_, scale(), drag_->startRect.right + dx,
                                             frame.lastRect, settings_.editSnap);
     } else {

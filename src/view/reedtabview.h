@@ -120,7 +120,7 @@ public:
     void redrawNote(int eventIndex, const Rgb& brush);
     // Draws the pitch-bend line of one pitch-wheel event (merged-list index) onto the window.
     void redrawBend(int eventIndex);
-    // Redraws the progress strip and the mark range for `tick` (ticks).
+    // Redraws the progress strip for `tick` (ticks).
     void redrawProgress(std::int32_t tick);
     // Full repaint at the next event-loop turn. The window (firstTick, lastTick) follows the
     // play position at once.
@@ -224,6 +224,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
@@ -241,9 +243,14 @@ private:
 
     void paintAll(QPainter& p);
     void paintPlaybackDraws(QPainter& p, std::size_t from);
+    void paintFocus(QPainter& p);
     void addPlaybackDraw(const PlaybackDraw& draw, const PixelRect& area);
     void followPlayPosition();
     void setPlayPosition(std::int32_t tick, bool tellFrame);
+    // The tick a click at x in the band above the staff sets a mark at.
+    std::int32_t markTick(int x) const;
+    // The end mark at `tick`, the begin mark at 0 when it is unset or not before it.
+    void setEndMark(std::int32_t tick);
     void clickInBand(int x, bool shift);
     void showNoteMenu(int x, int y, const QPoint& globalPosition);
 
@@ -259,9 +266,10 @@ private:
         FrameHit hit;
         QPoint start;        // the pointer at the press
         PixelRect startRect; // the frame at the press
-        bool writing;        // the note was just written: its length is being dragged out
+        bool writing;        // the note was just written: a drag gives it its length
         int channel;         // the written note, to end its sound
         int key;
+        bool stretching = false; // the pointer went far enough to drag out a written note
     };
     // A rubber band being dragged out over empty staff.
     struct RubberBand {

@@ -6,6 +6,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPalette>
 #include <QStaticText>
 #include <QStringDecoder>
 #include <QSvgRenderer>
@@ -28,6 +29,7 @@ const QColor kWhite(255, 255, 255);
 const QColor kLightGrey(224, 224, 224);
 const QColor kDarkGrey(96, 96, 96);
 const QColor kMarkViolet(64, 0, 192);
+const QColor kMarkTint(64, 0, 192, 28);
 const QColor kPlayGreen(0, 192, 64);
 const QColor kInsertRed(192, 0, 0);
 const QColor kBendRed(255, 0, 0);
@@ -103,6 +105,15 @@ QColor toQColor(const Rgb& c) {
     return QColor(c.red, c.green, c.blue);
 }
 
+void paintFocusFrame(QPainter& painter, const QRect& rect, const QPalette& palette) {
+    painter.save();
+    painter.setClipping(false);
+    painter.setPen(QPen(palette.color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect.adjusted(1, 1, -1, -1));
+    painter.restore();
+}
+
 QFont fontFromSpec(const FontSpec& spec) {
     QFont font(QString::fromStdString(spec.faceName.empty() ? "Arial" : spec.faceName));
     // A negative height is the character height, a positive one the whole cell.
@@ -153,14 +164,14 @@ struct SongPainter::Pass {
     Pass(QPainter& painter, const SongPaint& value)
         : p(painter), v(value), l(value.layout), song(*value.song) {}
 
-    // Clipping to a layer's area; paper is never clipped, so nothing at a line's edge is cut.
+    // Clipping to a layer's area, on paper too: a printed line draws nothing over its
+    // neighbours.
     void clip(int left, int top, int right, int bottom) {
-        if (v.printing) {
-            p.setClipping(false);
-        } else {
-            p.setClipRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
-        }
+        p.setClipRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
     }
+
+    // The right edge of the layers that write labels.
+    int labelRight() const { return v.printing ? std::max(l.right, v.labelRight) : l.right; }
 
     // Calls f(index, event) for every event from the first visible one until one starts at or
     // after the window's end.
@@ -314,6 +325,9 @@ PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
         drawFrame(pass);
     }
     drawStaff(pass);
+    if (!value.printing) {
+        drawMarkRange(pass);
+    }
     drawNotes(pass);
     drawBarLabels(pass);
     drawTextLine(pass);
@@ -321,6 +335,7 @@ PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
     if (!value.printing) {
         drawDrumMarks(pass);
         drawProgress(pass, value.playTick);
+        drawMarks(pass);
         drawFrame(pass);
         drawPositionLine(pass);
     }
@@ -330,7 +345,8 @@ PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
 void SongPainter::drawStaff(Pass& pass) {
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
-    pass.clip(l.left, l.top, l.right, l.staffBottom);
+    // A printed line closes with the bar line on its right edge.
+    pass.clip(l.left, l.top, pass.v.printing ? l.right + 1 : l.right, l.staffBottom);
     const std::vector<StaffLine> lines = staffLines(l, pass.v.scale.centreStep);
     for (const StaffLine& line : lines) {
         if (line.kind == StaffLineKind::Ledger) {
@@ -365,7 +381,7 @@ QColor SongPainter::trackBrush(Pass& pass, const MidiTrack* track) const {
 void SongPainter::drawNotes(Pass& pass) {
     const ViewLayout& l = pass.l;
     const SongPaint& v = pass.v;
-    pass.clip(l.timeLeft, l.staffTop, l.right, l.staffBottom);
+    pass.clip(l.timeLeft, l.staffTop, pass.labelRight(), l.staffBottom);
     *pass.trail = BendTrail{};
     pass.currentFont = nullptr;
     const QColor played = toQColor(settings_.colorPlayed);
@@ -404,13 +420,26 @@ PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fi
     if (pass.v.noColourBars) {
         brush = kWhite;
     }
+    // On paper the clip lets labels run on into the margin past a line's end; the note itself
+    // stops short of the line's last bar line.
+    const auto box = [&](int left, int top, int right, int bottom) {
+        if (pass.v.printing) {
+            right = std::min(right, l.right);
+            left = std::min(left, l.right - 1);
+        }
+        drawBox(p, left, top, right, bottom, outline, brush);
+    };
     if (e.channel() == kDrumChannel) {
         const int yMid = (r.top + r.bottom) / 2;
-        drawBox(p, r.left, yMid - 2, r.left + 2, yMid + 2, outline, brush);
-        drawBox(p, r.left + 1, yMid - 1, r.right, yMid + 1, outline, brush);
+        box(r.left, yMid - 2, r.left + 2, yMid + 2);
+        box(r.left + 1, yMid - 1, r.right, yMid + 1);
     } else {
-        drawBox(p, r.left, r.top, r.right, r.bottom, outline, brush);
-        if (r.left >= l.timeLeft) {
+        box(r.left, r.top, r.right, r.bottom);
+        // A printed note is labelled by the line it starts in: a note starting a tick before a
+        // line may round to the line's first unit.
+        const bool labelled =
+            pass.v.printing ? e.tick >= pass.v.window.firstTick : r.left >= l.timeLeft;
+        if (labelled) {
             const NoteLabelPlace place = noteLabelPlace(r, label.prefixLength, l.textHeight);
             p.setPen(kBlack);
             // QStaticText is placed by its top-left corner.
@@ -493,7 +522,7 @@ void SongPainter::drawBarLabels(Pass& pass) {
     }
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
-    pass.clip(l.left, l.top, l.right, l.bottom);
+    pass.clip(l.left, l.top, pass.labelRight(), l.bottom);
     pass.useFont(barFont_);
     p.setPen(v.printing ? kLabelPrintGrey : kLabelGrey);
     const BarLabelRows rows = barLabelRows(l);
@@ -516,8 +545,13 @@ void SongPainter::drawBarLabels(Pass& pass) {
     TimeSignature shown = signatureOf(bars[first]);
     drawTextAt(p, 2, rows.signatureY, signatureText(shown));
     for (int b = first; b < count && bars[b].startTick <= v.window.lastTick; ++b) {
-        const int x = tickX(l, v.scale, bars[b].startTick);
-        if (x < l.timeLeft) {
+        const std::int32_t start = bars[b].startTick;
+        const int x = tickX(l, v.scale, start);
+        // A printed line numbers the bars that start in its own ticks, so that a bar starting
+        // where one line ends, or a tick before the next begins, is numbered once.
+        const bool numbered =
+            v.printing ? start >= v.window.firstTick && start < v.window.lastTick : x >= l.timeLeft;
+        if (!numbered) {
             continue;
         }
         drawTextAt(p, x + 2, rows.numberY, QString::number(b + 1));
@@ -532,11 +566,15 @@ void SongPainter::drawBarLabels(Pass& pass) {
 void SongPainter::drawTextLine(Pass& pass) {
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
-    pass.clip(l.timeLeft, l.staffBottom, l.right, l.bottom);
+    pass.clip(l.timeLeft, l.staffBottom, pass.labelRight(), l.bottom);
     pass.useFont(textFont_);
     p.setPen(kBlack);
     pass.forEachVisibleEvent([&](int, const MidiEvent& e) {
         if (!isTextOrLyric(e) || e.track == nullptr || !(e.track->flags & TrackShown)) {
+            return;
+        }
+        // A printed line writes only its own texts; the one before it wrote the rest.
+        if (pass.v.printing && e.tick < pass.v.window.firstTick) {
             return;
         }
         const char* text = e.text();
@@ -601,37 +639,48 @@ void SongPainter::drawProgress(Pass& pass, std::int32_t tick) {
     const int x = std::clamp(tickX(l, v.scale, tick), 0, std::max(0, l.right));
     p.fillRect(QRect(0, 0, x, kProgressHeight), toQColor(settings_.colorPlayed));
     p.fillRect(QRect(x, 0, l.right - x, kProgressHeight), trackBrushes_[0]);
-    if (v.window.firstTick == -1) {
-        return;
+}
+
+// The marked range is tinted behind the notes, so that they read as they always do.
+void SongPainter::drawMarkRange(Pass& pass) {
+    const SongPaint& v = pass.v;
+    const ViewLayout& l = pass.l;
+    const MarkPlaces marks = markPlaces(l, v.scale, v.window, v.markBegin, v.markEnd);
+    if (marks.range) {
+        pass.p.setClipping(false);
+        pass.p.fillRect(QRect(QPoint(marks.rangeLeft, kProgressHeight),
+                              QPoint(marks.rangeRight, l.staffBottom)),
+                        kMarkTint);
     }
-    const std::int32_t first = v.window.firstTick;
-    const std::int32_t last = v.window.lastTick;
-    const std::int32_t begin = v.markBegin;
-    const std::int32_t end = v.markEnd;
-    p.setPen(QPen(kMarkViolet, 1, Qt::DashLine));
-    bool haveStart = false;
-    bool haveEnd = false;
-    int rangeStart = 0;
-    int rangeEnd = 0;
-    if (begin != -1 && begin >= first && begin <= last) {
-        rangeStart = tickX(l, v.scale, begin) + 1;
-        p.drawLine(rangeStart, kProgressHeight, rangeStart, l.staffBottom);
-        haveStart = true;
-    } else if ((begin != -1 && begin < first) || (begin == -1 && end != -1)) {
-        rangeStart = 0;
-        haveStart = true;
+}
+
+// Each mark is a line down the staff with a flag in the strip above it pointing into the range.
+void SongPainter::drawMarks(Pass& pass) {
+    const SongPaint& v = pass.v;
+    const ViewLayout& l = pass.l;
+    const MarkPlaces marks = markPlaces(l, v.scale, v.window, v.markBegin, v.markEnd);
+    QPainter& p = pass.p;
+    p.setClipping(false);
+    const int flagTop = kTopBandHeight + 1;
+    const int flagBottom = std::max(flagTop, l.staffTop - 1);
+    const auto mark = [&](int x, int lineLeft, int pointing) {
+        p.fillRect(QRect(QPoint(lineLeft, kTopBandHeight), QPoint(lineLeft + 1, l.staffBottom)),
+                   kMarkViolet);
+        const int reach = pointing * (flagBottom - flagTop + 1) * 2 / 3;
+        const QPoint flag[] = {QPoint(x, flagTop), QPoint(x + reach, (flagTop + flagBottom) / 2),
+                               QPoint(x, flagBottom)};
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kMarkViolet);
+        p.drawPolygon(flag, 3);
+        p.restore();
+    };
+    if (marks.beginX) {
+        mark(*marks.beginX, *marks.beginX, 1);
     }
-    if (end != -1 && end >= first && end <= last) {
-        rangeEnd = tickX(l, v.scale, end) - 1;
-        p.drawLine(rangeEnd, kProgressHeight, rangeEnd, l.staffBottom);
-        haveEnd = true;
-    } else if ((end != -1 && end > last) || (end == -1 && begin != -1)) {
-        rangeEnd = l.right;
-        haveEnd = true;
-    }
-    if (haveStart && haveEnd) {
-        p.drawLine(rangeStart, kProgressHeight, rangeEnd, kProgressHeight);
-        p.drawLine(rangeStart, l.staffBottom, rangeEnd, l.staffBottom);
+    if (marks.endX) {
+        mark(*marks.endX, *marks.endX - 1, -1);
     }
 }
 

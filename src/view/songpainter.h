@@ -24,6 +24,8 @@
 #include <vector>
 
 class QPainter;
+class QPalette;
+class QRect;
 
 namespace reedtab {
 
@@ -50,6 +52,10 @@ QFont fontFromSpec(const FontSpec& spec);
 // (the single-byte code page most karaoke files were written in).
 QString decodeText(const char* bytes, std::size_t length);
 
+// The frame that shows which widget has the keyboard focus: two pixels of the palette's
+// highlight just inside `rect`.
+void paintFocusFrame(QPainter& painter, const QRect& rect, const QPalette& palette);
+
 // One paint as a value: the song, where it goes and what state it is drawn in.
 struct SongPaint {
     const MidiSong* song = nullptr;
@@ -63,9 +69,12 @@ struct SongPaint {
     std::int32_t markEnd = -1;
     std::int32_t cursorTick = -1; // the edit insertion line, edit mode only
     bool editMode = false;
-    // Paper: no background, drum row, progress strip, marks or position line, no clipping,
-    // hidden tracks are left out even when selected and bar labels are darker.
+    // Paper: no background, drum row, progress strip, marks or position line, hidden tracks
+    // are left out even when selected and bar labels are darker.
     bool printing = false;
+    // Paper: the labels of notes, bars and lyrics near a line's end may run on into the margin
+    // up to this x, while note bars end with the line's time area (0: no margin).
+    int labelRight = 0;
     bool noColourBars = false; // note bars filled white
     bool showPitchBends = false;
     bool thumbTracking = false; // no bend lines while a scroll thumb is dragged
@@ -103,8 +112,8 @@ public:
     int measureTextHeight(QPainter& painter) const;
 
     // Every layer of one paint, in order: the white background, the staff with its beat grid,
-    // the notes, the bar labels, the text line, the clefs, the drum row, the progress strip
-    // with the marks, the frame and the play or insertion line.
+    // the tint of the marked range, the notes, the bar labels, the text line, the clefs, the
+    // drum row, the progress strip, the marks, the frame and the play or insertion line.
     PaintOutcome paint(QPainter& painter, const SongPaint& paint);
 
     // Recolours one note (merged-list index) with `brush` and a black outline; returns the
@@ -117,7 +126,7 @@ public:
     // touched (empty when nothing was drawn).
     PixelRect paintBend(QPainter& painter, const SongPaint& paint, int eventIndex,
                         BendTrail& trail);
-    // The progress strip and the mark range for the play position `tick`.
+    // The progress strip for the play position `tick`.
     void paintProgress(QPainter& painter, const SongPaint& paint, std::int32_t tick);
 
     const Notation& notation() const { return *notation_; }
@@ -142,6 +151,8 @@ private:
     void drawClefs(Pass& pass);
     void drawDrumMarks(Pass& pass);
     void drawProgress(Pass& pass, std::int32_t tick);
+    void drawMarkRange(Pass& pass);
+    void drawMarks(Pass& pass);
     void drawFrame(Pass& pass);
     void drawPositionLine(Pass& pass);
     QColor trackBrush(Pass& pass, const MidiTrack* track) const;

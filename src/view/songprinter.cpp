@@ -56,35 +56,48 @@ PrintPageLayout printJobPages(const SongPrintJob& job) {
     return printPageLayout(job.options, source);
 }
 
-void printPage(QPainter& painter, SongPainter& songPainter, const SongPrintJob& job,
-               const PrintPageLayout& page, int pageNumber) {
+void printLine(QPainter& painter, SongPainter& songPainter, const SongPrintJob& job,
+               const PrintPageLayout& page, int pageNumber, int line, SongWindow& window) {
+    if (job.song == nullptr) {
+        return;
+    }
+    const MidiSong& song = *job.song;
+    ViewLayout measured;
+    measured.setMeasuredTextHeight(songPainter.measureTextHeight(painter));
+    const PrintLineSpan span = printLineSpan(page, pageNumber, line);
+    advanceWindow(window, song, span.firstTick, span.lastTick);
+    SongPaint paint;
+    paint.song = &song;
+    paint.layout = printLineLayout(page, line, measured.textHeight);
+    paint.window = window;
+    paint.scale.firstTick = span.firstTick;
+    paint.scale.pixelsPerBeat = page.unitsPerBeat;
+    paint.scale.division = songDivision(song);
+    paint.scale.centreStep = page.centreStep;
+    paint.scale.transpose = displayTranspose(job.tabMode);
+    paint.scale.offsetAccidentals = job.offsetAccidentals;
+    paint.playTick = span.firstTick;
+    paint.printing = true;
+    paint.labelRight = kPrintPageWidth;
+    paint.noColourBars = job.noColourBars;
+    paint.showPitchBends = job.showPitchBends;
+    songPainter.paint(painter, paint);
+}
+
+namespace {
+
+void drawPage(QPainter& painter, SongPainter& songPainter, const SongPrintJob& job,
+              const PrintPageLayout& page, int pageNumber, SongWindow& window) {
     const QPaintDevice* device = painter.device();
     painter.save();
     painter.setWindow(0, 0, kPrintPageWidth, kPrintPageHeight);
     painter.setViewport(0, 0, device->width(), device->height());
-
+    // A page drawn smaller than its units (the print preview) would drop lines one unit wide.
+    painter.setRenderHint(QPainter::Antialiasing);
     if (job.song != nullptr) {
-        ViewLayout measured;
-        measured.setMeasuredTextHeight(songPainter.measureTextHeight(painter));
-        SongPaint paint;
-        paint.song = job.song;
-        paint.printing = true;
-        paint.noColourBars = job.noColourBars;
-        paint.showPitchBends = job.showPitchBends;
-        paint.scale.pixelsPerBeat = page.unitsPerBeat;
-        paint.scale.division = songDivision(*job.song);
-        paint.scale.centreStep = page.centreStep;
-        paint.scale.transpose = displayTranspose(job.tabMode);
-        paint.scale.offsetAccidentals = job.offsetAccidentals;
         const int lines = printLinesOnPage(page, pageNumber);
         for (int line = 0; line < lines; ++line) {
-            const std::int32_t tick = printLineTick(page, pageNumber, line);
-            paint.layout = printLineLayout(page, line, measured.textHeight);
-            followWindow(paint.window, *job.song, paint.layout, page.unitsPerBeat, tick, false,
-                         true);
-            paint.scale.firstTick = paint.window.firstTick;
-            paint.playTick = tick;
-            songPainter.paint(painter, paint);
+            printLine(painter, songPainter, job, page, pageNumber, line, window);
         }
     }
 
@@ -102,8 +115,16 @@ void printPage(QPainter& painter, SongPainter& songPainter, const SongPrintJob& 
     painter.restore();
 }
 
+} // namespace
+
+void printPage(QPainter& painter, SongPainter& songPainter, const SongPrintJob& job,
+               const PrintPageLayout& page, int pageNumber) {
+    SongWindow window;
+    drawPage(painter, songPainter, job, page, pageNumber, window);
+}
+
 int printSong(QPagedPaintDevice& device, SongPainter& songPainter, const SongPrintJob& job,
-              int fromPage, int toPage) {
+              int fromPage, int toPage, const PrintProgress& progress) {
     const PrintPageLayout page = printJobPages(job);
     const int first = std::max(1, fromPage);
     const int last = toPage <= 0 ? page.pageCount : std::min(toPage, page.pageCount);
@@ -111,13 +132,19 @@ int printSong(QPagedPaintDevice& device, SongPainter& songPainter, const SongPri
     if (!painter.begin(&device)) {
         return -1;
     }
+    // One window for the whole run, so that each line's search starts where the last one's
+    // ended.
+    SongWindow window;
     int printed = 0;
     for (int pageNumber = first; pageNumber <= last; ++pageNumber) {
         if (printed > 0 && !device.newPage()) {
             break;
         }
-        printPage(painter, songPainter, job, page, pageNumber);
+        drawPage(painter, songPainter, job, page, pageNumber, window);
         ++printed;
+        if (progress && !progress(printed, last - first + 1)) {
+            break;
+        }
     }
     painter.end();
     return printed;

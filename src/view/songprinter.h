@@ -9,6 +9,7 @@
 #include "view/geometry/printlayout.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QPagedPaintDevice;
@@ -19,6 +20,7 @@ namespace reedtab {
 class MidiSong;
 class SongPainter;
 struct Settings;
+struct SongWindow;
 
 // Everything one print run shows besides the painter's fonts and notation.
 struct SongPrintJob {
@@ -48,9 +50,20 @@ PrintPageLayout printJobPages(const SongPrintJob& job);
 void printPage(QPainter& painter, SongPainter& songPainter, const SongPrintJob& job,
                const PrintPageLayout& page, int pageNumber);
 
+// Draws line `line` (from 0) of page `pageNumber` onto a painter whose window is the logical
+// page: the line's own ticks, clipped to its own strip of the page. `window` carries the event
+// search over from the line drawn before (a new window for the first line).
+void printLine(QPainter& painter, SongPainter& songPainter, const SongPrintJob& job,
+               const PrintPageLayout& page, int pageNumber, int line, SongWindow& window);
+
+// Told after each page of a print run: the pages done and the pages the run prints. Returning
+// false stops the run there.
+using PrintProgress = std::function<bool(int done, int total)>;
+
 // Prints pages `fromPage`..`toPage` (from 1; 0 for the last page) onto `device`, one device
-// page each. Returns the number of pages printed, or -1 when the device cannot be painted on.
+// page each. Returns the number of pages printed (fewer than asked when `progress` stopped the
+// run), or -1 when the device cannot be painted on.
 int printSong(QPagedPaintDevice& device, SongPainter& songPainter, const SongPrintJob& job,
-              int fromPage = 1, int toPage = 0);
+              int fromPage = 1, int toPage = 0, const PrintProgress& progress = {});
 
 } // namespace reedtab

@@ -19,8 +19,10 @@
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "ui/transporthub.h"
+#include "view/reedtabview.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTest>
@@ -287,6 +289,53 @@ TEST_F(EditMode, TransportStartsRewindsAndEndsAtTheEditCursor) {
     EXPECT_EQ(frame.player().playTick(), 480);
     EXPECT_EQ(frame.paneText(3), QString::asprintf("%10d", 480));
     EXPECT_FALSE(frame.player().isPlaying());
+}
+
+// With mouse writing on, a click on the staff writes one note of the toolbar's note value and
+// "Length %" where it was clicked, snapped to the grid.
+TEST_F(EditMode, AClickWritesTheToolbarsNoteValueAndLength) {
+    struct Snapping {
+        Snapping() { settings().editSnap = true; }
+        ~Snapping() { settings().editSnap = false; }
+    } snapping;
+    CEditToolbar& toolbar = *frame.editToolbar();
+    toolbar.mouseWriteCheck()->setChecked(true);
+    ASSERT_TRUE(doc.mouseWrite);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    CReedtabView& view = frame.view();
+    view.canvas();
+    const ViewLayout& l = view.layout();
+    const int d = doc.song.division;
+    const int beat = view.pixelsPerBeat();
+    // Low in the bass staff, where the song has no notes to select instead.
+    const int y = l.staffBottom - 4;
+    ASSERT_LT(view.noteAt(l.timeLeft + beat, y).index, 0);
+    const std::size_t before = notesOf(editTrack()).size();
+    struct Choice {
+        int noteValue;
+        int percent;
+        int beatOffset;
+    };
+    const Choice choices[] = {{3, 50, 1}, {0, 90, 2}, {6, 100, 7}, {5, 1, 8}};
+    int clicks = 0;
+    for (const Choice& choice : choices) {
+        toolbar.noteValueButton(choice.noteValue)->click();
+        toolbar.lengthField()->setValue(choice.percent);
+        // Two pixels past the beat: snapped back onto it.
+        const QPoint at(l.timeLeft + choice.beatOffset * beat + 2, y);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, at);
+        ++clicks;
+        const std::int32_t tick = view.firstTick() + choice.beatOffset * d;
+        const std::int32_t length = noteLengths(choice.noteValue, choice.percent, d).sounding;
+        bool found = false;
+        for (const Note& note : notesOf(editTrack())) {
+            found = found || (note.on == tick && note.off == tick + length);
+        }
+        EXPECT_TRUE(found) << "note value " << choice.noteValue << " at " << choice.percent
+                           << "%: " << length << " ticks at tick " << tick;
+        EXPECT_EQ(notesOf(editTrack()).size(), before + static_cast<std::size_t>(clicks));
+    }
 }
 
 TEST_F(EditMode, InsertSilenceAsksForTheLengthAndIsOneUndoStep) {

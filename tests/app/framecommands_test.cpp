@@ -3,6 +3,9 @@
 
 #include "apptestsupport.h"
 
+#include "../support/modaldialogs.h"
+
+#include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
 #include "settings/settings.h"
@@ -24,11 +27,13 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace reedtab {
 namespace {
 
 using testing::TestProgram;
+using testing::whenDialogOpens;
 
 QString example(const char* name) {
     return QStringLiteral(REEDTAB_SOURCE_DIR "/examples/") + QString::fromLatin1(name);
@@ -193,6 +198,69 @@ TEST(FrameKeys, F1HelpsAndF6MovesBetweenPanes) {
     EXPECT_EQ(frame.focusWidget(), frame.tabTypeSelector());
     QTest::keyClick(&frame, Qt::Key_F6, Qt::ShiftModifier);
     EXPECT_EQ(frame.focusWidget(), frame.tempoSlider());
+}
+
+// Pixels of the palette's highlight along a widget's left edge, where the focus frame runs.
+int highlightOnLeftEdge(QWidget& widget) {
+    const QImage image = widget.grab().toImage();
+    const QColor highlight = widget.palette().color(QPalette::Highlight);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        count += image.pixelColor(1, y) == highlight ? 1 : 0;
+    }
+    return count;
+}
+
+// After F6 the user must see which control the keys go to: the slider and the selector show a
+// frame while they have the focus, and only then.
+TEST(FrameKeys, TheControlThatF6FocusesShowsAFrame) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    QWidget& slider = *frame.tempoSlider();
+    QWidget& selector = *frame.tabTypeSelector();
+    frame.view().setFocus();
+    EXPECT_LT(highlightOnLeftEdge(slider), slider.height() / 2);
+    EXPECT_LT(highlightOnLeftEdge(selector), selector.height() / 2);
+    QTest::keyClick(&frame, Qt::Key_F6);
+    ASSERT_TRUE(slider.hasFocus());
+    EXPECT_GE(highlightOnLeftEdge(slider), slider.height() - 4) << "the slider's frame";
+    EXPECT_LT(highlightOnLeftEdge(selector), selector.height() / 2);
+    QTest::keyClick(&frame, Qt::Key_F6);
+    ASSERT_TRUE(selector.hasFocus());
+    EXPECT_GE(highlightOnLeftEdge(selector), selector.height() - 4) << "the selector's frame";
+    EXPECT_LT(highlightOnLeftEdge(slider), slider.height() / 2);
+}
+
+// Set Begin and Set End open at the play position, so that Enter marks where the song stands.
+TEST(FrameCommands, TheMarkDialogsStartAtThePlayPosition) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
+    CReedtabDoc& doc = frame.document();
+    const int d = doc.song.division;
+    const std::int32_t bar = static_cast<std::int32_t>(doc.song.barTable[2].startTick);
+    for (const auto& [id, title, tick] :
+         {std::tuple{ID_EDIT_BEGIN_MARK, "Mark Beginning", bar + d + 30},
+          std::tuple{ID_EDIT_END_MARK, "Mark Ending", bar + 3 * d}}) {
+        frame.player().seek(tick);
+        ASSERT_EQ(frame.player().playTick(), tick);
+        whenDialogOpens([&, title = title](QDialog* dialog) {
+            auto* entry = static_cast<CPosEntry*>(dialog);
+            EXPECT_EQ(entry->windowTitle(), QString::fromLatin1(title));
+            const BarBeatTick at = doc.song.tickToBarBeatTick(frame.player().playTick());
+            EXPECT_EQ(entry->bar(), 3);
+            EXPECT_EQ(entry->bar(), at.bar);
+            EXPECT_EQ(entry->beat(), at.beat);
+            EXPECT_EQ(entry->tick(), at.tick);
+            entry->accept();
+        });
+        ASSERT_TRUE(frame.commands().run(id));
+    }
+    EXPECT_EQ(doc.markBegin, bar + d + 30) << "OK at once marks the play position";
+    EXPECT_EQ(doc.markEnd, bar + 3 * d);
 }
 
 TEST(FrameKeys, DeleteIsTheViewsWhileItHoldsASelectionAndTheFramesOtherwise) {

@@ -169,6 +169,25 @@ TEST_F(CliPdf, OptionsAndUserSettingsShapeThePages) {
     EXPECT_NE(popplerOutput("pdftotext", pdf).find("Chromatic Tab: "), std::string::npos);
 }
 
+TEST_F(CliPdf, SaysWhereThePdfWentAndKeepsProgressOffPipes) {
+    const std::string file = example("saints.mid");
+    const std::string pdf = out + "/relative.pdf";
+    const std::string relative =
+        std::filesystem::relative(pdf, std::filesystem::current_path()).string();
+    ASSERT_NE(relative, pdf);
+    const auto run =
+        runCli("cli_view", "pdf " + quoted(file) + " " + quoted(relative) + " --beats-per-line 4");
+    ASSERT_EQ(run.status, 0) << run.err;
+    PrintOptions options;
+    options.beatsPerLine = 4;
+    const int pages = expectedPages(file, options);
+    EXPECT_EQ(run.out, std::filesystem::absolute(relative).string() + ": " + std::to_string(pages) +
+                           " pages\n")
+        << "the full path of the PDF";
+    EXPECT_EQ(pdfPages(pdf), pages);
+    EXPECT_EQ(run.err.find("page 1 of"), std::string::npos) << "progress only on a terminal";
+}
+
 TEST_F(CliPdf, FailuresHaveTheCommandsExitCodes) {
     const std::string file = example("saints.mid");
     const std::string pdf = out + "/x.pdf";

@@ -140,6 +140,46 @@ TEST_F(FileDialogTest, CloseIsOneUndoStepAndCancelChangesNothing) {
     EXPECT_EQ(listEvents(f.doc.song), opened);
 }
 
+// The close box says neither Close nor Cancel: after a change it asks. Yes keeps the changes
+// as Close does, No drops them as Cancel does, Cancel leaves the dialog open.
+TEST_F(FileDialogTest, TheCloseBoxAsksWhetherToKeepTheChanges) {
+    open({{0, 500000}, {1920, 400000}});
+    const auto changedDialog = [this] {
+        auto dialog = std::make_unique<CFileProperties>(f.doc, f.ui);
+        dialog->show();
+        onNextDialog<CValueEntry>([](CValueEntry& entry) { entry.setValue(60); });
+        dialog->editButton()->click();
+        return dialog;
+    };
+    {
+        CFileProperties untouched(f.doc, f.ui);
+        untouched.show();
+        EXPECT_TRUE(untouched.close());
+        EXPECT_TRUE(f.ui.questions.empty()) << "nothing to lose, nothing to ask";
+    }
+
+    auto dialog = changedDialog();
+    f.ui.yesNoCancelAnswer = Answer::Cancel;
+    EXPECT_FALSE(dialog->close());
+    EXPECT_TRUE(dialog->isVisible()) << "Cancel goes back to the dialog";
+    EXPECT_EQ(f.ui.questions, std::vector<std::string>{"Keep the changes?"});
+    f.ui.yesNoCancelAnswer = Answer::No;
+    EXPECT_TRUE(dialog->close());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    dialog.reset();
+    EXPECT_EQ(listEvents(f.doc.song), opened) << "No drops the changes";
+    EXPECT_FALSE(f.doc.isModified());
+
+    dialog = changedDialog();
+    f.ui.yesNoCancelAnswer = Answer::Yes;
+    EXPECT_TRUE(dialog->close());
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    dialog.reset();
+    EXPECT_EQ(f.doc.song.tempoAt(1), 1000000) << "Yes keeps them";
+    EXPECT_TRUE(f.doc.isModified());
+    EXPECT_EQ(f.doc.undoMenuText(), "Undo Edit\tCtrl+Z");
+}
+
 // Written to the build folder: both property dialogs on the example song.
 TEST(PropertyDialogShots, BothDialogsOnTheExampleSong) {
     DocFixture f;

@@ -1,5 +1,7 @@
 #include "dialogs/posentry.h"
 
+#include "model/midisong.h"
+
 #include <QApplication>
 #include <QSpinBox>
 
@@ -45,6 +47,29 @@ TEST(PosEntry, WithoutRangeCheckCountsStartAtZero) {
     EXPECT_EQ(entry.bar(), 0);
     EXPECT_EQ(entry.beat(), 0);
     EXPECT_EQ(entry.tick(), 5000);
+}
+
+// The mark commands open the entry at the play position: bar, quarter-note beat and tick.
+TEST(PosEntry, ShowsATickOfTheSongAsBarBeatTick) {
+    MidiSong song;
+    song.division = 480;
+    song.tracks.push_back(std::make_unique<MidiTrack>());
+    song.addEvent(0, 0, makeTimeSignatureEvent(3, 4));
+    song.timeSignatureList.push_back(
+        static_cast<TimeSignatureEvent*>(song.tracks[0]->events.front().get()));
+    song.length = 20 * 1440;
+    song.rebuildBars();
+    CPosEntry entry;
+    entry.setRange(static_cast<int>(song.barTable.size()), song.division);
+    entry.setPositionOf(song, 2 * 1440 + 480 + 77);
+    EXPECT_EQ(entry.bar(), 3);
+    EXPECT_EQ(entry.beat(), 2);
+    EXPECT_EQ(entry.tick(), 77);
+    EXPECT_EQ(song.barBeatTickToTick(entry.bar(), entry.beat(), entry.tick()), 2 * 1440 + 557);
+    entry.setPositionOf(song, song.length + 1);
+    EXPECT_EQ(entry.bar(), 1) << "past the song's end";
+    EXPECT_EQ(entry.beat(), 1);
+    EXPECT_EQ(entry.tick(), 0);
 }
 
 } // namespace

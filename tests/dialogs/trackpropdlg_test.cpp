@@ -247,6 +247,31 @@ TEST_F(TrackDialogTest, CloseRenamesAndMovesTheTrackAsOneUndoStep) {
     EXPECT_EQ(listEvents(f.doc.song), opened) << "one undo takes back the whole dialog";
 }
 
+// A new name reaches the song only with Close, yet closing the window after typing it asks
+// too; Yes renames as Close does.
+TEST_F(TrackDialogTest, TheCloseBoxAsksAfterANewNameAndYesKeepsIt) {
+    {
+        CTrackPropDlg dialog(f.doc, f.ui, 1);
+        dialog.show();
+        dialog.trackName()->setText("Lead");
+        f.ui.yesNoCancelAnswer = Answer::No;
+        EXPECT_TRUE(dialog.close());
+    }
+    EXPECT_EQ(f.ui.questions, std::vector<std::string>{"Keep the changes?"});
+    EXPECT_EQ(track(1).name, "Melody");
+    EXPECT_EQ(listEvents(f.doc.song), opened);
+    {
+        CTrackPropDlg dialog(f.doc, f.ui, 1);
+        dialog.show();
+        dialog.trackNumber()->setValue(2);
+        f.ui.yesNoCancelAnswer = Answer::Yes;
+        EXPECT_TRUE(dialog.close());
+    }
+    EXPECT_EQ(f.ui.questions.size(), 2u) << "a new place asks as well";
+    EXPECT_EQ(track(2).name, "Melody") << "Yes moved the track as Close would";
+    EXPECT_EQ(f.doc.undoMenuText(), "Undo Track properties\tCtrl+Z");
+}
+
 TEST_F(TrackDialogTest, CancelLeavesTheSongAsItWas) {
     {
         CTrackPropDlg dialog(f.doc, f.ui, 1);

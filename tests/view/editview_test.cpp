@@ -209,17 +209,57 @@ TEST_F(EditViewTest, MouseWritingPutsTheGeometrysNoteOnTheEditTrackAndSoundsIt) 
     EXPECT_TRUE(v.selectedNotes().empty()) << "the frame went with its note";
 }
 
-TEST_F(EditViewTest, MouseWritingSnapsAndLeavesAShortClickOneTickLong) {
+// A click writes a note of the edit toolbar's value and length (here a quarter at 90%, 432
+// ticks) at the snapped position: one undo step each.
+TEST_F(EditViewTest, AClickWritesANoteOfTheChosenLengthAtTheSnappedPosition) {
     doc.mouseWrite = true;
+    doc.soundingTicks = 432;
     options.editSnap = true;
     CReedtabView& v = makeView();
-    const QPoint at(45 + 72 + 4, v.layout().middleY);
-    QTest::mouseClick(surface(), Qt::LeftButton, {}, at);
-    const std::vector<NoteRow> written = notes();
+    const int y = v.layout().middleY;
+    QTest::mouseClick(surface(), Qt::LeftButton, {}, QPoint(45 + 72 + 4, y));
+    std::vector<NoteRow> written = notes();
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(std::get<1>(written[0]), 520) << "4 pixels past the beat are 27 ticks: 40 snapped";
-    EXPECT_EQ(std::get<5>(written[0]), 1);
+    EXPECT_EQ(std::get<5>(written[0]), 432);
     EXPECT_EQ(doc.cursorTick, 520);
+    EXPECT_EQ(doc.undoCounts[UndoAddedNote], 1);
+
+    // An eighth at 50%, off the grid with snapping off; the hand shakes a little on the way.
+    options.editSnap = false;
+    doc.soundingTicks = 120;
+    const QPoint at(45 + 5 * 72 + 4, y);
+    press(at);
+    moveTo(at + QPoint(QApplication::startDragDistance() - 1, 1));
+    release(at + QPoint(QApplication::startDragDistance() - 1, 1));
+    written = notes();
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(std::get<1>(written[1]), 2400 + 27);
+    EXPECT_EQ(std::get<5>(written[1]), 120) << "a shaking hand is no drag";
+    EXPECT_EQ(doc.undoCounts[UndoAddedNote], 2) << "one undo step a click";
+    EXPECT_EQ(doc.undoCounts[UndoEdit], 0);
+
+    ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(notes().size(), 1u) << "undo takes back the last click only";
+    EXPECT_EQ(std::get<5>(notes()[0]), 432);
+}
+
+// A drag from the press gives the written note its length by where the pointer lets go, as
+// before: shorter or longer than the chosen value.
+TEST_F(EditViewTest, ADragFromTheClickSetsTheWrittenNotesLength) {
+    doc.mouseWrite = true;
+    doc.soundingTicks = 1728; // a whole note at 90%
+    CReedtabView& v = makeView();
+    const QPoint at(45 + 2 * 72, v.layout().middleY);
+    press(at);
+    moveTo(at + QPoint(20, 0));
+    moveTo(at + QPoint(36, 2));
+    release(at + QPoint(36, 2));
+    ASSERT_EQ(notes().size(), 1u);
+    EXPECT_EQ(std::get<1>(notes()[0]), 960);
+    EXPECT_EQ(std::get<5>(notes()[0]), 240) << "half a beat dragged: an eighth, not the whole";
+    EXPECT_EQ(doc.undoCounts[UndoAddedNote], 1);
+    EXPECT_EQ(doc.undoCounts[UndoEdit], 0) << "the drag adds no step of its own";
 }
 
 TEST_F(EditViewTest, WithoutMouseWritingAClickBesideTheStaffOnlyMovesTheEditCursor) {

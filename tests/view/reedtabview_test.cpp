@@ -283,33 +283,83 @@ TEST_F(ViewTest, ProgressStripAndPlayLine) {
     EXPECT_EQ(v.canvas().pixelColor(150, 3), rgb(options.colorPlayed));
 }
 
-TEST_F(ViewTest, MarkRangeIsDrawnBetweenTheMarks) {
+// Each mark is a solid two-pixel line with a flag in the strip above the staff, pointing into
+// the range, and the range is tinted behind the notes.
+TEST_F(ViewTest, MarksAreSolidLinesWithFlagsOverATintedRange) {
     addNote(0, 60, 0, 8 * 480);
     doc.markBegin = 480;
-    doc.markEnd = 960;
+    doc.markEnd = 1440;
     CReedtabView& v = makeView();
-    const QImage& image = v.canvas();
+    const QImage image = v.canvas();
+    const ViewLayout& l = v.layout();
     const QColor violet(64, 0, 192);
-    int onBegin = 0;
-    int onEnd = 0;
-    for (int y = 8; y < v.layout().staffBottom; ++y) {
-        onBegin += image.pixelColor(117 + 1, y) == violet;
-        onEnd += image.pixelColor(189 - 1, y) == violet;
+    const QColor white(255, 255, 255);
+    const int begin = 45 + 72;
+    const int end = 45 + 3 * 72;
+    const auto violetRun = [&](int x) {
+        int run = 0;
+        for (int y = l.staffTop; y < l.staffBottom; ++y) {
+            run += image.pixelColor(x, y) == violet ? 1 : 0;
+        }
+        return run;
+    };
+    const int staffHeight = l.staffBottom - l.staffTop;
+    for (int x : {begin, begin + 1, end - 1, end}) {
+        EXPECT_GT(violetRun(x), staffHeight * 3 / 4) << "a solid line at x " << x;
     }
-    EXPECT_GT(onBegin, 20);
-    EXPECT_GT(onEnd, 20);
-    int joined = 0;
-    for (int x = 119; x < 187; ++x) {
-        joined += image.pixelColor(x, 7) == violet;
+    EXPECT_LT(violetRun(begin - 1), staffHeight / 4);
+    EXPECT_LT(violetRun(end + 1), staffHeight / 4);
+
+    const int flagY = (kTopBandHeight + l.staffTop) / 2;
+    EXPECT_EQ(image.pixelColor(begin + 4, flagY), violet) << "the begin flag points right";
+    EXPECT_NE(image.pixelColor(begin - 4, flagY), violet);
+    EXPECT_EQ(image.pixelColor(end - 4, flagY), violet) << "the end flag points left";
+    EXPECT_NE(image.pixelColor(end + 4, flagY), violet);
+
+    // Staff lines and notes lie elsewhere: a spot on the empty staff just under the strip.
+    const int y = l.staffTop + 3;
+    const QColor tint = image.pixelColor(begin + 30, y);
+    EXPECT_NE(tint, white) << "the range is tinted";
+    EXPECT_GT(tint.blue(), tint.green()) << "in the marks' violet";
+    EXPECT_GT(tint.lightness(), 200) << "lightly";
+    EXPECT_EQ(image.pixelColor(begin - 30, y), white);
+    EXPECT_EQ(image.pixelColor(end + 30, y), white);
+
+    for (int tick = 0; tick < 960; tick += 120) {
+        v.redrawProgress(tick);
     }
-    EXPECT_GT(joined, 30) << "the range is joined under the progress strip";
+    EXPECT_EQ(v.canvas().pixelColor(begin + 30, y), tint)
+        << "progress redraws while playing do not deepen the tint";
+
     doc.markEnd = -1;
     const QImage open = paint();
-    int toTheEdge = 0;
-    for (int x = 119; x < v.layout().right; ++x) {
-        toTheEdge += open.pixelColor(x, 7) == violet;
+    EXPECT_EQ(open.pixelColor(l.right - 5, y), tint) << "an open range runs to the right edge";
+    EXPECT_NE(open.pixelColor(end - 4, flagY), violet) << "no end flag";
+}
+
+// The view shows it has the keyboard focus with a frame in the palette's highlight.
+TEST_F(ViewTest, AFrameShowsTheKeyboardFocus) {
+    addNote(0, 60, 0, 8 * 480);
+    CReedtabView& v = makeView();
+    v.show();
+    QApplication::setActiveWindow(&v);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&v));
+    const QColor highlight = v.palette().color(QPalette::Highlight);
+    const int middle = v.layout().bottom / 2;
+    v.clearFocus();
+    QImage image = v.canvas();
+    EXPECT_NE(image.pixelColor(0, middle), highlight);
+    EXPECT_NE(image.pixelColor(v.layout().right - 1, middle), highlight);
+    v.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(v.hasFocus());
+    image = v.canvas();
+    for (const QPoint& at :
+         {QPoint(0, middle), QPoint(1, middle), QPoint(v.layout().right - 1, middle),
+          QPoint(300, v.layout().bottom - 1)}) {
+        EXPECT_EQ(image.pixelColor(at), highlight) << at.x() << ", " << at.y();
     }
-    EXPECT_GT(toTheEdge, (v.layout().right - 119) / 3) << "an open range runs to the right edge";
+    v.clearFocus();
+    EXPECT_NE(v.canvas().pixelColor(0, middle), highlight);
 }
 
 TEST_F(ViewTest, LyricsSkipLeadingSlashesAndTagLines) {
@@ -435,10 +485,65 @@ TEST_F(ViewTest, ClicksInTheBandSetTheMarks) {
     EXPECT_EQ(doc.markEnd, 480);
     EXPECT_EQ(doc.markBegin, 0);
 
+    QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, QPoint(45 + 72 + 30, 5));
+    EXPECT_EQ(doc.markBegin, 680) << "snapping off: the nearest tick";
     options.editSnap = true;
-    QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, QPoint(118, 5));
-    EXPECT_EQ(doc.markBegin, 480) << "487 snaps to the twelfth at 480";
+    QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, QPoint(45 + 72 + 30, 5));
+    EXPECT_EQ(doc.markBegin, 480) << "snapping on: the nearest beat, not the nearest twelfth";
+    QTest::mouseClick(v.viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(45 + 4 * 72 + 6, 5));
+    EXPECT_EQ(doc.markEnd, 1920) << "40 ticks past bar 2";
+    QTest::mouseClick(v.viewport(), Qt::RightButton, {}, QPoint(45 + 3 * 72 - 9, 5));
+    EXPECT_EQ(doc.markEnd, 1440) << "the right button snaps as well";
     EXPECT_TRUE(player.seeks.empty()) << "marks do not move the play position";
+}
+
+// The whole band above the staff takes mark clicks, at least 20 pixels of it at every zoom;
+// the staff below it does not.
+TEST_F(ViewTest, TheMarkBandIsAFingerWideAtEveryZoom) {
+    addNote(0, 60, 0, 16 * 480);
+    CReedtabView& v = makeView();
+    options.editSnap = true;
+    for (int zoom = 0; zoom < static_cast<int>(kZoomPixelsPerBeat.size()); ++zoom) {
+        v.setZoomIndex(zoom);
+        paint();
+        const int staffTop = v.layout().staffTop;
+        EXPECT_GE(staffTop, 20) << "zoom " << zoom;
+        const int beat = kZoomPixelsPerBeat[zoom];
+        for (int y : {0, 7, staffTop / 2, staffTop}) {
+            doc.markBegin = -1;
+            QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, QPoint(45 + 2 * beat + 2, y));
+            EXPECT_EQ(doc.markBegin, 960) << "zoom " << zoom << ", y " << y;
+        }
+        doc.markBegin = -1;
+        QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, QPoint(45 + 2 * beat, staffTop + 1));
+        EXPECT_EQ(doc.markBegin, -1) << "the staff is no part of the band";
+    }
+}
+
+// 4/4, then 6/8 from bar 2: with snapping on, marks land on eighth-note beats there.
+TEST_F(ViewTest, MarkClicksSnapToTheBeatsOfATimeSignatureChange) {
+    song().addEvent(1920, 0, makeTimeSignatureEvent(6, 8));
+    for (const auto& e : song().tracks[0]->events) {
+        if (e->tick == 1920 && e->kind() == KindTimeSignature) {
+            song().timeSignatureList.push_back(static_cast<TimeSignatureEvent*>(e.get()));
+        }
+    }
+    addNote(0, 60, 0, 16 * 480);
+    CReedtabView& v = makeView();
+    ASSERT_EQ(song().barTable[2].startTick, 1920 + 1440);
+    options.editSnap = true;
+    const int bar2 = 45 + 4 * 72;
+    const auto markAt = [&](int x) {
+        QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, QPoint(x, 15));
+        return doc.markBegin;
+    };
+    EXPECT_EQ(markAt(bar2 + 19), 2160) << "127 ticks in: the second eighth";
+    EXPECT_EQ(markAt(bar2 + 17), 1920) << "113 ticks in: the bar line";
+    EXPECT_EQ(markAt(bar2 + 36 + 20), 2160 + 240) << "373 ticks in: the third eighth";
+    EXPECT_EQ(markAt(45 + 7 * 72 - 4), 3360) << "just before the 6/8 bar line";
+    EXPECT_EQ(markAt(bar2 - 20), 1920) << "the last quarter of bar 1 ends at bar 2";
+    options.editSnap = false;
+    EXPECT_EQ(markAt(bar2 + 17), 2033);
 }
 
 TEST_F(ViewTest, ClicksInAnEmptySongDoNothing) {

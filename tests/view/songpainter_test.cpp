@@ -88,8 +88,8 @@ TEST_F(PainterTest, APrintedWindowLeavesTheScreenWindowAlone) {
         paper.layout = printLineLayout(page, 3, -1);
         paper.layout.setMeasuredTextHeight(v.painter().measureTextHeight(p));
     }
-    const std::int32_t lineTick = printLineTick(page, 1, 3); // the fourth line of 16 beats
-    followWindow(paper.window, song(), paper.layout, page.unitsPerBeat, lineTick, false, true);
+    const PrintLineSpan span = printLineSpan(page, 1, 3); // the fourth line of 16 beats
+    advanceWindow(paper.window, song(), span.firstTick, span.lastTick);
     paper.scale.firstTick = paper.window.firstTick;
     paper.scale.pixelsPerBeat = page.unitsPerBeat;
     paper.scale.division = 480;

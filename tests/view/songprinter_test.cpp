@@ -20,12 +20,13 @@ protected:
     }
 
     // Pages of a PDF written through printSong, counted in the file itself.
-    int writtenPages(const SongPrintJob& j, int from = 1, int to = 0, int* printed = nullptr) {
+    int writtenPages(const SongPrintJob& j, int from = 1, int to = 0, int* printed = nullptr,
+                     const PrintProgress& progress = {}) {
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         {
             QPdfWriter writer(&buffer);
-            const int result = printSong(writer, view->painter(), j, from, to);
+            const int result = printSong(writer, view->painter(), j, from, to, progress);
             if (printed != nullptr) {
                 *printed = result;
             }
@@ -93,6 +94,32 @@ TEST_F(PrinterTest, PageCountFollowsTheSongAndTheMarks) {
     options.printBassClef = false;
     options.printBeatsPerLine = 4; // 6 lines of 1920 ticks
     EXPECT_EQ(writtenPages(job()), (40000 + 11520 - 1) / 11520);
+}
+
+TEST_F(PrinterTest, ProgressIsToldEachPageAndCanStopTheRun) {
+    addNote(0, 72, 0, 480);
+    song().length = 40000;
+    makeView();
+    options.printBeatsPerLine = 4; // 6 lines of 1920 ticks: 4 pages
+    std::vector<std::pair<int, int>> told;
+    const auto stopAfter = [&told](int pages) {
+        return [&told, pages](int done, int total) {
+            told.emplace_back(done, total);
+            return done < pages;
+        };
+    };
+    int printed = 0;
+    EXPECT_EQ(writtenPages(job(), 1, 0, &printed, stopAfter(99)), 4);
+    EXPECT_EQ(told, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+
+    told.clear();
+    EXPECT_EQ(writtenPages(job(), 1, 0, &printed, stopAfter(2)), 2);
+    EXPECT_EQ(printed, 2) << "stopped after the second page";
+    EXPECT_EQ(told.size(), 2u);
+
+    told.clear();
+    EXPECT_EQ(writtenPages(job(), 2, 3, &printed, stopAfter(99)), 2);
+    EXPECT_EQ(told, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}})) << "of the range asked";
 }
 
 TEST_F(PrinterTest, LinesStartAtTheMarkAndFillThePageTopDown) {

@@ -1,8 +1,11 @@
 #include "dialogs/internal/propertydialog.h"
 
 #include "document/documentnotice.h"
+#include "document/documentui.h"
 #include "document/editscope.h"
 #include "document/reedtabdoc.h"
+
+#include <QCloseEvent>
 
 #include <algorithm>
 
@@ -21,6 +24,28 @@ CPropertyDialog::~CPropertyDialog() {
 void CPropertyDialog::done(int result) {
     finish(result == QDialog::Accepted);
     QDialog::done(result);
+}
+
+// The lists already show every change made, so a user closing the window may well expect to
+// keep them, or to drop them as from a dialog that was called off: only the user knows.
+void CPropertyDialog::closeEvent(QCloseEvent* event) {
+    if (!changed_ && !pendingChanges()) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    switch (ui_.askYesNoCancel("Keep the changes?", windowTitle().toStdString())) {
+    case Answer::Yes:
+        accept();
+        event->accept();
+        break;
+    case Answer::No:
+        reject();
+        event->accept();
+        break;
+    case Answer::Cancel:
+        event->ignore();
+        break;
+    }
 }
 
 int CPropertyDialog::barCount() const {

@@ -2,8 +2,8 @@
 
 // The base of the dialogs that edit the song as the user goes, so that every list shows the
 // song as it now is, yet count as one edit: one EditScope is open from the dialog's start to
-// its end. Close keeps everything as one undo step; Cancel, Escape or the close box put the
-// song back as it was.
+// its end. Close keeps everything as one undo step; Cancel and Escape put the song back as it
+// was. The window's close box says neither, so after a change it asks whether to keep it.
 
 #include <QDialog>
 #include <QString>
@@ -25,9 +25,13 @@ public:
     void done(int result) override;
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
+
     /// `undoType` is the step Close records when anything changed.
     CPropertyDialog(CReedtabDoc& doc, DocumentUi& ui, int undoType, QWidget* parent);
 
+    /// Changes made in the fields that reach the song only with Close.
+    virtual bool pendingChanges() const { return false; }
     /// A change reached the song.
     void markChanged() { changed_ = true; }
     bool changed() const { return changed_; }

@@ -20,6 +20,7 @@ PrintPageLayout printPageLayout(const PrintOptions& options, const PrintSource& 
     }
     page.lineHeight = kPrintLinesArea / page.linesPerPage;
     page.unitsPerBeat = (kPrintPageWidth - kClefAreaWidth) / page.beatsPerLine;
+    page.lineRight = kClefAreaWidth + page.beatsPerLine * page.unitsPerBeat;
     page.ticksPerLine = division * page.beatsPerLine;
     page.ticksPerPage = page.ticksPerLine * page.linesPerPage;
     page.start = source.markBegin == -1 ? 0 : source.markBegin;
@@ -53,9 +54,17 @@ ViewLayout printLineLayout(const PrintPageLayout& page, int line, int textHeight
     layout.showTrebleClef = page.showTrebleClef;
     layout.showBassClef = page.showBassClef;
     layout.textHeight = textHeight;
-    layout.setLayoutSize(0, line * page.lineHeight + kPrintHeaderHeight, kPrintPageWidth,
+    layout.setLayoutSize(0, line * page.lineHeight + kPrintHeaderHeight, page.lineRight,
                          (line + 1) * page.lineHeight + kPrintHeaderHeight);
     return layout;
+}
+
+PrintLineSpan printLineSpan(const PrintPageLayout& page, int pageNumber, int line) {
+    PrintLineSpan span;
+    span.firstTick = printLineTick(page, pageNumber, line);
+    const std::int64_t last = static_cast<std::int64_t>(span.firstTick) + page.ticksPerLine;
+    span.lastTick = static_cast<std::int32_t>(std::min<std::int64_t>(last, INT32_MAX));
+    return span;
 }
 
 } // namespace reedtab

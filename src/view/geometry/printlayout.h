@@ -43,6 +43,7 @@ struct PrintPageLayout {
     int centreStep = 0; // staff step at the middle of each line
     int beatsPerLine = 16;
     int unitsPerBeat = 0; // the pixelsPerBeat of the printed lines
+    int lineRight = 0;    // x where each line's time ends: its last bar line, the frame's edge
     std::int32_t ticksPerLine = 0;
     std::int32_t ticksPerPage = 0;
     std::int32_t start = 0; // first tick printed (the begin mark, else 0)
@@ -62,8 +63,17 @@ std::int32_t printLineTick(const PrintPageLayout& page, int pageNumber, int line
 // Lines on page `pageNumber` that hold any of the song: fewer on the last page.
 int printLinesOnPage(const PrintPageLayout& page, int pageNumber);
 
-// The drawing area of line `line`, laid out with the measured text height (-1 leaves the
-// derived values for a later measurement).
+// The drawing area of line `line` (from 0), laid out with the measured text height (-1 leaves
+// the derived values for a later measurement). Its time area ends at lineRight, where the
+// line's last tick falls; the margin beyond is left to labels that run on past the end.
 ViewLayout printLineLayout(const PrintPageLayout& page, int line, int textHeight);
+
+// The ticks line `line` of page `pageNumber` shows: from its first tick up to (not including)
+// the next line's.
+struct PrintLineSpan {
+    std::int32_t firstTick = 0;
+    std::int32_t lastTick = 0;
+};
+PrintLineSpan printLineSpan(const PrintPageLayout& page, int pageNumber, int line);
 
 } // namespace reedtab

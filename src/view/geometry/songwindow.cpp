@@ -19,6 +19,15 @@ bool onDrumChannel(const MidiEvent& e) {
     return e.isChannelEvent() && e.channel() == kDrumChannel;
 }
 
+// A drawn note or drum note sounding in the window, or a text or lyric at or after its start
+// (the text line shows it when it starts before the window's end).
+bool showsFrom(const MidiEvent& e, std::int32_t firstTick, std::int32_t lastTick) {
+    if ((e.isNote || onDrumChannel(e)) && firstTick < e.tick + e.duration && e.tick < lastTick) {
+        return true;
+    }
+    return isTextOrLyric(e) && e.tick >= firstTick;
+}
+
 } // namespace
 
 int songDivision(const MidiSong& song) {
@@ -26,10 +35,7 @@ int songDivision(const MidiSong& song) {
 }
 
 void followWindow(SongWindow& window, const MidiSong& song, const ViewLayout& layout,
-                  int pixelsPerBeat, std::int32_t tick, bool running, bool startAtTick) {
-    if (startAtTick) {
-        window.firstTick = tick;
-    }
+                  int pixelsPerBeat, std::int32_t tick, bool running) {
     const int d = songDivision(song);
     window.visibleTicks = visibleTicksFor(layout, pixelsPerBeat, d);
     if (!song.mergedEvents.empty()) {
@@ -39,6 +45,27 @@ void followWindow(SongWindow& window, const MidiSong& song, const ViewLayout& la
     window.firstVisibleEvent = findFirstVisibleEvent(song.mergedEvents, window.firstTick,
                                                      window.lastTick, window.firstVisibleEvent);
     window.firstVisibleBar = findFirstVisibleBar(song.barTable, window.firstTick);
+}
+
+void advanceWindow(SongWindow& window, const MidiSong& song, std::int32_t firstTick,
+                   std::int32_t lastTick) {
+    const MergedEventList& list = song.mergedEvents;
+    const int count = list.count();
+    // Everything before the previous first event ended before the previous window, and so
+    // before this one. The search stops at the first event past the window's end too: the
+    // layers stop there, and the next line goes on from it.
+    int i = window.firstVisibleEvent >= 0 && window.firstVisibleEvent < count &&
+                    firstTick >= window.firstTick
+                ? window.firstVisibleEvent
+                : 0;
+    while (i < count && !showsFrom(*list[i], firstTick, lastTick) && list[i]->tick < lastTick) {
+        ++i;
+    }
+    window.firstTick = firstTick;
+    window.lastTick = lastTick;
+    window.visibleTicks = lastTick - firstTick;
+    window.firstVisibleEvent = i < count ? i : -1;
+    window.firstVisibleBar = findFirstVisibleBar(song.barTable, firstTick);
 }
 
 int findFirstVisibleEvent(const MergedEventList& list, std::int32_t firstTick,
@@ -53,12 +80,7 @@ int findFirstVisibleEvent(const MergedEventList& list, std::int32_t firstTick,
         }
     }
     for (int i = start; i < count; ++i) {
-        const MidiEvent& e = *list[i];
-        if ((e.isNote || onDrumChannel(e)) && firstTick < e.tick + e.duration &&
-            e.tick < lastTick) {
-            return i;
-        }
-        if (isTextOrLyric(e) && e.tick >= firstTick) {
+        if (showsFrom(*list[i], firstTick, lastTick)) {
             return i;
         }
     }
@@ -93,6 +115,63 @@ int barDenominatorPower(const MidiSong& song, int bar) {
         return signatures[sig]->data[1];
     }
     return 2;
+}
+
+std::int32_t nearestBeat(const MidiSong& song, std::int32_t tick) {
+    const BarTable& bars = song.barTable;
+    const int d = songDivision(song);
+    const std::int64_t bar = bars.empty() ? -1 : bars.indexAt(tick);
+    std::int64_t start = 0;
+    std::int64_t beat = d;
+    std::int64_t next = std::numeric_limits<std::int64_t>::max();
+    if (bar >= 0) {
+        start = bars[static_cast<std::size_t>(bar)].startTick;
+        beat = beatTicks(d, barDenominatorPower(song, static_cast<int>(bar)));
+        // Bars cut short by a late time signature may start out of order: such a start is no
+        // end of this bar.
+        if (bar + 1 < static_cast<std::int64_t>(bars.size())) {
+            const std::int64_t following = bars[static_cast<std::size_t>(bar + 1)].startTick;
+            if (following > tick) {
+                next = following;
+            }
+        }
+    }
+    const std::int64_t before = start + (tick - start) / beat * beat;
+    const std::int64_t after = std::min(before + beat, next);
+    const std::int64_t nearest = (tick - before) * 2 < after - before ? before : after;
+    return static_cast<std::int32_t>(
+        std::min<std::int64_t>(nearest, std::numeric_limits<std::int32_t>::max()));
+}
+
+std::int32_t markClickTick(const MidiSong& song, const ViewLayout& layout, const ViewScale& scale,
+                           int x, bool snap) {
+    const std::int32_t tick = clickTick(layout, scale, x, false);
+    return snap ? nearestBeat(song, tick) : tick;
+}
+
+MarkPlaces markPlaces(const ViewLayout& layout, const ViewScale& scale, const SongWindow& window,
+                      std::int32_t markBegin, std::int32_t markEnd) {
+    MarkPlaces places;
+    if (window.firstTick == -1 || (markBegin == -1 && markEnd == -1)) {
+        return places;
+    }
+    const auto inWindow = [&](std::int32_t tick) {
+        return tick != -1 && tick >= window.firstTick && tick <= window.lastTick;
+    };
+    if (inWindow(markBegin)) {
+        places.beginX = tickX(layout, scale, markBegin);
+    }
+    if (inWindow(markEnd)) {
+        places.endX = tickX(layout, scale, markEnd);
+    }
+    const bool beginLeft = markBegin == -1 || markBegin < window.firstTick;
+    const bool endRight = markEnd == -1 || markEnd > window.lastTick;
+    if ((places.beginX || beginLeft) && (places.endX || endRight)) {
+        places.rangeLeft = places.beginX.value_or(layout.timeLeft);
+        places.rangeRight = places.endX.value_or(layout.right);
+        places.range = places.rangeLeft < places.rangeRight;
+    }
+    return places;
 }
 
 std::vector<GridLine> beatGrid(const MidiSong& song, const ViewLayout& layout,

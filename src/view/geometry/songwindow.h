@@ -7,6 +7,7 @@
 #include "view/geometry/viewlayout.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace reedtab {
@@ -28,10 +29,17 @@ int songDivision(const MidiSong& song);
 
 // Brings `window` up to date for the play position `tick` in `layout`: its width from the
 // scale, a page turn when the position left it (two beats early while running), and the first
-// event and bar, searched from the window's previous ones. With `startAtTick` the window
-// begins exactly at `tick` (a printed line). An empty song never moves the window.
+// event and bar, searched from the window's previous ones. An empty song never moves the
+// window.
 void followWindow(SongWindow& window, const MidiSong& song, const ViewLayout& layout,
-                  int pixelsPerBeat, std::int32_t tick, bool running, bool startAtTick);
+                  int pixelsPerBeat, std::int32_t tick, bool running);
+
+// Moves `window` to show exactly firstTick up to (not including) lastTick: a printed line,
+// which holds its own ticks and nothing of the next line's. Printed lines only move forward,
+// so the event search goes on from the window's previous first event, and a whole song is
+// searched once however many lines it fills; a window moved back searches from the start.
+void advanceWindow(SongWindow& window, const MidiSong& song, std::int32_t firstTick,
+                   std::int32_t lastTick);
 
 // The first event a window from firstTick to lastTick shows: a drawn note or drum note that
 // sounds in it, or a text or lyric at or after firstTick; -1 for none. The search resumes at
@@ -49,6 +57,28 @@ std::int64_t beatTicks(int division, int denominatorPower);
 
 // The denominator power of bar `bar`'s time signature (2, a quarter, when it has none).
 int barDenominatorPower(const MidiSong& song, int bar);
+
+// The beat nearest to `tick` on the grid the view draws: the beats of each bar's time signature
+// from the bar's start, the next bar's start ending the bar; quarter notes from tick 0 without
+// bars. Halfway between two beats counts as the later one.
+std::int32_t nearestBeat(const MidiSong& song, std::int32_t tick);
+
+// The tick a click at x in the band above the staff puts a mark at: the nearest tick, or with
+// `snap` the nearest beat (a player loops beats and bars).
+std::int32_t markClickTick(const MidiSong& song, const ViewLayout& layout, const ViewScale& scale,
+                           int x, bool snap);
+
+// Where the marks fall in a window. A mark outside the window, or an unset one, leaves its side
+// of the range open to the window's edge when the other side is set.
+struct MarkPlaces {
+    bool range = false; // some of the marked range lies in the window
+    int rangeLeft = 0;  // its pixels, within timeLeft..right
+    int rangeRight = 0;
+    std::optional<int> beginX; // the marks that lie in the window
+    std::optional<int> endX;
+};
+MarkPlaces markPlaces(const ViewLayout& layout, const ViewScale& scale, const SongWindow& window,
+                      std::int32_t markBegin, std::int32_t markEnd);
 
 struct GridLine {
     int x = 0;

@@ -67,7 +67,7 @@ bool ViewLayout::setLayoutSize(int newLeft, int newTop, int newRight, int newBot
     }
     if (newTop != -1) {
         top = newTop;
-        staffTop = std::min(newTop + kTopBandHeight, staffBottom);
+        staffTop = std::min(newTop + kTopBandHeight + markStripHeight, staffBottom);
     }
     if (textHeight == -1) {
         return false;

@@ -24,12 +24,13 @@ struct PixelRect {
 inline constexpr std::array<int, 6> kZoomPixelsPerBeat{18, 36, 54, 72, 90, 144};
 inline constexpr int kDefaultZoomIndex = 3;
 
-inline constexpr int kClefAreaWidth = 45;  // pixels left of the time area, for the clefs
-inline constexpr int kTopBandHeight = 12;  // progress strip (y 0..7) and drum marks (7..12)
-inline constexpr int kProgressHeight = 7;  // bottom of the progress strip
-inline constexpr int kTextLineHeight = 18; // lyric and text line below the staff
-inline constexpr int kMiddleCStep = 35;    // staff step of note 60
-inline constexpr int kMinCentreStep = 3;   // range of the staff step drawn at the middle
+inline constexpr int kClefAreaWidth = 45;   // pixels left of the time area, for the clefs
+inline constexpr int kTopBandHeight = 12;   // progress strip (y 0..7) and drum marks (7..12)
+inline constexpr int kMarkStripHeight = 14; // the screen's strip below the drum marks for the marks
+inline constexpr int kProgressHeight = 7;   // bottom of the progress strip
+inline constexpr int kTextLineHeight = 18;  // lyric and text line below the staff
+inline constexpr int kMiddleCStep = 35;     // staff step of note 60
+inline constexpr int kMinCentreStep = 3;    // range of the staff step drawn at the middle
 inline constexpr int kMaxCentreStep = 67;
 inline constexpr int kDefaultCentreStep = 37;
 inline constexpr int kVerticalScrollRange = 70; // scroll position = 70 - centreStep
@@ -40,7 +41,7 @@ struct ViewLayout {
     int left = 0;
     int top = 0;
     int timeLeft = 0; // x of firstTick: left + 45, at most right
-    int staffTop = 0; // top + 12, at most staffBottom
+    int staffTop = 0; // top + 12 + markStripHeight, at most staffBottom
     int right = 0;
     int staffBottom = 0; // bottom - 18
     int width = 0;       // the right edge as last passed to setLayoutSize
@@ -54,6 +55,9 @@ struct ViewLayout {
     int tabStaffSpace = 1;
     bool showTrebleClef = true;
     bool showBassClef = true;
+    // Pixels between the drum marks and the staff, where the marks are set with the mouse and
+    // flagged: a band a finger can hit on screen, none on paper.
+    int markStripHeight = 0;
 
     // Sets the edges (-1 leaves one unchanged), in the order right, bottom, left, top. Returns
     // true when the derived values were computed again (textHeight is known), which is when

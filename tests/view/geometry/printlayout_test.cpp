@@ -84,7 +84,7 @@ TEST(PrintPage, LineLayoutStacksTheLinesBelowTheHeader) {
     EXPECT_EQ(first.top, 18);
     EXPECT_EQ(first.staffTop, 30);
     EXPECT_EQ(first.staffBottom, 178);
-    EXPECT_EQ(first.right, 1000);
+    EXPECT_EQ(first.right, 45 + 16 * 59) << "the time area ends with the line's last beat";
     EXPECT_EQ(first.timeLeft, 45);
     EXPECT_EQ(first.stepHeight, 6) << "print staff space 0";
     EXPECT_TRUE(first.showTrebleClef);
@@ -93,6 +93,26 @@ TEST(PrintPage, LineLayoutStacksTheLinesBelowTheHeader) {
     EXPECT_EQ(last.staffBottom, 6 * 178);
     EXPECT_LE(last.bottom, kPrintPageHeight);
     EXPECT_EQ(printLineLayout(page, 0, -1).stepHeight, 0) << "not derived before measuring";
+    EXPECT_EQ(printLineLayout(printPageLayout(bothClefs(5), source), 0, 12).right, 1000)
+        << "955 units hold five beats exactly";
+    EXPECT_EQ(printLineLayout(printPageLayout(bothClefs(48), source), 0, 12).right, 45 + 48 * 19);
+}
+
+TEST(PrintPage, LineSpansFollowEachOtherWithoutOverlap) {
+    PrintSource source;
+    source.division = 480;
+    source.songLength = 100000;
+    source.markBegin = 1000;
+    const PrintPageLayout page = printPageLayout(PrintOptions{}, source);
+    EXPECT_EQ(printLineSpan(page, 1, 0).firstTick, 1000);
+    EXPECT_EQ(printLineSpan(page, 1, 0).lastTick, 1000 + 7680);
+    EXPECT_EQ(printLineSpan(page, 1, 5).lastTick, printLineSpan(page, 2, 0).firstTick)
+        << "the last line of a page ends where the next page begins";
+
+    source.markBegin = INT32_MAX - 100;
+    source.markEnd = INT32_MAX;
+    const PrintPageLayout atTheEnd = printPageLayout(PrintOptions{}, source);
+    EXPECT_EQ(printLineSpan(atTheEnd, 1, 0).lastTick, INT32_MAX) << "no overflow";
 }
 
 } // namespace

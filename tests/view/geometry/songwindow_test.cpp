@@ -51,7 +51,7 @@ protected:
 
     SongWindow windowAt(std::int32_t tick, bool running = false) {
         SongWindow window;
-        followWindow(window, song, layout, 72, tick, running, false);
+        followWindow(window, song, layout, 72, tick, running);
         scale.firstTick = window.firstTick;
         return window;
     }
@@ -74,29 +74,65 @@ TEST_F(SongWindowTest, FollowTurnsThePageAndFindsTheFirstEvent) {
     EXPECT_EQ(w.lastTick, 9 * 480);
     EXPECT_EQ(song.mergedEvents[w.firstVisibleEvent]->data1, 60);
 
-    followWindow(w, song, layout, 72, 5000, false, false);
+    followWindow(w, song, layout, 72, 5000, false);
     EXPECT_EQ(w.firstTick, 4800) << "the beat at or before the position";
     EXPECT_EQ(song.mergedEvents[w.firstVisibleEvent], late);
     EXPECT_EQ(w.firstVisibleBar, 2);
 
-    followWindow(w, song, layout, 72, 0, false, false);
+    followWindow(w, song, layout, 72, 0, false);
     EXPECT_EQ(w.firstTick, 0) << "going back searches from the start again";
     EXPECT_EQ(song.mergedEvents[w.firstVisibleEvent]->data1, 60);
     EXPECT_EQ(w.firstVisibleBar, 0);
 }
 
-TEST_F(SongWindowTest, PrintedLinesStartAtTheirTickAndEmptySongsStayPut) {
+TEST_F(SongWindowTest, EmptySongsStayPut) {
     SongWindow w;
     w.firstTick = 960;
-    followWindow(w, song, layout, 72, 5000, false, false);
+    followWindow(w, song, layout, 72, 5000, false);
     EXPECT_EQ(w.firstTick, 960) << "a song without events never moves the window";
     EXPECT_EQ(w.firstVisibleEvent, -1);
+}
 
+TEST_F(SongWindowTest, PrintedLinesShowExactlyTheirTicksLineAfterLine) {
     addSignature(0, 4, 4);
-    addNote(60, 30000, 480);
+    MidiEvent* held = addNote(60, 1000, 3000); // sounds in lines 1 and 2
+    song.addEvent(1900, 0, makeLyricEvent("la"));
+    MidiEvent* atEnd = addNote(62, 2000, 100); // starts where line 1 ends
+    MidiEvent* late = addNote(64, 9000, 100);  // after two empty lines
     song.rebuildBars();
-    followWindow(w, song, layout, 72, 30001, false, true);
-    EXPECT_EQ(w.firstTick, 30001) << "a line starts exactly at its tick, off the beat";
+    const MergedEventList& list = song.mergedEvents;
+    const auto first = [&](const SongWindow& w) {
+        return w.firstVisibleEvent < 0 ? nullptr : list[w.firstVisibleEvent];
+    };
+
+    SongWindow w;
+    advanceWindow(w, song, 1001, 2000);
+    EXPECT_EQ(w.firstTick, 1001) << "a line starts exactly at its tick, off the beat";
+    EXPECT_EQ(w.lastTick, 2000) << "and ends where the next begins: nothing of it shows";
+    EXPECT_EQ(w.visibleTicks, 999);
+    EXPECT_EQ(first(w), held);
+
+    advanceWindow(w, song, 2000, 3000);
+    EXPECT_EQ(first(w), held) << "still sounding";
+    EXPECT_EQ(w.firstVisibleBar, 1);
+    advanceWindow(w, song, 5000, 6000);
+    ASSERT_NE(first(w), nullptr) << "a window with nothing in it starts its layers past it";
+    EXPECT_GE(first(w)->tick, 6000);
+    advanceWindow(w, song, 6000, 7000);
+    advanceWindow(w, song, 9000, 10000);
+    EXPECT_EQ(first(w), late) << "found after the empty lines";
+
+    advanceWindow(w, song, 2000, 3000);
+    EXPECT_EQ(first(w), held) << "a window moved back searches from the start";
+    advanceWindow(w, song, 1950, 2050);
+    EXPECT_EQ(first(w), held);
+    advanceWindow(w, song, 3990, 4100);
+    EXPECT_EQ(first(w), held) << "the held note ends at 4000";
+    advanceWindow(w, song, 4000, 8000);
+    EXPECT_NE(first(w), held);
+    EXPECT_NE(first(w), atEnd);
+    advanceWindow(w, song, 10000, 12000);
+    EXPECT_EQ(first(w), nullptr) << "past every event";
 }
 
 TEST_F(SongWindowTest, FirstVisibleEventCountsSoundingNotesDrumsAndText) {
@@ -141,6 +177,109 @@ TEST_F(SongWindowTest, BeatGridFollowsTheTimeSignatures) {
     const std::vector<GridLine> plain = beatGrid(song, layout, scale, none);
     ASSERT_EQ(plain.size(), 9u);
     EXPECT_EQ(plain[1].x - plain[0].x, 72);
+}
+
+// 4/4 from 0, 6/8 from 1920 (bars of 1440 ticks, eighth-note beats of 240) and 3/4 from 4000,
+// which cuts the 6/8 bar at 3360 short after 640 ticks.
+TEST_F(SongWindowTest, TheNearestBeatFollowsEachBarsTimeSignature) {
+    addSignature(0, 4, 4);
+    addSignature(1920, 6, 8);
+    addSignature(4000, 3, 4);
+    addNote(60, 0, 6000);
+    song.rebuildBars();
+    ASSERT_EQ(song.barTable[3].startTick, 4000);
+
+    struct Case {
+        std::int32_t tick;
+        std::int32_t beat;
+        const char* why;
+    };
+    const Case cases[] = {
+        {0, 0, "on a bar line"},
+        {239, 0, "just before halfway"},
+        {240, 480, "halfway counts as the later beat"},
+        {1487, 1440, "47 ticks late"},
+        {1960, 1920, "40 ticks after the bar line"},
+        {1800, 1920, "the bar line ends the bar before it"},
+        {2039, 1920, "6/8: beats are eighths"},
+        {2040, 2160, "6/8: halfway to the second eighth"},
+        {3300, 3360, "the next 6/8 bar"},
+        {3850, 3840, "an eighth of the short bar"},
+        {3930, 4000, "the short bar ends at the 3/4 bar line"},
+        {4230, 4000, "3/4: quarter beats again"},
+        {4250, 4480, "3/4: past halfway"},
+        {9000, 8800, "past the last bar its beats go on"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(nearestBeat(song, c.tick), c.beat) << "tick " << c.tick << ": " << c.why;
+    }
+
+    MidiSong bare;
+    bare.division = 480;
+    EXPECT_EQ(nearestBeat(bare, 700), 480) << "without bars the beats are quarters from 0";
+    EXPECT_EQ(nearestBeat(bare, 721), 960);
+}
+
+TEST_F(SongWindowTest, AMarkClickLandsOnTheNearestTickOrWithSnappingOnTheNearestBeat) {
+    addSignature(0, 4, 4);
+    addSignature(1920, 6, 8);
+    addNote(60, 0, 8000);
+    song.rebuildBars();
+    // At 100% a pixel is 480 / 72 = 6.67 ticks; tick 1920 (bar 2) lies at x 45 + 288.
+    const SongWindow w = windowAt(0);
+    const int bar2 = 45 + 4 * 72;
+    EXPECT_EQ(markClickTick(song, layout, scale, bar2, false), 1920);
+    EXPECT_EQ(markClickTick(song, layout, scale, bar2, true), 1920);
+    EXPECT_EQ(markClickTick(song, layout, scale, bar2 + 6, false), 1960);
+    EXPECT_EQ(markClickTick(song, layout, scale, bar2 + 6, true), 1920);
+    EXPECT_EQ(markClickTick(song, layout, scale, bar2 - 7, false), 1873);
+    EXPECT_EQ(markClickTick(song, layout, scale, bar2 - 7, true), 1920);
+    EXPECT_EQ(markClickTick(song, layout, scale, bar2 + 20, true), 2160)
+        << "133 ticks into a 6/8 bar is nearer its second eighth";
+    EXPECT_EQ(markClickTick(song, layout, scale, 45 + 72 + 35, true), 480);
+    EXPECT_EQ(markClickTick(song, layout, scale, 45 + 72 + 37, true), 960);
+    EXPECT_EQ(markClickTick(song, layout, scale, 10, true), 0) << "left of the time area";
+
+    ASSERT_EQ(w.firstTick, 0);
+    ASSERT_EQ(windowAt(5000).firstTick, 4800) << "a later window, starting on a bar line";
+    EXPECT_EQ(markClickTick(song, layout, scale, 45 + 5, false), 4833);
+    EXPECT_EQ(markClickTick(song, layout, scale, 45 + 5, true), 4800);
+    EXPECT_EQ(markClickTick(song, layout, scale, 45 + 20, true), 5040);
+}
+
+TEST_F(SongWindowTest, MarkPlacesOpenTheRangeToTheWindowsEdgesWhereAMarkLiesBeyond) {
+    addNote(60, 0, 20000);
+    const SongWindow w = windowAt(0); // ticks 0 to 4320
+    ASSERT_EQ(w.lastTick, 4320);
+    const int right = layout.right;
+
+    MarkPlaces both = markPlaces(layout, scale, w, 480, 960);
+    EXPECT_TRUE(both.range);
+    EXPECT_EQ(both.beginX, 45 + 72);
+    EXPECT_EQ(both.endX, 45 + 144);
+    EXPECT_EQ(both.rangeLeft, 45 + 72);
+    EXPECT_EQ(both.rangeRight, 45 + 144);
+
+    const MarkPlaces open = markPlaces(layout, scale, w, 480, -1);
+    EXPECT_TRUE(open.range);
+    EXPECT_FALSE(open.endX);
+    EXPECT_EQ(open.rangeRight, right) << "an unset end runs to the right edge";
+
+    const MarkPlaces endOnly = markPlaces(layout, scale, w, -1, 960);
+    EXPECT_FALSE(endOnly.beginX);
+    EXPECT_EQ(endOnly.rangeLeft, 45) << "from the time area's left edge, not the clefs";
+
+    const MarkPlaces through = markPlaces(layout, scale, windowAt(9600), 480, 19200);
+    EXPECT_TRUE(through.range) << "both marks beyond the window, the range across it";
+    EXPECT_FALSE(through.beginX);
+    EXPECT_FALSE(through.endX);
+    EXPECT_EQ(through.rangeLeft, 45);
+    EXPECT_EQ(through.rangeRight, right);
+
+    EXPECT_FALSE(markPlaces(layout, scale, windowAt(9600), 480, 960).range)
+        << "a range wholly before the window";
+    EXPECT_FALSE(markPlaces(layout, scale, w, 9600, -1).range) << "a range wholly after it";
+    EXPECT_FALSE(markPlaces(layout, scale, w, -1, -1).range);
 }
 
 TEST_F(SongWindowTest, FirstVisibleBarIsTheLastBarStartingBeforeTheWindow) {

@@ -54,6 +54,15 @@ TEST(ViewLayoutSize, TinyAreasClampTimeLeftAndStaffTop) {
     EXPECT_EQ(layout.staffTop, 7) << "staff top never below staff bottom";
 }
 
+TEST(ViewLayoutSize, TheMarkStripPushesTheStaffDown) {
+    ViewLayout layout;
+    layout.markStripHeight = kMarkStripHeight;
+    layout.setLayoutSize(0, 100, 1000, 500);
+    EXPECT_EQ(layout.staffTop, 100 + kTopBandHeight + kMarkStripHeight);
+    EXPECT_GE(layout.staffTop - layout.top, 20) << "a band a finger can hit";
+    EXPECT_EQ(layout.staffBottom, 482) << "the text line keeps its place";
+}
+
 TEST(ViewLayoutSize, StaffSpaceWidensSteps) {
     ViewLayout layout;
     layout.tabStaffSpace = 3;
