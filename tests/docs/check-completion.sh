@@ -36,7 +36,7 @@ expect "every command" "$(printf '%s\n' "$commands" --help --version | sort)" ""
 expect "commands by prefix" "$(grep '^t' <<<"$commands")" "t"
 expect "options of tab" "$(printf '%s\n' --mode | sort)" tab a.mid --mo
 expect "choices of --mode" "$(printf '%s\n' bb chromatic diatonic eb notes | sort)" \
-  pdf a.mid out.pdf --mode ""
+  tab a.mid --mode ""
 expect "a diatonic tuning, quoted" 'Major\ Diatonic\ \(Richter\)' notes --diatonic "Major D"
 expect "MIDI files and folders" "$(printf '%s\n' a.mid b.kar songs | sort)" info ""
 expect "into a folder" "songs/e.mid" info songs/
