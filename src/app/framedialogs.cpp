@@ -1,6 +1,7 @@
 // The frame's dialogs: track and file properties and map notes edit the song through the
 // document, whose notices bring the view, the bar table and the tool windows up to date; the
-// harp finder sets the layouts, the speed trainer starts playing.
+// harp finder sets the layouts everywhere at once (staff, harmonica windows, the layouts the
+// settings keep at exit) and keeps the player's harps, the speed trainer starts playing.
 
 #include "app/mainframe.h"
 
@@ -55,8 +56,14 @@ void CMainFrame::whichHarpCommand() {
     if (doc_->song.trackCount() == 0 || player_->isPlaying()) {
         return;
     }
-    CHarpFinderDlg dialog(doc_->song, doc_->markBegin, doc_->markEnd, this);
-    if (dialog.exec() != QDialog::Accepted || !dialog.chosen()) {
+    CHarpFinderDlg dialog(doc_->song, doc_->markBegin, doc_->markEnd, settings().myHarps, this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // The player's harps are kept even when no harp is chosen this time.
+    if (dialog.myHarps() != settings().myHarps) {
+        settings().myHarps = dialog.myHarps();
+        saveSettings(store_, kSaveHarps);
+    }
+    if (!accepted || !dialog.chosen()) {
         return;
     }
     const HarpCandidate& harp = *dialog.chosen();
@@ -71,7 +78,7 @@ void CMainFrame::whichHarpCommand() {
         const QSignalBlocker block(tabType_);
         tabType_->setCurrentIndex(mode);
     }
-    tools_->refreshAll(0);
+    tools_->followLayouts();
     view_->refreshNoteFlags();
     view_->repaintView();
     refreshLayoutText();

@@ -3,7 +3,9 @@
 #include "cli/args.h"
 #include "cli/songfile.h"
 #include "harmonica/harpfinder.h"
+#include "settings/settings.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -56,6 +58,36 @@ void printTable(const FinderResult& result) {
     }
 }
 
+// The harps of --my-harps (the user's settings) and of every --harp, each once; false (and a
+// one-line reason in `message`) for a --harp that names no harp.
+bool ownedHarps(Args& args, std::vector<OwnedHarp>& harps, std::string& message) {
+    const auto add = [&harps](const OwnedHarp& harp) {
+        if (std::find(harps.begin(), harps.end(), harp) == harps.end()) {
+            harps.push_back(harp);
+        }
+    };
+    if (args.flag("--my-harps")) {
+        MemorySettingsStore store;
+        readIniFile(userSettingsFile(), store);
+        Settings block;
+        loadSettings(store, block);
+        if (block.myHarps.empty()) {
+            std::fprintf(stderr, "reedtab-cli harps: no harps are chosen under My harps in the "
+                                 "settings; every harp is ranked\n");
+        }
+        std::for_each(block.myHarps.begin(), block.myHarps.end(), add);
+    }
+    while (const auto text = args.option("--harp")) {
+        const auto harp = parseHarp(*text, message);
+        if (!harp) {
+            message = "--harp: " + message;
+            return false;
+        }
+        add(*harp);
+    }
+    return true;
+}
+
 int run(const std::vector<std::string>& words) {
     Args args(words);
     const auto track = args.intOption("--track");
@@ -67,9 +99,14 @@ int run(const std::vector<std::string>& words) {
     options.noBends = args.flag("--no-bends");
     options.noOvers = args.flag("--no-overblows");
     const bool json = args.flag("--json");
+    std::string message;
+    const bool harpsRead = ownedHarps(args, options.harps, message);
     const std::vector<std::string> files = args.positionals();
     if (args.hasError()) {
         return usageError("harps", args.error());
+    }
+    if (!harpsRead) {
+        return usageError("harps", message);
     }
     if (files.size() != 1) {
         return usageError("harps", "expects one FILE (try --help)");
@@ -108,18 +145,25 @@ int run(const std::vector<std::string>& words) {
 const char* const help =
     "usage: reedtab-cli harps FILE [--track N] [--from TICK] [--to TICK]\n"
     "                   [--diatonic-only|--chromatic-only] [--no-bends] [--no-overblows]\n"
-    "                   [--json]\n"
+    "                   [--my-harps] [--harp NAME@KEY ...] [--json]\n"
     "\n"
     "Ranks the harmonicas that play a track's melody: every built-in diatonic tuning in\n"
     "each key of its usual octave and every built-in chromatic tuning in each key, the song\n"
     "moved an octave down or up where that suits the harp better. Each note counts by the\n"
     "way the harp plays it best: blow, draw, bend, overblow/overdraw or not at all. The best\n"
     "harp has the fewest unavailable notes, then the fewest overblows and overdraws, then\n"
-    "the fewest bends, then the lower position.\n"
-    "--track N: the track (numbered from 0); default the track with the most notes outside\n"
-    "channel 10.\n"
+    "the fewest bends; on equal counts the plain Major Diatonic (Richter) comes before the\n"
+    "other tunings, and positions 1, 2, 3, 12 and 4 (in that order) before the others.\n"
+    "--track N: the track (numbered from 0); default the melody: a track named melody,\n"
+    "lead, vocal, voice, tune or solo, else the track the lyrics go with, else the highest\n"
+    "track that plays one note at a time (notes on channel 10 never count).\n"
     "--from, --to: only notes starting at or after --from and before --to (ticks).\n"
     "--no-bends, --no-overblows: leave out harps that need them.\n"
+    "--my-harps: only the harps chosen under My harps in the program's settings (all of\n"
+    "them when none is chosen).\n"
+    "--harp NAME@KEY: only this harp (repeatable, and together with --my-harps): NAME a\n"
+    "tuning as 'reedtab-cli notes --help' lists it, KEY the key the harp is named after, a\n"
+    "note name such as C, Bb or F#. Example: --harp 'Major Diatonic (Richter)@A'.\n"
     "--json: one object with songKey, keySource (\"signature\" or \"estimated\"), track,\n"
     "notes and candidates (best first: tuning, chromatic, key, keyName, position, shift,\n"
     "blow, draw, bends, overs, unavailable).\n"

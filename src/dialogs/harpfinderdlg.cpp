@@ -1,5 +1,6 @@
 #include "dialogs/harpfinderdlg.h"
 
+#include "dialogs/myharpsdlg.h"
 #include "model/miditrack.h"
 
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -28,8 +30,10 @@ QString shiftText(int shift) {
 
 } // namespace
 
-CHarpFinderDlg::CHarpFinderDlg(const MidiSong& song, int32_t from, int32_t to, QWidget* parent)
-    : QDialog(parent), song_(song), range_{melodyTrack(song), from, to} {
+CHarpFinderDlg::CHarpFinderDlg(const MidiSong& song, int32_t from, int32_t to,
+                               std::vector<OwnedHarp> myHarps, QWidget* parent)
+    : QDialog(parent), song_(song), range_{melodyTrack(song), from, to},
+      myHarps_(std::move(myHarps)) {
     setWindowTitle(QStringLiteral("Which Harp?"));
     tracks_ = new QComboBox(this);
     for (int t = 0; t < song.trackCount(); ++t) {
@@ -43,6 +47,13 @@ CHarpFinderDlg::CHarpFinderDlg(const MidiSong& song, int32_t from, int32_t to, Q
     chromatic_ = filterBox(QStringLiteral("Chromatic"), true, this);
     noBends_ = filterBox(QStringLiteral("No bends"), false, this);
     noOvers_ = filterBox(QStringLiteral("No overblows/overdraws"), false, this);
+    onlyMine_ = filterBox(QStringLiteral("Only my harps"), !myHarps_.empty(), this);
+    onlyMine_->setEnabled(!myHarps_.empty());
+    onlyMine_->setToolTip(QStringLiteral("Show only the harps you own (My Harps...)"));
+    editMine_ = new QPushButton(QStringLiteral("My Harps..."), this);
+    editMine_->setAutoDefault(false);
+    editMine_->setToolTip(QStringLiteral("Choose the harps you own"));
+    connect(editMine_, &QPushButton::clicked, this, &CHarpFinderDlg::editMyHarps);
     key_ = new QLabel(this);
 
     table_ = new QTableWidget(0, 9, this);
@@ -62,10 +73,11 @@ CHarpFinderDlg::CHarpFinderDlg(const MidiSong& song, int32_t from, int32_t to, Q
     trackRow->addWidget(tracks_, 1);
     trackRow->addWidget(key_, 1);
     auto* filters = new QHBoxLayout;
-    for (QCheckBox* box : {diatonic_, chromatic_, noBends_, noOvers_}) {
+    for (QCheckBox* box : {diatonic_, chromatic_, noBends_, noOvers_, onlyMine_}) {
         filters->addWidget(box);
         connect(box, &QCheckBox::toggled, this, &CHarpFinderDlg::refresh);
     }
+    filters->addWidget(editMine_);
     filters->addStretch(1);
     connect(tracks_, &QComboBox::currentIndexChanged, this, &CHarpFinderDlg::refresh);
 
@@ -96,9 +108,15 @@ const HarpCandidate* CHarpFinderDlg::chosen() const {
 
 void CHarpFinderDlg::refresh() {
     range_.track = tracks_->currentIndex();
-    result_ = findHarps(song_, range_,
-                        FinderOptions{diatonic_->isChecked(), chromatic_->isChecked(),
-                                      noBends_->isChecked(), noOvers_->isChecked()});
+    FinderOptions options;
+    options.diatonic = diatonic_->isChecked();
+    options.chromatic = chromatic_->isChecked();
+    options.noBends = noBends_->isChecked();
+    options.noOvers = noOvers_->isChecked();
+    if (onlyMine_->isChecked()) {
+        options.harps = myHarps_;
+    }
+    result_ = findHarps(song_, range_, options);
     key_->setText(QStringLiteral("Song key: %1 (%2), %3 notes")
                       .arg(QString::fromStdString(result_.key.name()),
                            result_.key.fromSignature ? QStringLiteral("key signature")
@@ -132,6 +150,18 @@ void CHarpFinderDlg::refresh() {
         table_->selectRow(0);
     }
     ok_->setEnabled(chosen() != nullptr);
+}
+
+void CHarpFinderDlg::editMyHarps() {
+    CMyHarpsDlg dialog(myHarps_, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    myHarps_ = dialog.harps();
+    const QSignalBlocker block(onlyMine_);
+    onlyMine_->setEnabled(!myHarps_.empty());
+    onlyMine_->setChecked(!myHarps_.empty());
+    refresh();
 }
 
 } // namespace reedtab

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 #include <tuple>
 
 namespace reedtab {
@@ -12,6 +14,10 @@ namespace {
 
 constexpr int kDrumChannel = 9;
 constexpr std::array<int, 3> kShifts = {0, -12, 12};
+// The harp most players own and learn on; it wins every tie.
+constexpr std::string_view kPlainRichter = "Major Diatonic (Richter)";
+// The positions players use most, in the order they are offered on a tie.
+constexpr std::array<int, 5> kFavouredPositions = {1, 2, 3, 12, 4};
 
 // Krumhansl–Kessler probe-tone ratings, tonic first.
 constexpr std::array<double, 12> kMajorProfile = {6.35, 2.23, 3.48, 2.33, 4.38, 4.09,
@@ -100,8 +106,42 @@ void bestShift(const Layout& layout, Classify classify, const std::array<int, 12
     }
 }
 
-bool allowed(const HarpUse& use, const FinderOptions& options) {
-    return !(options.noBends && use.bends > 0) && !(options.noOvers && use.overs > 0);
+bool allowed(const HarpCandidate& candidate, const FinderOptions& options) {
+    const HarpUse& use = candidate.use;
+    if ((options.noBends && use.bends > 0) || (options.noOvers && use.overs > 0)) {
+        return false;
+    }
+    return options.harps.empty() ||
+           std::any_of(options.harps.begin(), options.harps.end(), [&](const OwnedHarp& harp) {
+               return harp.key == candidate.keyClass && harp.tuning == candidate.tuning;
+           });
+}
+
+int positionRank(int position) {
+    const auto found = std::find(kFavouredPositions.begin(), kFavouredPositions.end(), position);
+    return found != kFavouredPositions.end()
+               ? static_cast<int>(found - kFavouredPositions.begin())
+               : static_cast<int>(kFavouredPositions.size()) + position;
+}
+
+auto rank(const HarpCandidate& candidate) {
+    const bool plain = !candidate.chromatic && candidate.tuning == kPlainRichter;
+    return std::tuple_cat(difficulty(candidate.use),
+                          std::tuple(plain ? 0 : 1, positionRank(candidate.position)));
+}
+
+std::string lowerTrimmed(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    std::string out;
+    for (char c : text) {
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
 }
 
 } // namespace
@@ -182,19 +222,59 @@ int harpPosition(int harpKey, int songKey) {
     return 1 + ((7 * (songKey - harpKey)) % 12 + 12) % 12;
 }
 
-int melodyTrack(const MidiSong& song) {
-    int best = -1;
-    int bestCount = 0;
-    for (int index = 0; index < song.trackCount(); ++index) {
-        const auto& events = song.track(index)->events;
-        const int count = static_cast<int>(std::count_if(
-            events.begin(), events.end(), [](const auto& event) { return melodyNote(*event); }));
-        if (count > bestCount) {
-            best = index;
-            bestCount = count;
+std::vector<std::string> finderTunings() {
+    std::vector<std::string> names;
+    for (const DiatonicTuningRecord& tuning : builtInDiatonicTunings()) {
+        names.push_back(tuning.name);
+    }
+    for (const ChromaticTuningRecord& tuning : builtInChromaticTunings()) {
+        names.push_back(tuning.name);
+    }
+    return names;
+}
+
+std::optional<int> keyOfName(std::string_view name) {
+    static constexpr std::string_view kLetters = "CDEFGAB";
+    static constexpr std::array<int, 7> kClasses = {0, 2, 4, 5, 7, 9, 11};
+    if (name.empty() || name.size() > 2) {
+        return std::nullopt;
+    }
+    const auto letter =
+        kLetters.find(static_cast<char>(std::toupper(static_cast<unsigned char>(name[0]))));
+    if (letter == std::string_view::npos) {
+        return std::nullopt;
+    }
+    int key = kClasses[letter];
+    if (name.size() == 2) {
+        if (name[1] != 'b' && name[1] != '#') {
+            return std::nullopt;
+        }
+        key += name[1] == '#' ? 1 : -1;
+    }
+    return (key + 12) % 12;
+}
+
+std::optional<OwnedHarp> parseHarp(std::string_view text, std::string& error) {
+    const auto at = text.rfind('@');
+    if (at == std::string_view::npos) {
+        error = "\"" + std::string(text) + "\" is not NAME@KEY";
+        return std::nullopt;
+    }
+    const std::string_view keyText = text.substr(at + 1);
+    const auto key = keyOfName(keyText);
+    if (!key) {
+        error = "\"" + std::string(keyText) + "\" is not a key (C, Bb, F# ...)";
+        return std::nullopt;
+    }
+    const std::string wanted = lowerTrimmed(text.substr(0, at));
+    for (const std::string& name : finderTunings()) {
+        if (lowerTrimmed(name) == wanted) {
+            return OwnedHarp{name, *key};
         }
     }
-    return best;
+    error = "unknown tuning \"" + std::string(text.substr(0, at)) +
+            "\" (reedtab-cli notes --help lists them)";
+    return std::nullopt;
 }
 
 FinderResult findHarps(const MidiSong& song, const FinderRange& range,
@@ -230,10 +310,11 @@ FinderResult findHarps(const MidiSong& song, const FinderRange& range,
                 candidate.key = composeDiatonicKey(name, 2, tuning.keyOffset);
                 const int harpKey = (candidate.key + tuning.keyOffset) % 12;
                 candidate.keyName = HarmonicaLayout::keyName(harpKey);
+                candidate.keyClass = harpKey;
                 candidate.position = harpPosition(harpKey, result.key.tonic);
                 layout.build(candidate.key, t);
                 bestShift(layout, diatonicUse, histogram, candidate);
-                if (allowed(candidate.use, options)) {
+                if (allowed(candidate, options)) {
                     result.candidates.push_back(std::move(candidate));
                 }
             }
@@ -249,21 +330,20 @@ FinderResult findHarps(const MidiSong& song, const FinderRange& range,
                 candidate.tuningIndex = t;
                 candidate.chromatic = true;
                 candidate.key = composeChromaticKey(name, 2);
-                candidate.keyName = HarmonicaLayout::keyName(candidate.key % 12);
-                candidate.position = harpPosition(candidate.key % 12, result.key.tonic);
+                candidate.keyClass = candidate.key % 12;
+                candidate.keyName = HarmonicaLayout::keyName(candidate.keyClass);
+                candidate.position = harpPosition(candidate.keyClass, result.key.tonic);
                 layout.build(candidate.key, t);
                 bestShift(layout, chromaticUse, histogram, candidate);
-                if (allowed(candidate.use, options)) {
+                if (allowed(candidate, options)) {
                     result.candidates.push_back(std::move(candidate));
                 }
             }
         }
     }
-    std::stable_sort(result.candidates.begin(), result.candidates.end(),
-                     [](const HarpCandidate& a, const HarpCandidate& b) {
-                         return std::tuple_cat(difficulty(a.use), std::tuple(a.position)) <
-                                std::tuple_cat(difficulty(b.use), std::tuple(b.position));
-                     });
+    std::stable_sort(
+        result.candidates.begin(), result.candidates.end(),
+        [](const HarpCandidate& a, const HarpCandidate& b) { return rank(a) < rank(b); });
     return result;
 }
 

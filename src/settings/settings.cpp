@@ -1,12 +1,30 @@
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <string_view>
 
 namespace reedtab {
 
 namespace {
 
 constexpr std::size_t kMaxFaceName = 31;
+// The name field of a tuning record holds 63 characters.
+constexpr std::size_t kMaxTuningName = 63;
+constexpr char kHarpSeparator = '|';
+
+// One stored "NAME@KEY" entry; nullopt when it is not well formed.
+std::optional<OwnedHarp> ownedHarp(std::string_view entry) {
+    const auto at = entry.rfind('@');
+    if (at == std::string_view::npos || at == 0 || at > kMaxTuningName) {
+        return std::nullopt;
+    }
+    const auto key = parseStoredInt(std::string(entry.substr(at + 1)));
+    if (!key || *key < 0 || *key > 11) {
+        return std::nullopt;
+    }
+    return OwnedHarp{std::string(entry.substr(0, at)), *key};
+}
 
 class Reader {
 public:
@@ -43,6 +61,22 @@ public:
             field = *value;
         }
     }
+    void harps(const char* key, std::vector<OwnedHarp>& field) const {
+        const auto value = store_.readString(kSettingsSection, key);
+        if (!value) {
+            return;
+        }
+        field.clear();
+        std::string_view rest = *value;
+        while (!rest.empty() && field.size() < kMaxOwnedHarps) {
+            const auto end = std::min(rest.find(kHarpSeparator), rest.size());
+            const auto harp = ownedHarp(rest.substr(0, end));
+            if (harp && std::find(field.begin(), field.end(), *harp) == field.end()) {
+                field.push_back(*harp);
+            }
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+        }
+    }
     void font(const std::string& prefix, FontSpec& field) const {
         if (const auto face = store_.readString(kSettingsSection, prefix + "FaceName")) {
             if (!face->empty()) {
@@ -65,6 +99,16 @@ public:
     void integer(const char* key, int value) { store_.writeInt(kSettingsSection, key, value); }
     void text(const char* key, const std::string& value) {
         store_.writeString(kSettingsSection, key, value);
+    }
+    void harps(const char* key, const std::vector<OwnedHarp>& harps) {
+        std::string value;
+        for (const OwnedHarp& harp : harps) {
+            if (!value.empty()) {
+                value += kHarpSeparator;
+            }
+            value += harp.tuning + '@' + std::to_string(harp.key);
+        }
+        text(key, value);
     }
     void font(const std::string& prefix, const FontSpec& font) {
         text((prefix + "FaceName").c_str(), font.faceName);
@@ -143,6 +187,7 @@ void loadSettings(const SettingsStore& store, Settings& block) {
     read.flag("printBassClef", block.printBassClef);
     read.flag("printNoColorBars", block.printNoColorBars);
     read.integer("printBeatsPerLine", block.printBeatsPerLine, 1, 48);
+    read.harps("myHarps", block.myHarps);
 }
 
 void saveSettings(SettingsStore& store, unsigned groups, const Settings& block) {
@@ -199,6 +244,9 @@ void saveSettings(SettingsStore& store, unsigned groups, const Settings& block) 
         write.integer("printBassClef", block.printBassClef ? 1 : 0);
         write.integer("printNoColorBars", block.printNoColorBars ? 1 : 0);
         write.integer("printBeatsPerLine", block.printBeatsPerLine);
+    }
+    if (groups & kSaveHarps) {
+        write.harps("myHarps", block.myHarps);
     }
 }
 

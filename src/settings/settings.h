@@ -3,6 +3,7 @@
 #include "settings/settingsstore.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -70,6 +71,7 @@ enum SaveGroup : unsigned {
     kSaveLyrics = 0x08,
     kSavePlayer = 0x10,
     kSavePrint = 0x20,
+    kSaveHarps = 0x40,
     kSaveAll = 4095,
 };
 
@@ -81,6 +83,18 @@ inline constexpr const char* kWindowSection = "Version 3.1";
 inline constexpr const char* kMidiMapperName = "Midi Mapper";
 /// Written as `midiInDeviceStr` when no input device is chosen.
 inline constexpr const char* kNoMidiInputName = "No Midi input";
+
+/// A harmonica the player owns: a tuning by the name its layout gives it and the key the
+/// harmonica is named after.
+struct OwnedHarp {
+    std::string tuning;
+    int key = 0; ///< pitch class 0..11, C = 0
+
+    friend bool operator==(const OwnedHarp&, const OwnedHarp&) = default;
+};
+
+/// At most this many harps are kept: every built-in tuning in every key, with room to spare.
+inline constexpr std::size_t kMaxOwnedHarps = 512;
 
 /// The one settings block: the user's options (field names are the store's keys) and the
 /// run-time playback values beside them.
@@ -153,6 +167,11 @@ struct Settings {
     bool printNoColorBars = false;
     int printBeatsPerLine = 16; ///< 1..48
 
+    /// "My harps": the harmonicas the player owns, each once, in the order chosen; empty
+    /// means the harp finder offers every harp. Stored as "myHarps", entries "NAME@KEY"
+    /// (KEY the pitch class) joined by "|".
+    std::vector<OwnedHarp> myHarps;
+
     // Run-time values, never stored
     /// -1 = "Midi Mapper", else an index into the system's output list (without the mapper).
     Shared<int> outputDeviceIndex = -1;
@@ -175,7 +194,9 @@ Settings& settings();
 
 /// Reads every key of section "Settings" into the block. A missing key, a value of the wrong
 /// type or out of range leaves that field at its default. Font face names are cut to 31
-/// characters. Run-time values are not touched.
+/// characters. Of "myHarps" only the well-formed entries are kept (a name of 1..63
+/// characters, a key 0..11), each once, at most `kMaxOwnedHarps`. Run-time values are not
+/// touched.
 void loadSettings(const SettingsStore& store, Settings& block = settings());
 
 /// Writes `tabMode` and the groups whose bits are set (`SaveGroup`). With `kSavePlayer` the

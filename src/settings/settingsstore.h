@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace reedtab {
 
@@ -57,5 +58,21 @@ private:
     using Section = std::map<std::string, std::string, CaseInsensitiveLess>;
     std::map<std::string, Section, CaseInsensitiveLess> sections_;
 };
+
+/// The program's settings file: "Reedtab Software/Reedtab.conf" in the user's config folder
+/// ($XDG_CONFIG_HOME when it is an absolute path, else ~/.config); empty when neither that
+/// variable nor HOME says where the folder is.
+std::string userSettingsFile();
+
+/// Reads the INI file at `path` into `store` the way the program's own store reads it, so that
+/// the Qt-free tools see the user's settings: "[section]" lines and "key=value" lines, with the
+/// toolkit's escapes undone ("%20" and "%U0101" in section and key names; quoted values,
+/// backslash escapes and comma-separated lists, joined again by commas, in values; a leading
+/// "@@" for "@"). A ';' outside quotes starts a comment that runs to the end of the line; a
+/// line without '=' is skipped. False, with the store untouched, when the file cannot be read
+/// or is larger than 16 MB.
+bool readIniFile(const std::string& path, MemorySettingsStore& store);
+/// Reads the text of such a file into `store`, as `readIniFile` does.
+void readIniText(std::string_view text, MemorySettingsStore& store);
 
 } // namespace reedtab

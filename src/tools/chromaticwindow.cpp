@@ -65,8 +65,7 @@ int CMonChromatic::onCreateContent() {
     connect(tuningList_, &QComboBox::activated, this, [this] { tuningSelected(); });
     connect(keyList_, &QComboBox::activated, this, [this] { keySelected(); });
     connect(octaveList_, &QComboBox::activated, this, [this] { keySelected(); });
-    keyList_->setCurrentIndex(key_ % 12);
-    octaveList_->setCurrentIndex(std::clamp((key_ - kChromaticKeyLow) / 12, 0, 4));
+    selectKeyAndOctave();
 
     restorePlacement(-1, -1, true);
     buildButtons();
@@ -98,6 +97,10 @@ void CMonChromatic::buildButtons() {
                 "Available notes, press to make it sound or enter notes in edit mode"));
             buttons_[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = button;
         }
+    }
+    // The notes that sound now hold the buttons that play them on this harmonica down.
+    for (const SoundingNotes::Note& n : sounding_.notes()) {
+        hold(n.note, n.eventIndex, n.code, true);
     }
     resize(holes < 10 ? kMinimumWidth : 20 * holes + 120, kWindowHeight);
     update();
@@ -139,28 +142,34 @@ bool CMonChromatic::target(int note, int eventIndex, int code, int& row, int& co
     return button(row, column) != nullptr;
 }
 
-void CMonChromatic::noteOn(int note, int eventIndex, int code) {
+void CMonChromatic::hold(int note, int eventIndex, int code, bool down) {
     int row = 0;
     int column = 0;
     if (!target(note, eventIndex, code, row, column)) {
         return;
     }
     int& count = pressCount_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
-    if (++count == 1) {
+    if (down && ++count == 1) {
         button(row, column)->setDown(true);
+    } else if (!down && count > 0 && --count == 0) {
+        button(row, column)->setDown(false);
     }
 }
 
-void CMonChromatic::noteOff(int note, int eventIndex, int code) {
-    int row = 0;
-    int column = 0;
-    if (!target(note, eventIndex, code, row, column)) {
+void CMonChromatic::noteOn(int note, int eventIndex, int code) {
+    if (note < 0 || note > 127) {
         return;
     }
-    int& count = pressCount_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
-    if (count > 0 && --count == 0) {
-        button(row, column)->setDown(false);
+    sounding_.add(note, eventIndex, code);
+    hold(note, eventIndex, code, true);
+}
+
+void CMonChromatic::noteOff(int note, int eventIndex, int code) {
+    if (note < 0 || note > 127) {
+        return;
     }
+    sounding_.remove(note, code);
+    hold(note, eventIndex, code, false);
 }
 
 void CMonChromatic::refresh(int) {
@@ -172,6 +181,20 @@ void CMonChromatic::refresh(int) {
             pressCount_[r][c] = 0;
         }
     }
+    sounding_.clear();
+}
+
+void CMonChromatic::followLayouts() {
+    key_ = layout_.key();
+    tuningIndex_ = layout_.tuningIndex();
+    tuningList_->setCurrentIndex(tuningIndex_ < tuningList_->count() ? tuningIndex_ : -1);
+    selectKeyAndOctave();
+    buildButtons();
+}
+
+void CMonChromatic::selectKeyAndOctave() {
+    keyList_->setCurrentIndex(key_ % 12);
+    octaveList_->setCurrentIndex(std::clamp((key_ - kChromaticKeyLow) / 12, 0, 4));
 }
 
 void CMonChromatic::onButton(int id, int code) {

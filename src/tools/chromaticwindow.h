@@ -34,6 +34,7 @@ public:
     void refresh(int flag) override;
     void noteOn(int note, int eventIndex, int code) override;
     void noteOff(int note, int eventIndex, int code) override;
+    void followLayouts() override;
 
     /// The button of a row and column, or null beyond the tuning's holes.
     NoteButton* button(int row, int column) const;
@@ -54,6 +55,9 @@ protected:
 private:
     void layoutChangedHere();
     void buildButtons();
+    void selectKeyAndOctave();
+    /// Presses or releases the button of a note as `noteOn` and `noteOff` describe it.
+    void hold(int note, int eventIndex, int code, bool down);
     /// The button a note (played as its event's chosen fingering says) or a code stands for;
     /// false when there is none.
     bool target(int note, int eventIndex, int code, int& row, int& column) const;
@@ -61,6 +65,7 @@ private:
     ChromaticLayout& layout_;
     std::array<std::array<NoteButton*, kColumns>, kMaxHoles> buttons_{};
     std::array<std::array<int, kColumns>, kMaxHoles> pressCount_{};
+    SoundingNotes sounding_;
     int key_ = 0;
     int tuningIndex_ = 0;
     QFont listFont_;

@@ -257,6 +257,10 @@ void CMonDiatonic::buildButtons() {
             buttons_[static_cast<std::size_t>(h)][static_cast<std::size_t>(s)] = button;
         }
     }
+    // The notes that sound now hold the buttons that play them on this harmonica down.
+    for (const SoundingNotes::Note& n : sounding_.notes()) {
+        hold(n.note, n.eventIndex, n.code, true);
+    }
     resize(windowWidth(), kWindowHeight);
     update();
     selectKeyAndOctave();
@@ -310,32 +314,39 @@ void CMonDiatonic::release(int hole, int slot) {
     }
 }
 
+void CMonDiatonic::hold(int note, int eventIndex, int code, bool down) {
+    int hole = code % kKeyCode;
+    int slot = code / kKeyCode;
+    if (code == -1) {
+        DiatonicPositionInfo info;
+        const int alternative = layout_.alternativeOf(note, fingeringOf(eventIndex));
+        if (layout_.positionOf(note, info, alternative) != 0) {
+            return;
+        }
+        hole = info.hole;
+        slot = info.technique;
+    }
+    if (down) {
+        press(hole, slot);
+    } else {
+        release(hole, slot);
+    }
+}
+
 void CMonDiatonic::noteOn(int note, int eventIndex, int code) {
     if (note < 0 || note > 127) {
         return;
     }
-    if (code != -1) {
-        press(code % kKeyCode, code / kKeyCode);
-        return;
-    }
-    DiatonicPositionInfo info;
-    if (layout_.positionOf(note, info, layout_.alternativeOf(note, fingeringOf(eventIndex))) == 0) {
-        press(info.hole, info.technique);
-    }
+    sounding_.add(note, eventIndex, code);
+    hold(note, eventIndex, code, true);
 }
 
 void CMonDiatonic::noteOff(int note, int eventIndex, int code) {
     if (note < 0 || note > 127) {
         return;
     }
-    if (code != -1) {
-        release(code % kKeyCode, code / kKeyCode);
-        return;
-    }
-    DiatonicPositionInfo info;
-    if (layout_.positionOf(note, info, layout_.alternativeOf(note, fingeringOf(eventIndex))) == 0) {
-        release(info.hole, info.technique);
-    }
+    sounding_.remove(note, code);
+    hold(note, eventIndex, code, false);
 }
 
 void CMonDiatonic::refresh(int) {
@@ -347,6 +358,16 @@ void CMonDiatonic::refresh(int) {
             pressCount_[h][s] = 0;
         }
     }
+    sounding_.clear();
+    updateStatistics();
+}
+
+void CMonDiatonic::followLayouts() {
+    key_ = layout_.key();
+    tuningIndex_ = layout_.tuningIndex();
+    tuningList_->setCurrentIndex(tuningIndex_ < tuningList_->count() ? tuningIndex_ : -1);
+    buildButtons();
+    showButtons();
     updateStatistics();
 }
 

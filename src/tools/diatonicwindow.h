@@ -62,6 +62,7 @@ public:
     void refresh(int flag) override;
     void noteOn(int note, int eventIndex, int code) override;
     void noteOff(int note, int eventIndex, int code) override;
+    void followLayouts() override;
     void savePlacement() override;
     void restorePlacement(int width, int height, bool force) override;
 
@@ -104,6 +105,8 @@ private:
     void showPanel();
     void selectKeyAndOctave();
     void updateStatistics();
+    /// Presses or releases the button of a note as `noteOn` and `noteOff` describe it.
+    void hold(int note, int eventIndex, int code, bool down);
     void press(int hole, int slot);
     void release(int hole, int slot);
     void releaseHeldKeys();
@@ -117,6 +120,7 @@ private:
     bool optVisible_ = true;
     int panelOffset_ = 145;
     HeldKeys heldKeys_;
+    SoundingNotes sounding_;
     QFont listFont_;
     QFont smallFont_;
 

@@ -127,6 +127,8 @@ void CMonitor::noteOn(int, int, int) {}
 void CMonitor::noteOff(int, int, int) {}
 void CMonitor::onTextEvent(int) {}
 void CMonitor::onEvent(int) {}
+
+void CMonitor::followLayouts() {}
 void CMonitor::preCreate(MonitorCreation&) {}
 void CMonitor::onDestroyContent() {}
 void CMonitor::onButton(int, int) {}
@@ -245,6 +247,20 @@ int HeldKeys::release(int key) {
     std::copy(found + 1, end, found);
     --count_;
     return note;
+}
+
+// ---- SoundingNotes ----
+
+void SoundingNotes::remove(int note, int code) {
+    auto found = std::find_if(notes_.begin(), notes_.end(),
+                              [&](const Note& n) { return n.note == note && n.code == code; });
+    if (found == notes_.end()) {
+        found = std::find_if(notes_.begin(), notes_.end(),
+                             [&](const Note& n) { return n.note == note; });
+    }
+    if (found != notes_.end()) {
+        notes_.erase(found);
+    }
 }
 
 // ---- NoteButton ----

@@ -24,6 +24,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QKeyEvent;
@@ -86,6 +87,10 @@ public:
     virtual void noteOff(int note, int eventIndex, int code);
     virtual void onTextEvent(int eventIndex);
     virtual void onEvent(int eventIndex);
+    /// A process-wide harmonica layout was changed outside this window: a window that shows
+    /// one takes up its tuning and key and holds its sounding notes down again. The base does
+    /// nothing.
+    virtual void followLayouts();
     virtual int monitorIndex() const { return kMonitorNone; }
     /// Writes the normal rectangle to "Mon%d.x1" ... unless the window is minimised or
     /// maximised.
@@ -186,6 +191,25 @@ private:
     };
     std::array<Held, kCapacity> held_{};
     int count_ = 0;
+};
+
+/// The notes a harmonica window was told are sounding, as `noteOn` got them, so that it can
+/// hold them down again on buttons built anew.
+class SoundingNotes {
+public:
+    struct Note {
+        int note = 0;
+        int eventIndex = -1;
+        int code = -1;
+    };
+    void add(int note, int eventIndex, int code) { notes_.push_back({note, eventIndex, code}); }
+    /// Forgets the oldest entry of `note` with `code`, else the oldest entry of `note`.
+    void remove(int note, int code);
+    void clear() { notes_.clear(); }
+    const std::vector<Note>& notes() const { return notes_; }
+
+private:
+    std::vector<Note> notes_;
 };
 
 /// A hole or key button: the mouse press and release become `kButtonPressed` and

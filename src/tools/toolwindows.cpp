@@ -159,6 +159,12 @@ void ToolWindows::showSounding(int tick) {
     }
 }
 
+void ToolWindows::followLayouts() {
+    for (CMonitor* window : monitors_) {
+        window->followLayouts();
+    }
+}
+
 void ToolWindows::applyLyricsSettings() {
     if (auto* lyrics = static_cast<CMonLyrics*>(window(kMonitorLyrics))) {
         lyrics->applyLyricsSettings();

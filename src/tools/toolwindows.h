@@ -60,6 +60,9 @@ public:
     /// `deliver`), and shows the words and the event reached there, as if the song had played
     /// up to there.
     void showSounding(int tick);
+    /// The harmonica layouts were changed from outside their windows (the harp finder): every
+    /// open window takes them up.
+    void followLayouts();
     /// The lyrics window takes the lyrics font and colours of the settings.
     void applyLyricsSettings();
     /// Closes every window; each saves its placement.

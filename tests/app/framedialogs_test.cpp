@@ -8,6 +8,7 @@
 #include "dialogs/fileproperties.h"
 #include "dialogs/harpfinderdlg.h"
 #include "dialogs/mapnotesdlg.h"
+#include "dialogs/myharpsdlg.h"
 #include "dialogs/speedtrainerdlg.h"
 #include "dialogs/trackpropdlg.h"
 #include "dialogs/valueentry.h"
@@ -15,6 +16,9 @@
 #include "harmonica/notation.h"
 #include "model/midisong.h"
 #include "settings/settings.h"
+#include "tools/chromaticwindow.h"
+#include "tools/diatonicwindow.h"
+#include "tools/toolwindows.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "view/reedtabview.h"
@@ -22,6 +26,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -238,6 +243,117 @@ TEST(FrameDialogs, WhichHarpSetsTheChosenLayoutAndTablatureMode) {
     EXPECT_EQ(frame.diatonic().key(), picked.key);
     EXPECT_EQ(frame.diatonic().tuningIndex(), picked.tuningIndex);
     EXPECT_EQ(settings().tabMode, kDiatonicTab);
+}
+
+// Choosing a harp in the finder changes the layout everywhere at once: the open harmonica
+// windows take the new tuning and key (lists, buttons, window size) and hold the sounding
+// notes on their new holes, the staff relabels, and the settings keep the layout at exit.
+TEST(FrameDialogs, WhichHarpRebuildsTheOpenHarmonicaWindows) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    frame.diatonic().build(60, 0);
+    frame.chromatic().build(60, 2);
+    ASSERT_TRUE(program.app().openFile(kSong));
+    ToolWindows& tools = frame.toolWindows();
+    ASSERT_TRUE(tools.toggle(kMonitorDiatonic));
+    ASSERT_TRUE(tools.toggle(kMonitorChromatic));
+    auto& diatonic = *static_cast<CMonDiatonic*>(tools.window(kMonitorDiatonic));
+    auto& chromatic = *static_cast<CMonChromatic*>(tools.window(kMonitorChromatic));
+    // G4 sounds: on the C Richter it is hole 2 drawn.
+    diatonic.noteOn(67, -1, -1);
+    ASSERT_EQ(diatonic.pressCount(1, kDraw), 1);
+    EXPECT_EQ(diatonic.button(0, kBlow)->text(), QStringLiteral("C"));
+
+    onNextDialog<CHarpFinderDlg>([](CHarpFinderDlg& dialog) {
+        const int row = rowWhere(dialog, [](const HarpCandidate& c) {
+            return c.tuning == "Hohner 365" && c.keyName == "Bb";
+        });
+        ASSERT_GE(row, 0);
+        dialog.table()->selectRow(row);
+    });
+    ASSERT_TRUE(frame.commands().run(ID_WHICH_HARP));
+    EXPECT_EQ(frame.diatonic().tuningName(frame.diatonic().tuningIndex()), "Hohner 365");
+    EXPECT_EQ(diatonic.tuningList()->currentText(), QStringLiteral("Hohner 365"));
+    EXPECT_EQ(diatonic.keyList()->currentText(), QStringLiteral("Bb"));
+    EXPECT_EQ(diatonic.octaveList()->currentText(), QStringLiteral("Std"));
+    // Fourteen holes, the lowest blowing Bb an octave below the key.
+    EXPECT_NE(diatonic.button(13, kBlow), nullptr);
+    EXPECT_EQ(diatonic.button(14, kBlow), nullptr);
+    EXPECT_EQ(diatonic.button(3, kBlow)->text(), QStringLiteral("Bb"));
+    EXPECT_EQ(diatonic.width(), 20 * 14 + 10 + diatonic.panelOffset() + 75);
+    // G4 is hole 6 drawn on the Bb 365, held there now and let go there.
+    EXPECT_EQ(diatonic.pressCount(5, kDraw), 1);
+    EXPECT_TRUE(diatonic.button(5, kDraw)->isDown());
+    EXPECT_EQ(diatonic.pressCount(1, kDraw), 0);
+    diatonic.noteOff(67, -1, -1);
+    EXPECT_EQ(diatonic.pressCount(5, kDraw), 0);
+    EXPECT_FALSE(diatonic.button(5, kDraw)->isDown());
+    EXPECT_EQ(settings().tabMode, kDiatonicTab);
+    EXPECT_EQ(frame.layoutText()->text(), QStringLiteral("Hohner 365 Key of Bb"));
+    EXPECT_EQ(chromatic.tuningList()->currentText(), QStringLiteral("12 Hole Chromatic (std 48)"))
+        << "the chromatic layout stays";
+
+    onNextDialog<CHarpFinderDlg>([](CHarpFinderDlg& dialog) {
+        const int row = rowWhere(dialog, [](const HarpCandidate& c) {
+            return c.tuning == "10 Hole Chromatic (std 40)" && c.keyName == "D";
+        });
+        ASSERT_GE(row, 0);
+        dialog.table()->selectRow(row);
+    });
+    ASSERT_TRUE(frame.commands().run(ID_WHICH_HARP));
+    EXPECT_EQ(chromatic.tuningList()->currentText(), QStringLiteral("10 Hole Chromatic (std 40)"));
+    EXPECT_EQ(chromatic.keyList()->currentText(), QStringLiteral("D"));
+    EXPECT_NE(chromatic.button(9, 0), nullptr);
+    EXPECT_EQ(chromatic.button(10, 0), nullptr);
+    EXPECT_EQ(chromatic.button(0, 0)->text(), QStringLiteral("D"));
+    EXPECT_EQ(settings().tabMode, kChromaticTab);
+    EXPECT_EQ(diatonic.tuningList()->currentText(), QStringLiteral("Hohner 365"));
+
+    // A key chosen in the window afterwards keeps the finder's tuning.
+    diatonic.keyList()->setCurrentIndex(0);
+    diatonic.keySelected();
+    EXPECT_EQ(frame.diatonic().tuningName(frame.diatonic().tuningIndex()), "Hohner 365");
+
+    frame.savePlacement();
+    EXPECT_EQ(program.store().readString(kWindowSection, "DiatonicTuning"), "Hohner 365");
+    EXPECT_EQ(program.store().readString(kWindowSection, "ChromaticTuning"),
+              "10 Hole Chromatic (std 40)");
+    EXPECT_EQ(program.store().readInt(kWindowSection, "ChromaticKey"), frame.chromatic().key());
+    frame.diatonic().build(60, 0);
+    frame.chromatic().build(60, 2);
+}
+
+TEST(FrameDialogs, TheFinderKeepsThePlayersHarpsInTheSettings) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(kSong));
+    settings().myHarps.clear();
+    onNextDialog<CHarpFinderDlg>(
+        [](CHarpFinderDlg& dialog) {
+            onNextDialog<CMyHarpsDlg>([](CMyHarpsDlg& grid) {
+                grid.toggle(0, 0);
+                grid.toggle(0, 9);
+            });
+            dialog.myHarpsButton()->click();
+            EXPECT_EQ(dialog.table()->rowCount(), 2);
+        },
+        false);
+    ASSERT_TRUE(frame.commands().run(ID_WHICH_HARP));
+    const std::vector<OwnedHarp> two = {{"Major Diatonic (Richter)", 0},
+                                        {"Major Diatonic (Richter)", 9}};
+    EXPECT_EQ(settings().myHarps, two) << "kept though no harp was chosen";
+    EXPECT_EQ(program.store().readString(kSettingsSection, "myHarps"),
+              "Major Diatonic (Richter)@0|Major Diatonic (Richter)@9");
+
+    // The next finder starts filtered to them.
+    onNextDialog<CHarpFinderDlg>(
+        [](CHarpFinderDlg& dialog) {
+            EXPECT_TRUE(dialog.myHarpsBox()->isChecked());
+            EXPECT_EQ(dialog.table()->rowCount(), 2);
+        },
+        false);
+    ASSERT_TRUE(frame.commands().run(ID_WHICH_HARP));
+    settings().myHarps.clear();
 }
 
 // Plays on the manual clock until the trainer has finished `passes` passes, then until the

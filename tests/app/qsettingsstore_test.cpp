@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace reedtab {
 namespace {
 
@@ -62,6 +66,40 @@ TEST_F(QSettingsStoreTest, ValuesRoundTripThroughTheFile) {
     EXPECT_EQ(store.readString("Settings", "midiInDeviceStr"), "");
     EXPECT_EQ(store.readString("Settings", "missing"), std::nullopt);
     EXPECT_EQ(store.readInt("Nowhere", "x1"), std::nullopt);
+}
+
+// The Qt-free reader of the command-line tools sees what the program's store wrote, however
+// the toolkit had to escape it.
+TEST_F(QSettingsStoreTest, TheQtFreeReaderSeesWhatTheStoreWrote) {
+    const std::vector<std::pair<std::string, std::string>> values = {
+        {"plain", "Major Diatonic (Richter)@0|Hohner 365@9"},
+        {"leadingBlank", " 8 Hole Chromatic (std 32)@2|Koch/Slide (ritcher tuned)@6"},
+        {"separators", "a;b,c=d"},
+        {"quotes", "say \"hi\" \\ bye"},
+        {"at", "@home"},
+        {"controls", "tab\tline\nend\x01"
+                     "9"},
+        {"utf8", "Negra Sombra \xc3\xa1\xe2\x98\xba"},
+        {"trailing", "blank "},
+        {"empty", ""},
+    };
+    {
+        QSettingsStore store(path("a.conf"));
+        for (const auto& [key, value] : values) {
+            store.writeString("Settings", key, value);
+        }
+        store.writeInt("Version 3.1", "Mon3.x1", -32);
+        store.writeString("Version 3.1", "Odd key/%x", "v");
+        store.sync();
+    }
+    MemorySettingsStore read;
+    ASSERT_TRUE(readIniFile(path("a.conf").toStdString(), read));
+    for (const auto& [key, value] : values) {
+        EXPECT_EQ(read.readString("Settings", key), value) << key << " in\n"
+                                                           << readFile("a.conf").toStdString();
+    }
+    EXPECT_EQ(read.readInt("Version 3.1", "Mon3.x1"), -32);
+    EXPECT_EQ(read.readString("Version 3.1", "Odd key/%x"), "v");
 }
 
 TEST_F(QSettingsStoreTest, KeysAndSectionsMatchWithoutRegardToCase) {

@@ -4,6 +4,7 @@
 
 #include "../support/clitesting.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -33,9 +34,10 @@ std::string slurp(const std::filesystem::path& path) {
     return text.str();
 }
 
-CliRun cli(const std::string& arguments) {
+// Runs reedtab-cli with `arguments`; `environment` ("NAME='value' ...") goes before it.
+CliRun cli(const std::string& arguments, const std::string& environment = "") {
     const auto dir = scratch();
-    const std::string command = std::string("'") + REEDTAB_CLI + "' " + arguments + " >'" +
+    const std::string command = environment + " '" + REEDTAB_CLI + "' " + arguments + " >'" +
                                 (dir / "out").string() + "' 2>'" + (dir / "err").string() + "'";
     CliRun run;
     const int raw = std::system(command.c_str());
@@ -249,6 +251,79 @@ TEST(CliHarps, OhSusannaWithoutBendsOnPlainHarps) {
         const CliRun refused = cli(arguments);
         EXPECT_EQ(refused.status, 2) << arguments;
         EXPECT_EQ(lines(refused.err).size(), 1u) << arguments << ": " << refused.err;
+    }
+}
+
+// The (tuning, keyName) of every candidate of a --json run, best first.
+std::vector<std::pair<std::string, std::string>> harpsOf(const std::string& json) {
+    std::vector<std::pair<std::string, std::string>> found;
+    for (const std::string& line : lines(json)) {
+        const auto tuning = line.find("{\"tuning\": \"");
+        const auto key = line.find("\"keyName\": \"");
+        if (tuning == std::string::npos || key == std::string::npos) {
+            continue;
+        }
+        const auto from = tuning + 12;
+        const auto keyFrom = key + 12;
+        found.emplace_back(line.substr(from, line.find('"', from) - from),
+                           line.substr(keyFrom, line.find('"', keyFrom) - keyFrom));
+    }
+    return found;
+}
+
+TEST(CliHarps, MyHarpsFromTheSettingsAndHarpOptions) {
+    const std::string song = std::string("'") + REEDTAB_SOURCE_DIR + "/examples/oh-susanna.mid'";
+    const auto config = scratch() / "config";
+    std::filesystem::create_directories(config / "Reedtab Software");
+    // As the program's store writes it.
+    std::ofstream(config / "Reedtab Software" / "Reedtab.conf")
+        << "[Settings]\ntabMode=1\nmyHarps=Major Diatonic (Richter)@9|Major Diatonic "
+           "(Richter)@0\n\n[Version%203.1]\nDiatonicKey=60\n";
+    const std::string environment = "XDG_CONFIG_HOME='" + config.string() + "'";
+    using Harps = std::vector<std::pair<std::string, std::string>>;
+    const std::string richter = "Major Diatonic (Richter)";
+
+    CliRun run = cli("harps " + song + " --my-harps --json", environment);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(harpsOf(run.out), (Harps{{richter, "C"}, {richter, "A"}}));
+    EXPECT_TRUE(run.err.empty()) << run.err;
+
+    run = cli("harps " + song + " --my-harps --harp 'Hohner 365@Bb' --harp '" + richter +
+                  "@C' --harp ' 8 hole chromatic (std 32)@F#' --json",
+              environment);
+    ASSERT_EQ(run.status, 0) << run.err;
+    Harps found = harpsOf(run.out);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (Harps{{" 8 Hole Chromatic (std 32)", "F#"},
+                            {"Hohner 365", "Bb"},
+                            {richter, "A"},
+                            {richter, "C"}}));
+
+    // Without the settings, --harp alone; the table form shows the same harps.
+    run = cli("harps " + song + " --harp '" + richter + "@G'",
+              "XDG_CONFIG_HOME='" + (scratch() / "none").string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(lines(run.out).size(), 3u) << run.out;
+    EXPECT_NE(lines(run.out)[2].find("G     12"), std::string::npos) << lines(run.out)[2];
+    EXPECT_NE(lines(run.out)[2].find(richter), std::string::npos) << lines(run.out)[2];
+
+    // No harps chosen in the settings: every harp, and a word on stderr.
+    run = cli("harps " + song + " --my-harps",
+              "XDG_CONFIG_HOME='" + (scratch() / "none").string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(lines(run.out).size(), lines(cli("harps " + song).out).size());
+    EXPECT_GT(lines(run.out).size(), 100u);
+    EXPECT_EQ(lines(run.err).size(), 1u) << run.err;
+
+    for (const std::string& bad :
+         {std::string("--harp 'Nope@C'"), std::string("--harp 'Hohner 365@H'"),
+          std::string("--harp 'Hohner 365'"), std::string("--harp 'Hohner 365@C#m'"),
+          std::string("--harp")}) {
+        const CliRun refused = cli("harps " + song + " " + bad, environment);
+        EXPECT_EQ(refused.status, 2) << bad;
+        EXPECT_TRUE(refused.out.empty()) << bad;
+        ASSERT_EQ(lines(refused.err).size(), 1u) << bad << ": " << refused.err;
+        EXPECT_EQ(refused.err.rfind("reedtab-cli harps: ", 0), 0u) << refused.err;
     }
 }
 

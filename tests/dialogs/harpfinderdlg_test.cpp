@@ -2,7 +2,10 @@
 // against the engine's ranking, its filters and track choice, and the trainer's plan and OK.
 // Also a picture of the finder for a person to look at.
 
+#include "dialogtesting.h"
+
 #include "dialogs/harpfinderdlg.h"
+#include "dialogs/myharpsdlg.h"
 #include "dialogs/speedtrainerdlg.h"
 
 #include <QCheckBox>
@@ -12,15 +15,37 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace reedtab {
 namespace {
 
+using testing::onNextDialog;
+
 constexpr int kUnavailableColumn = 7;
 constexpr int kBendsColumn = 5;
 constexpr int kTuningColumn = 8;
+
+// The row of a tuning in the My Harps grid.
+int rowOf(const std::string& tuning) {
+    const std::vector<std::string> tunings = finderTunings();
+    return static_cast<int>(std::find(tunings.begin(), tunings.end(), tuning) - tunings.begin());
+}
+
+FinderOptions options(bool diatonic, bool chromatic, bool noBends = false, bool noOvers = false) {
+    FinderOptions o;
+    o.diatonic = diatonic;
+    o.chromatic = chromatic;
+    o.noBends = noBends;
+    o.noOvers = noOvers;
+    return o;
+}
 
 class HarpFinderDialog : public ::testing::Test {
 protected:
@@ -86,7 +111,7 @@ TEST_F(HarpFinderDialog, FiltersAndTrackRefreshTheRows) {
     const int all = dialog.table()->rowCount();
 
     dialog.chromaticBox()->setChecked(false);
-    expectRows(dialog, findHarps(song, FinderRange{melody, -1, -1}, FinderOptions{true, false}));
+    expectRows(dialog, findHarps(song, FinderRange{melody, -1, -1}, options(true, false)));
     EXPECT_LT(dialog.table()->rowCount(), all);
     for (const HarpCandidate& c : dialog.result().candidates) {
         EXPECT_FALSE(c.chromatic) << c.tuning;
@@ -95,7 +120,7 @@ TEST_F(HarpFinderDialog, FiltersAndTrackRefreshTheRows) {
     dialog.noBendsBox()->setChecked(true);
     dialog.noOversBox()->setChecked(true);
     const FinderResult plain =
-        findHarps(song, FinderRange{melody, -1, -1}, FinderOptions{true, false, true, true});
+        findHarps(song, FinderRange{melody, -1, -1}, options(true, false, true, true));
     expectRows(dialog, plain);
     ASSERT_GT(dialog.table()->rowCount(), 0) << "the melody has harps without bends";
     for (int row = 0; row < dialog.table()->rowCount(); ++row) {
@@ -121,6 +146,84 @@ TEST_F(HarpFinderDialog, FiltersAndTrackRefreshTheRows) {
     ASSERT_NE(other, melody) << "the song has an accompaniment track with notes";
     dialog.trackList()->setCurrentIndex(other);
     expectRows(dialog, findHarps(song, FinderRange{other, -1, -1}, FinderOptions{}));
+}
+
+TEST_F(HarpFinderDialog, OnlyMyHarpsFiltersTheTable) {
+    const std::string richter = "Major Diatonic (Richter)";
+    CHarpFinderDlg none(song, -1, -1);
+    EXPECT_FALSE(none.myHarpsBox()->isEnabled()) << "no harps chosen yet";
+    EXPECT_FALSE(none.myHarpsBox()->isChecked());
+    const int all = none.table()->rowCount();
+
+    const std::vector<OwnedHarp> mine = {{richter, 9}, {richter, 0}, {"Hohner 365", 10}};
+    CHarpFinderDlg dialog(song, -1, -1, mine);
+    EXPECT_TRUE(dialog.myHarpsBox()->isChecked()) << "on when the player has harps";
+    FinderOptions owned;
+    owned.harps = mine;
+    const FinderResult expected = findHarps(song, FinderRange{melodyTrack(song), -1, -1}, owned);
+    ASSERT_EQ(expected.candidates.size(), 3u);
+    expectRows(dialog, expected);
+    EXPECT_EQ(cell(dialog, 0, 0), QStringLiteral("C")) << "the plain C harp plays the tune";
+    dialog.myHarpsBox()->setChecked(false);
+    EXPECT_EQ(dialog.table()->rowCount(), all);
+    EXPECT_EQ(dialog.myHarps(), mine);
+}
+
+TEST_F(HarpFinderDialog, MyHarpsAreSetUpWithAClickPerHarp) {
+    const std::string richter = "Major Diatonic (Richter)";
+    CHarpFinderDlg dialog(song, -1, -1, {{"Hohner 365", 3}});
+    // Cleared, then C, A, G, D and F of the Richter row, as a player clicks them.
+    onNextDialog<CMyHarpsDlg>([](CMyHarpsDlg& grid) {
+        QTableWidget* table = grid.table();
+        EXPECT_EQ(table->item(rowOf("Hohner 365"), 3)->checkState(), Qt::Checked) << "in Eb";
+        grid.clearButton()->click();
+        for (const int key : {0, 9, 7, 2, 5}) {
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                              table->visualItemRect(table->item(0, key)).center());
+        }
+        // Space ticks the current cell: on and off again.
+        table->setCurrentCell(3, 4);
+        QTest::keyClick(table, Qt::Key_Space);
+        EXPECT_EQ(table->item(3, 4)->checkState(), Qt::Checked);
+        QTest::keyClick(table, Qt::Key_Space);
+        EXPECT_EQ(table->item(3, 4)->checkState(), Qt::Unchecked);
+    });
+    dialog.myHarpsButton()->click();
+    const std::vector<OwnedHarp> five = {
+        {richter, 0}, {richter, 2}, {richter, 5}, {richter, 7}, {richter, 9}};
+    EXPECT_EQ(dialog.myHarps(), five);
+    EXPECT_TRUE(dialog.myHarpsBox()->isChecked());
+    ASSERT_EQ(dialog.table()->rowCount(), 5);
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(cell(dialog, row, kTuningColumn).toStdString(), richter) << row;
+    }
+
+    // Called off, the list stays; an emptied list turns the filter off.
+    onNextDialog<CMyHarpsDlg>([](CMyHarpsDlg& grid) { grid.clearButton()->click(); }, false);
+    dialog.myHarpsButton()->click();
+    EXPECT_EQ(dialog.myHarps(), five);
+    onNextDialog<CMyHarpsDlg>([](CMyHarpsDlg& grid) { grid.clearButton()->click(); });
+    dialog.myHarpsButton()->click();
+    EXPECT_TRUE(dialog.myHarps().empty());
+    EXPECT_FALSE(dialog.myHarpsBox()->isEnabled());
+    EXPECT_GT(dialog.table()->rowCount(), 5);
+}
+
+TEST(MyHarpsDialog, KeepsHarpsOfTuningsItDoesNotShow) {
+    const std::vector<OwnedHarp> given = {{"Major Diatonic (Richter)", 11},
+                                          {"A tuning of a later version", 4},
+                                          {"Whole Tone (custom)", 0}};
+    CMyHarpsDlg grid(given);
+    EXPECT_EQ(grid.table()->rowCount(), static_cast<int>(finderTunings().size()));
+    EXPECT_EQ(grid.table()->item(0, 11)->checkState(), Qt::Checked);
+    EXPECT_EQ(grid.table()->verticalHeaderItem(rowOf(" 8 Hole Chromatic (std 32)"))->text(),
+              QStringLiteral("8 Hole Chromatic (std 32)"));
+    const std::vector<OwnedHarp> back = {{"A tuning of a later version", 4},
+                                         {"Major Diatonic (Richter)", 11},
+                                         {"Whole Tone (custom)", 0}};
+    EXPECT_EQ(grid.harps(), back);
+    grid.toggle(0, 11);
+    EXPECT_EQ(grid.harps().size(), 2u);
 }
 
 TEST(SpeedTrainerDialog, OffersOkOnlyForAPlanThePlayerCanFollow) {

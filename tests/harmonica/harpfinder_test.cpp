@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -40,6 +42,10 @@ public:
 
 const std::vector<int> kCMajorC4 = {60, 62, 64, 65, 67, 69, 71, 72};
 const std::vector<int> kCMajorC5 = {72, 74, 76, 77, 79, 81, 83, 84};
+
+int difficulty(const HarpCandidate& c) {
+    return c.use.unavailable + c.use.overs + c.use.bends;
+}
 
 const HarpCandidate* find(const FinderResult& result, int tuning, int key, bool chromatic) {
     for (const HarpCandidate& c : result.candidates) {
@@ -160,8 +166,8 @@ TEST(HarpFinder, RankingOrderAndFilters) {
     for (std::size_t k = 1; k < all.candidates.size(); ++k) {
         const HarpUse& a = all.candidates[k - 1].use;
         const HarpUse& b = all.candidates[k].use;
-        EXPECT_LE(std::tuple(a.unavailable, a.overs, a.bends, all.candidates[k - 1].position),
-                  std::tuple(b.unavailable, b.overs, b.bends, all.candidates[k].position))
+        EXPECT_LE(std::tuple(a.unavailable, a.overs, a.bends),
+                  std::tuple(b.unavailable, b.overs, b.bends))
             << k;
     }
     // Note 20 is on no harp; the chromatic scale needs no bend on a chromatic.
@@ -183,6 +189,120 @@ TEST(HarpFinder, RankingOrderAndFilters) {
     FinderOptions chromaticOnly;
     chromaticOnly.diatonic = false;
     EXPECT_EQ(findHarps(s.song, {}, chromaticOnly).candidates.size(), 8u * 12u);
+}
+
+TEST(HarpFinder, TiesGoToThePlainRichterInTheUsualPositions) {
+    // One C5 in C major: every harp whose scale holds C plays it as a plain blow or draw, in
+    // some octave. On the Richter that is C (1st), F (2nd), Bb (3rd), G (12th), Eb (4th),
+    // Ab (5th) and Db (6th), and every chromatic.
+    Song s;
+    s.addTrack({72}, 0);
+    s.addSignature(0, 0, false);
+    const FinderResult result = findHarps(s.song, {}, {});
+    std::vector<std::tuple<std::string, std::string, int>> first;
+    for (std::size_t k = 0; k < 8; ++k) {
+        const HarpCandidate& c = result.candidates[k];
+        EXPECT_EQ(c.use.bends + c.use.overs + c.use.unavailable, 0) << k;
+        first.emplace_back(c.tuning, c.keyName, c.position);
+    }
+    const std::string richter = "Major Diatonic (Richter)";
+    const std::vector<std::tuple<std::string, std::string, int>> expected = {
+        {richter, "C", 1},  {richter, "F", 2},  {richter, "Bb", 3}, {richter, "G", 12},
+        {richter, "Eb", 4}, {richter, "Ab", 5}, {richter, "Db", 6}};
+    EXPECT_EQ(std::vector(first.begin(), first.begin() + 7), expected);
+    // Then the other tunings on a tie, in the same order of positions.
+    EXPECT_NE(std::get<0>(first[7]), richter);
+    EXPECT_EQ(std::get<2>(first[7]), 1);
+
+    // A melody that the Richter in 2nd position and a chromatic in 8th both play plainly:
+    // the Richter comes first, and so does every plain Richter before every other tuning.
+    Song g;
+    g.addTrack({67, 71, 74, 79, 74, 71}, 0);
+    g.addSignature(0, 1, false);
+    const FinderResult cross = findHarps(g.song, {}, {});
+    const auto place = [&cross](auto wanted) {
+        const auto& c = cross.candidates;
+        return std::find_if(c.begin(), c.end(), wanted) - c.begin();
+    };
+    const auto richterC = place([&](const HarpCandidate& c) {
+        return c.tuningIndex == kRichter && !c.chromatic && c.keyName == "C";
+    });
+    const auto eighth = place([](const HarpCandidate& c) { return c.position == 8; });
+    const auto otherFirst = place([&](const HarpCandidate& c) {
+        return c.position == 1 && (c.chromatic || c.tuningIndex != kRichter);
+    });
+    ASSERT_LT(richterC, static_cast<std::ptrdiff_t>(cross.candidates.size()));
+    EXPECT_EQ(cross.candidates[static_cast<std::size_t>(richterC)].position, 2);
+    EXPECT_EQ(difficulty(cross.candidates[static_cast<std::size_t>(richterC)]), 0);
+    ASSERT_LT(eighth, static_cast<std::ptrdiff_t>(cross.candidates.size()));
+    EXPECT_EQ(difficulty(cross.candidates[static_cast<std::size_t>(eighth)]), 0);
+    EXPECT_LT(richterC, eighth);
+    EXPECT_LT(richterC, otherFirst) << "a plain Richter before another tuning in 1st";
+    for (std::size_t k = 1; k < cross.candidates.size(); ++k) {
+        const HarpCandidate& a = cross.candidates[k - 1];
+        const HarpCandidate& b = cross.candidates[k];
+        if (difficulty(a) == difficulty(b) && a.tuning != b.tuning) {
+            EXPECT_FALSE(b.tuning == richter && !b.chromatic) << k << " " << a.tuning;
+        }
+    }
+}
+
+TEST(HarpFinder, OnlyTheHarpsThePlayerOwns) {
+    Song s;
+    s.addTrack(kCMajorC5, 0);
+    s.addSignature(0, 0, false);
+    FinderOptions mine;
+    mine.harps = {{"Major Diatonic (Richter)", 0},
+                  {"Major Diatonic (Richter)", 9},
+                  {"Melody Maker (Lee Oskar)", 7},
+                  {"12 Hole Chromatic (std 48)", 10},
+                  {"No Such Tuning", 0}};
+    const FinderResult result = findHarps(s.song, {}, mine);
+    std::vector<std::tuple<std::string, std::string, bool>> found;
+    for (const HarpCandidate& c : result.candidates) {
+        found.emplace_back(c.tuning, c.keyName, c.chromatic);
+    }
+    // The Melody Maker is named after G, a fifth above its layout key; it bends for the F.
+    const std::vector<std::tuple<std::string, std::string, bool>> expected = {
+        {"Major Diatonic (Richter)", "C", false},
+        {"12 Hole Chromatic (std 48)", "Bb", true},
+        {"Melody Maker (Lee Oskar)", "G", false},
+        {"Major Diatonic (Richter)", "A", false}};
+    EXPECT_EQ(found, expected);
+    mine.diatonic = false;
+    EXPECT_EQ(findHarps(s.song, {}, mine).candidates.size(), 1u);
+}
+
+TEST(HarpFinder, HarpsWrittenAsNameAtKey) {
+    EXPECT_EQ(keyOfName("C"), 0);
+    EXPECT_EQ(keyOfName("Bb"), 10);
+    EXPECT_EQ(keyOfName("F#"), 6);
+    EXPECT_EQ(keyOfName("a"), 9);
+    EXPECT_EQ(keyOfName("Cb"), 11);
+    EXPECT_EQ(keyOfName("E#"), 5);
+    for (const char* bad : {"", "H", "C##", "Bbb", "C4", "Cx", " C", "do"}) {
+        EXPECT_EQ(keyOfName(bad), std::nullopt) << bad;
+    }
+    std::string error;
+    const auto harp = parseHarp("  hohner 365 @Bb", error);
+    ASSERT_TRUE(harp) << error;
+    EXPECT_EQ(*harp, (OwnedHarp{"Hohner 365", 10}));
+    EXPECT_EQ(parseHarp("8 Hole Chromatic (std 32)@D", error),
+              (OwnedHarp{" 8 Hole Chromatic (std 32)", 2}));
+    EXPECT_EQ(parseHarp("Koch/Slide (ritcher tuned)@F#", error),
+              (OwnedHarp{"Koch/Slide (ritcher tuned)", 6}));
+    for (const char* bad : {"Major Diatonic (Richter)", "Major Diatonic (Richter)@H",
+                            "Major Diatonic@C", "@C", "[Custom]@C"}) {
+        error.clear();
+        EXPECT_EQ(parseHarp(bad, error), std::nullopt) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    }
+    const std::vector<std::string> tunings = finderTunings();
+    const std::size_t diatonic = builtInDiatonicTunings().size();
+    ASSERT_EQ(tunings.size(), diatonic + builtInChromaticTunings().size());
+    EXPECT_EQ(tunings.front(), "Major Diatonic (Richter)");
+    EXPECT_EQ(tunings[diatonic], "16 Hole Chromatic (std 64)");
 }
 
 TEST(HarpFinder, RangeTrackAndSignatureAtTheRangeStart) {

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <thread>
+#include <unistd.h>
 
 namespace reedtab {
 namespace {
@@ -34,6 +39,89 @@ TEST(MemoryStore, IntegersAreWholeNumbersOnly) {
     EXPECT_EQ(store.readInt(S, "k"), -2147483648);
     store.writeInt(S, "k", 16777088);
     EXPECT_EQ(store.readString(S, "k"), "16777088");
+}
+
+// An INI file of `text` in a folder of its own under the system's temporary folder.
+std::string iniFile(const std::string& text) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("reedtab-settings-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto path = dir / "Reedtab.conf";
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+}
+
+TEST(IniFile, ReadsSectionsKeysAndValuesAsTheProgramsStoreWritesThem) {
+    const std::string path = iniFile("; written by hand\n"
+                                     "[Settings]\n"
+                                     "tabMode=2\n"
+                                     "myHarps=Major Diatonic (Richter)@0|Hohner 365@9\n"
+                                     "fontTabFaceName=\" DejaVu Sans \"\n"
+                                     "quoted=\"a;b, c\"  ; a comment\n"
+                                     "list=one, two ,three\n"
+                                     "escapes=tab\\there\\\\back\\\"q\\x41\\101\\x263a\n"
+                                     "at=@@home\n"
+                                     "empty=\n"
+                                     "spaced = value with trailing blanks   \n"
+                                     "multi=\"line one\nline two\"\n"
+                                     "no equals sign\n"
+                                     "\r\n"
+                                     "[Version%203.1]\r\n"
+                                     "Mon3.x1=-32\r\n"
+                                     "DiatonicTuning=/home/me/my%20tuning.tun\r\n"
+                                     "k%U00e9y=unicode name\n");
+    MemorySettingsStore store;
+    ASSERT_TRUE(readIniFile(path, store));
+    EXPECT_EQ(store.readInt("Settings", "tabMode"), 2);
+    EXPECT_EQ(store.readString("settings", "MYHARPS"), "Major Diatonic (Richter)@0|Hohner 365@9");
+    EXPECT_EQ(store.readString(S, "fontTabFaceName"), " DejaVu Sans ");
+    EXPECT_EQ(store.readString(S, "quoted"), "a;b, c");
+    EXPECT_EQ(store.readString(S, "list"), "one,two,three");
+    EXPECT_EQ(store.readString(S, "escapes"), "tab\there\\back\"qAA\u263a");
+    EXPECT_EQ(store.readString(S, "at"), "@home");
+    EXPECT_EQ(store.readString(S, "empty"), "");
+    EXPECT_EQ(store.readString(S, "spaced"), "value with trailing blanks");
+    EXPECT_EQ(store.readString(S, "multi"), "line one\nline two");
+    EXPECT_EQ(store.keyCount(S), 10u);
+    EXPECT_EQ(store.readInt("Version 3.1", "Mon3.x1"), -32);
+    EXPECT_EQ(store.readString("Version 3.1", "DiatonicTuning"), "/home/me/my%20tuning.tun");
+    EXPECT_EQ(store.readString("Version 3.1", "k\u00e9y"), "unicode name");
+
+    Settings block;
+    loadSettings(store, block);
+    EXPECT_EQ(block.tabMode, 2);
+    EXPECT_EQ(block.myHarps,
+              (std::vector<OwnedHarp>{{"Major Diatonic (Richter)", 0}, {"Hohner 365", 9}}));
+
+    MemorySettingsStore untouched;
+    EXPECT_FALSE(readIniFile(path + ".missing", untouched));
+    EXPECT_EQ(untouched.keyCount(S), 0u);
+    std::filesystem::remove_all(std::filesystem::path(path).parent_path());
+}
+
+TEST(IniFile, TheUsersFileLivesInTheConfigFolder) {
+    const auto saved = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto restore = [](const char* name, const std::optional<std::string>& value) {
+        if (value) {
+            ::setenv(name, value->c_str(), 1);
+        } else {
+            ::unsetenv(name);
+        }
+    };
+    const auto config = saved("XDG_CONFIG_HOME");
+    const auto home = saved("HOME");
+    ::setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
+    EXPECT_EQ(userSettingsFile(), "/tmp/cfg/Reedtab Software/Reedtab.conf");
+    ::setenv("XDG_CONFIG_HOME", "relative/cfg", 1);
+    ::setenv("HOME", "/home/me", 1);
+    EXPECT_EQ(userSettingsFile(), "/home/me/.config/Reedtab Software/Reedtab.conf");
+    ::unsetenv("HOME");
+    EXPECT_EQ(userSettingsFile(), "");
+    restore("XDG_CONFIG_HOME", config);
+    restore("HOME", home);
 }
 
 TEST(SettingsLoad, EmptyStoreGivesEveryDefault) {
@@ -172,6 +260,36 @@ TEST(SettingsLoad, LongFaceNamesAreCutTo31Characters) {
     EXPECT_EQ(block.fontLyrics.faceName, std::string(31, 'x'));
 }
 
+TEST(SettingsLoad, MyHarpsKeepOnlyWellFormedEntriesOnce) {
+    MemorySettingsStore store;
+    const std::string longName(64, 'n');
+    store.writeString(S, "myHarps",
+                      "Major Diatonic (Richter)@0| 8 Hole Chromatic (std 32)@11|Hohner 365@12|"
+                      "Hohner 365@-1|Hohner 365@x|@3|no key|Major Diatonic (Richter)@0||"
+                      "Mail@home@9|" +
+                          longName + "@1|" + longName.substr(1) + "@2");
+    Settings block;
+    loadSettings(store, block);
+    const std::vector<OwnedHarp> expected = {{"Major Diatonic (Richter)", 0},
+                                             {" 8 Hole Chromatic (std 32)", 11},
+                                             {"Mail@home", 9},
+                                             {longName.substr(1), 2}};
+    EXPECT_EQ(block.myHarps, expected);
+
+    // At most kMaxOwnedHarps are kept; an empty text is no harps.
+    std::string many;
+    for (std::size_t k = 0; k < kMaxOwnedHarps + 10; ++k) {
+        many += "T" + std::to_string(k) + "@" + std::to_string(k % 12) + "|";
+    }
+    store.writeString(S, "myHarps", many);
+    loadSettings(store, block);
+    EXPECT_EQ(block.myHarps.size(), kMaxOwnedHarps);
+    EXPECT_EQ(block.myHarps.back(), (OwnedHarp{"T511", 511 % 12}));
+    store.writeString(S, "myHarps", "");
+    loadSettings(store, block);
+    EXPECT_TRUE(block.myHarps.empty());
+}
+
 TEST(SettingsSave, AllGroupsRoundTrip) {
     Settings block;
     block.tabMode = 1;
@@ -205,6 +323,7 @@ TEST(SettingsSave, AllGroupsRoundTrip) {
     block.midiOutDeviceStr = "B";
     block.midiInDeviceStr = "Keys";
     block.soundFont = "/opt/fonts/Grand Piano.sf2";
+    block.myHarps = {{"Major Diatonic (Richter)", 9}, {" 8 Hole Chromatic (std 32)", 0}};
     resolveDevices({"Midi Mapper", "A", "B"}, {"Pads", "Keys"}, block);
 
     MemorySettingsStore store;
@@ -237,6 +356,9 @@ TEST(SettingsSave, AllGroupsRoundTrip) {
     EXPECT_EQ(back.midiOutDeviceStr, "B");
     EXPECT_EQ(back.midiInDeviceStr, "Keys");
     EXPECT_EQ(back.soundFont, "/opt/fonts/Grand Piano.sf2");
+    EXPECT_EQ(back.myHarps, block.myHarps);
+    EXPECT_EQ(store.readString(S, "myHarps"),
+              "Major Diatonic (Richter)@9| 8 Hole Chromatic (std 32)@0");
     EXPECT_EQ(store.readInt(S, "dblowSym"), 'B');
     EXPECT_EQ(store.readInt(S, "fontLyricsBg"), 250 + 256 * 251 + 65536 * 252);
 }
@@ -261,6 +383,7 @@ TEST(SettingsSave, EachGroupWritesOnlyItsKeys) {
           "showPitchBends", "showDrumsNotes", "editSnap", "changeExpr2Vol", "sendMidiSt",
           "skipPrgChange", "midiOutDeviceStr", "midiInDeviceStr", "soundFont", "autosaveSeconds"}},
         {kSavePrint, {"printTrebleClef", "printBassClef", "printNoColorBars", "printBeatsPerLine"}},
+        {kSaveHarps, {"myHarps"}},
     };
     for (const Case& c : cases) {
         MemorySettingsStore store;
@@ -273,7 +396,7 @@ TEST(SettingsSave, EachGroupWritesOnlyItsKeys) {
     }
     MemorySettingsStore all;
     saveSettings(all, kSaveAll, Settings{});
-    EXPECT_EQ(all.keyCount(S), 1u + 4 + 3 + 8 + 6 + 15 + 4);
+    EXPECT_EQ(all.keyCount(S), 1u + 4 + 3 + 8 + 6 + 15 + 4 + 1);
     EXPECT_FALSE(all.readString(S, "tabStaffSpace")) << "never saved";
     EXPECT_FALSE(all.readString(S, "colorBlow")) << "never saved";
     EXPECT_FALSE(all.readString(S, "printTabSpace")) << "never saved";
