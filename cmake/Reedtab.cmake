@@ -45,11 +45,31 @@ function(reedtab_add_module name)
                                         PRIVATE ${ARG_PRIVATE_DEPENDS})
 endfunction()
 
-# reedtab_add_test(NAME SOURCES ... [DEPENDS ...] [GUI] [SERIAL] [TIMEOUT seconds])
+# reedtab_soname(VAR LIBRARY [HINTS dir ...])
+# The shared-object name of an installed library, for a module that opens it with dlopen when
+# it is first needed rather than linking it: the module takes the headers at build time and the
+# library by this name at run time. The name is recorded in the global property
+# REEDTAB_RUNTIME_SONAMES, from which the Debian package takes a dependency on the library's
+# package (cmake/ReedtabPackage.cmake).
+function(reedtab_soname var library)
+  cmake_parse_arguments(ARG "" "" "HINTS" ${ARGN})
+  string(TOUPPER "REEDTAB_${library}_LIBRARY" cache_name)
+  find_library(${cache_name} NAMES ${library} HINTS ${ARG_HINTS} REQUIRED)
+  get_filename_component(file "${${cache_name}}" REALPATH)
+  execute_process(COMMAND ${CMAKE_OBJDUMP} -p "${file}" OUTPUT_VARIABLE headers ERROR_QUIET)
+  string(REGEX MATCH "SONAME +([^\n ]+)" match "${headers}")
+  if(NOT CMAKE_MATCH_1)
+    message(FATAL_ERROR "cannot read the shared-object name of ${file}")
+  endif()
+  set(${var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+  set_property(GLOBAL APPEND PROPERTY REEDTAB_RUNTIME_SONAMES "${CMAKE_MATCH_1}")
+endfunction()
+
+# reedtab_add_test(NAME SOURCES ... [DEPENDS ...] [GUI] [SERIAL] [TIMEOUT seconds] [LABEL label])
 # One GoogleTest executable per module; GUI tests run on the offscreen platform, SERIAL ones
-# with no other test beside them.
+# with no other test beside them. The tests are labelled NAME unless LABEL says otherwise.
 function(reedtab_add_test name)
-  cmake_parse_arguments(ARG "GUI;SERIAL" "TIMEOUT" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;SERIAL" "TIMEOUT;LABEL" "SOURCES;DEPENDS" ${ARGN})
   find_package(GTest REQUIRED)
   include(GoogleTest)
   add_executable(test_${name} ${ARG_SOURCES})
@@ -60,7 +80,10 @@ function(reedtab_add_test name)
     REEDTAB_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     REEDTAB_BINARY_DIR="${PROJECT_BINARY_DIR}")
   # An empty ENVIRONMENT value would swallow the LABELS keyword, so add it only when needed.
-  set(properties LABELS ${name})
+  if(NOT ARG_LABEL)
+    set(ARG_LABEL ${name})
+  endif()
+  set(properties LABELS ${ARG_LABEL})
   if(ARG_TIMEOUT)
     list(APPEND properties TIMEOUT ${ARG_TIMEOUT})
   endif()
@@ -113,24 +136,4 @@ function(reedtab_add_subfolders)
       add_subdirectory(${child})
     endif()
   endforeach()
-endfunction()
-
-# reedtab_runtime_library(TARGET NAME LIBRARY [HINTS dir...])
-# A shared library that TARGET opens with dlopen at run time rather than links: finds LIBRARY
-# (as find_library names it), gives TARGET the definition REEDTAB_<NAME>_SONAME with the name
-# it is installed under, and records that name in the global property REEDTAB_RUNTIME_SONAMES
-# (NAME in REEDTAB_RUNTIME_NAMES), from which the Debian package takes a dependency on it. A
-# test checks that every dlopen in src/ opens such a name.
-function(reedtab_runtime_library target name library)
-  cmake_parse_arguments(ARG "" "" "HINTS" ${ARGN})
-  find_library(REEDTAB_${name}_LIBRARY NAMES ${library} HINTS ${ARG_HINTS} REQUIRED)
-  get_filename_component(file "${REEDTAB_${name}_LIBRARY}" REALPATH)
-  execute_process(COMMAND ${CMAKE_OBJDUMP} -p "${file}" OUTPUT_VARIABLE headers ERROR_QUIET)
-  string(REGEX MATCH "SONAME +([^\n ]+)" match "${headers}")
-  if(NOT CMAKE_MATCH_1)
-    message(FATAL_ERROR "cannot read the shared-object name of ${file}")
-  endif()
-  target_compile_definitions(${target} PRIVATE REEDTAB_${name}_SONAME="${CMAKE_MATCH_1}")
-  set_property(GLOBAL APPEND PROPERTY REEDTAB_RUNTIME_SONAMES "${CMAKE_MATCH_1}")
-  set_property(GLOBAL APPEND PROPERTY REEDTAB_RUNTIME_NAMES "${name}")
 endfunction()

@@ -1,7 +1,7 @@
 # The Debian package: `cmake --build build --target package` makes reedtab_VERSION_ARCH.deb
 # from what `cmake --install` installs, under /usr. Its dependencies are those dpkg-shlibdeps
 # finds in the programs, the General MIDI SoundFont the built-in synthesizer plays with, and the
-# packages of the libraries the programs open with dlopen (reedtab_runtime_library).
+# packages of the libraries the programs open with dlopen (reedtab_soname).
 
 # The dependency on the package that installs shared object `soname`, with the lowest version
 # its shlibs file asks for; the bare package name when it has none.

@@ -33,6 +33,8 @@ public:
     std::optional<std::string> option(const std::string& name);
     /// An integer option; records an error for text that is not a whole number.
     std::optional<long> intOption(const std::string& name);
+    /// A decimal number option ("442", "-12.5"); records an error for anything else.
+    std::optional<double> numberOption(const std::string& name);
     /// The remaining words; records an error for unknown options.
     std::vector<std::string> positionals();
 
@@ -46,6 +48,9 @@ private:
 
 /// Parses a whole decimal number (optional sign); nullopt for anything else.
 std::optional<long> parseInt(const std::string& text);
+
+/// `text` as a JSON string literal, quotes included.
+std::string jsonString(const std::string& text);
 
 /// Prints "reedtab-cli NAME: MESSAGE" on stderr and returns kUsageError.
 int usageError(const char* command, const std::string& message);

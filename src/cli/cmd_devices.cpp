@@ -1,6 +1,7 @@
 // reedtab-cli devices: the MIDI output and input devices the program can use.
 
 #include "cli/args.h"
+#include "listen/audioinput.h"
 #include "playback/outputdevice.h"
 
 #include <cstdio>
@@ -28,6 +29,14 @@ int run(const std::vector<std::string>& words) {
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         std::printf("%d %s\n", static_cast<int>(i), inputs[i].c_str());
     }
+    std::printf("audio inputs:\n");
+    for (const auto& name : captureDeviceNames()) {
+        std::printf("%s\n", name.c_str());
+    }
+    std::printf("audio outputs:\n");
+    for (const auto& name : playbackDeviceNames()) {
+        std::printf("%s\n", name.c_str());
+    }
     const auto soundFont = SynthOutput::defaultSoundFont();
     std::printf("soundfont: %s\n", soundFont.empty() ? "(none)" : soundFont.c_str());
     return 0;
@@ -38,11 +47,12 @@ const char* const help =
     "\n"
     "Lists the MIDI output devices, \"Midi Mapper\" (the built-in General MIDI synthesizer)\n"
     "first, then the MIDI ports of the system, each after the device index the settings use\n"
-    "(-1 for the mapper); then the MIDI input devices with their indices; then the SoundFont\n"
-    "the built-in synthesizer loads. A machine without a MIDI system lists only the mapper.\n";
+    "(-1 for the mapper); then the MIDI input devices with their indices; then the audio\n"
+    "capture and playback devices that listening takes by name (\"System: device\": PulseAudio,\n"
+    "ALSA, and JACK when a server runs); then the SoundFont the built-in synthesizer loads. A\n"
+    "machine without a MIDI system lists only the mapper.\n";
 
-const bool registered =
-    registerCommand({"devices", "list the MIDI output and input devices", help, run});
+const bool registered = registerCommand({"devices", "list the MIDI and audio devices", help, run});
 
 } // namespace
 

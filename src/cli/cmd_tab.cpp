@@ -41,11 +41,7 @@ int run(const std::vector<std::string>& words) {
     block.tabMode = *mode;
     DiatonicLayout diatonic(block);
     ChromaticLayout chromatic(block);
-    if (!selectTuning("tab", "diatonic", diatonic, diatonicName.value_or(diatonic.tuningName(0)),
-                      *key) ||
-        !selectTuning("tab", "chromatic", chromatic,
-                      chromaticName.value_or(chromatic.tuningName(chromatic.tuningIndex())),
-                      *key)) {
+    if (!selectTunings("tab", diatonic, chromatic, diatonicName, chromaticName, *key)) {
         return kUsageError;
     }
     const Notation notation(block, diatonic, chromatic);

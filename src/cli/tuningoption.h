@@ -4,6 +4,8 @@
 // --mode and the --from / --to ticks.
 
 #include "cli/args.h"
+#include "harmonica/chromaticlayout.h"
+#include "harmonica/diatoniclayout.h"
 #include "harmonica/harmonicalayout.h"
 
 #include <cstdint>
@@ -39,6 +41,18 @@ inline bool selectTuning(const char* command, const char* form, HarmonicaLayout&
     }
     layout.init(key, layout.customIndex());
     return true;
+}
+
+/// Builds both layouts at `key` with the tunings the --diatonic and --chromatic options name,
+/// each layout's default when absent ("Major Diatonic (Richter)", "12 Hole Chromatic (std 48)").
+/// Prints a one-line reason and returns false when one names no tuning.
+inline bool selectTunings(const char* command, DiatonicLayout& diatonic, ChromaticLayout& chromatic,
+                          const std::optional<std::string>& diatonicName,
+                          const std::optional<std::string>& chromaticName, int key) {
+    return selectTuning(command, "diatonic", diatonic,
+                        diatonicName.value_or(diatonic.tuningName(0)), key) &&
+           selectTuning(command, "chromatic", chromatic,
+                        chromaticName.value_or(chromatic.tuningName(chromatic.tuningIndex())), key);
 }
 
 /// The --key option: a MIDI note number 0..127, `fallback` when absent; nullopt (error

@@ -117,7 +117,7 @@ int MidiInput::openInput(NoteInputWindow* window) {
             continue;
         }
         try {
-            internal::quietenSoundSystem();
+            quietenSoundSystem();
             auto port = [api] {
                 internal::CerrMute mute;
                 return std::make_unique<RtMidiIn>(api, "Reedtab Midi");

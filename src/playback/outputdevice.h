@@ -162,6 +162,10 @@ std::unique_ptr<OutputDevice> makePortOutput(const std::string& portName);
 /// True when a JACK server is running (never starts one).
 bool jackServerRunning();
 
+/// A machine without a sound card or MIDI system is an ordinary case here, so the ALSA and JACK
+/// libraries' complaints about it on stderr are switched off (once per process, any thread).
+void quietenSoundSystem();
+
 /// Makes the device for an output index: -1 is "Midi Mapper", i is entry i + 1 of the list.
 class OutputProvider {
 public:

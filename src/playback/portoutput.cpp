@@ -25,7 +25,7 @@ void ignoreRtMidiError(RtMidiError::Type, const std::string&, void*) {}
 
 template <typename Port>
 std::unique_ptr<Port> makeRtMidi(RtMidi::Api api) {
-    internal::quietenSoundSystem();
+    quietenSoundSystem();
     try {
         internal::CerrMute mute;
         auto port = std::make_unique<Port>(api, "Reedtab Midi");

@@ -40,7 +40,7 @@ struct SynthOutput::Impl {
     // Opens the library and makes the synthesizer, reads the SoundFont, then starts the sound
     // when `open` asked for it meanwhile.
     void create(std::string path) {
-        internal::quietenSoundSystem();
+        quietenSoundSystem();
         fluid = internal::fluidApi();
         if (fluid) {
             settings = fluid->newSettings();

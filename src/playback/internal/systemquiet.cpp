@@ -26,14 +26,22 @@ NullBuffer nullBuffer;
 
 } // namespace
 
+} // namespace reedtab::internal
+
+namespace reedtab {
+
 void quietenSoundSystem() {
     static std::once_flag once;
     std::call_once(once, [] {
-        snd_lib_error_set_handler(&silentAlsaHandler);
-        jack_set_error_function(&silentJackHandler);
-        jack_set_info_function(&silentJackHandler);
+        snd_lib_error_set_handler(&internal::silentAlsaHandler);
+        jack_set_error_function(&internal::silentJackHandler);
+        jack_set_info_function(&internal::silentJackHandler);
     });
 }
+
+} // namespace reedtab
+
+namespace reedtab::internal {
 
 CerrMute::CerrMute() : saved_(std::cerr.rdbuf(&nullBuffer)) {}
 
@@ -46,7 +54,7 @@ CerrMute::~CerrMute() {
 namespace reedtab {
 
 bool jackServerRunning() {
-    internal::quietenSoundSystem();
+    quietenSoundSystem();
     jack_status_t status{};
     jack_client_t* client = jack_client_open("Reedtab Midi probe", JackNoStartServer, &status);
     if (!client) {
