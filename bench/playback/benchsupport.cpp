@@ -2,7 +2,6 @@
 
 #include "model/midievent.h"
 #include "model/miditrack.h"
-#include "settings/settings.h"
 
 #include <algorithm>
 #include <memory>
@@ -56,10 +55,14 @@ Schedule makeSchedule(const MidiSong& song) {
 
 Schedule prepareDenseSong(MidiSong& song, double seconds) {
     makeDenseSong(song, seconds);
-    Settings& s = settings();
-    s.division = kDivision;
-    s.baseTempo = kTempo;
     return makeSchedule(song);
+}
+
+PlaybackParams denseParams() {
+    PlaybackParams params;
+    params.division = kDivision;
+    params.baseTempo = kTempo;
+    return params;
 }
 
 Nanoseconds tickTime(int tick) {

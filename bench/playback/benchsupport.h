@@ -5,6 +5,7 @@
 
 #include "model/midisong.h"
 #include "playback/clock.h"
+#include "playback/playbackparams.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +27,10 @@ struct Schedule {
     std::vector<std::vector<std::uint8_t>> bytes;
 };
 Schedule makeSchedule(const MidiSong& song);
-/// Makes the dense song, sets the player's division and tempo for it, and returns its schedule.
+/// Makes the dense song and returns its schedule.
 Schedule prepareDenseSong(MidiSong& song, double seconds);
+/// What the player plays the dense song by: its division at kTempo.
+PlaybackParams denseParams();
 
 /// The ideal time of `tick` after the start, at kTempo.
 Nanoseconds tickTime(int tick);

@@ -12,7 +12,6 @@
 #include "playback/outputdevice.h"
 #include "playback/playermessagequeue.h"
 #include "playback/streamplayer.h"
-#include "settings/settings.h"
 
 #include <algorithm>
 #include <chrono>
@@ -55,11 +54,12 @@ bool lateness(JackTestClient& receiver, const Schedule& schedule,
 
 bool playerRound(MidiSong& song, const Schedule& schedule, int port, std::vector<double>& lateMs) {
     JackTestClient receiver("reedtab-bench-receiver");
-    settings().outputDeviceIndex = port;
     SteadyClock clock;
     SystemOutputProvider outputs;
     StreamPlayer player(outputs, clock);
     PlayerMessageQueue window(&player);
+    player.setParams(denseParams());
+    player.setOutputDevice(port);
     if (player.init(&song, &window) != PlayerOk || player.openDevice() != PlayerOk ||
         player.start(0, false) != PlayerOk) {
         return false;

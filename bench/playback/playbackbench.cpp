@@ -11,7 +11,6 @@
 #include "model/midisong.h"
 #include "playback/playermessagequeue.h"
 #include "playback/streamplayer.h"
-#include "settings/settings.h"
 
 #include <algorithm>
 #include <atomic>
@@ -82,6 +81,7 @@ Round playerRound(MidiSong& song, const Schedule& schedule) {
     SingleOutputProvider provider(output);
     StreamPlayer player(provider, clock);
     PlayerMessageQueue window(&player);
+    player.setParams(denseParams());
     if (player.init(&song, &window) != PlayerOk || player.openDevice() != PlayerOk) {
         std::fprintf(stderr, "bench_playback: cannot open the recording output\n");
         std::exit(1);

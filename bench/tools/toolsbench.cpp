@@ -108,7 +108,7 @@ bool reportCosts(const QString& song, std::span<const int> windows, std::vector<
         return false;
     }
     int reports = 0;
-    QObject::connect(&frame.transport(), &TransportHub::positionReached,
+    QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&reports](const PositionReport&) { ++reports; });
     startInTheMiddle(frame);
     for (int step = 0; step < 60000 && costs.size() < 4000; ++step) {
@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     int reports = 0;
-    QObject::connect(&frame.transport(), &TransportHub::positionReached,
+    QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&reports](const PositionReport&) { ++reports; });
     startInTheMiddle(frame);
     const auto wallStart = std::chrono::steady_clock::now();

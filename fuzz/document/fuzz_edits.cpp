@@ -1,7 +1,8 @@
 // Reads arbitrary bytes as a song and applies a random sequence of the document's edits and
 // undos to it, checking the song after every step: notes paired, the merged list complete and
-// in tick order, the length that of the list, and an undo giving back the song as it was before
-// the edit (after the reading normalisation a snapshot goes through). A track itself may fall
+// in tick order, the length that of the list, an undo giving back the song as it was before
+// the edit and a redo the song as the edit left it (either after the reading normalisation the
+// undo history's images go through). A track itself may fall
 // out of tick order: a file can hold an end of track in mid-track, and an added event goes
 // before the first end of track.
 //
@@ -171,7 +172,7 @@ std::vector<MidiEvent*> pickNotes(MidiSong& song, Script& script) {
 void edit(CReedtabDoc& doc, Script& script) {
     MidiSong& song = doc.song;
     int track = script.byte() % (song.trackCount() + 1);
-    switch (script.byte() % 13) {
+    switch (script.byte() % 16) {
     case 0:
         doc.transposeCommand(script.byte() % 25 - 12, script.byte() & 1);
         break;
@@ -235,11 +236,24 @@ void edit(CReedtabDoc& doc, Script& script) {
                               true);
         break;
     }
-    default:
+    case 12:
         doc.markBeginningAt(script.tick(song));
         doc.markEndingAt(script.tick(song));
         doc.mapNotes(script.byte() % 17 - 1, script.byte() % 129 - 1, script.byte() % 129 - 1,
                      script.byte() % 201 - 1, script.byte() % 201 - 1);
+        break;
+    case 13:
+        doc.markBeginningAt(script.tick(song));
+        doc.markEndingAt(script.tick(song));
+        doc.copySelection();
+        doc.paste(script.tick(song));
+        break;
+    case 14:
+        doc.cut(pickNotes(song, script));
+        break;
+    default:
+        // The clip of an earlier copy or cut, which may come from another track layout.
+        doc.paste(script.tick(song));
         break;
     }
 }
@@ -253,7 +267,6 @@ extern "C" const char* __ubsan_default_options() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every save syncs the file: in memory that costs nothing, on a disk it would set the pace.
-    // The document's undo snapshots follow the runtime folder.
     struct Folder {
         std::string path;
         ~Folder() {
@@ -264,13 +277,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const Folder folder = [] {
         std::error_code error;
         std::string base = std::filesystem::is_directory("/dev/shm", error) ? "/dev/shm" : "/tmp";
-        setenv("XDG_RUNTIME_DIR", base.c_str(), 1);
         std::string pattern = base + "/reedtab-fuzz-edits-XXXXXX";
         check(mkdtemp(pattern.data()) != nullptr, "no temporary folder");
         return Folder{pattern};
     }();
     const std::string input = folder.path + "/input.mid";
     const std::string saved = folder.path + "/saved.mid";
+    const std::string savedEdited = folder.path + "/edited.mid";
     if (std::FILE* f = std::fopen(input.c_str(), "wb")) {
         std::fwrite(data, 1, size, f);
         std::fclose(f);
@@ -295,6 +308,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         edit(doc, script);
         checkSong(doc.song);
         if (undoAfter && doc.undoEnabled()) {
+            const std::vector<Row> edited = listEvents(doc.song);
+            saveCopy(doc.song, savedEdited);
             bool undone = doc.undo();
             checkSong(doc.song);
             if (undone) {
@@ -302,6 +317,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 // very same events.
                 std::vector<Row> after = listEvents(doc.song);
                 check(after == before || after == readBack(saved), "undo did not restore the song");
+                check(doc.redo(), "no redo after an undo");
+                checkSong(doc.song);
+                after = listEvents(doc.song);
+                check(after == edited || after == readBack(savedEdited),
+                      "redo did not give the edited song back");
             }
         }
     }

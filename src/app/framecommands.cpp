@@ -4,21 +4,26 @@
 #include "app/mainframe.h"
 
 #include "app/reedtabapp.h"
+#include "app/tablaturecommands.h"
 #include "dialogs/edittoolbar.h"
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
+#include "transport/transport.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "view/reedtabview.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QShortcut>
 #include <QSlider>
@@ -92,7 +97,7 @@ protected:
 
 void CMainFrame::registerCommands() {
     CommandTable& table = *commands_;
-    const auto playing = [this] { return player_->isPlaying(); };
+    const auto playing = [this] { return transport_->isPlaying(); };
     const auto hasTracks = [this] { return doc_->song.trackCount() > 0; };
     const auto marked = [this] { return doc_->markBegin >= 0 || doc_->markEnd >= 0; };
 
@@ -107,31 +112,44 @@ void CMainFrame::registerCommands() {
     table.add(ID_FILE_SAVE_AS, [this] { saveAsCommand(); });
     table.add(ID_APP_EXIT, [this] { close(); });
 
+    // Notes selected in edit mode are what Cut, Copy and Delete take; else the marked range.
+    const auto selectedNotes = [this] {
+        return settings().editMode ? view_->selectedNotes() : std::vector<MidiEvent*>{};
+    };
     table.add(
         ID_EDIT_UNDO, [this] { doc_->undo(); }, [this] { return doc_->undoEnabled(); });
     table.add(
-        ID_EDIT_CUT, [this] { doc_->cut(); },
-        [=] { return hasTracks() && !playing() && marked(); });
+        ID_EDIT_REDO, [this] { doc_->redo(); }, [this] { return doc_->redoEnabled(); });
+    table.add(
+        ID_EDIT_CUT,
+        [=, this] {
+            doc_->cut(selectedNotes());
+            offerClip();
+        },
+        [=] { return hasTracks() && !playing() && (marked() || !selectedNotes().empty()); });
+    table.add(
+        ID_EDIT_COPY,
+        [=, this] {
+            if (doc_->copySelection(selectedNotes()) == 0) {
+                offerClip();
+            }
+        },
+        [=, this] { return doc_->canCopy(!selectedNotes().empty()); });
+    table.add(
+        ID_EDIT_PASTE, [this] { doc_->paste(transport_->playTick()); },
+        [=, this] { return doc_->canPaste() && !playing(); });
     table.add(
         ID_EDIT_DELETE,
-        [this] {
-            const std::vector<MidiEvent*> notes = view_->selectedNotes();
-            doc_->deleteSelection(settings().editMode && !notes.empty() ? notes.front() : nullptr);
-        },
         [=, this] {
-            return (hasTracks() && marked()) ||
-                   (settings().editMode && !view_->selectedNotes().empty());
-        });
+            const std::vector<MidiEvent*> notes = selectedNotes();
+            doc_->deleteSelection(notes.empty() ? nullptr : notes.front());
+        },
+        [=] { return (hasTracks() && marked()) || !selectedNotes().empty(); });
     table.add(
         ID_EDIT_CROP, [this] { doc_->crop(); }, [=] { return hasTracks() && marked(); });
     table.add(
         ID_EDIT_INSERT_SILENCE, [this] { insertSilenceCommand(); },
         [=, this] { return hasTracks() && editToolbar_ && !playing(); });
-    // The song has no clipboard form: Copy and Paste are shown, never enabled.
-    for (int id : {ID_EDIT_COPY, ID_EDIT_PASTE}) {
-        table.add(
-            id, [] {}, [] { return false; });
-    }
     QAction* editMode = table.add(
         ID_EDIT_MODE, [this] { editModeCommand(); }, [=] { return !playing(); },
         [this] { return editToolbar_ != nullptr; });
@@ -168,8 +186,13 @@ void CMainFrame::registerCommands() {
     };
     for (const auto& [id, setting] : toggles) {
         Shared<bool>* flag = setting;
+        // A trainer loops whatever the switch says.
+        CommandTable::Predicate checked = [flag] { return flag->load(); };
+        if (id == ID_PLAY_LOOP) {
+            checked = [this] { return transport_->looping(); };
+        }
         table.add(
-            id, [this, flag] { toggleSetting(*flag); }, {}, [flag] { return flag->load(); });
+            id, [this, flag] { toggleSetting(*flag); }, {}, checked);
     }
 
     const std::tuple<int, int, bool> transpositions[] = {
@@ -187,7 +210,7 @@ void CMainFrame::registerCommands() {
     }
     table.add(
         ID_APPLY_TEMPO_CHANGE, [this] { applyTempoChange(); },
-        [=] { return !playing() && settings().tempoPercent != kNormalTempo; });
+        [=, this] { return !playing() && transport_->tempoPercent() != kNormalTempo; });
     table.add(
         ID_TAB_TEXT_TRACK, [this] { doc_->tablatureToTextTrack(); },
         [=] { return hasTracks() && !playing(); });
@@ -221,6 +244,7 @@ void CMainFrame::registerCommands() {
     table.add(
         ID_SPEED_TRAINER, [this] { speedTrainerCommand(); },
         [=] { return hasTracks() && !playing(); });
+    registerTablatureCommands(*this);
 }
 
 void CMainFrame::buildMenusAndToolBar() {
@@ -235,6 +259,7 @@ void CMainFrame::buildMenusAndToolBar() {
         {ID_EDIT_PASTE, QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
         {ID_EDIT_CUT, QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
         {ID_EDIT_UNDO, QKeySequence(Qt::ALT | Qt::Key_Backspace)},
+        {ID_EDIT_REDO, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
         {ID_HELP_TOPICS, QKeySequence(Qt::Key_F1)},
     };
     for (const auto& [id, keys] : extras) {
@@ -291,16 +316,17 @@ void CMainFrame::createMenus() {
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     add(file, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_RELOAD, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
-               ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_FILE_EXPORT_PDF, 0});
+               ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_FILE_EXPORT_PDF, 0,
+               ID_FILE_EXPORT_TAB_TEXT, ID_FILE_EXPORT_MUSICXML, ID_FILE_IMPORT_TAB_TEXT, 0});
     recentMenu_ = file->addMenu(QStringLiteral("Recent File"));
     recentMenu_->menuAction()->setStatusTip(QStringLiteral("Open this document"));
     file->addSeparator();
     add(file, {ID_APP_EXIT});
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    add(edit, {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_DELETE,
-               ID_EDIT_CROP, ID_EDIT_INSERT_SILENCE, 0, ID_EDIT_BEGIN_MARK, ID_EDIT_END_MARK, 0,
-               ID_EDIT_MODE, ID_FILE_PROPERTIES});
+    add(edit, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
+               ID_EDIT_DELETE, ID_EDIT_CROP, ID_EDIT_INSERT_SILENCE, 0, ID_EDIT_BEGIN_MARK,
+               ID_EDIT_END_MARK, 0, ID_EDIT_MODE, ID_FILE_PROPERTIES});
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     add(view, {ID_VIEW_MIXER, ID_VIEW_PIANO, ID_VIEW_LYRICS, ID_VIEW_PLAYLIST, ID_VIEW_DIATONIC,
@@ -323,7 +349,7 @@ void CMainFrame::createMenus() {
         {ID_TRANSPOSE_UP, ID_TRANSPOSE_DOWN, ID_TRANSPOSE_OCTAVE_UP, ID_TRANSPOSE_OCTAVE_DOWN,
          ID_TRANSPOSE_SHOWN_OCTAVE_UP, ID_TRANSPOSE_SHOWN_OCTAVE_DOWN});
     add(tools, {ID_APPLY_TEMPO_CHANGE, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP, ID_MAP_NOTES, ID_WHICH_HARP,
-                0, ID_OPTIONS});
+                ID_OPTIMIZE_FINGERINGS, 0, ID_OPTIONS});
 
     // A menu mnemonic would take its Alt key from the accelerators (Alt+H, Alt+L, Alt+P are
     // commands'), so Help has none.
@@ -438,6 +464,18 @@ void CMainFrame::createStatusBar() {
     bar->showMessage(QString());
 }
 
+void CMainFrame::offerClip() {
+    const std::string& clip = doc_->clip();
+    if (clip.empty()) {
+        return;
+    }
+    // Other programs get the copied events as a MIDI file.
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("audio/midi"),
+                  QByteArray(clip.data(), static_cast<qsizetype>(clip.size())));
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
 QAction* CMainFrame::action(int id) const {
     return commands_->action(id);
 }
@@ -456,6 +494,9 @@ void CMainFrame::updateCommandStates() {
     commands_->updateStates();
     if (QAction* undo = commands_->action(ID_EDIT_UNDO)) {
         undo->setText(QString::fromStdString(doc_->undoMenuText()));
+    }
+    if (QAction* redo = commands_->action(ID_EDIT_REDO)) {
+        redo->setText(QString::fromStdString(doc_->redoMenuText()));
     }
     if (QAction* editMode = commands_->action(ID_EDIT_MODE)) {
         editMode->setText(editToolbar_ ? QStringLiteral("Quit Edit Mode\tAlt+W")

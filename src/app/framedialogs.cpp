@@ -15,6 +15,7 @@
 #include "model/midisong.h"
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
+#include "transport/transport.h"
 #include "view/reedtabview.h"
 
 #include <QComboBox>
@@ -30,18 +31,18 @@ void CMainFrame::trackPropertiesCommand(int track) {
 }
 
 void CMainFrame::filePropertiesCommand() {
-    if (doc_->song.trackCount() == 0 || player_->isPlaying()) {
+    if (doc_->song.trackCount() == 0 || transport_->isPlaying()) {
         return;
     }
     CFileProperties dialog(*doc_, *this, this);
     dialog.exec();
     // Whether kept or called off, the tempo changes may have moved the tempo in force.
-    player_->setBaseTempo(doc_->song.tempoAt(player_->playTick()));
+    transport_->followSongTempo();
     showSongPanes();
 }
 
 void CMainFrame::mapNotesCommand() {
-    if (doc_->song.trackCount() == 0 || player_->isPlaying()) {
+    if (doc_->song.trackCount() == 0 || transport_->isPlaying()) {
         return;
     }
     CMapNotesDialog dialog(this);
@@ -53,7 +54,7 @@ void CMainFrame::mapNotesCommand() {
 }
 
 void CMainFrame::whichHarpCommand() {
-    if (doc_->song.trackCount() == 0 || player_->isPlaying()) {
+    if (doc_->song.trackCount() == 0 || transport_->isPlaying()) {
         return;
     }
     CHarpFinderDlg dialog(doc_->song, doc_->markBegin, doc_->markEnd, settings().myHarps, this);
@@ -85,7 +86,7 @@ void CMainFrame::whichHarpCommand() {
 }
 
 void CMainFrame::speedTrainerCommand() {
-    if (doc_->song.trackCount() == 0 || player_->isPlaying()) {
+    if (doc_->song.trackCount() == 0 || transport_->isPlaying()) {
         return;
     }
     CSpeedTrainerDlg dialog(this);

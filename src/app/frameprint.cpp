@@ -6,6 +6,7 @@
 #include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
 #include "settings/settings.h"
+#include "transport/transport.h"
 #include "view/reedtabview.h"
 #include "view/songprinter.h"
 
@@ -91,7 +92,7 @@ SongPrintJob CMainFrame::printJob() {
 }
 
 void CMainFrame::printCommand() {
-    if (player_->isPlaying()) {
+    if (transport_->isPlaying()) {
         beep();
         return;
     }
@@ -128,7 +129,7 @@ void CMainFrame::printCommand() {
 }
 
 void CMainFrame::printPreviewCommand() {
-    if (player_->isPlaying()) {
+    if (transport_->isPlaying()) {
         beep();
         return;
     }
@@ -148,7 +149,7 @@ void CMainFrame::printSetupCommand() {
 }
 
 int CMainFrame::exportPdfCommand() {
-    if (player_->isPlaying()) {
+    if (transport_->isPlaying()) {
         beep();
         return -1;
     }

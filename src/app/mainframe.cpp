@@ -3,10 +3,10 @@
 #include "app/manual.h"
 #include "app/options.h"
 #include "app/reedtabapp.h"
+#include "app/soundfontswitch.h"
 #include "dialogs/edittoolbar.h"
 #include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
-#include "document/streamplayercontrol.h"
 #include "harmonica/layoutsettings.h"
 #include "harmonica/notation.h"
 #include "model/midievent.h"
@@ -14,6 +14,7 @@
 #include "model/miditrack.h"
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
+#include "transport/transport.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "ui/transporthub.h"
@@ -65,40 +66,27 @@ namespace reedtab {
 
 namespace {
 
-// The status text while Play waits for the built-in synthesizer to read its SoundFont, and how
-// often it looks again.
-constexpr const char* kSynthLoadingText = "Loading the SoundFont: playing starts when it is ready";
-constexpr int kSynthWaitMs = 100;
-
 constexpr int kIconSize = 32;
 // Private: a posted menu command.
 constexpr auto kCommandMessage = static_cast<std::uint32_t>(QEvent::User + 0x7D03);
 
-QString percentText(int percent) {
-    return QString::asprintf("%d%%", percent);
-}
-QString bpmText(int bpm) {
-    return QString::asprintf("%4d bpm", bpm);
-}
-QString tickText(int tick) {
-    return QString::asprintf("%10d", tick);
-}
-
-// What the view reads of the player, and the output it sounds written notes on.
+// What the view reads of the transport, and the output it sounds written notes on.
 class FrameViewPlayer final : public ViewPlayer {
 public:
-    explicit FrameViewPlayer(StreamPlayer& player) : player_(player) {}
+    FrameViewPlayer(Transport& transport, StreamPlayer& player)
+        : transport_(transport), player_(player) {}
 
-    bool isPlaying() const override { return player_.isPlaying(); }
-    std::int32_t playTick() const override { return player_.playTick(); }
-    int nextEventIndex() const override { return player_.eventCursor(); }
-    void seek(std::int32_t tick) override { player_.seek(tick); }
+    bool isPlaying() const override { return transport_.isPlaying(); }
+    std::int32_t playTick() const override { return transport_.playTick(); }
+    int nextEventIndex() const override { return transport_.nextEventIndex(); }
+    void seek(std::int32_t tick) override { transport_.seek(tick); }
     void noteOn(int channel, int key, int velocity) override {
         player_.noteOn(channel, key, velocity);
     }
     void noteOff(int channel, int key) override { player_.noteOff(channel, key, 0); }
 
 private:
+    Transport& transport_;
     StreamPlayer& player_;
 };
 
@@ -109,9 +97,16 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
       player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)) {
     initAppResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/reedtab.svg")));
-    playerControl_ = std::make_unique<StreamPlayerControl>(*player_);
-    doc_ = std::make_unique<CReedtabDoc>(*this, *playerControl_);
-    hub_ = std::make_unique<TransportHub>(*player_, *doc_);
+    transport_ = std::make_unique<Transport>(*player_);
+    doc_ = std::make_unique<CReedtabDoc>(*this, transport_->playerControl());
+    transport_->setMarkSource([this] { return LoopMarks{doc_->markBegin, doc_->markEnd}; });
+    hub_ = std::make_unique<TransportHub>(*transport_);
+    soundFonts_ = std::make_unique<SoundFontSwitch>(
+        environment.outputs, *player_, store_,
+        SoundFontSwitch::Hooks{[this](const std::string& text) {
+                                   messageBox(text, "Reedtab Midi", MessageIcon::Warning);
+                               },
+                               [this] { startPlaying(false, true); }});
     commands_ = new CommandTable(this);
     tools_ = std::make_unique<ToolWindows>(ToolContext{store_, *doc_, *hub_, *this}, this);
     tools_->context().trackProperties = [this](int track) { trackPropertiesCommand(track); };
@@ -119,17 +114,13 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     diatonic_.init(60, -1);
     chromatic_.init(60, -1);
 
-    viewPlayer_ = std::make_unique<FrameViewPlayer>(*player_);
+    viewPlayer_ = std::make_unique<FrameViewPlayer>(*transport_, *player_);
     view_ = std::make_unique<CReedtabView>(*doc_, *viewPlayer_, settings(), diatonic_, chromatic_,
                                            this);
     setCentralWidget(view_.get());
     connect(view_.get(), &CReedtabView::positionChanged, this,
             [this](std::int32_t tick) { showPosition(tick); });
     connect(view_.get(), &CReedtabView::marksChanged, this, [this] { updateCommandStates(); });
-    // Hiding and showing tracks from the note menu changes only their flags: every window that
-    // lists tracks hears of it as a track change.
-    connect(view_.get(), &CReedtabView::tracksChanged, this,
-            [this] { doc_->notify({TracksChanged}); });
     connect(view_.get(), &CReedtabView::trackPropertiesRequested, this,
             &CMainFrame::trackPropertiesCommand);
 
@@ -159,9 +150,15 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
         doc_->subscribe([this](const DocumentNotice& notice) { onDocumentNotice(notice); });
 
     // Told once the window can show a message (and a test has had its say on how).
-    const bool outputFailed =
-        player_->init(&doc_->song, hub_.get()) != PlayerOk || player_->openDevice() != PlayerOk;
-    const bool inputFailed = settings().inputDeviceIndex != -1 && input_.openInput(hub_.get()) != 0;
+    playbackOptionsChanged();
+    bool outputFailed = transport_->init(doc_->song, *hub_) != PlayerOk;
+    if (!outputFailed) {
+        outputFailed = transport_->openOutput(settings().outputDeviceIndex) != PlayerOk;
+        // A device that is gone falls back to the mapper.
+        settings().outputDeviceIndex = transport_->outputDevice();
+    }
+    const bool inputFailed = settings().inputDeviceIndex != -1 &&
+                             input_.openInput(settings().inputDeviceIndex, hub_.get()) != 0;
     if (outputFailed || inputFailed) {
         QTimer::singleShot(0, this, [this, outputFailed, inputFailed] {
             if (outputFailed)
@@ -200,8 +197,8 @@ CMainFrame::~CMainFrame() {
     hub_->setQuitting();
     doc_->unsubscribe(documentListener_);
     saveSettings(store_, kSaveAll);
-    if (player_->isPlaying()) {
-        player_->stop(false);
+    if (transport_->isPlaying()) {
+        transport_->stop();
     }
     player_->shutdown();
     input_.closeInput();
@@ -233,7 +230,7 @@ void CMainFrame::markCommand(bool beginning) {
     entry.setWindowTitle(beginning ? QStringLiteral("Mark Beginning")
                                    : QStringLiteral("Mark Ending"));
     entry.setRange(std::max(1, static_cast<int>(song.barTable.size())), song.division);
-    entry.setPositionOf(song, player_->playTick());
+    entry.setPositionOf(song, transport_->playTick());
     if (entry.exec() != QDialog::Accepted) {
         return;
     }
@@ -241,281 +238,6 @@ void CMainFrame::markCommand(bool beginning) {
         doc_->markBeginning(entry.bar(), entry.beat(), entry.tick());
     } else {
         doc_->markEnding(entry.bar(), entry.beat(), entry.tick());
-    }
-}
-
-void CMainFrame::toggleSetting(Shared<bool>& setting) {
-    setting = !setting.load();
-    saveSettings(store_, kSavePlayer);
-}
-
-// ---- Transport ----
-
-void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
-    if (player_->isPlaying()) {
-        return;
-    }
-    if (!player_->deviceReady()) {
-        statusBar()->showMessage(QString::fromLatin1(kSynthLoadingText));
-        // Stop, or a newer Play, supersedes this request while it waits.
-        const int request = ++playRequests_;
-        QTimer::singleShot(kSynthWaitMs, this, [this, countIn, fromCursor, request] {
-            if (request == playRequests_) {
-                startPlaying(countIn, fromCursor);
-            }
-        });
-        return;
-    }
-    if (statusBar()->currentMessage() == QLatin1String(kSynthLoadingText)) {
-        statusBar()->clearMessage();
-    }
-    tools_->refreshAll(0);
-    const MidiSong& song = doc_->song;
-    if (song.mergedEvents.empty()) {
-        return;
-    }
-    Settings& block = settings();
-    block.loopEnd = doc_->markEnd;
-    int tick = player_->playTick();
-    if (doc_->markBegin >= 0 && !fromCursor) {
-        block.loopStart = block.playLoop ? doc_->markBegin : -1;
-        tick = doc_->markBegin;
-    } else if (block.editMode && doc_->cursorTick >= 0) {
-        tick = doc_->cursorTick;
-    }
-    startAt(tick, countIn);
-    view_->repaintView();
-    updateCommandStates();
-}
-
-void CMainFrame::startAt(int tick, bool countIn) {
-    const PlayerResult result = player_->start(tick, countIn);
-    if (result != PlayerOk && result != PlayerAlreadyPlaying && result != PlayerStartAfterEnd) {
-        messageBox("Cannot start playing!", "Reedtab Midi", MessageIcon::Exclamation);
-    }
-}
-
-void CMainFrame::startTrainer(const SpeedTrainer& plan) {
-    const MidiSong& song = doc_->song;
-    if (!plan.valid() || song.mergedEvents.empty() || player_->isPlaying()) {
-        return;
-    }
-    Settings& block = settings();
-    const bool marked = doc_->markBegin >= 0 && doc_->markEnd > doc_->markBegin;
-    loopBeforeTrainer_ = block.playLoop;
-    block.playLoop = true;
-    block.loopStart = marked ? doc_->markBegin : 0;
-    block.loopEnd = marked ? doc_->markEnd : wholeSongLoopEnd(song);
-    player_->setTrainer(plan);
-    showTempoPercent();
-    startAt(block.loopStart, block.playCountIn);
-    view_->repaintView();
-    updateCommandStates();
-}
-
-void CMainFrame::endTrainer() {
-    if (!player_->trainer().active()) {
-        return;
-    }
-    player_->setTrainer({});
-    Settings& block = settings();
-    block.playLoop = loopBeforeTrainer_;
-    block.loopEnd = doc_->markEnd;
-    block.loopStart = (doc_->markBegin >= 0 && block.playLoop) ? doc_->markBegin : -1;
-}
-
-void CMainFrame::playCommand() {
-    if (player_->isPlaying()) {
-        stopCommand();
-    } else {
-        startPlaying(settings().playCountIn, false);
-    }
-}
-
-void CMainFrame::stopCommand() {
-    ++playRequests_;
-    if (statusBar()->currentMessage() == QLatin1String(kSynthLoadingText)) {
-        statusBar()->clearMessage();
-    }
-    player_->stop(false);
-    endTrainer();
-    tools_->refreshAll(0);
-    view_->repaintView();
-    updateCommandStates();
-}
-
-void CMainFrame::rewindCommand() {
-    const int tick = doc_->markBegin >= 0 ? doc_->markBegin : 0;
-    player_->seek(tick);
-    if (settings().editMode) {
-        doc_->cursorTick = tick;
-    }
-    view_->repaintView();
-    showPosition(-1);
-    tools_->refreshAll(0);
-}
-
-void CMainFrame::spaceKey() {
-    if (player_->isPlaying()) {
-        stopCommand();
-        return;
-    }
-    const int tick = player_->playTick();
-    const bool countIn =
-        settings().playCountIn && (tick == 0 || (doc_->markBegin >= 0 && tick == doc_->markBegin));
-    startPlaying(countIn, true);
-}
-
-void CMainFrame::escapeKey() {
-    const bool marked = doc_->markBegin >= 0 || doc_->markEnd >= 0;
-    doc_->markBegin = -1;
-    doc_->markEnd = -1;
-    for (const auto& track : doc_->song.tracks) {
-        track->flags &= static_cast<std::uint16_t>(~TrackSelected);
-    }
-    doc_->notify({TracksChanged | (marked ? MarksChanged : 0u)});
-}
-
-void CMainFrame::showPosition(int tick) {
-    if (tick < 0) {
-        tick = player_->playTick();
-    }
-    panes_[3]->setText(tickText(tick));
-    const int division = doc_->song.division;
-    if (division != 0) {
-        view_->setScrollPosition(tick / division);
-    }
-}
-
-int CMainFrame::sixteenth() const {
-    return std::max(1, doc_->song.division / 4);
-}
-
-// ---- The transport's news ----
-
-void CMainFrame::onPlayerPosition(const PositionReport& report) {
-    const int division = std::max<int>(1, doc_->song.division);
-    const int e = report.tick;
-    const bool outside = e < view_->firstTick() || e > view_->lastTick() - 2 * division;
-    if (report.jumpedBack || (report.tickMarker && e > view_->lastTick() - 2 * division) ||
-        (!report.tickMarker && outside)) {
-        // The page turns (or the loop went back): the paint shows every note as it stands.
-        view_->repaintView();
-    } else {
-        redrawPassedEvents(report);
-    }
-    if (report.jumpedBack && player_->trainer().active()) {
-        showTempoPercent();
-    }
-    tools_->deliver(report);
-    showPosition(e);
-    if (e % sixteenth() == 0) {
-        view_->redrawProgress(e);
-    }
-}
-
-void CMainFrame::redrawPassedEvents(const PositionReport& report) {
-    const MidiSong& song = doc_->song;
-    const Settings& block = settings();
-    for (int index = report.firstEvent; index < report.endEvent; ++index) {
-        const MidiEvent& event = *song.mergedEvents[static_cast<size_t>(index)];
-        const std::uint16_t flags = event.track ? event.track->flags : 0;
-        if ((flags & (TrackShown | TrackSelected)) == 0) {
-            continue;
-        }
-        if (event.isNote) {
-            view_->redrawNote(index,
-                              (flags & TrackSelected) ? block.colorPlaySel : block.colorPlayed);
-        } else if (block.showPitchBends && event.kind() == KindPitchWheel) {
-            view_->redrawBend(index);
-        }
-    }
-}
-
-void CMainFrame::onPlayerTempo(int) {
-    panes_[2]->setText(bpmText(player_->setTempoPercent(-1)));
-}
-
-void CMainFrame::onPlayerStopped() {
-    endTrainer();
-    tools_->refreshAll(0);
-    if (settings().editMode && doc_->cursorTick >= 0) {
-        // In edit mode the song ends where the writing goes on, not in the next song.
-        player_->seek(doc_->cursorTick);
-        showPosition(-1);
-        view_->repaintView();
-        updateCommandStates();
-        return;
-    }
-    showPosition(-1);
-    view_->repaintView();
-    PlaylistModel& list = app_.playlist();
-    if (list.currentIndex() + 1 < list.count()) {
-        const int previous = list.currentIndex();
-        list.setCurrentIndex((previous + 1) % list.count());
-        list.fromPlaylist = true;
-        list.refreshSelection = true;
-        if (app_.openFile(QString::fromStdString(list.currentEntry()))) {
-            startAt(0, settings().playCountIn);
-        } else {
-            list.setCurrentIndex(previous);
-            if (CPlayList* window = app_.playlistWindow()) {
-                window->refresh(true);
-            }
-        }
-    } else if (settings().playLoop) {
-        startAt(0, false);
-    }
-    updateCommandStates();
-}
-
-void CMainFrame::onNoteInput(const NoteInput& input) {
-    const int key = static_cast<int>(input.data1());
-    const int velocity = static_cast<int>(input.data2());
-    const int channel = static_cast<int>(input.channel());
-    switch (input.action()) {
-    case 0:
-        player_->noteOn(channel, key, velocity);
-        QTimer::singleShot(50, this, [this, channel, key] { player_->noteOff(channel, key, 0); });
-        break;
-    case 2:
-        player_->noteOn(channel, key, velocity);
-        break;
-    case 1:
-        player_->noteOff(channel, key, 0);
-        break;
-    case 5:
-        player_->programChange(channel, key);
-        break;
-    case 7:
-        player_->pitchWheel(channel, key, velocity);
-        break;
-    default:
-        break;
-    }
-    if (settings().editMode) {
-        recordLiveNote(input);
-    }
-}
-
-void CMainFrame::recordLiveNote(const NoteInput& input) {
-    const int key = static_cast<int>(input.data1());
-    const int velocity = static_cast<int>(input.data2());
-    const int channel = static_cast<int>(input.channel());
-    const auto action = input.action();
-    if (player_->isPlaying()) {
-        // Recorded as played: each message at the song position it arrived at; the document
-        // holds the player's refills around the insert.
-        doc_->cursorTick =
-            input.tick() == kNoteInputNow
-                ? std::max(0, static_cast<int>(player_->streamTicks()) - player_->offset())
-                : static_cast<int>(input.tick());
-        doc_->addNoteFromEntry(key, velocity, channel, static_cast<int>(action));
-        return;
-    }
-    if (action == NoteInputTestNote || action == NoteInputNoteOn) {
-        doc_->addNoteFromEntry(key, velocity, channel, EntryWholeNote);
-        followEditCursor();
     }
 }
 
@@ -552,17 +274,6 @@ void CMainFrame::editModeEnded() {
     updateCommandStates();
 }
 
-// While stopped in edit mode the play position is the edit cursor: the view shows it and Play
-// starts there.
-void CMainFrame::followEditCursor() {
-    if (player_->isPlaying()) {
-        return;
-    }
-    player_->seek(doc_->cursorTick);
-    showPosition(doc_->cursorTick);
-    view_->repaintView();
-}
-
 void CMainFrame::insertSilenceCommand() {
     CPosEntry entry(this);
     entry.setWindowTitle(QStringLiteral("Silence Length"));
@@ -574,24 +285,6 @@ void CMainFrame::insertSilenceCommand() {
 }
 
 // ---- Other commands ----
-
-void CMainFrame::tempoSliderMoved(int position, bool dragging, bool released) {
-    if (dragging) {
-        panes_[1]->setText(percentText(position));
-        return;
-    }
-    int p = position;
-    if (released && p > 95 && p < 105) {
-        p = kNormalTempo;
-        const QSignalBlocker block(tempoSlider_);
-        tempoSlider_->setValue(kNormalTempo);
-    }
-    panes_[1]->setText(percentText(p));
-    panes_[2]->setText(bpmText(player_->setTempoPercent(p)));
-    // The arrow and page keys go on scrolling the staff.
-    view_->setFocus();
-    updateCommandStates();
-}
 
 void CMainFrame::tabTypeSelected(int index) {
     settings().tabMode = index;
@@ -621,14 +314,6 @@ void CMainFrame::transposeCommand(int halfSteps, bool allTracks) {
     if (wasPlaying) {
         startPlaying(false, true);
     }
-}
-
-void CMainFrame::applyTempoChange() {
-    const int percent = settings().tempoPercent;
-    doc_->applyTempoScaleEdit(percent);
-    player_->setTempoPercent(kNormalTempo);
-    player_->setBaseTempo(doc_->song.tempoAt(player_->playTick()));
-    showTempoPercent();
 }
 
 QString CMainFrame::dumpCommand() {
@@ -705,14 +390,7 @@ void CMainFrame::openDroppedFiles(const QStringList& paths) {
         return;
     }
     activateWindow();
-    std::vector<std::string> entries;
-    for (const auto& path : paths) {
-        entries.push_back(path.toStdString());
-    }
-    PlaylistModel& list = app_.playlist();
-    list.replace(std::move(entries));
-    list.fromPlaylist = true;
-    app_.openFile(paths.front());
+    app_.openFiles(paths);
 }
 
 void CMainFrame::setRecentFiles(const QStringList& paths) {
@@ -983,23 +661,6 @@ void CMainFrame::onDocumentNotice(const DocumentNotice& notice) {
 void CMainFrame::refreshFrame() {
     updateTitle();
     updateCommandStates();
-}
-
-void CMainFrame::showTempoPercent() {
-    const int percent = settings().tempoPercent;
-    {
-        const QSignalBlocker block(tempoSlider_);
-        tempoSlider_->setValue(percent);
-    }
-    panes_[1]->setText(percentText(percent));
-    panes_[2]->setText(bpmText(player_->setTempoPercent(-1)));
-}
-
-// The panes describe the song on screen from the moment it opens, not the one before it.
-void CMainFrame::showSongPanes() {
-    panes_[1]->setText(percentText(settings().tempoPercent));
-    panes_[2]->setText(bpmText(player_->setTempoPercent(-1)));
-    showPosition(-1);
 }
 
 void CMainFrame::updateTitle() {

@@ -2,8 +2,9 @@
 
 // The program's main window around the tablature view: menus and toolbar built from the command
 // table, the tempo slider and the tablature type selector, the five status panes and the
-// transport. It owns the player, the document, the view, the command table and the transport
-// hub, which receives the player's messages and live notes.
+// transport's commands (frametransport.cpp). It owns the player, the transport, the document,
+// the view, the command table and the transport hub, the Qt bridge that brings the player's
+// messages to the transport and its news and the live notes to the windows.
 //
 // Threads: the user-interface thread.
 
@@ -41,9 +42,10 @@ class CReedtabView;
 class Clock;
 class CommandTable;
 class OutputProvider;
-class PlayerControl;
 class ViewPlayer;
 class SettingsStore;
+class SoundFontSwitch;
+class Transport;
 class TransportHub;
 class ToolWindows;
 struct DocumentNotice;
@@ -70,14 +72,17 @@ public:
     CReedtabDoc& document() { return *doc_; }
     CReedtabView& view() { return *view_; }
     StreamPlayer& player() { return *player_; }
+    Transport& transport() { return *transport_; }
     DiatonicLayout& diatonic() { return diatonic_; }
     ChromaticLayout& chromatic() { return chromatic_; }
     CommandTable& commands() { return *commands_; }
-    TransportHub& transport() { return *hub_; }
+    TransportHub& hub() { return *hub_; }
     /// The open tool windows.
     ToolWindows& toolWindows() { return *tools_; }
     MidiInput& input() { return input_; }
     SettingsStore& store() { return store_; }
+    /// Gives the built-in synthesizer another SoundFont (the options sheet).
+    SoundFontSwitch& soundFonts() { return *soundFonts_; }
 
     /// The action of a menu or toolbar command id, or nullptr.
     QAction* action(int id) const;
@@ -109,6 +114,8 @@ public:
     /// Loops the marks (the whole song unless both are set) with the tempo following `plan`,
     /// playing from the loop start; Stop or the end of play ends the training.
     void startTrainer(const SpeedTrainer& plan);
+    /// The player options of the settings changed: the transport takes them.
+    void playbackOptionsChanged();
 
     // ---- The transport's news, as the frame handles it ----
     void onPlayerPosition(const PositionReport& report);
@@ -186,6 +193,9 @@ public:
         messageSink;
     /// When set, the save path is asked here (title, the suggested path) instead of a dialog.
     std::function<std::string(const std::string& title, const std::string& suggested)> savePathSink;
+    /// When set, the path of a file to open is asked here (title, the suggested path) instead
+    /// of a dialog.
+    std::function<std::string(const std::string& title, const std::string& suggested)> openPathSink;
     /// When set, questions are answered here instead of on the screen.
     std::function<Answer(const std::string& text, const std::string& caption, bool withCancel)>
         questionSink;
@@ -227,17 +237,20 @@ protected:
 private:
     void registerCommands();
     void createMenus();
+    // Puts the document's clip on the system clipboard as a MIDI file.
+    void offerClip();
     void createToolBar();
     void createStatusBar();
     void newDocumentCommand();
     void saveAsCommand();
     void markCommand(bool beginning);
     void toggleSetting(Shared<bool>& setting);
+    /// "Cannot start playing!" for a refusal other than "already playing" or "after the end".
+    void reportStart(PlayerResult result);
     void redrawPassedEvents(const PositionReport& report);
     void showSongPanes();
-    /// The slider and the percentage and tempo panes show settings().tempoPercent.
+    /// The slider and the percentage and tempo panes show the transport's tempo percentage.
     void showTempoPercent();
-    void endTrainer();
     void showDump(const QString& path);
     void helpCommand();
     void focusPane(bool forward);
@@ -251,11 +264,12 @@ private:
     CReedtabApp& app_;
     SettingsStore& store_;
     std::unique_ptr<StreamPlayer> player_;
+    std::unique_ptr<Transport> transport_;
     // The process-wide layouts, so that the document's tablature text track and the view name
     // notes the same way.
     DiatonicLayout& diatonic_ = diatonicLayout();
     ChromaticLayout& chromatic_ = chromaticLayout();
-    std::unique_ptr<PlayerControl> playerControl_;
+    std::unique_ptr<SoundFontSwitch> soundFonts_;
     std::unique_ptr<CReedtabDoc> doc_;
     std::unique_ptr<ViewPlayer> viewPlayer_;
     MidiInput input_;
@@ -269,8 +283,6 @@ private:
     int documentListener_ = 0;
 
     QMenu* recentMenu_ = nullptr;
-    // The loop switch as the user left it, given back when training ends.
-    bool loopBeforeTrainer_ = false;
     QWidget* dumpWindow_ = nullptr;
     QSlider* tempoSlider_ = nullptr;
     QComboBox* tabType_ = nullptr;

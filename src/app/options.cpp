@@ -1,9 +1,12 @@
 #include "app/options.h"
 
 #include "app/mainframe.h"
+#include "app/soundfontswitch.h"
 #include "harmonica/notation.h"
 #include "playback/midiinput.h"
+#include "playback/outputdevice.h"
 #include "playback/streamplayer.h"
+#include "transport/transport.h"
 #include "ui/transporthub.h"
 #include "view/songpainter.h"
 
@@ -11,11 +14,15 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
@@ -34,6 +41,7 @@ constexpr int kFaceNameLength = 31;
 constexpr int kSchemeCount = 5;
 constexpr int kLabelFontPixels = 11;
 constexpr double kPixelsPerPoint = 96.0 / 72.0;
+constexpr int kSoundFontLineChars = 60;
 
 FontSpec specOfFont(const QFont& font) {
     FontSpec spec;
@@ -64,6 +72,19 @@ std::optional<Rgb> colourDialog(const Rgb& current, QWidget* parent) {
     }
     return Rgb{static_cast<std::uint8_t>(colour.red()), static_cast<std::uint8_t>(colour.green()),
                static_cast<std::uint8_t>(colour.blue())};
+}
+
+std::optional<std::string> soundFontDialog(const std::string& current, QWidget* parent) {
+    const std::string start = current.empty() ? SynthOutput::defaultSoundFont() : current;
+    const QString folder =
+        start.empty() ? QString() : QFileInfo(QString::fromStdString(start)).absolutePath();
+    const QString path =
+        QFileDialog::getOpenFileName(parent, QStringLiteral("Choose a SoundFont"), folder,
+                                     QString::fromLatin1(kSoundFontFilter));
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path.toStdString();
 }
 
 QString colourName(const Rgb& colour) {
@@ -133,7 +154,7 @@ CPropGeneral::CPropGeneral(CMainFrame& frame, const std::vector<std::string>& ou
     drums_ = checkBox("Show drums notes", copy_.showDrumsNotes, this);
     snap_ = checkBox("Snap mouse time position", copy_.editSnap, this);
     expression_ = checkBox("Change MIDI Expression to Vol", copy_.changeExpr2Vol, this);
-    volume_ = new QPushButton(QStringLiteral("Open Windows Master Volume"), this);
+    volume_ = new QPushButton(QStringLiteral("Open System Volume Control"), this);
     volume_->setEnabled(!mixer_.isEmpty());
 
     auto* grid = new QGridLayout(this);
@@ -151,7 +172,8 @@ CPropGeneral::CPropGeneral(CMainFrame& frame, const std::vector<std::string>& ou
     grid->addWidget(snap_, 7, 0, 1, 2);
     grid->addWidget(expression_, 8, 0, 1, 2);
     grid->addWidget(volume_, 9, 0, 1, 2);
-    grid->setRowStretch(10, 1);
+    grid->addWidget(makeSoundFontBox(), 10, 0, 1, 2);
+    grid->setRowStretch(11, 1);
 
     connect(output_, &QComboBox::currentIndexChanged, this, [this] {
         outputChanged_ = true;
@@ -170,6 +192,68 @@ CPropGeneral::CPropGeneral(CMainFrame& frame, const std::vector<std::string>& ou
     connect(textFontButton_, &QPushButton::clicked, this,
             [this] { chooseFont(copy_.fontText, textSample_); });
     connect(volume_, &QPushButton::clicked, this, [this] { QProcess::startDetached(mixer_, {}); });
+}
+
+// ---- General: the SoundFont ----
+
+QGroupBox* CPropGeneral::makeSoundFontBox() {
+    auto* box = new QGroupBox(QStringLiteral("SoundFont of the built-in synthesizer"), this);
+    soundFontLine_ = new QLineEdit(box);
+    soundFontLine_->setReadOnly(true);
+    soundFontBrowse_ = new QPushButton(QStringLiteral("Browse..."), box);
+    soundFontDefault_ = new QPushButton(QStringLiteral("System Default"), box);
+    soundFontNote_ = new QLabel(QStringLiteral("A new SoundFont is read at the next start."), box);
+    soundFontNote_->setVisible(!frame_.soundFonts().changesWhileRunning());
+    // Wide enough for the system's SoundFont path, which is what a reader looks for.
+    soundFontLine_->setMinimumWidth(kSoundFontLineChars * fontMetrics().averageCharWidth());
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(soundFontBrowse_);
+    buttons->addWidget(soundFontDefault_);
+    auto* column = new QVBoxLayout(box);
+    column->addWidget(soundFontLine_);
+    column->addLayout(buttons);
+    column->addWidget(soundFontNote_);
+    soundFont_ = copy_.soundFont;
+    setSoundFont(soundFont_);
+    connect(soundFontBrowse_, &QPushButton::clicked, this, [this] { chooseSoundFont(); });
+    connect(soundFontDefault_, &QPushButton::clicked, this, [this] {
+        setSoundFont({});
+        soundFontChanged_ = true;
+        setModified();
+    });
+    return box;
+}
+
+// A file that is no SoundFont is refused at once, before the sheet is confirmed; one that
+// only fails to load says so when the synthesizer has tried it.
+void CPropGeneral::chooseSoundFont() {
+    const auto chosen = choosers_.soundFont ? choosers_.soundFont(soundFont_, this)
+                                            : soundFontDialog(soundFont_, this);
+    if (!chosen) {
+        return;
+    }
+    const int check = SynthOutput::checkSoundFont(*chosen);
+    if (check != SoundFontLoaded) {
+        frame_.messageBox(soundFontFailureText(*chosen, check), "Reedtab Midi",
+                          MessageIcon::Warning);
+        return;
+    }
+    setSoundFont(*chosen);
+    soundFontChanged_ = true;
+    setModified();
+}
+
+void CPropGeneral::setSoundFont(const std::string& path) {
+    soundFont_ = path;
+    const std::string system = SynthOutput::defaultSoundFont();
+    const QString text =
+        !path.empty()    ? QString::fromStdString(path)
+        : system.empty() ? QStringLiteral("System default (none installed)")
+                         : QStringLiteral("System default: %1").arg(QString::fromStdString(system));
+    soundFontLine_->setText(text);
+    soundFontLine_->setToolTip(text);
+    soundFontLine_->setCursorPosition(0);
 }
 
 void CPropGeneral::displayChange() {
@@ -199,21 +283,21 @@ void CPropGeneral::apply() {
         block.changeExpr2Vol = expression_->isChecked();
         block.editSnap = snap_->isChecked();
         saveSettings(store, kSaveFonts | kSavePlayer);
+        frame_.playbackOptionsChanged();
         frame_.displayOptionsChanged();
         displayChanged_ = false;
     }
     if (outputChanged_) {
         block.outputDeviceIndex = output_->currentIndex() - 1;
-        StreamPlayer& player = frame_.player();
-        const bool wasPlaying = player.isPlaying();
+        Transport& transport = frame_.transport();
+        const bool wasPlaying = transport.isPlaying();
         if (wasPlaying) {
-            player.stop(false);
+            frame_.player().stop(false);
         }
-        player.closeDevice();
         saveSettings(store, kSavePlayer);
         // A device that will not open leaves the player closed; the start that follows (now
         // when it was playing, else the next Play) reports it.
-        static_cast<void>(player.openDevice());
+        static_cast<void>(transport.openOutput(block.outputDeviceIndex));
         if (wasPlaying) {
             frame_.startPlaying(false, true);
         }
@@ -224,10 +308,15 @@ void CPropGeneral::apply() {
         input.closeInput();
         block.inputDeviceIndex = input_->currentIndex() - 1;
         saveSettings(store, kSavePlayer);
-        if (block.inputDeviceIndex != -1 && input.openInput(&frame_.transport()) != 0) {
+        if (block.inputDeviceIndex != -1 &&
+            input.openInput(block.inputDeviceIndex, &frame_.hub()) != 0) {
             frame_.messageBox("Cannot open Midi input device", "Reedtab Midi", MessageIcon::Error);
         }
         inputChanged_ = false;
+    }
+    if (soundFontChanged_) {
+        frame_.soundFonts().change(soundFont_);
+        soundFontChanged_ = false;
     }
     modified_ = false;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 // The options sheet "Reedtab Midi Options": the General page (MIDI devices, note names, fonts,
-// display and player switches, the desktop's mixer), the Print page and the Lyrics page. Each
+// display and player switches, the desktop's mixer, the built-in synthesizer's SoundFont), the
+// Print page and the Lyrics page. Each
 // page edits a copy of the settings it shows; OK and Apply put the changed values into the
 // settings block, save their group and make the program use them at once. Cancel changes
 // nothing.
@@ -22,7 +23,9 @@
 class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
@@ -31,12 +34,18 @@ namespace reedtab {
 
 class CMainFrame;
 
-// The font and colour dialogs of the pages; tests answer them without a screen.
+// The font, colour and file dialogs of the pages; tests answer them without a screen.
 struct OptionsChoosers {
     // The chosen font, or nothing when the user cancelled.
     std::function<std::optional<FontSpec>(const FontSpec& current, QWidget* parent)> font;
     std::function<std::optional<Rgb>(const Rgb& current, QWidget* parent)> colour;
+    // The SoundFont file chosen, starting from the current one ("" for the default).
+    std::function<std::optional<std::string>(const std::string& current, QWidget* parent)>
+        soundFont;
 };
+
+// The filter of the SoundFont file dialog.
+inline constexpr const char* kSoundFontFilter = "SoundFonts (*.sf2 *.sf3);;All Files (*)";
 
 // The desktop's mixer program, or empty when none is installed.
 QString mixerProgram();
@@ -79,10 +88,19 @@ public:
     QCheckBox* snapBox() const { return snap_; }
     QCheckBox* expressionBox() const { return expression_; }
     QPushButton* volumeButton() const { return volume_; }
+    // The built-in synthesizer's SoundFont: the file, its chooser, the way back to the
+    // system's default, and the note shown when a new one waits for the next start.
+    QLineEdit* soundFontLine() const { return soundFontLine_; }
+    QPushButton* soundFontBrowseButton() const { return soundFontBrowse_; }
+    QPushButton* soundFontDefaultButton() const { return soundFontDefault_; }
+    QLabel* soundFontNote() const { return soundFontNote_; }
 
 private:
     void chooseFont(FontSpec& spec, QLabel* sample);
     void displayChange();
+    QGroupBox* makeSoundFontBox();
+    void chooseSoundFont();
+    void setSoundFont(const std::string& path);
 
     CMainFrame& frame_;
     const OptionsChoosers& choosers_;
@@ -103,6 +121,12 @@ private:
     QCheckBox* snap_ = nullptr;
     QCheckBox* expression_ = nullptr;
     QPushButton* volume_ = nullptr;
+    std::string soundFont_;
+    bool soundFontChanged_ = false;
+    QLineEdit* soundFontLine_ = nullptr;
+    QPushButton* soundFontBrowse_ = nullptr;
+    QPushButton* soundFontDefault_ = nullptr;
+    QLabel* soundFontNote_ = nullptr;
 };
 
 class CPrintOptions : public COptionsPage {

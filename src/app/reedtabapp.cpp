@@ -181,25 +181,25 @@ void CReedtabApp::registerCommands(CommandTable& table) {
 }
 
 bool CReedtabApp::openFile(const QString& path) {
-    if (!playlist_.fromPlaylist) {
-        playlist_.replace({path.toStdString()});
-    }
-    if (playlistWindow_) {
-        playlistWindow_->refresh(playlist_.refreshSelection);
-        playlistWindow_->update();
-    }
-    frame_->view().repaintView();
+    const bool fromPlaylist = playlist_.fromPlaylist;
+    const bool refreshSelection = playlist_.refreshSelection;
     playlist_.fromPlaylist = false;
     playlist_.refreshSelection = false;
 
     CReedtabDoc& doc = frame_->document();
-    if (!doc.askToSave()) {
-        return false;
-    }
-    const bool read = doc.openDocument(path.toStdString()) == 0;
+    // A file that cannot be read changes nothing: the open song and the playlist stay.
+    const bool read = doc.askToSave() && doc.openDocument(path.toStdString()) == 0;
     if (read) {
+        if (!fromPlaylist) {
+            playlist_.replace({path.toStdString()});
+        }
         addRecentFile(path);
     }
+    if (playlistWindow_) {
+        playlistWindow_->refresh(refreshSelection);
+        playlistWindow_->update();
+    }
+    frame_->view().repaintView();
     frame_->refreshFrame();
     return read;
 }
@@ -223,17 +223,26 @@ void CReedtabApp::playlistWindowClosed() {
     playlistWindow_ = nullptr;
 }
 
-void CReedtabApp::openFiles(const QStringList& paths) {
+bool CReedtabApp::openFiles(const QStringList& paths) {
     if (paths.isEmpty()) {
-        return;
+        return false;
     }
     std::vector<std::string> entries;
     for (const auto& path : paths) {
         entries.push_back(path.toStdString());
     }
+    const PlaylistModel before = playlist_;
     playlist_.replace(std::move(entries));
     playlist_.fromPlaylist = true;
-    openFile(paths.front());
+    if (openFile(paths.front())) {
+        return true;
+    }
+    // The list stays the one of the song that is still open.
+    playlist_ = before;
+    if (playlistWindow_) {
+        playlistWindow_->refresh(true);
+    }
+    return false;
 }
 
 void CReedtabApp::openCommand() {

@@ -80,8 +80,9 @@ public:
     // ---- PlaylistHost ----
     PlaylistModel& playlist() override { return playlist_; }
     /// The open-by-path of every road (playlist, Next, Previous, drop, recent files, command
-    /// line): unless *from playlist* is set the playlist becomes this one file; the playlist
-    /// window is refreshed; then the document reads the file. True when it read.
+    /// line): the document reads the file; once it has, unless *from playlist* is set, the
+    /// playlist becomes this one file. The playlist window is refreshed. True when it read; a
+    /// file that cannot be read leaves the open song and the playlist as they were.
     bool openFile(const QString& path) override;
     bool newDocument() override;
     void repaintMainWindow() override;
@@ -89,8 +90,9 @@ public:
     void playlistWindowClosed() override;
 
     // ---- Commands ----
-    /// Replaces the playlist by `paths` and opens the first (the Open dialog's result).
-    void openFiles(const QStringList& paths);
+    /// Replaces the playlist by `paths` and opens the first (the Open dialog's result, dropped
+    /// files). When the first cannot be read the playlist stays as it was. True when it read.
+    bool openFiles(const QStringList& paths);
     void openCommand();
     void nextCommand();
     void previousCommand();

@@ -5,6 +5,7 @@
 #include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
 #include "tools/toolwindows.h"
+#include "transport/transport.h"
 #include "view/reedtabview.h"
 
 #include <QApplication>
@@ -137,7 +138,7 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
         return false;
     }
     if (request.tick >= 0) {
-        frame.player().seek(request.tick);
+        frame.transport().seek(request.tick);
         frame.showPosition(request.tick);
     }
     frame.view().repaintView();

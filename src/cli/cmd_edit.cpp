@@ -28,7 +28,13 @@ constexpr const char* kHelp =
     "  --marks FROM TO          selection marks in ticks (-1 leaves that side open)\n"
     "  --transpose N            transpose every track by N half steps over the marks\n"
     "  --crop                   keep only the marked range\n"
-    "  --cut                    delete the marked range of the shown or selected tracks\n"
+    "  --copy                   copy the marked range of the shown or selected tracks: the\n"
+    "                           parts of notes inside it and every other event there but\n"
+    "                           controllers, programs, tempos, signatures and names\n"
+    "  --cut                    copy, then delete the marked range of the shown or selected\n"
+    "                           tracks\n"
+    "  --paste TICK             paste what was copied at TICK, each event on the track of its\n"
+    "                           index (tracks the song does not have are left out)\n"
     "  --delete                 delete the marked range of every track, closing the gap\n"
     "  --silence AT BARS BEATS TICKS\n"
     "                           insert silence at tick AT\n"
@@ -40,7 +46,8 @@ constexpr const char* kHelp =
     "  --delete-track N         delete track N (counted from 0)\n"
     "  --tab-track MODE         add the tablature text track for MODE (0 C notes, 1 diatonic,\n"
     "                           2 chromatic, 3 B-flat notes, 4 E-flat notes)\n"
-    "  --undo                   undo the last operation\n"
+    "  --undo                   undo the last operation (repeat it for more)\n"
+    "  --redo                   redo the last operation undone\n"
     "\n"
     "Exit status: 0 written; 1, 3 or 4 when IN cannot be read (the reader's result);\n"
     "5 when OUT cannot be written; 2 for a usage error or a refused operation (nothing\n"
@@ -67,9 +74,10 @@ struct OperationForm {
 };
 
 constexpr OperationForm kOperations[] = {
-    {"--marks", 2},     {"--transpose", 1},    {"--crop", 0},        {"--cut", 0},
-    {"--delete", 0},    {"--silence", 4},      {"--tempo-scale", 1}, {"--volume", 2},
-    {"--map-notes", 5}, {"--delete-track", 1}, {"--tab-track", 1},   {"--undo", 0},
+    {"--marks", 2},       {"--transpose", 1}, {"--crop", 0},      {"--copy", 0},
+    {"--cut", 0},         {"--paste", 1},     {"--delete", 0},    {"--silence", 4},
+    {"--tempo-scale", 1}, {"--volume", 2},    {"--map-notes", 5}, {"--delete-track", 1},
+    {"--tab-track", 1},   {"--undo", 0},      {"--redo", 0},
 };
 
 bool inRange(long value, long low, long high) {
@@ -100,8 +108,27 @@ std::string apply(CReedtabDoc& doc, CliUi& ui, const Operation& op) {
     }
     if (op.name == "--crop")
         return doc.crop() == 0 ? "" : "crop needs tracks and a mark (--marks)";
+    if (op.name == "--copy")
+        return doc.copySelection() == 0 ? ""
+                                        : "copy needs tracks and a mark (--marks) with events "
+                                          "inside the range";
     if (op.name == "--cut")
         return doc.cut() == 0 ? "" : "cut needs tracks and a mark (--marks)";
+    if (op.name == "--paste") {
+        if (!doc.canPaste())
+            return "nothing to paste (--copy or --cut first)";
+        if (!inRange(v[0], 0, INT32_MAX))
+            return "paste at a tick >= 0";
+        int skipped = 0;
+        if (doc.paste(static_cast<int32_t>(v[0]), &skipped) < 0)
+            return "what was copied would end past the last tick a song can hold";
+        if (skipped > 0)
+            std::fprintf(stderr,
+                         "reedtab-cli edit: --paste: %d track(s) copied from are not in the "
+                         "song; their events were left out\n",
+                         skipped);
+        return {};
+    }
     if (op.name == "--delete")
         return doc.deleteSelection() == 0 ? "" : "delete needs tracks and a mark (--marks)";
     if (op.name == "--silence") {
@@ -122,12 +149,11 @@ std::string apply(CReedtabDoc& doc, CliUi& ui, const Operation& op) {
         return {};
     }
     if (op.name == "--volume") {
-        MidiTrack* track = doc.song.track(static_cast<int>(v[0]));
-        if (!track || !inRange(v[0], 0, INT32_MAX))
+        if (!doc.song.track(static_cast<int>(v[0])) || !inRange(v[0], 0, INT32_MAX))
             return "no track " + std::to_string(v[0]);
         if (!inRange(v[1], 0, 255))
             return "the volume percentage must be 0..255";
-        track->volumePercent = static_cast<uint8_t>(v[1]);
+        doc.setTrackVolume(static_cast<int>(v[0]), static_cast<int>(v[1]));
         doc.applyTrackVolumeEdit(static_cast<int>(v[0]), true);
         return {};
     }
@@ -160,6 +186,11 @@ std::string apply(CReedtabDoc& doc, CliUi& ui, const Operation& op) {
     }
     if (op.name == "--undo") {
         if (!doc.undo())
+            return ui.lastMessage;
+        return {};
+    }
+    if (op.name == "--redo") {
+        if (!doc.redo())
             return ui.lastMessage;
         return {};
     }

@@ -17,6 +17,7 @@ int run(const std::vector<std::string>& words) {
     const auto chromaticName = args.option("--chromatic");
     std::string message;
     const auto key = keyOption(args, 60, message);
+    const bool tuningFile = args.flag("--tun");
     const std::vector<std::string> rest = args.positionals();
     if (args.hasError()) {
         return usageError("notes", args.error());
@@ -49,6 +50,10 @@ int run(const std::vector<std::string>& words) {
             return kUsageError;
         }
     }
+    if (tuningFile) {
+        std::fputs(layout->tuningFileText().c_str(), stdout);
+        return 0;
+    }
     for (int note = 0; note <= 127; ++note) {
         NoteText text;
         std::string line;
@@ -67,11 +72,14 @@ std::string helpText() {
     const Settings block;
     return "usage: reedtab-cli notes (--diatonic NAME|FILE.tun | --chromatic NAME|FILE.tun) "
            "[--key N]\n"
+           "                     [--tun]\n"
            "\n"
            "Lists every MIDI note 0..127 the harmonica plays, as \"N: ALT, ALT, ...\": each way\n"
            "of playing it as the view's note menu lists it (plain + and - symbols), the\n"
            "preferred first. The last line is the layout's description.\n"
            "--key N: the MIDI note of the tuning's key (default 60).\n"
+           "--tun: instead, the tuning as a tuning file (.tun) that the harmonica windows and\n"
+           "these commands read back.\n"
            "A tuning is a built-in name or a .tun file. Diatonic tunings:\n" +
            tuningList(DiatonicLayout(block)) + "Chromatic tunings:\n" +
            tuningList(ChromaticLayout(block)) +

@@ -48,6 +48,7 @@ const char* const help =
     "                   [--diatonic NAME|FILE.tun] [--chromatic NAME|FILE.tun] [--key N]\n"
     "                   [--beats-per-line N] [--treble|--no-treble] [--bass|--no-bass]\n"
     "                   [--no-color] [--from TICK] [--to TICK]\n"
+    "                   [--optimize [--track N] [--avoid-bends] [--avoid-overblows]]\n"
     "\n"
     "Writes the pages the program prints for a MIDI file as an A4 PDF: lines of tablature\n"
     "with the file's path and the tablature title at the top and \"Page N\" at the bottom,\n"
@@ -64,6 +65,9 @@ const char* const help =
     "one or none 6.\n"
     "--no-color: white note bars.\n"
     "--from, --to: print only from tick --from to tick --to.\n"
+    "--optimize: first choose for every note of one track (--track N, default the melody)\n"
+    "the way of playing it that makes the whole phrase easiest; --avoid-bends and\n"
+    "--avoid-overblows keep to other ways wherever there are any.\n"
     "Exit status: 0, the reader's result code when the file cannot be read, 2 for a usage\n"
     "error, an unknown tuning or an unreadable tuning file, 5 when OUT.pdf cannot be written,\n"
     "6 when the program's PDF helper is missing, 130 when stopped by Ctrl+C.\n";

@@ -4,9 +4,10 @@
 #include "cli/args.h"
 #include "cli/songfile.h"
 #include "cli/traineroption.h"
+#include "cli/transportsetup.h"
 #include "playback/playermessagequeue.h"
 #include "playback/streamplayer.h"
-#include "settings/settings.h"
+#include "transport/transport.h"
 
 #include <algorithm>
 #include <atomic>
@@ -26,6 +27,49 @@ std::atomic<bool> interrupted{false};
 extern "C" void onInterrupt(int) {
     interrupted.store(true);
 }
+
+// Prints the position on every beat (over itself on a terminal), "Pass N at P%" as each pass of
+// a trainer begins, and notes the end of the song.
+class PositionPrinter final : public TransportListener {
+public:
+    PositionPrinter(const Transport& transport, const MidiSong& song)
+        : transport_(transport), song_(song), terminal_(isatty(STDOUT_FILENO) != 0) {}
+
+    bool terminal() const { return terminal_; }
+    bool ended() const { return ended_; }
+    bool deviceLost() const { return deviceLost_; }
+
+    void positionReached(const PositionReport&) override {
+        if (transport_.training() && transport_.trainerPass() != shownPass_) {
+            shownPass_ = transport_.trainerPass();
+            std::printf("%sPass %d at %d%%\n", terminal_ ? "\r" : "", shownPass_ + 1,
+                        transport_.tempoPercent());
+        }
+        const int tick = transport_.soundingTick();
+        const int beat = tick / std::max<int>(song_.division, 1);
+        if (beat == shownBeat_) {
+            return;
+        }
+        shownBeat_ = beat;
+        const auto text = formatBarBeatTick(song_.tickToBarBeatTick(std::min(tick, song_.length)));
+        std::printf(terminal_ ? "\r%s" : "%s\n", text.c_str());
+        std::fflush(stdout);
+    }
+    void tempoChanged(int) override {}
+    void songEnded(int result) override {
+        ended_ = true;
+        deviceLost_ = result == PlayerDeviceError;
+    }
+
+private:
+    const Transport& transport_;
+    const MidiSong& song_;
+    const bool terminal_;
+    int shownBeat_ = -1;
+    int shownPass_ = -1;
+    bool ended_ = false;
+    bool deviceLost_ = false;
+};
 
 int run(const std::vector<std::string>& words) {
     Args args(words);
@@ -49,6 +93,9 @@ int run(const std::vector<std::string>& words) {
     if (trainer.active() && tempo) {
         return usageError("play", "--tempo and --trainer exclude each other");
     }
+    if (trainer.active() && from) {
+        return usageError("play", "--from and --trainer exclude each other");
+    }
     if (files.size() != 1) {
         return usageError("play", "expects one FILE (try --help)");
     }
@@ -63,8 +110,7 @@ int run(const std::vector<std::string>& words) {
         return result;
     }
 
-    Settings& s = settings();
-    s.outputDeviceIndex = -1;
+    int deviceIndex = -1;
     if (device) {
         const auto names = outputDeviceNames();
         const auto found = std::find(names.begin(), names.end(), *device);
@@ -73,91 +119,63 @@ int run(const std::vector<std::string>& words) {
                          device->c_str());
             return 1;
         }
-        s.outputDeviceIndex = static_cast<int>(found - names.begin()) - 1;
+        deviceIndex = static_cast<int>(found - names.begin()) - 1;
     }
-    s.division = std::max<int>(song.division, 1);
-    s.baseTempo = song.tempoAt(0);
-    s.playMetronome = metronome;
-    s.playLoop = loopStart.has_value();
-    s.loopStart = loopStart ? static_cast<int>(*loopStart) : -1;
-    s.loopEnd = loopEnd ? static_cast<int>(*loopEnd) : -1;
-    if (trainer.active()) {
-        trainerLoop(s, song);
-    }
+    PlaybackOptions options;
+    options.metronome = metronome;
+    options.countIn = countIn;
+    options.loop = loopStart.has_value();
 
     SteadyClock clock;
     SystemOutputProvider outputs;
     StreamPlayer player(outputs, clock);
-    PlayerMessageQueue window(&player);
-    if (player.init(&song, &window) != PlayerOk) {
+    Transport transport(player);
+    setUpTransport(transport, song, options, loopStart ? static_cast<int>(*loopStart) : -1,
+                   loopEnd ? static_cast<int>(*loopEnd) : -1);
+    PositionPrinter printer(transport, song);
+    transport.setListener(&printer);
+    PlayerMessageQueue window;
+    window.setHandler(
+        [&transport](const PlayerMessage& message) { transport.handleMessage(message); });
+    if (transport.init(song, window) != PlayerOk) {
         std::fprintf(stderr, "reedtab-cli play: no MIDI output device\n");
         return 1;
     }
-    if (player.openDevice() != PlayerOk) {
+    if (transport.openOutput(deviceIndex) != PlayerOk) {
         std::fprintf(stderr, "reedtab-cli play: Cannot open Midi output device\n");
         return 1;
     }
     if (tempo) {
-        player.setTempoPercent(static_cast<int>(*tempo));
+        transport.setTempoPercent(static_cast<int>(*tempo));
     }
-    player.setTrainer(trainer);
-
-    const bool terminal = isatty(STDOUT_FILENO) != 0;
-    int shownBeat = -1;
-    int shownPass = -1;
-    bool stopped = false;
-    bool deviceLost = false;
-    window.setHandler([&](const PlayerMessage& message) {
-        if (message.message == WM_PLAYER_STOPPED) {
-            stopped = true;
-            deviceLost = message.wParam == PlayerDeviceError;
-            return;
-        }
-        if (message.message != WM_PLAYER_POSITION || !player.isPlaying()) {
-            return;
-        }
-        if (trainer.active() && player.trainerPass() != shownPass) {
-            shownPass = player.trainerPass();
-            std::printf("%sPass %d at %d%%\n", terminal ? "\r" : "", shownPass + 1,
-                        settings().tempoPercent.load());
-        }
-        const int tick = std::max(0, static_cast<int>(player.streamTicks()) - player.offset());
-        const int beat = tick / std::max<int>(song.division, 1);
-        if (beat == shownBeat) {
-            return;
-        }
-        shownBeat = beat;
-        const auto text = formatBarBeatTick(song.tickToBarBeatTick(std::min(tick, song.length)));
-        std::printf(terminal ? "\r%s" : "%s\n", text.c_str());
-        std::fflush(stdout);
-    });
 
     interrupted.store(false);
     auto previous = std::signal(SIGINT, onInterrupt);
-    const int started = player.start(from ? static_cast<int>(*from) : 0, countIn);
+    const int started =
+        startTransport(transport, trainer, from ? static_cast<int>(*from) : 0, countIn);
     if (started != PlayerOk) {
         std::signal(SIGINT, previous);
         std::fprintf(stderr, "reedtab-cli play: Cannot start playing! (code %d)\n", started);
         player.shutdown();
         return started;
     }
-    while (!stopped && !interrupted.load()) {
+    while (!printer.ended() && !interrupted.load()) {
         window.dispatchAll();
         if (player.state() == PlayerState::Idle && window.waiting() == 0) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (player.isPlaying()) {
-        player.stop(false); // all notes off on every channel
+    if (transport.isPlaying()) {
+        transport.stop(); // all notes off on every channel
     }
     window.dispatchAll();
     player.shutdown();
     std::signal(SIGINT, previous);
-    if (terminal) {
+    if (printer.terminal()) {
         std::printf("\n");
     }
-    if (deviceLost) {
+    if (printer.deviceLost()) {
         std::fprintf(stderr, "reedtab-cli play: %s\n", kDeviceLostText);
         return 1;
     }
@@ -176,10 +194,11 @@ const char* const help =
     "  --loop-start/--loop-end TICK  play the range over and over until Ctrl+C\n"
     "  --count-in        a bar of clicks plus one beat first\n"
     "  --metronome       a click on every beat\n"
-    "  --trainer START,STEP,TARGET[,PASSES]  speed trainer: loops the loop marks (default the\n"
-    "                    whole song to the end of its last bar) at START percent of the tempo\n"
-    "                    and raises it by STEP after every PASSES passes (1) up to TARGET;\n"
-    "                    prints \"Pass N at P%\" as each pass begins\n"
+    "  --trainer START,STEP,TARGET[,PASSES]  speed trainer, as the window's: loops the loop\n"
+    "                    marks (the whole song to the end of its last bar without them) from\n"
+    "                    the loop's start at START percent of the tempo and raises it by STEP\n"
+    "                    after every PASSES passes (1) up to TARGET; prints \"Pass N at P%\"\n"
+    "                    as each pass begins; not with --from\n"
     "Exit status: 0 at the end of the song, 130 after Ctrl+C, 1 when the device cannot be\n"
     "opened, the player's code when it refuses to start, 2 for a usage error.\n";
 

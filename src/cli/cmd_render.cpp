@@ -5,7 +5,6 @@
 #include "cli/songfile.h"
 #include "playback/playermessagequeue.h"
 #include "playback/streamplayer.h"
-#include "settings/settings.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -113,9 +112,6 @@ int run(const std::vector<std::string>& words) {
         return 1;
     }
 
-    Settings& s = settings();
-    s.division = std::max<int>(song.division, 1);
-    s.baseTempo = song.tempoAt(0);
     ManualClock clock;
     SingleOutputProvider provider(synth);
     StreamPlayer player(provider, clock);
@@ -124,9 +120,11 @@ int run(const std::vector<std::string>& words) {
         std::fprintf(stderr, "reedtab-cli render: cannot open the synthesizer\n");
         return 1;
     }
+    PlaybackParams params = songParams(song);
     if (tempo) {
-        player.setTempoPercent(static_cast<int>(*tempo));
+        params.tempoPercent = static_cast<int>(*tempo);
     }
+    player.setParams(params);
     WavWriter wav(files[1], synth);
     if (!wav.good()) {
         std::fprintf(stderr, "reedtab-cli render: %s: cannot create the file\n", files[1].c_str());

@@ -1,12 +1,13 @@
-// reedtab-cli trace: the real stream player on a manual clock into a recording output; every
-// message that reaches the device, one line each.
+// reedtab-cli trace: the transport and the real stream player on a manual clock into a recording
+// output; every message that reaches the device, one line each.
 
 #include "cli/args.h"
 #include "cli/songfile.h"
 #include "cli/traineroption.h"
+#include "cli/transportsetup.h"
 #include "playback/playermessagequeue.h"
 #include "playback/streamplayer.h"
-#include "settings/settings.h"
+#include "transport/transport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -56,6 +57,9 @@ int run(const std::vector<std::string>& words) {
     if (trainer.active() && tempo) {
         return usageError("trace", "--tempo and --trainer exclude each other");
     }
+    if (trainer.active() && from) {
+        return usageError("trace", "--from and --trainer exclude each other");
+    }
     if (files.size() != 1) {
         return usageError("trace", "expects one FILE (try --help)");
     }
@@ -75,34 +79,32 @@ int run(const std::vector<std::string>& words) {
         return result;
     }
 
-    Settings& s = settings();
-    s.division = std::max<int>(song.division, 1);
-    s.baseTempo = song.tempoAt(0);
-    s.playMetronome = metronome;
-    s.sendMidiSt = clock;
-    s.skipPrgChange = skipPrograms;
-    s.changeExpr2Vol = expr2vol;
-    s.editMode = editMode;
-    s.playLoop = loopStart || loopEnd;
-    s.loopStart = loopStart ? static_cast<int>(*loopStart) : -1;
-    s.loopEnd = loopEnd ? static_cast<int>(*loopEnd) : -1;
-    if (trainer.active()) {
-        trainerLoop(s, song);
-    }
+    PlaybackOptions options;
+    options.metronome = metronome;
+    options.countIn = countIn;
+    options.loop = loopStart || loopEnd;
+    options.clockOut = clock;
+    options.skipProgramChanges = skipPrograms;
+    options.expressionToVolume = expr2vol;
+    options.editMode = editMode;
 
     ManualClock manual;
     RecordingOutput output(manual);
     SingleOutputProvider provider(output);
     StreamPlayer player(provider, manual);
-    PlayerMessageQueue window(&player);
-    if (player.init(&song, &window) != PlayerOk || player.openDevice() != PlayerOk) {
+    Transport transport(player);
+    setUpTransport(transport, song, options, loopStart ? static_cast<int>(*loopStart) : -1,
+                   loopEnd ? static_cast<int>(*loopEnd) : -1);
+    PlayerMessageQueue window;
+    window.setHandler(
+        [&transport](const PlayerMessage& message) { transport.handleMessage(message); });
+    if (transport.init(song, window) != PlayerOk || transport.openOutput(-1) != PlayerOk) {
         std::fprintf(stderr, "reedtab-cli trace: cannot open the recording output\n");
         return 1;
     }
     if (tempo) {
-        player.setTempoPercent(static_cast<int>(*tempo));
+        transport.setTempoPercent(static_cast<int>(*tempo));
     }
-    player.setTrainer(trainer);
     // Immediate messages carry the last stream position the run reached.
     std::int64_t lastTick = 0;
     output.setTickSource([&] {
@@ -112,7 +114,8 @@ int run(const std::vector<std::string>& words) {
     output.setKeep(false);
     output.setListener(printMessage);
 
-    const int started = player.start(from ? static_cast<int>(*from) : 0, countIn);
+    const int started =
+        startTransport(transport, trainer, from ? static_cast<int>(*from) : 0, countIn);
     if (started != PlayerOk) {
         std::fprintf(stderr, "reedtab-cli trace: the player refused to start (code %d)\n", started);
         return started;
@@ -128,8 +131,8 @@ int run(const std::vector<std::string>& words) {
         player.stream().advanceTo(*due);
         window.dispatchAll();
     }
-    if (player.isPlaying()) {
-        player.stop(false);
+    if (transport.isPlaying()) {
+        transport.stop();
     }
     window.dispatchAll();
     player.shutdown();
@@ -142,10 +145,10 @@ const char* const help =
     "                          [--skip-programs] [--expr2vol] [--edit-mode] [--seconds S]\n"
     "                          [--trainer START,STEP,TARGET[,PASSES]]\n"
     "\n"
-    "Plays the song with the real stream player on a manual clock into a recording output,\n"
-    "as fast as it can, and prints every message that reaches the device, one line each: the\n"
-    "stream tick, the time in milliseconds since the start (three decimals) and the message\n"
-    "bytes in upper-case hexadecimal.\n"
+    "Plays the song with the transport and the real stream player on a manual clock into a\n"
+    "recording output, as fast as it can, and prints every message that reaches the device,\n"
+    "one line each: the stream tick, the time in milliseconds since the start (three\n"
+    "decimals) and the message bytes in upper-case hexadecimal.\n"
     "  --from TICK         start there (the controllers and programs before it are chased)\n"
     "  --count-in          a bar of clicks plus one beat before the song\n"
     "  --loop-start/--loop-end TICK  the loop marks (loop on); the end mark alone ends there\n"
@@ -154,9 +157,10 @@ const char* const help =
     "  --expr2vol          expression controllers scale the note velocities instead\n"
     "  --edit-mode         edit mode: the run does not end with the song\n"
     "  --seconds S         end the run after S seconds of stream time (default 3600)\n"
-    "  --trainer START,STEP,TARGET[,PASSES]  speed trainer: loops the loop marks (default the\n"
-    "                      whole song to the end of its last bar) at START percent of the\n"
-    "                      tempo, raised by STEP after every PASSES passes (1) up to TARGET\n"
+    "  --trainer START,STEP,TARGET[,PASSES]  speed trainer, as the window's: loops the loop\n"
+    "                      marks (the whole song to the end of its last bar unless both are\n"
+    "                      given) from the loop's start at START percent of the tempo, raised\n"
+    "                      by STEP after every PASSES passes (1) up to TARGET; not with --from\n"
     "Exit status: 0, the reader's code for a file it cannot read, the player's code when it\n"
     "refuses to start (10: the start lies beyond the song), 2 for a usage error.\n";
 

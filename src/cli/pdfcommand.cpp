@@ -4,12 +4,14 @@
 
 #include "app/qsettingsstore.h"
 #include "cli/args.h"
+#include "cli/fingeringoption.h"
 #include "cli/songfile.h"
 #include "cli/tuningoption.h"
 #include "document/songedits.h"
 #include "harmonica/chromaticlayout.h"
 #include "harmonica/diatoniclayout.h"
 #include "harmonica/layoutsettings.h"
+#include "harmonica/notation.h"
 #include "settings/settings.h"
 #include "view/songpainter.h"
 #include "view/songprinter.h"
@@ -117,11 +119,12 @@ int run(const std::vector<std::string>& words) {
     const bool noColour = args.flag("--no-color");
     const auto from = tickOption(args, "--from", message);
     const auto to = tickOption(args, "--to", message);
+    const auto fingerings = fingeringRequest(args, true, message);
     const std::vector<std::string> files = args.positionals();
     if (args.hasError()) {
         return usageError("pdf", args.error());
     }
-    if (!key || !treble || !bass || !from || !to) {
+    if (!key || !treble || !bass || !from || !to || !fingerings) {
         return usageError("pdf", message);
     }
     if (files.size() != 2) {
@@ -154,6 +157,19 @@ int run(const std::vector<std::string>& words) {
         return result;
     }
     markNotes(song, block.showDrumsNotes);
+    if (fingerings->optimize) {
+        if (block.tabMode != kDiatonicTab && block.tabMode != kChromaticTab) {
+            return usageError("pdf", "--optimize needs a harmonica: --mode diatonic or chromatic");
+        }
+        const auto track = requestTrack("pdf", *fingerings, song);
+        if (!track) {
+            return kUsageError;
+        }
+        const HarmonicaLayout& layout = block.tabMode == kChromaticTab
+                                            ? static_cast<const HarmonicaLayout&>(chromatic)
+                                            : diatonic;
+        optimizeTrack(song, *track, *from, *to, layout, fingerings->options);
+    }
 
     SongPainter painter(block, diatonic, chromatic);
     SongPrintJob job = printJobFor(song, block, painter);

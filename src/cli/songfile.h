@@ -17,24 +17,10 @@ inline constexpr int kWriteFailed = 5;
 /// a truncated file prints the reader's warning there. Returns the reader's result code.
 inline int loadSongReporting(const char* command, const std::string& path, MidiSong& song) {
     int result = song.loadFile(path);
-    const char* reason = nullptr;
-    switch (result) {
-    case LoadOk:
-        break;
-    case LoadCannotOpen:
-        reason = "cannot open the file";
-        break;
-    case LoadBadHeader:
-        reason = "not a Standard MIDI File (bad header)";
-        break;
-    default:
-        reason = "bad track data";
-        break;
-    }
-    if (reason) {
+    if (result != LoadOk) {
         std::string detail = song.errorText.empty() ? "" : " (" + song.errorText + ")";
-        std::fprintf(stderr, "reedtab-cli %s: %s: %s%s\n", command, path.c_str(), reason,
-                     detail.c_str());
+        std::fprintf(stderr, "reedtab-cli %s: %s: %s%s\n", command, path.c_str(),
+                     loadResultText(result), detail.c_str());
     } else if (song.truncated) {
         std::fprintf(stderr, "%s\n", MidiSong::truncationWarning);
     }

@@ -3,9 +3,7 @@
 // --trainer START,STEP,TARGET[,PASSES] of reedtab-cli play and trace.
 
 #include "cli/args.h"
-#include "model/midisong.h"
 #include "playback/speedtrainer.h"
-#include "settings/settings.h"
 
 #include <optional>
 #include <sstream>
@@ -45,18 +43,6 @@ inline bool trainerOption(Args& args, SpeedTrainer& plan, std::string& message) 
         return false;
     }
     return true;
-}
-
-/// A trainer loops: the given loop marks, the song's start and the end of its last bar
-/// where a mark is missing.
-inline void trainerLoop(Settings& s, const MidiSong& song) {
-    s.playLoop = true;
-    if (s.loopStart < 0) {
-        s.loopStart = 0;
-    }
-    if (s.loopEnd < 0) {
-        s.loopEnd = wholeSongLoopEnd(song);
-    }
 }
 
 } // namespace reedtab::cli

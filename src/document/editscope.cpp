@@ -14,17 +14,11 @@ EditScope::EditScope(CReedtabDoc& doc, unsigned notices, Options options)
         wasPlaying_ = outer_->wasPlaying_;
     if (options_.waitCursor)
         doc_.ui_.setWaitCursor(true);
-    if (options_.snapshot)
-        snapshotTaken_ = doc_.writePendingSnapshot() == 0;
+    if (!outer_ && !options_.outsideHistory)
+        doc_.history_.prepare(doc_.song, doc_.cursorTick);
 }
 
 EditScope::~EditScope() {
-    if (snapshotTaken_) {
-        if (committed_)
-            doc_.keepPendingSnapshot();
-        else
-            doc_.dropPendingSnapshot();
-    }
     if (options_.waitCursor)
         doc_.ui_.setWaitCursor(false);
     doc_.openScope_ = outer_;
@@ -32,9 +26,13 @@ EditScope::~EditScope() {
         if (committed_) {
             outer_->notices_ |= notices_;
             outer_->committed_ = true;
+            if (outer_->stepType_ == UndoNothing)
+                outer_->stepType_ = stepType_;
         }
         return;
     }
+    if (committed_ && !options_.outsideHistory)
+        doc_.recordStep(stepType_);
     if ((committed_ || rolledBack_) && notices_ != 0)
         doc_.notify(DocumentNotice{notices_, nullptr});
     if (!options_.suspendOnly)
@@ -42,21 +40,16 @@ EditScope::~EditScope() {
 }
 
 bool EditScope::rollBack() {
-    if (!snapshotTaken_)
-        return false;
-    snapshotTaken_ = false;
     committed_ = false;
     rolledBack_ = true;
     notices_ |= EventsChanged | TracksChanged | SelectionChanged;
-    return doc_.restorePendingSnapshot();
+    return doc_.restoreBeforeEdit();
 }
 
 void EditScope::commit(int undoType) {
     committed_ = true;
-    if (snapshotTaken_)
-        doc_.keepPendingSnapshot();
     if (undoType != UndoNothing)
-        doc_.recordUndo(true, undoType);
+        stepType_ = undoType;
 }
 
 } // namespace reedtab

@@ -2,7 +2,7 @@
 
 // The part of the stream player the document drives: it stops playback before changing the
 // song, restarts it afterwards, and pauses the player's bookkeeping around a single insert
-// while the song plays. `StreamPlayerControl` (streamplayercontrol.h) drives the real player;
+// while the song plays. The transport (transport/transport.h) drives the real player;
 // tests drive a scripted one.
 //
 // Threads: every call comes from the user-interface thread.

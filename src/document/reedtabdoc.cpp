@@ -4,6 +4,7 @@
 #include "document/editscope.h"
 #include "document/playercontrol.h"
 #include "document/product.h"
+#include "document/songclip.h"
 #include "document/songedits.h"
 #include "harmonica/notation.h"
 #include "harmonica/tablaturetext.h"
@@ -11,52 +12,16 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <limits>
-#include <system_error>
-#include <unistd.h>
 
 namespace reedtab {
 
-// Where an event sits in the song, to find its copy once the song is read back.
-struct EventPlace {
-    int track = -1;
-    int index = -1;
-    int kind = 0;
-    int32_t tick = 0;
-};
-
-// What a roll-back restores besides the file: shown, selected, muted and the mixer's volume
-// of each track, and where the last addition's events were.
-struct CReedtabDoc::PendingState {
-    std::vector<std::pair<uint16_t, uint8_t>> tracks;
-    EventPlace added;
-    bool endWasLast = false;
-};
-
 namespace {
 
-constexpr const char* kUndoCaption = "Undo";
 constexpr const char* kErrorReading = "Error reading file";
 constexpr const char* kErrorWriting = "Error writing file";
 constexpr int kMaxTracks = 128;
-
-// A folder only this user can enter, with a name nobody can guess: the snapshot inside it can
-// be neither replaced through a planted link nor clobbered by a second instance.
-std::string makePrivateFolder() {
-    const char* base = std::getenv("XDG_RUNTIME_DIR");
-    std::error_code error;
-    if (!base || !*base || !std::filesystem::is_directory(base, error)) {
-        base = std::getenv("TMPDIR");
-        if (!base || !*base || !std::filesystem::is_directory(base, error))
-            base = "/tmp";
-    }
-    std::string pattern = std::string(base) + "/reedtab-undo-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        return {};
-    return pattern;
-}
 
 int32_t latestTick(const MidiSong& song) {
     int32_t latest = song.length;
@@ -75,25 +40,18 @@ void endAtLastEvent(MidiSong& song) {
     }
 }
 
-EventPlace placeOf(const MidiSong& song, const MidiEvent* event) {
-    if (!event || !event->track)
-        return {};
-    return {song.trackIndexOf(event->track), event->track->indexOf(event), event->kind(),
-            event->tick};
-}
-
-MidiEvent* eventAt(const MidiSong& song, const EventPlace& place) {
-    const MidiTrack* track = song.track(place.track);
-    if (!track || place.index < 0 || place.index >= static_cast<int>(track->size()))
-        return nullptr;
-    MidiEvent* event = track->at(static_cast<size_t>(place.index));
-    return event->kind() == place.kind && event->tick == place.tick ? event : nullptr;
-}
-
 std::string formatStatus(int amount) {
     char text[64];
     std::snprintf(text, sizeof text, "transposed %d half steps", amount);
     return text;
+}
+
+// "Error reading file", the file and why, for a file that could not be read.
+std::string readErrorText(const std::string& path, int result, const std::string& detail) {
+    std::string text = std::string(kErrorReading) + " \"" + path + "\":\n" + loadResultText(result);
+    if (!detail.empty())
+        text += " (" + detail + ")";
+    return text + ".";
 }
 
 } // namespace
@@ -101,7 +59,8 @@ std::string formatStatus(int amount) {
 const char* undoDescription(int type) {
     static constexpr const char* kDescriptions[] = {
         "",           "Transpose",        "Track properties",  "Added Note",
-        "Added Text", "Inserted Silence", "Deleted Selection", "Edit"};
+        "Added Text", "Inserted Silence", "Deleted Selection", "Edit",
+        "Paste"};
     if (type < 0 || type >= static_cast<int>(std::size(kDescriptions)))
         return "";
     return kDescriptions[type];
@@ -109,12 +68,7 @@ const char* undoDescription(int type) {
 
 CReedtabDoc::CReedtabDoc(DocumentUi& ui, PlayerControl& player) : ui_(ui), player_(player) {}
 
-CReedtabDoc::~CReedtabDoc() {
-    if (!snapshotFolder_.empty()) {
-        std::error_code error;
-        std::filesystem::remove_all(snapshotFolder_, error);
-    }
-}
+CReedtabDoc::~CReedtabDoc() = default;
 
 // ---- Lifecycle ----
 
@@ -159,16 +113,7 @@ void CReedtabDoc::refreshNoteFlags() {
 }
 
 void CReedtabDoc::forgetEventReferences() {
-    lastAddedEvent = nullptr;
     pendingNoteOns.clear();
-    endBeforeAdding_ = nullptr;
-}
-
-void CReedtabDoc::rememberEndOfTrack(int trackIndex) {
-    const MidiTrack* track = song.track(trackIndex);
-    const MidiEvent* end = track ? track->last() : nullptr;
-    endBeforeAdding_ = end && end->kind() == KindEndOfTrack ? end : nullptr;
-    endTickBeforeAdding_ = endBeforeAdding_ ? end->tick : 0;
 }
 
 void CReedtabDoc::newDocument() {
@@ -181,29 +126,30 @@ void CReedtabDoc::newDocument() {
 }
 
 int CReedtabDoc::openDocument(const std::string& path) {
-    bool wasPlaying = stopPlayback();
+    const bool wasPlaying = stopPlayback();
     ui_.beginProgress();
-    resetContents();
-    player_.setPosition(0);
-    int result = song.loadFile(path, [this](int percent) { ui_.setProgress(percent); });
+    MidiSong read;
+    const int result = read.loadFile(path, [this](int percent) { ui_.setProgress(percent); });
+    ui_.endProgress();
     if (result != LoadOk) {
-        // An unreadable file must not become the target of a later Save.
-        pathName_.clear();
-        ui_.messageBox(kErrorReading, kProductName, MessageIcon::Exclamation);
-    } else {
-        pathName_ = path;
-        if (song.truncated) {
-            ui_.messageBox(MidiSong::truncationWarning, MidiSong::truncationCaption,
-                           MessageIcon::Exclamation);
-        }
-        player_.setSongTiming(song.division, song.tempoAt(0));
-        refreshNoteFlags();
+        ui_.messageBox(readErrorText(path, result, read.errorText), kProductName,
+                       MessageIcon::Exclamation);
+        restartPlayback(wasPlaying);
+        return result;
     }
+    // The open song goes first, so that no more than two songs are ever held.
+    resetContents();
+    song.swap(read);
+    pathName_ = path;
+    player_.setPosition(0);
+    if (song.truncated)
+        ui_.messageBox(MidiSong::truncationWarning, MidiSong::truncationCaption,
+                       MessageIcon::Exclamation);
+    player_.setSongTiming(song.division, song.tempoAt(0));
+    refreshNoteFlags();
     setModified(false);
     notify({SongReplaced | EventsChanged | TracksChanged | MarksChanged | SelectionChanged});
-    if (result == LoadOk)
-        restartPlayback(wasPlaying);
-    ui_.endProgress();
+    restartPlayback(wasPlaying);
     return result;
 }
 
@@ -215,6 +161,18 @@ int CReedtabDoc::openRecovered(const std::string& recovered, const std::string& 
         setModified(true);
     }
     return result;
+}
+
+void CReedtabDoc::newDocumentFrom(const std::function<void(MidiSong&)>& build) {
+    stopPlayback();
+    resetContents();
+    pathName_.clear();
+    player_.setPosition(0);
+    build(song);
+    player_.setSongTiming(song.division, song.tempoAt(0));
+    refreshNoteFlags();
+    setModified(true);
+    notify({SongReplaced | EventsChanged | TracksChanged | MarksChanged | SelectionChanged});
 }
 
 bool CReedtabDoc::saveDocument() {
@@ -234,8 +192,7 @@ bool CReedtabDoc::saveDocumentAs(const std::string& path) {
         return false;
     }
     pathName_ = path;
-    undoCounts.fill(0);
-    resetUndo();
+    history_.markSaved();
     setModified(false);
     return true;
 }
@@ -265,142 +222,35 @@ bool CReedtabDoc::canReload() const {
 
 // ---- Undo ----
 
-void CReedtabDoc::recordUndo(bool set, int type) {
-    if (type < 0 || type >= static_cast<int>(undoCounts.size()))
-        return;
-    if (set) {
-        ++undoCounts[type];
-        undoType = type;
-        // A later edit supersedes the pending transposition: transposing back after it would
-        // undo the wrong edit.
-        if (type != UndoTranspose) {
+void CReedtabDoc::recordStep(int type) {
+    if (type == UndoNothing) {
+        const size_t steps = history_.undoCount();
+        history_.amend(UndoEdit, song, cursorTick);
+        // The pending transposition came back to where it began: its step is gone.
+        if (history_.undoCount() < steps)
             transposeAmount = 0;
-            transposeSteps = 0;
-            transposeClipped_ = false;
-        }
     } else {
-        undoCounts[type] = std::max(0, undoCounts[type] - 1);
+        history_.record(type, song, cursorTick);
+        // A later edit supersedes the pending transposition: a further transposition starts
+        // a step of its own.
+        if (type != UndoTranspose)
+            transposeAmount = 0;
     }
-    bool any = std::any_of(undoCounts.begin(), undoCounts.end(), [](int c) { return c > 0; });
-    if (!any)
-        undoType = UndoNothing;
-    setModified(any);
+    setModified(!history_.atSavedState());
 }
 
-bool CReedtabDoc::ensureSnapshotFolder() {
-    if (snapshotPath_.empty()) {
-        snapshotFolder_ = makePrivateFolder();
-        if (snapshotFolder_.empty())
-            return false;
-        snapshotPath_ = snapshotFolder_ + "/undo.mid";
-    }
-    return true;
-}
-
-int CReedtabDoc::saveUndoSnapshot() {
-    undoFileValid = false;
-    if (!ensureSnapshotFolder())
-        return 1;
-    // The writer records the path it wrote to; the song keeps naming the user's file.
-    std::string userPath = song.path;
-    int result = song.saveFile(snapshotPath_);
-    song.path = userPath;
-    if (result != SaveOk)
-        return 1;
-    undoFileValid = true;
-    return 0;
-}
-
-int CReedtabDoc::writePendingSnapshot() {
-    if (pendingSnapshot_ || !ensureSnapshotFolder())
-        return 1;
-    std::string userPath = song.path;
-    int result = song.saveFile(snapshotPath_ + ".new");
-    song.path = userPath;
-    if (result != SaveOk)
-        return 1;
-    pendingSnapshot_ = true;
-    // Taken with the snapshot for a roll-back: the edit may move tracks and events.
-    auto state = std::make_unique<PendingState>();
-    for (const auto& track : song.tracks)
-        state->tracks.emplace_back(track->flags, track->volumePercent);
-    state->added = placeOf(song, lastAddedEvent);
-    state->endWasLast = lastAddedEvent && lastAddedEvent->track && endBeforeAdding_ &&
-                        lastAddedEvent->track->last() == endBeforeAdding_;
-    pendingState_ = std::move(state);
-    return 0;
-}
-
-void CReedtabDoc::keepPendingSnapshot() {
-    if (!pendingSnapshot_)
-        return;
-    pendingSnapshot_ = false;
-    pendingState_.reset();
-    std::error_code error;
-    std::filesystem::rename(snapshotPath_ + ".new", snapshotPath_, error);
-    undoFileValid = !error;
-}
-
-void CReedtabDoc::dropPendingSnapshot() {
-    if (!pendingSnapshot_)
-        return;
-    pendingSnapshot_ = false;
-    pendingState_.reset();
-    std::error_code error;
-    std::filesystem::remove(snapshotPath_ + ".new", error);
-}
-
-bool CReedtabDoc::restorePendingSnapshot() {
-    if (!pendingSnapshot_)
-        return false;
-    std::string userPath = song.path;
+bool CReedtabDoc::restoreBeforeEdit() {
     notify({SelectionChanged, nullptr});
-    song.clear();
     forgetEventReferences();
-    const bool read = song.loadFile(snapshotPath_ + ".new") == LoadOk;
-    song.path = userPath;
-    const PendingState& state = *pendingState_;
-    for (size_t i = 0; i < state.tracks.size() && i < song.tracks.size(); ++i) {
-        song.tracks[i]->flags = state.tracks[i].first;
-        song.tracks[i]->volumePercent = state.tracks[i].second;
-    }
-    // The song read back is made of new events: the last addition's references move to the
-    // events in the same places, so that the undo step from before the rolled-back edit
-    // still works.
-    lastAddedEvent = eventAt(song, state.added);
-    if (lastAddedEvent && state.endWasLast)
-        endBeforeAdding_ = lastAddedEvent->track->last();
+    const bool read = history_.restore(song, cursorTick);
     refreshNoteFlags();
-    dropPendingSnapshot();
     return read;
-}
-
-int CReedtabDoc::restoreUndoSnapshot() {
-    if (!undoFileValid)
-        return 0;
-    std::string userPath = song.path;
-    notify({SelectionChanged, nullptr});
-    song.clear();
-    forgetEventReferences();
-    int result = song.loadFile(snapshotPath_);
-    song.path = userPath;
-    refreshNoteFlags();
-    undoFileValid = false;
-    notify({EventsChanged | TracksChanged});
-    return result == LoadOk ? 1 : 0;
 }
 
 void CReedtabDoc::resetUndo() {
     transposeAmount = 0;
-    transposeSteps = 0;
-    transposeClipped_ = false;
     ui_.setStatusText("");
-    undoCounts.fill(0);
-    lastAddedEvent = nullptr;
-    undoPosition = 0;
-    silenceLength = 0;
-    undoType = UndoNothing;
-    undoFileValid = false;
+    history_.clear(!modified_);
 }
 
 void CReedtabDoc::resetContents() {
@@ -412,90 +262,101 @@ void CReedtabDoc::resetContents() {
     editTrack = 0;
     editChannel = 0;
     editVelocity = 100;
+    setModified(false);
     resetUndo();
 }
 
 bool CReedtabDoc::undo() {
-    EditScope scope(*this, EventsChanged | TracksChanged, {.waitCursor = true});
-    bool done = false;
-    switch (undoType) {
-    case UndoTranspose:
-        if (transposeAmount != 0 || transposeClipped_) {
-            if (transposeClipped_ && undoFileValid) {
-                // Some keys could not follow (they would have left 0..127): only the song as
-                // it was brings them back.
-                restoreUndoSnapshot();
-            } else {
-                for (int i = 0; i < song.trackCount() && i < kMaxTracks; ++i) {
-                    if (transposedTracks[i])
-                        transpose(song, -transposeAmount, i, transposeFrom, transposeTo);
-                }
-            }
-            --transposeSteps;
-            transposeAmount = 0;
-            transposeClipped_ = false;
-            ui_.setStatusText("");
-            recordUndo(false, UndoTranspose);
-            done = true;
-        }
-        break;
-    case UndoAddedNote:
-    case UndoAddedText:
-        if (lastAddedEvent) {
-            int type = undoType;
-            MidiTrack* track = lastAddedEvent->track;
-            deleteEventEdit(lastAddedEvent);
-            // Only compared, never followed, until it is known to be the track's last event.
-            if (track && track->last() == endBeforeAdding_ && endBeforeAdding_ &&
-                endBeforeAdding_->tick > endTickBeforeAdding_) {
-                song.moveEvent(track->last(), endTickBeforeAdding_);
-                song.length = song.mergedEvents.empty() ? 0 : song.mergedEvents.back()->tick;
-                song.rebuildBars();
-            }
-            cursorTick = undoPosition;
-            lastAddedEvent = nullptr;
-            recordUndo(false, type);
-            done = true;
-        }
-        break;
-    case UndoInsertedSilence:
-        if (silenceLength > 0) {
-            if (undoFileValid) {
-                restoreUndoSnapshot();
-            } else {
-                removeSilenceAt(song, undoPosition, silenceLength);
-                forgetEventReferences();
-                refreshNoteFlags();
-            }
-            silenceLength = 0;
-            recordUndo(false, UndoInsertedSilence);
-            done = true;
-        }
-        break;
-    default:
-        recordUndo(false, UndoEdit);
-        if (undoFileValid)
-            done = restoreUndoSnapshot() == 1;
-        break;
+    return moveInHistory(true);
+}
+
+bool CReedtabDoc::redo() {
+    return moveInHistory(false);
+}
+
+bool CReedtabDoc::moveInHistory(bool back) {
+    if (back ? history_.undoCount() == 0 : history_.redoCount() == 0) {
+        ui_.messageBox(back ? "Sorry, can't undo" : "Sorry, can't redo", back ? "Undo" : "Redo",
+                       MessageIcon::None);
+        return false;
     }
-    if (!done) {
-        ui_.messageBox("Sorry, can't undo", kUndoCaption, MessageIcon::None);
-        recordUndo(true, UndoEdit);
-    } else {
-        scope.commit(UndoNothing);
+    EditScope scope(*this, EventsChanged | TracksChanged | SelectionChanged,
+                    {.waitCursor = true, .outsideHistory = true});
+    // Every event is replaced: the view lets go of its selection while the notes still exist.
+    notify({SelectionChanged, nullptr});
+    forgetEventReferences();
+    const bool moved = back ? history_.undo(song, cursorTick) : history_.redo(song, cursorTick);
+    if (!moved) {
+        ui_.messageBox(back ? "Sorry, can't undo" : "Sorry, can't redo", back ? "Undo" : "Redo",
+                       MessageIcon::None);
+        return false;
     }
-    return done;
+    refreshNoteFlags();
+    if (!song.track(editTrack))
+        editTrack = 0;
+    player_.setSongTiming(song.division, song.tempoAt(0));
+    transposeAmount = 0;
+    ui_.setStatusText("");
+    setModified(!history_.atSavedState());
+    scope.commit(UndoNothing);
+    return true;
 }
 
 std::string CReedtabDoc::undoMenuText() const {
-    std::string description = undoDescription(undoType);
+    std::string description = undoDescription(undoType());
     if (description.empty())
         return "Nothing to Undo\tCtrl+Z";
     return "Undo " + description + "\tCtrl+Z";
 }
 
+std::string CReedtabDoc::redoMenuText() const {
+    std::string description = undoDescription(redoType());
+    if (description.empty())
+        return "Nothing to Redo\tCtrl+Y";
+    return "Redo " + description + "\tCtrl+Y";
+}
+
 bool CReedtabDoc::undoEnabled() const {
-    return *undoDescription(undoType) != '\0';
+    return *undoDescription(undoType()) != '\0';
+}
+
+bool CReedtabDoc::redoEnabled() const {
+    return *undoDescription(redoType()) != '\0';
+}
+
+// ---- Cut, Copy and Paste ----
+
+int CReedtabDoc::copySelection(const std::vector<MidiEvent*>& notes) {
+    std::string copied;
+    if (!notes.empty())
+        copied = copyNotes(song, notes);
+    else if (markBegin != -1 || markEnd != -1)
+        copied = copyRange(song, markBegin, markEnd);
+    if (copied.empty())
+        return -1;
+    clip_ = std::move(copied);
+    return 0;
+}
+
+bool CReedtabDoc::canCopy(bool notesSelected) const {
+    return !song.tracks.empty() && (notesSelected || markBegin != -1 || markEnd != -1);
+}
+
+int CReedtabDoc::paste(int32_t tick, int* skippedTracks) {
+    if (!canPaste() || tick < 0)
+        return -1;
+    EditScope scope(*this, EventsChanged | TracksChanged);
+    const int pasted = pasteClip(song, clip_, tick, skippedTracks);
+    if (pasted <= 0)
+        return pasted;
+    forgetEventReferences();
+    refreshNoteFlags();
+    scope.commit(UndoPaste);
+    return pasted;
+}
+
+bool CReedtabDoc::canPaste() const {
+    return !clip_.empty() && !song.tracks.empty();
 }
 
 // ---- Edits ----
@@ -513,47 +374,34 @@ int CReedtabDoc::transposeCommand(int halfSteps, bool allTracks) {
     bool sameTracks = true;
     for (int i = 0; i < count; ++i)
         sameTracks = sameTracks && transposedTracks[i] == touches(i);
-    int wouldSkip = 0;
-    for (int i = 0; i < count; ++i) {
-        if (touches(i))
-            wouldSkip += countTransposeSkips(song, halfSteps, i, markBegin, markEnd);
-    }
-    // A transposition that leaves some keys behind cannot be undone by transposing back, so
-    // it starts a step of its own with a snapshot unless the pending step already has one.
-    bool extend = transposeAmount != 0 && markBegin == transposeFrom && markEnd == transposeTo &&
-                  sameTracks && (wouldSkip == 0 || transposeClipped_);
-    EditScope scope(*this, EventsChanged, {.snapshot = !extend && wouldSkip > 0});
-
-    if (allTracks) {
-        transpose(song, halfSteps, -1, markBegin, markEnd);
-    } else {
-        for (int i = 0; i < count; ++i) {
-            if (touches(i))
-                transpose(song, halfSteps, i, markBegin, markEnd);
-        }
-    }
-
-    if (extend) {
-        scope.commit(UndoNothing);
-        transposeAmount = static_cast<int16_t>(transposeAmount + halfSteps);
-        if (transposeAmount == 0 && transposeSteps == 1 && !transposeClipped_) {
-            transposeSteps = 0;
-            recordUndo(false, UndoTranspose);
-            ui_.setStatusText("");
+    // Transpositions in a row over the same marks and tracks are one step; a step that ends at
+    // the saved song is left as it is.
+    const bool extend = transposeAmount != 0 && markBegin == transposeFrom &&
+                        markEnd == transposeTo && sameTracks && undoType() == UndoTranspose &&
+                        history_.canAmend();
+    {
+        EditScope scope(*this, EventsChanged);
+        if (allTracks) {
+            transpose(song, halfSteps, -1, markBegin, markEnd);
         } else {
-            ui_.setStatusText(formatStatus(transposeAmount));
+            for (int i = 0; i < count; ++i) {
+                if (touches(i))
+                    transpose(song, halfSteps, i, markBegin, markEnd);
+            }
         }
-    } else {
-        for (int i = 0; i < kMaxTracks; ++i)
-            transposedTracks[i] = i < count && touches(i);
-        transposeFrom = markBegin;
-        transposeTo = markEnd;
-        transposeAmount = static_cast<int16_t>(halfSteps);
-        ++transposeSteps;
-        scope.commit(UndoTranspose);
-        transposeClipped_ = wouldSkip > 0 && undoFileValid;
-        ui_.setStatusText(formatStatus(transposeAmount));
+        if (extend) {
+            transposeAmount = static_cast<int16_t>(transposeAmount + halfSteps);
+            scope.commit(UndoNothing);
+        } else {
+            for (int i = 0; i < kMaxTracks; ++i)
+                transposedTracks[i] = i < count && touches(i);
+            transposeFrom = markBegin;
+            transposeTo = markEnd;
+            transposeAmount = static_cast<int16_t>(halfSteps);
+            scope.commit(UndoTranspose);
+        }
     }
+    ui_.setStatusText(transposeAmount != 0 ? formatStatus(transposeAmount) : "");
     return 0;
 }
 
@@ -592,8 +440,7 @@ int CReedtabDoc::markEnding(int bar, int beat, int tick) {
 int CReedtabDoc::crop() {
     if (song.tracks.empty() || (markBegin == -1 && markEnd == -1))
         return -1;
-    EditScope scope(*this, EventsChanged | MarksChanged | SelectionChanged,
-                    {.snapshot = true, .waitCursor = true});
+    EditScope scope(*this, EventsChanged | MarksChanged | SelectionChanged, {.waitCursor = true});
     cropRange(song, markBegin, markEnd);
     forgetEventReferences();
     player_.setPosition(0);
@@ -605,10 +452,18 @@ int CReedtabDoc::crop() {
     return 0;
 }
 
-int CReedtabDoc::cut() {
-    if (song.tracks.empty() || (markBegin == -1 && markEnd == -1))
+int CReedtabDoc::cut(const std::vector<MidiEvent*>& notes) {
+    if (song.tracks.empty() || (notes.empty() && markBegin == -1 && markEnd == -1))
         return -1;
-    EditScope scope(*this, EventsChanged | MarksChanged | SelectionChanged, {.snapshot = true});
+    copySelection(notes);
+    if (!notes.empty()) {
+        EditScope scope(*this, EventsChanged);
+        if (deleteNotes(notes) != 0)
+            return -1;
+        scope.commit(UndoDeletedSelection);
+        return 0;
+    }
+    EditScope scope(*this, EventsChanged | MarksChanged | SelectionChanged);
     deleteRange(song, markBegin, markEnd, false);
     forgetEventReferences();
     markBegin = -1;
@@ -621,7 +476,7 @@ int CReedtabDoc::cut() {
 int CReedtabDoc::deleteSelection(MidiEvent* selectedNote) {
     if (!selectedNote && (song.tracks.empty() || (markBegin == -1 && markEnd == -1)))
         return -1;
-    EditScope scope(*this, EventsChanged, {.snapshot = true});
+    EditScope scope(*this, EventsChanged);
     if (selectedNote) {
         if (deleteEventEdit(selectedNote) != 0)
             return -1;
@@ -644,13 +499,9 @@ int CReedtabDoc::insertSilence(int bars, int beats, int ticks) {
     // wrapped. Signatures and names may lie beyond the song's length.
     if (length <= 0 || int64_t{latestTick(song)} + length > std::numeric_limits<int32_t>::max())
         return -1;
-    // Shifting back restores every tick but not always the order of events that end up on one
-    // tick; the snapshot restores both.
-    EditScope scope(*this, EventsChanged, {.snapshot = true});
+    EditScope scope(*this, EventsChanged);
     insertSilenceAt(song, cursorTick, length);
     forgetEventReferences();
-    undoPosition = cursorTick;
-    silenceLength = length;
     refreshNoteFlags();
     scope.commit(UndoInsertedSilence);
     return 0;
@@ -660,11 +511,7 @@ int CReedtabDoc::addEventEdit(int32_t tick, int trackIndex, std::unique_ptr<Midi
     if (!event || !song.track(trackIndex))
         return -1;
     EditScope scope(*this, EventsChanged, {.suspendOnly = true});
-    MidiEvent* added = event.get();
-    rememberEndOfTrack(trackIndex);
     int position = addEventHeld(tick, trackIndex, std::move(event));
-    lastAddedEvent = added;
-    undoPosition = tick;
     scope.commit(UndoAddedNote);
     return position;
 }
@@ -684,20 +531,15 @@ int CReedtabDoc::addTextEdit(int trackIndex, int32_t tick, const std::string& te
     if (!song.track(trackIndex))
         return 1;
     EditScope scope(*this, EventsChanged);
-    rememberEndOfTrack(trackIndex);
-    TextEvent* added = song.addTextEvent(trackIndex, tick, text);
-    if (!added)
+    if (!song.addTextEvent(trackIndex, tick, text))
         return 1;
     liftEndOfTrack(song, trackIndex);
-    lastAddedEvent = added;
-    undoPosition = cursorTick;
     scope.commit(UndoAddedText);
     return 0;
 }
 
 int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
-    // Without a snapshot of its own, Undo would find none or an earlier edit's.
-    EditScope scope(*this, EventsChanged, {.snapshot = true});
+    EditScope scope(*this, EventsChanged);
     int result = removeEvent(event);
     if (result == 0)
         scope.commit(UndoEdit);
@@ -705,7 +547,7 @@ int CReedtabDoc::deleteEventEdit(MidiEvent* event) {
 }
 
 int CReedtabDoc::deleteNotes(const std::vector<MidiEvent*>& notes) {
-    EditScope scope(*this, EventsChanged, {.snapshot = true});
+    EditScope scope(*this, EventsChanged);
     bool deleted = false;
     for (MidiEvent* note : notes) {
         if (removeEvent(note) == 0)
@@ -725,8 +567,6 @@ int CReedtabDoc::removeEvent(MidiEvent* event) {
     MidiEvent* partner = event->partner;
     if (partner)
         notify({SelectionChanged, partner});
-    if (lastAddedEvent == event || (partner && lastAddedEvent == partner))
-        lastAddedEvent = nullptr;
     std::erase_if(pendingNoteOns,
                   [&](const MidiEvent* e) { return e == event || (partner && e == partner); });
     int result = song.deleteEvent(event);
@@ -739,10 +579,22 @@ int CReedtabDoc::removeEvent(MidiEvent* event) {
 int CReedtabDoc::chooseFingering(MidiEvent* noteOn, std::uint16_t fingering) {
     if (!noteOn || !noteOn->isNoteOn() || fingering == noteOn->fingering)
         return -1;
-    EditScope scope(*this, EventsChanged, {.snapshot = true});
+    EditScope scope(*this, EventsChanged);
     noteOn->fingering = fingering;
     scope.commit(UndoEdit);
     return 0;
+}
+
+int CReedtabDoc::optimizeFingeringsEdit(int trackIndex, const HarmonicaLayout& layout,
+                                        const FingeringOptions& options) {
+    if (!song.track(trackIndex))
+        return -1;
+    EditScope scope(*this, EventsChanged, {.waitCursor = true});
+    const int changed = optimizeFingerings(song, trackIndex, markBegin, markEnd, layout, options);
+    if (changed <= 0)
+        return -1;
+    scope.commit(UndoEdit);
+    return changed;
 }
 
 int CReedtabDoc::insertEvent(int trackIndex, int32_t tick, std::unique_ptr<MidiEvent> event) {
@@ -802,8 +654,6 @@ int CReedtabDoc::moveTrack(int from, int to) {
         ++editTrack;
     // The pending transposition names its tracks by place.
     transposeAmount = 0;
-    transposeSteps = 0;
-    transposeClipped_ = false;
     scope.commit(UndoNothing);
     return 0;
 }
@@ -811,8 +661,7 @@ int CReedtabDoc::moveTrack(int from, int to) {
 int CReedtabDoc::deleteTrackEdit(int trackIndex, bool withUndo) {
     if (!song.track(trackIndex) || song.trackCount() <= 1)
         return -1;
-    EditScope scope(*this, EventsChanged | TracksChanged | SelectionChanged,
-                    {.snapshot = withUndo});
+    EditScope scope(*this, EventsChanged | TracksChanged | SelectionChanged);
     notify({SelectionChanged, nullptr});
     int result = song.deleteTrack(trackIndex);
     endAtLastEvent(song);
@@ -820,8 +669,6 @@ int CReedtabDoc::deleteTrackEdit(int trackIndex, bool withUndo) {
     // Pending transposition flags and the edit track are by index. The first track is only
     // emptied; any other leaves the array and the tracks after it move down.
     transposeAmount = 0;
-    transposeSteps = 0;
-    transposeClipped_ = false;
     if (result == 0 && trackIndex > 0) {
         if (editTrack == trackIndex)
             editTrack = 0;
@@ -856,7 +703,7 @@ void CReedtabDoc::replaceEventData(MidiEvent* event, uint32_t length, const void
 int CReedtabDoc::applyTrackVolumeEdit(int trackIndex, bool withUndo) {
     if (!song.track(trackIndex))
         return -1;
-    EditScope scope(*this, EventsChanged | TracksChanged, {.snapshot = withUndo});
+    EditScope scope(*this, EventsChanged | TracksChanged);
     applyTrackVolume(song, trackIndex, markBegin, markEnd);
     scope.commit(withUndo ? UndoEdit : UndoNothing);
     return 0;
@@ -865,7 +712,7 @@ int CReedtabDoc::applyTrackVolumeEdit(int trackIndex, bool withUndo) {
 int CReedtabDoc::applyTempoScaleEdit(int percent) {
     if (song.tempoList.empty() || percent <= 0)
         return -1;
-    EditScope scope(*this, EventsChanged, {.snapshot = true});
+    EditScope scope(*this, EventsChanged);
     applyTempoScale(song, percent);
     player_.setSongTiming(song.division, song.tempoAt(0));
     scope.commit(UndoEdit);
@@ -875,7 +722,7 @@ int CReedtabDoc::applyTempoScaleEdit(int percent) {
 int CReedtabDoc::mapNotes(int channel, int fromKey, int toKey, int startPercent, int endPercent) {
     if (song.tracks.empty())
         return -1;
-    EditScope scope(*this, EventsChanged | TracksChanged, {.snapshot = true});
+    EditScope scope(*this, EventsChanged | TracksChanged);
     int changed = reedtab::mapNotes(song, channel, fromKey, toKey, startPercent, endPercent,
                                     markBegin, markEnd);
     refreshNoteFlags();
@@ -885,9 +732,9 @@ int CReedtabDoc::mapNotes(int channel, int fromKey, int toKey, int startPercent,
 
 void CReedtabDoc::moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_t tickOffset,
                                     int keyOffset, MidiEvent* resizedNote, int32_t newLength,
-                                    bool takeSnapshot) {
+                                    bool ownStep) {
     // The notes stay selected: their frames follow them on EventsChanged.
-    EditScope scope(*this, EventsChanged, {.snapshot = takeSnapshot});
+    EditScope scope(*this, EventsChanged);
     std::vector<int> touchedTracks;
     for (MidiEvent* on : notes) {
         if (!on || !on->partner || !on->track)
@@ -925,8 +772,9 @@ void CReedtabDoc::moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_
         liftEndOfTrack(song, trackIndex);
     // The moved note may have been the song's last event, or may now be.
     endAtLastEvent(song);
-    scope.commit(takeSnapshot ? UndoEdit : UndoNothing);
+    scope.commit(ownStep ? UndoEdit : UndoNothing);
 }
+
 MidiEvent* CReedtabDoc::addNoteEdit(int trackIndex, int32_t tick, int channel, int key,
                                     int velocity, int32_t length) {
     if (!song.track(trackIndex) || length < 1)
@@ -943,13 +791,8 @@ MidiEvent* CReedtabDoc::addNoteEdit(int trackIndex, int32_t tick, int channel, i
     onEvent->partner = offEvent;
     offEvent->partner = onEvent;
     onEvent->isNote = ch != 9 || settings().showDrumsNotes ? 1 : 0;
-    // One undo step for both events: undoing it deletes the note-off with its partner and
-    // puts the end of track back where it stood before the note-on.
-    rememberEndOfTrack(trackIndex);
     addEventHeld(tick, trackIndex, std::move(on));
     addEventHeld(tick + length, trackIndex, std::move(off));
-    lastAddedEvent = offEvent;
-    undoPosition = tick;
     scope.commit(UndoAddedNote);
     return onEvent;
 }
@@ -970,7 +813,6 @@ MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int en
         const int32_t length = std::max<int32_t>(1, soundingTicks);
         result = addNoteEdit(trackIndex, cursorTick, ch, k, v, length)->partner;
         // Undoing the note brings the cursor back to where the note was entered.
-        undoPosition = cursorTick;
         cursorTick += length + gapTicks;
         break;
     }
@@ -1028,7 +870,7 @@ int CReedtabDoc::tablatureToTextTrack() {
                       "displayed note\nDo you want to continue?",
                       "Tablature to Text Track"))
         return -1;
-    EditScope scope(*this, EventsChanged | TracksChanged, {.snapshot = true, .waitCursor = true});
+    EditScope scope(*this, EventsChanged | TracksChanged, {.waitCursor = true});
     // Taken before the new track exists, so the tablature never reads its own track.
     const SongTablature tablature = tablatureText(song, notation(), markBegin, markEnd);
 
@@ -1073,7 +915,7 @@ int CReedtabDoc::makeSongSkeleton() {
         return -1;
     constexpr int kSkeletonDivision = 192;
     constexpr double kSkeletonBpm = 120.0;
-    EditScope scope(*this, EventsChanged | TracksChanged);
+    EditScope scope(*this, EventsChanged | TracksChanged, {.outsideHistory = true});
     song.format = 1;
     song.division = kSkeletonDivision;
     song.tracks.push_back(std::make_unique<MidiTrack>());
@@ -1086,6 +928,7 @@ int CReedtabDoc::makeSongSkeleton() {
     song.addEvent(0, 0, makeTempoEventFromBpm(kSkeletonBpm));
     song.rebuildBars();
     player_.setSongTiming(song.division, song.tempoAt(0));
+    resetUndo();
     scope.commit(UndoNothing);
     return 0;
 }
@@ -1093,7 +936,7 @@ int CReedtabDoc::makeSongSkeleton() {
 int CReedtabDoc::addNewTrack(int channel, const std::string& name) {
     if (song.tracks.empty() || !roomForTrack())
         return -1;
-    EditScope scope(*this, EventsChanged | TracksChanged, {.snapshot = true});
+    EditScope scope(*this, EventsChanged | TracksChanged);
     song.tracks.push_back(std::make_unique<MidiTrack>());
     const int index = song.trackCount() - 1;
     MidiTrack& track = *song.tracks.back();

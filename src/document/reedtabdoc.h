@@ -1,17 +1,19 @@
 #pragma once
 
-// The open song as a document: new, open, save, reload support, the one-level undo and every
-// edit of the song. It reaches the user only through `DocumentUi` and the player only through
-// `PlayerControl`, so every edit runs headless in tests and in reedtab-cli.
+// The open song as a document: new, open, save, reload support, undo and redo, the clip of Cut,
+// Copy and Paste, and every edit of the song. It reaches the user only through `DocumentUi` and the
+// player only through `PlayerControl`, so every edit runs headless in tests and in reedtab-cli.
 //
 // Threads: the user-interface thread only. Every edit stops the player first (or suspends it
 // around a single insert while playing), so the player's thread never sees a song mid-change.
 
 #include "document/documentnotice.h"
+#include "document/undohistory.h"
 #include "model/midisong.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,9 +22,11 @@ namespace reedtab {
 
 class DocumentUi;
 class EditScope;
+class HarmonicaLayout;
 class PlayerControl;
+struct FingeringOptions;
 
-/// The kinds of undoable edit (the index into `undoCounts`).
+/// The kinds of undoable edit: the name of an undo step.
 enum UndoType : int {
     UndoNothing = 0,
     UndoTranspose = 1,
@@ -32,9 +36,11 @@ enum UndoType : int {
     UndoInsertedSilence = 5,
     UndoDeletedSelection = 6,
     UndoEdit = 7,
+    UndoPaste = 8,
 };
 
-/// The description of an undo type as the Undo menu shows it; "" for 0 and out-of-range types.
+/// The description of an undo type as the Undo and Redo menus show it; "" for 0 and
+/// out-of-range types.
 const char* undoDescription(int type);
 
 /// How `addNoteFromEntry` reads its arguments.
@@ -75,10 +81,6 @@ public:
     /// Whether a click on empty staff writes a note.
     bool mouseWrite = false;
 
-    /// The kind of the last undoable edit (`UndoType`); 0 = nothing to undo.
-    int32_t undoType = UndoNothing;
-    /// One counter per undo type.
-    std::array<int32_t, 8> undoCounts{};
     /// The marks in force when the pending transposition began.
     int32_t transposeFrom = -1;
     int32_t transposeTo = -1;
@@ -86,16 +88,6 @@ public:
     int16_t transposeAmount = 0;
     /// Which tracks that transposition touched.
     std::array<bool, 128> transposedTracks{};
-    /// Pending transposition undo steps (0 or 1).
-    int16_t transposeSteps = 0;
-    /// The event added by the last "Added Note" or "Added Text" edit (not owned).
-    MidiEvent* lastAddedEvent = nullptr;
-    /// The cursor tick saved with that edit, or the start of the inserted silence.
-    int32_t undoPosition = 0;
-    /// Length of the last inserted silence (ticks).
-    int32_t silenceLength = 0;
-    /// A snapshot of the song has been written and not yet used.
-    bool undoFileValid = false;
     /// Note-ons entered from held keys whose note-off has not arrived yet (not owned).
     std::vector<MidiEvent*> pendingNoteOns;
 
@@ -103,13 +95,19 @@ public:
 
     /// New document: stops playback, empties everything, play position 0, refreshes the frame.
     void newDocument();
-    /// Opens `path` with progress; shows "Error reading file" on failure. Returns the reader's
-    /// result code (0 read).
+    /// Opens `path` with progress. The file is read aside and takes the open song's place only
+    /// once it was read: on failure the open song, its file, marks, undo history and modified
+    /// flag stay as they were, and "Error reading file" names the file and the reason. Returns
+    /// the reader's result code (0 read).
     int openDocument(const std::string& path);
     /// Opens a song recovered after the program ended with unsaved changes: reads `recovered`
     /// as Open does, then makes `originalPath` ("" for a song never saved) the document's file
     /// and marks the song modified, so that Save writes it there. Returns the reader's result.
     int openRecovered(const std::string& recovered, const std::string& originalPath);
+    /// New document holding the song `build` makes in the emptied song (an imported file): no
+    /// file yet and modified, so that closing it asks where to save it. The caller asks to
+    /// save the open song first, as for New.
+    void newDocumentFrom(const std::function<void(MidiSong&)>& build);
     /// Saves to the user's file (`pathName`); false after the "Error writing file" box.
     bool saveDocument();
     /// Save As: saves to `path`, which becomes the document's file on success.
@@ -117,8 +115,8 @@ public:
     /// Before closing or replacing the document: asks to save a modified song. False when the
     /// user cancelled or the save failed.
     bool askToSave();
-    /// The user's file the document was read from or saved to ("" for a new document). Writing
-    /// the undo snapshot never changes it.
+    /// The user's file the document was read from or saved to ("" for a new document). Undo
+    /// and redo never change it.
     const std::string& pathName() const { return pathName_; }
     /// The name shown in the "save changes" question: the file name, or "Untitled".
     std::string title() const;
@@ -133,29 +131,58 @@ public:
     /// Sends `notice` to every listener, in the order they subscribed.
     void notify(const DocumentNotice& notice);
 
-    /// The framework's modified flag.
+    /// The framework's modified flag: set by every edit, cleared by a save and by undoing or
+    /// redoing back to the state that was saved.
     bool isModified() const { return modified_; }
     void setModified(bool modified);
 
-    // ---- Undo ----
+    // ---- Undo and redo ----
 
-    /// Counts an undoable edit of `type` (set) or its reversal (not set); see the header notes.
-    void recordUndo(bool set, int type);
-    /// Writes the song to the private snapshot file; non-zero when writing failed.
-    int saveUndoSnapshot();
     /// True while an edit scope is open.
     bool editing() const { return openScope_ != nullptr; }
-    /// Reads the snapshot back when one is valid; returns 1 when it did.
-    int restoreUndoSnapshot();
+    /// Forgets every undo and redo step.
     void resetUndo();
     void resetContents();
-    /// Undo command; false after the "Sorry, can't undo" box.
+    /// Undo and Redo commands: one step back or forward. False after the "Sorry, can't undo"
+    /// (or redo) box.
     bool undo();
-    /// "Undo %s\tCtrl+Z" or "Nothing to Undo\tCtrl+Z".
+    bool redo();
+    /// The `UndoType` of the step Undo or Redo would take; UndoNothing when there is none.
+    int undoType() const { return history_.undoType(); }
+    int redoType() const { return history_.redoType(); }
+    /// "Undo %s\tCtrl+Z" or "Nothing to Undo\tCtrl+Z"; "Redo %s\tCtrl+Y" or
+    /// "Nothing to Redo\tCtrl+Y".
     std::string undoMenuText() const;
+    std::string redoMenuText() const;
     bool undoEnabled() const;
-    /// The private snapshot file of this document ("" before the first snapshot).
-    const std::string& snapshotPath() const { return snapshotPath_; }
+    bool redoEnabled() const;
+    /// The steps, for their counts and size.
+    const UndoHistory& history() const { return history_; }
+
+    // ---- Cut, Copy and Paste ----
+
+    /// Copies to the clip the selected `notes` (note-ons, each with its note-off) when there
+    /// are any, else what Cut takes out of the marked range: the tracks selected for editing,
+    /// the parts of notes inside the range, and every other event there except controllers,
+    /// programs, tempos, signatures, names and ends of track. Returns 0; -1, with the clip as
+    /// it was, when there is nothing to copy.
+    int copySelection(const std::vector<MidiEvent*>& notes = {});
+    /// There is something to copy: the song has tracks and a mark is set or notes are selected.
+    bool canCopy(bool notesSelected) const;
+    /// Pastes the clip at `tick`: each event on the track of the same index it was copied
+    /// from, at its distance from the start of what was copied (scaled to this song's
+    /// division); tracks the song does not have are left out and counted in `*skippedTracks`.
+    /// Later events stay where they are; notes are paired again. One "Paste" step. Returns the
+    /// number of events pasted (0, and no step, when every track of the clip was left out);
+    /// -1 when refused (no clip, no tracks, a tick below 0 or past the last one a song can
+    /// hold).
+    int paste(int32_t tick, int* skippedTracks = nullptr);
+    /// There is a clip and a song to paste it into.
+    bool canPaste() const;
+    /// The clip: a Standard MIDI File of the copied events, one track chunk for each track
+    /// index up to the last one copied from, starting at tick 0. It outlives the song it was
+    /// copied from. "" before the first copy.
+    const std::string& clip() const { return clip_; }
 
     // ---- Edits ----
 
@@ -172,9 +199,10 @@ public:
     int markEndingAt(int32_t tick);
     /// Crop to the marks; -1 when the song has no tracks or no mark is set.
     int crop();
-    /// Cut the marked range from the tracks selected for editing; -1 when refused (no tracks,
-    /// no mark, playing).
-    int cut();
+    /// Cut: copies (`copySelection`), then deletes the selected `notes` when there are any,
+    /// else the marked range from the tracks selected for editing; one "Deleted Selection"
+    /// step. -1 when refused (no tracks, no mark and no notes).
+    int cut(const std::vector<MidiEvent*>& notes = {});
     /// Delete: removes `selectedNote` when the view has one selected, else the marked range
     /// with the gap closed. -1 when there is nothing to delete.
     int deleteSelection(MidiEvent* selectedNote = nullptr);
@@ -193,25 +221,34 @@ public:
     /// `fingeringFor`; 0: the preferred one again) wherever it is shown, played or printed, and
     /// in the saved file; one undo step. -1 when `noteOn` is no note-on or nothing changes.
     int chooseFingering(MidiEvent* noteOn, std::uint16_t fingering);
-    /// Deletes the notes (note-ons, each with its note-off) as one "Edit" step with a snapshot:
-    /// the view's Delete key on its selection. -1 when none could be deleted.
+    /// Gives the notes of track `trackIndex` over the marks the fingerings of the least costly
+    /// way of playing them on `layout` (`optimizeFingerings` of songedits.h), as one "Edit"
+    /// step. Returns the number of notes whose fingering changed; -1 for a bad track index or
+    /// when none changed (no step then).
+    int optimizeFingeringsEdit(int trackIndex, const HarmonicaLayout& layout,
+                               const FingeringOptions& options);
+    /// Deletes the notes (note-ons, each with its note-off) as one "Edit" step: the view's
+    /// Delete key on its selection. -1 when none could be deleted.
     int deleteNotes(const std::vector<MidiEvent*>& notes);
-    /// Deletes a track (with a snapshot and "Edit" when `withUndo`). -1 when refused.
+    /// Deletes a track: an "Edit" step when `withUndo`, else part of the enclosing edit's step.
+    /// -1 when refused.
     int deleteTrackEdit(int trackIndex, bool withUndo);
     /// which 0: the key (the partner follows); which 1: the velocity.
     void setNoteValue(MidiEvent* event, int value, int which);
     /// Replaces the payload of `event` with `length` bytes.
     void replaceEventData(MidiEvent* event, uint32_t length, const void* data);
-    /// Bakes the track's `volumePercent` into its velocities over the marks. -1 for a bad index.
+    /// Bakes the track's `volumePercent` into its velocities over the marks: an "Edit" step
+    /// when `withUndo`, else part of the enclosing edit's step. -1 for a bad index.
     int applyTrackVolumeEdit(int trackIndex, bool withUndo);
     /// Bakes the playback tempo `percent` into the tempo events. -1 when there is nothing to do.
     int applyTempoScaleEdit(int percent);
-    /// Map notes over the marks (-1 = any / untouched, as in the dialog); takes a snapshot.
+    /// Map notes over the marks (-1 = any / untouched, as in the dialog); an "Edit" step.
     int mapNotes(int channel, int fromKey, int toKey, int startPercent, int endPercent);
     /// Moves the selected notes (note-ons) by `tickOffset` and `keyOffset`; `resizedNote`, when
-    /// set, gets `newLength`. With `takeSnapshot` the move is undoable as "Edit".
+    /// set, gets `newLength`. With `ownStep` the move is an "Edit" step; without, it joins the
+    /// last step (the stretch of a note just written is part of writing it).
     void moveSelectedNotes(const std::vector<MidiEvent*>& notes, int32_t tickOffset, int keyOffset,
-                           MidiEvent* resizedNote, int32_t newLength, bool takeSnapshot);
+                           MidiEvent* resizedNote, int32_t newLength, bool ownStep);
     /// Adds a note of `length` ticks (at least 1) at `tick` to the track: a note-on with
     /// `velocity` and its note-off, paired, recorded as one "Added Note". Returns the note-on,
     /// or null for a bad track index.
@@ -226,7 +263,7 @@ public:
 
     /// The first track of an empty song, so that edit mode has a song to write into: format 1,
     /// division 192, 4/4, C major, 120 bpm. The player takes its timing. -1 when the song has
-    /// tracks already. Not undoable: an empty song has no snapshot to go back to.
+    /// tracks already. Not undoable: the song it starts is where its history begins.
     int makeSongSkeleton();
     /// False, after the "Maximun number of tracks reached" box, when the song has 128 tracks.
     bool roomForTrack();
@@ -257,6 +294,23 @@ public:
     /// -1 for an index outside the list.
     int moveTrack(int from, int to);
 
+    // ---- Track state ----
+    // Mute, solo, shown, selected and volume change only here: the mixer, the view's note menu
+    // and the frame call these. They are no edits: the events stay, no undo step is recorded
+    // and the song plays on (the player reads the flags and volumes as atomics). A flag change
+    // sends one TracksChanged notice when it changed something; a volume sends none, since only
+    // the mixer shows it and a notice would reset every tool window while the song plays.
+
+    /// Sets (`on`) or clears the bits of `flags` (TrackShown, TrackSelected, TrackMuted) on the
+    /// track at `trackIndex`. -1 for a bad index or other bits.
+    int setTrackFlag(int trackIndex, std::uint16_t flags, bool on);
+    /// The bits of `flags` become set on every track whose index `on` marks and cleared on the
+    /// others (the tracks past the end of `on` too). -1 for other bits.
+    int setTrackFlags(std::uint16_t flags, const std::vector<bool>& on);
+    /// The track's volume percentage, 0..255 (clamped; the mixer's slider gives 0..200). -1
+    /// for a bad index.
+    int setTrackVolume(int trackIndex, int percent);
+
 private:
     friend class EditScope;
 
@@ -266,35 +320,27 @@ private:
     void refreshNoteFlags();
     // Adds an event, holding the player's refills around it while the song plays.
     int addEventHeld(int32_t tick, int trackIndex, std::unique_ptr<MidiEvent> event);
-    // The snapshot an edit scope takes before its edit: written aside, and kept as the undo
-    // snapshot only when the edit is committed, so a failed edit leaves the last undo intact.
-    int writePendingSnapshot();
-    void keepPendingSnapshot();
-    void dropPendingSnapshot();
-    // Reads the pending snapshot back (a rolled-back edit) and drops it; false when there is
-    // none or it could not be read.
-    bool restorePendingSnapshot();
-    bool ensureSnapshotFolder();
-    void rememberEndOfTrack(int trackIndex);
+
+    // ---- Undo history (its own block: the edits reach it only through EditScope) ----
+
+    // A committed edit: a step of `type`, or with UndoNothing a change that joins the last step.
+    void recordStep(int type);
+    // The song as it was before the open edit (an edit rolled back); false when it could not
+    // be read back.
+    bool restoreBeforeEdit();
+    // Undo (back) or redo.
+    bool moveInHistory(bool back);
 
     DocumentUi& ui_;
     PlayerControl& player_;
     std::string pathName_;
-    std::string snapshotFolder_;
-    std::string snapshotPath_;
     bool modified_ = false;
-    bool pendingSnapshot_ = false;
-    struct PendingState;
-    std::unique_ptr<PendingState> pendingState_;
     EditScope* openScope_ = nullptr;
     int nextListenerId_ = 1;
     std::vector<std::pair<int, DocumentListener>> listeners_;
-    // The pending transposition left some keys behind and has a snapshot to undo it with.
-    bool transposeClipped_ = false;
-    // The end of track of the track the last addition went into, and its tick before the
-    // addition lifted it past the new event: undoing the addition puts it back there.
-    const MidiEvent* endBeforeAdding_ = nullptr;
-    int32_t endTickBeforeAdding_ = 0;
+    UndoHistory history_;
+    // Cut, Copy and Paste: the events copied last, kept across songs.
+    std::string clip_;
 };
 
 } // namespace reedtab

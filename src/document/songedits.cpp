@@ -1,5 +1,6 @@
 #include "document/songedits.h"
 
+#include "harmonica/fingeringoptimizer.h"
 #include "model/midisong.h"
 
 #include <algorithm>
@@ -24,10 +25,6 @@ int trackedControllerSlot(int number) {
             return static_cast<int>(i);
     }
     return -1;
-}
-
-bool inOpenRange(int32_t tick, int32_t from, int32_t to) {
-    return (from == -1 || tick >= from) && (to == -1 || tick <= to);
 }
 
 // The tracks an operation on `trackIndex` (-1 = all) visits; empty for a bad index.
@@ -115,6 +112,16 @@ bool isEndOfTrack(const MidiEvent* event) {
 
 } // namespace
 
+bool inTickRange(int32_t tick, int32_t a, int32_t b) {
+    return (a == -1 || tick >= a) && (b == -1 || tick <= b);
+}
+
+bool keptByDelete(int kind) {
+    return kind == KindController || kind == KindProgram || kind == KindTempo ||
+           kind == KindTimeSignature || kind == KindKeySignature || kind == KindTrackName ||
+           kind == KindEndOfTrack;
+}
+
 bool isTrackShown(const MidiSong& song, int trackIndex) {
     const MidiTrack* track = song.track(trackIndex);
     return track && (track->flags & TrackShown) != 0;
@@ -133,6 +140,42 @@ void markNotes(MidiSong& song, bool includeDrums) {
             event->isNote = note ? 1 : 0;
         }
     }
+}
+
+int optimizeFingerings(MidiSong& song, int trackIndex, int32_t from, int32_t to,
+                       const HarmonicaLayout& layout, const FingeringOptions& options) {
+    MidiTrack* track = song.track(trackIndex);
+    if (!track) {
+        return -1;
+    }
+    std::vector<MidiEvent*> events;
+    std::vector<PhraseNote> notes;
+    for (const auto& event : track->events) {
+        if (event->isNote && event->isNoteOn() && (from == -1 || event->tick >= from) &&
+            (to == -1 || event->tick < to)) {
+            events.push_back(event.get());
+            notes.push_back({event->tick, event->tick + event->duration, event->data1});
+        }
+    }
+    FingeringOptions phrase = options;
+    phrase.restTicks = song.division;
+    const std::vector<int> best = bestAlternatives(layout, notes, phrase);
+    int changed = 0;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        MidiEvent& note = *events[i];
+        if (best[i] < 0) {
+            continue;
+        }
+        std::uint16_t fingering = layout.fingeringFor(note.data1, best[i]);
+        if (best[i] == 0 && layout.alternativeOf(note.data1, note.fingering) == 0) {
+            fingering = note.fingering;
+        }
+        if (fingering != note.fingering) {
+            note.fingering = fingering;
+            ++changed;
+        }
+    }
+    return changed;
 }
 
 int transpose(MidiSong& song, int halfSteps, int trackIndex, int32_t from, int32_t to,
@@ -235,13 +278,9 @@ int deleteRange(MidiSong& song, int32_t a, int32_t b, bool closeGap) {
             continue;
         for (const auto& owned : song.tracks[i]->events) {
             MidiEvent* event = owned.get();
-            if (doomed.contains(event) || !inOpenRange(event->tick, a, b))
+            if (doomed.contains(event) || !inTickRange(event->tick, a, b))
                 continue;
-            int kind = event->kind();
-            bool stays = kind == KindController || kind == KindProgram || kind == KindTempo ||
-                         kind == KindTimeSignature || kind == KindKeySignature ||
-                         kind == KindTrackName || kind == KindEndOfTrack;
-            if (stays) {
+            if (keptByDelete(event->kind())) {
                 if (closeGap)
                     moves.emplace_back(event, low);
             } else if (a != -1 && event->partner && event->partner->tick < a) {

@@ -12,11 +12,19 @@
 
 namespace reedtab {
 
+class HarmonicaLayout;
 class MidiSong;
+struct FingeringOptions;
 
 /// Tracks the view draws (flag bit 0) and tracks selected for editing (bit 0 or bit 1).
 bool isTrackShown(const MidiSong& song, int trackIndex);
 bool isTrackEditable(const MidiSong& song, int trackIndex);
+
+/// True when `tick` lies in a..b, either bound -1 for open.
+bool inTickRange(int32_t tick, int32_t a, int32_t b);
+/// The kinds a deleted range keeps: controllers, programs, tempos, time and key signatures,
+/// track names and ends of track.
+bool keptByDelete(int kind);
 
 /// Sets `isNote` on every event: 1 for a note-on with velocity > 0 and duration > 0 on a
 /// channel other than index 9 (on index 9 too when `includeDrums`), else 0.
@@ -69,6 +77,14 @@ int applyTempoScale(MidiSong& song, int percent);
 /// changed.
 int mapNotes(MidiSong& song, int channel, int fromKey, int toKey, int startPercent, int endPercent,
              int32_t from, int32_t to);
+
+/// Gives the notes of track `trackIndex` (its `isNote` note-ons starting at from..to, the end
+/// exclusive) the fingerings of the least costly way of playing them on `layout`
+/// (`bestAlternatives`; a silence of a beat makes a rest). A note whose best way is the
+/// preferred one keeps a choice made on another harmonica. Returns the number of notes whose
+/// fingering changed, -1 for a bad track index.
+int optimizeFingerings(MidiSong& song, int trackIndex, int32_t from, int32_t to,
+                       const HarmonicaLayout& layout, const FingeringOptions& options);
 
 /// Puts every track and the merged, tempo and time-signature lists back in tick order, keeps
 /// each track's end of track last, re-pairs the notes, and brings `length` and the bar table

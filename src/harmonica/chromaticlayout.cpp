@@ -225,20 +225,52 @@ int ChromaticLayout::tabText(int note, int alternative, NoteText& out, bool plai
         return -1;
     }
     const std::uint16_t code = list[static_cast<std::size_t>(alternative)];
-    const int hole = (code & 0xFF) - 64;
-    const int column = (code >> 8) & 0x0F;
-    const bool blow = column == kBlowOut || column == kBlowIn;
+    const Playing playing = playingOf(code);
     const char blowSymbol = plainSymbols ? '+' : settings_.cblowSym;
     const char drawSymbol = plainSymbols ? '-' : settings_.cdrawSym;
-    out.prefix = std::string(1, blow ? blowSymbol : drawSymbol);
-    out.lowOctave = hole < 0;
-    out.text = std::to_string(hole < 0 ? hole + 5 : hole + 1);
-    if (column == kBlowIn || column == kDrawIn) {
+    out.prefix = std::string(1, playing.blow ? blowSymbol : drawSymbol);
+    out.lowOctave = playing.lowOctave;
+    out.text = std::to_string(playing.hole);
+    if (playing.slide) {
         out.text += settings_.cslideSym;
     }
     static constexpr int kBrushOfColumn[4] = {1, 3, 2, 4};
-    out.brush = brush(kBrushOfColumn[column]);
+    out.brush = brush(kBrushOfColumn[(code >> 8) & 3]);
     return 0;
+}
+
+Playing ChromaticLayout::playingOf(std::uint16_t code) const {
+    const int hole = (code & 0xFF) - 64;
+    const int column = (code >> 8) & 3;
+    Playing playing;
+    playing.lowOctave = hole < 0;
+    playing.hole = hole < 0 ? hole + 5 : hole + 1;
+    playing.place = hole - tuning().firstHoleOffset;
+    playing.blow = column == kBlowOut || column == kBlowIn;
+    playing.slide = column == kBlowIn || column == kDrawIn;
+    return playing;
+}
+
+std::string ChromaticLayout::tuningFileText() const {
+    const ChromaticTuningRecord& record = tuning();
+    std::string name = record.name;
+    // The reader names a loaded tuning "NAME ...": a custom tuning keeps its own name.
+    if (tuningIndex_ == customIndex() && name.ends_with(" ...")) {
+        name.resize(name.size() - 4);
+    }
+    std::string text = "CHROMATIC\nNAME " + name + "\n";
+    static constexpr std::pair<const char*, int> kRows[] = {{"BLOW_SLIDE_OUT", kBlowOut},
+                                                            {"BLOW_SLIDE_IN", kBlowIn},
+                                                            {"DRAW_SLIDE_OUT", kDrawOut},
+                                                            {"DRAW_SLIDE_IN", kDrawIn}};
+    for (const auto& [keyword, column] : kRows) {
+        std::array<int, 16> row{};
+        for (std::size_t h = 0; h < row.size(); ++h) {
+            row[h] = record.notes[h][static_cast<std::size_t>(column)];
+        }
+        text += std::string(keyword) + " " + internal::noteRowText(row, record.holes) + "\n";
+    }
+    return text;
 }
 
 ChromaticLayout& chromaticLayout() {

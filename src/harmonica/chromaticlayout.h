@@ -64,6 +64,8 @@ public:
     std::string tuningName(int index) const override;
     std::string layoutTitle() const override;
     int tabText(int note, int alternative, NoteText& out, bool plainSymbols) const override;
+    Playing playingOf(std::uint16_t code) const override;
+    std::string tuningFileText() const override;
 
     /// An alternative of a note 0..127 (the preferred one by default): its row index in the
     /// tuning and its column; 0, or -1 when the note has no such alternative.

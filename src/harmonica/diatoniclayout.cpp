@@ -30,8 +30,10 @@ constexpr std::array<const char*, 5> kOctaveNames = {"-2", "Low", "Std", "High",
 
 } // namespace
 
-const std::array<DiatonicTuningRecord, 13>& builtInDiatonicTunings() {
-    static const std::array<DiatonicTuningRecord, 13> tunings = {
+const std::array<DiatonicTuningRecord, 17>& builtInDiatonicTunings() {
+    // Users' settings keep a tuning by its name and the tuning list by its order, so new
+    // tunings go at the end.
+    static const std::array<DiatonicTuningRecord, 17> tunings = {
         tuning("Major Diatonic (Richter)", 10, 0, kRichterBlow, kRichterDraw),
         tuning("Country Tuning (Hohner)", 10, 0, kRichterBlow,
                {2, 7, 11, 14, 18, 21, 23, 26, 29, 33}),
@@ -57,6 +59,12 @@ const std::array<DiatonicTuningRecord, 13>& builtInDiatonicTunings() {
                {2, 5, 8, 11, 14, 17, 20, 23, 26, 29}),
         tuning("Four Key Tuning (custom)", 10, 0, {0, 2, 5, 7, 9, 12, 14, 17, 19, 21},
                {1, 4, 6, 8, 11, 13, 16, 18, 20, 23}),
+        tuning("Paddy Richter", 10, 0, {0, 4, 9, 12, 16, 19, 24, 28, 31, 36}, kRichterDraw),
+        tuning("PowerDraw", 10, 0, {0, 4, 7, 12, 16, 19, 21, 24, 28, 33},
+               {2, 7, 11, 14, 17, 21, 23, 26, 31, 36}),
+        tuning("PowerBender", 10, 0, {0, 4, 7, 12, 14, 17, 21, 24, 28, 33},
+               {2, 7, 11, 14, 16, 19, 23, 26, 31, 36}),
+        tuning("Easy 3rd", 10, 0, kRichterBlow, {2, 5, 9, 14, 17, 21, 23, 26, 29, 33}),
     };
     return tunings;
 }
@@ -180,9 +188,8 @@ int DiatonicLayout::loadTuningText(std::string_view text) {
 }
 
 std::string DiatonicLayout::layoutTitle() const {
-    const DiatonicTuningRecord& record = tuning();
     // The octave comes from the key without the offset.
-    return withOctave(record.name + " Key of " + keyName(key_ + record.keyOffset), (key_ - 31) / 12,
+    return withOctave(tuning().name + " Key of " + keyName(harpKey()), (key_ - 31) / 12,
                       kOctaveNames);
 }
 
@@ -214,30 +221,59 @@ int DiatonicLayout::tabText(int note, int alternative, NoteText& out, bool plain
     if (alternative < 0 || static_cast<std::size_t>(alternative) >= list.size()) {
         return -1;
     }
-    const std::uint16_t code = list[static_cast<std::size_t>(alternative)];
+    const Playing playing = playingOf(list[static_cast<std::size_t>(alternative)]);
+    const char blowSymbol = plainSymbols ? '+' : settings_.dblowSym;
+    const char drawSymbol = plainSymbols ? '-' : settings_.ddrawSym;
+    out.prefix = std::string(1, playing.blow ? blowSymbol : drawSymbol);
+    out.brush = playing.blow ? blowBrush() : drawBrush();
+    out.text = std::to_string(playing.hole);
+    if (playing.bend > 0) {
+        out.text.append(static_cast<std::size_t>(playing.bend), settings_.dbendSym);
+        out.brush = bendBrush();
+    } else if (playing.over) {
+        out.text += settings_.doverSym;
+        out.brush = overBrush();
+    }
+    return 0;
+}
+
+Playing DiatonicLayout::playingOf(std::uint16_t code) const {
     const int hole = code & 0xFF;
     const int technique = techniqueOf(code);
     const bool reversed = (code >> 12) != 0;
-    const bool blowSide = technique == kBlow || (technique >= kBend1 && reversed) ||
-                          (technique == kOver && !reversed);
-    const char blowSymbol = plainSymbols ? '+' : settings_.dblowSym;
-    const char drawSymbol = plainSymbols ? '-' : settings_.ddrawSym;
-    out.prefix = std::string(1, blowSide ? blowSymbol : drawSymbol);
-    out.brush = blowSide ? blowBrush() : drawBrush();
-    out.text = std::to_string(hole + 1);
-    if (technique >= kBend1) {
-        out.text.append(static_cast<std::size_t>(technique - kBend1 + 1), settings_.dbendSym);
-        out.brush = bendBrush();
-    } else if (technique == kOver) {
-        if (tuning().valve[static_cast<std::size_t>(hole)]) {
-            out.text += settings_.dbendSym;
-            out.brush = bendBrush();
-        } else {
-            out.text += settings_.doverSym;
-            out.brush = overBrush();
-        }
+    const bool valved =
+        technique == kOver && hole < 16 && tuning().valve[static_cast<std::size_t>(hole)];
+    Playing playing;
+    playing.hole = hole + 1;
+    playing.place = hole;
+    // A bend lowers the higher reed; an over sounds above the higher reed, played on the lower
+    // one; a valved bend lowers the lower reed.
+    playing.blow = technique == kBlow || (technique >= kBend1 && reversed) ||
+                   (technique == kOver && !reversed);
+    playing.bend = technique >= kBend1 ? technique - kBend1 + 1 : valved ? 1 : 0;
+    playing.valved = valved;
+    playing.over = technique == kOver && !valved;
+    return playing;
+}
+
+std::string DiatonicLayout::tuningFileText() const {
+    const DiatonicTuningRecord& record = tuning();
+    std::string name = record.name;
+    // The reader names a loaded tuning "[Custom] NAME": a custom tuning keeps its own name.
+    if (tuningIndex_ == customIndex() && name.starts_with("[Custom] ")) {
+        name.erase(0, 9);
     }
-    return 0;
+    std::string text = "DIATONIC\nNAME " + name + "\nBLOW " +
+                       internal::noteRowText(record.blow, record.holes) + "\nDRAW " +
+                       internal::noteRowText(record.draw, record.holes) + "\n";
+    if (std::find(record.valve.begin(), record.valve.end(), true) != record.valve.end()) {
+        text += "VALVE";
+        for (int h = 0; h < record.holes; ++h) {
+            text += record.valve[static_cast<std::size_t>(h)] ? " x" : " -";
+        }
+        text += "\n";
+    }
+    return text;
 }
 
 DiatonicLayout& diatonicLayout() {

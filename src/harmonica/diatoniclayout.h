@@ -61,8 +61,8 @@ constexpr int composeDiatonicKey(int keyNameIndex, int octaveIndex, int keyOffse
     return octaveIndex * 12 + keyNameIndex + kDiatonicKeyLow - keyOffset;
 }
 
-/// The 13 built-in diatonic tunings in the order they are offered.
-const std::array<DiatonicTuningRecord, 13>& builtInDiatonicTunings();
+/// The 17 built-in diatonic tunings in the order they are offered.
+const std::array<DiatonicTuningRecord, 17>& builtInDiatonicTunings();
 
 /// Reads the text of a diatonic tuning file into `custom`. Returns 0, or -1 when "DIATONIC",
 /// "NAME", "BLOW" or "DRAW" is missing; name and rows read before a failure stay in `custom`,
@@ -79,10 +79,13 @@ public:
     void build(int key, int tuningIndex) override;
     void createBrushes() override;
     int loadTuningText(std::string_view text) override;
-    int tuningCount() const override { return 14; }
+    int tuningCount() const override { return 18; }
     std::string tuningName(int index) const override;
     std::string layoutTitle() const override;
+    int harpKey() const override { return key_ + tuning().keyOffset; }
     int tabText(int note, int alternative, NoteText& out, bool plainSymbols) const override;
+    Playing playingOf(std::uint16_t code) const override;
+    std::string tuningFileText() const override;
 
     /// An alternative of a note 0..127 (the preferred one by default); 0, or -1 when the note
     /// has no such alternative.
@@ -91,7 +94,7 @@ public:
     const ReedPosition* positionAt(int hole, int slot) const;
     /// The tuning in use.
     const DiatonicTuningRecord& tuning() const;
-    /// An entry of the tuning list (13 built-ins, then the custom record); nullptr outside.
+    /// An entry of the tuning list (17 built-ins, then the custom record); nullptr outside.
     const DiatonicTuningRecord* tuningAt(int index) const;
 
     /// Brush colours as `createBrushes` took them; none before or after `clear`.

@@ -21,6 +21,19 @@ struct NoteText {
     std::optional<Rgb> brush; ///< technique colour; none for note names
 };
 
+/// How one alternative of a note is played: what tablature in any spelling, and the choice of
+/// fingerings for a phrase, are made of.
+struct Playing {
+    int hole = 1;        ///< the hole number tablature writes (a chromatic low-octave hole: 1..4)
+    int place = 0;       ///< holes from the lowest hole of the harmonica
+    bool blow = true;    ///< breathing out; false: drawing in
+    int bend = 0;        ///< half steps bent down, 0..3; a valved bend is 1
+    bool valved = false; ///< the bend is a valved one
+    bool over = false;   ///< an overblow or overdraw
+    bool slide = false;  ///< the chromatic slide is pushed in
+    bool lowOctave = false; ///< a hole of the chromatic low octave
+};
+
 /// Filter of the open-file dialog for tuning files.
 inline constexpr const char* kTuningFileFilter = "Tuning Files (*.tun)";
 
@@ -62,6 +75,9 @@ public:
     /// without a file and without changing `customTuningPath`; 0, or -1.
     virtual int loadTuningText(std::string_view text) = 0;
     virtual int key() const { return key_; }
+    /// The MIDI note of the key the harmonica is named after: the key plus the tuning's key
+    /// offset.
+    virtual int harpKey() const { return key_; }
     /// MIDI note of a hole row and column; -1 where the layout has no such notion.
     virtual int noteAt(int hole, int column) const;
     /// Rows of holes in use; 0 where the layout has no such notion.
@@ -92,6 +108,13 @@ public:
     /// With `plainSymbols` the blow and draw prefixes are "+" and "-" whatever the settings say.
     /// Returns 0, or -1 (text untouched, dimmed brush) when the alternative does not exist.
     virtual int tabText(int note, int alternative, NoteText& out, bool plainSymbols) const = 0;
+    /// How the alternative with note-map code `code` is played.
+    virtual Playing playingOf(std::uint16_t code) const = 0;
+    /// The tuning in use as the text of a tuning file that reads back as this tuning. The file
+    /// names notes without octaves, so a reed that lies lower below the one before it in its
+    /// row than the reader allows reads back an octave higher, and the first reed of a row
+    /// reads back in the octave of the key.
+    virtual std::string tuningFileText() const = 0;
 
 protected:
     /// Marks a fingering value as this kind's: codes stay below 0x2000, the kinds differ above.

@@ -126,6 +126,17 @@ int readNoteRow(std::string_view rest, int drop, std::array<int, 16>& row) {
     return count;
 }
 
+std::string noteRowText(const std::array<int, 16>& row, int count) {
+    static constexpr const char* kNames[] = {"C",  "Db", "D",  "Eb", "E",  "F",
+                                             "F#", "G",  "Ab", "A",  "Bb", "B"};
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        const int pitch = row[static_cast<std::size_t>(i)];
+        text += (i ? " " : "") + std::string(kNames[((pitch % 12) + 12) % 12]);
+    }
+    return text;
+}
+
 bool readTuningFile(const std::string& path, std::string& text) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {

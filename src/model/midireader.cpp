@@ -4,6 +4,7 @@
 #include "model/midisong.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -174,6 +175,7 @@ private:
     void finishFormat0();
     void addDefaultTimeSignature();
     LoadResult fail(const char* message);
+    bool payloadFits(int64_t length, int64_t remaining);
 
     MidiSong& song_;
     ByteStream in_;
@@ -181,6 +183,8 @@ private:
     bool splitChannels_ = false; // format 0: one track per channel
     int declaredTracks_ = 0;
     MidiTrack* current_ = nullptr;
+    // The file ended inside a message whose payload its chunk still had room for.
+    bool cutShort_ = false;
     // Playable events in reading order, for the merged list of a file split per channel.
     EventRefs merged_;
     // Fingerings read, given to their notes once every track is in.
@@ -209,6 +213,15 @@ private:
     bool sysexPending_ = false;
     std::vector<uint8_t> sysex_;
 };
+
+// A payload longer than the rest of the file is a cut file when its chunk had room for it, and
+// damaged data otherwise; either way nothing is allocated for it.
+bool Reader::payloadFits(int64_t length, int64_t remaining) {
+    if (static_cast<uint64_t>(length) <= in_.available())
+        return true;
+    cutShort_ = length <= remaining;
+    return false;
+}
 
 LoadResult Reader::fail(const char* message) {
     std::string text = message ? message : song_.errorText;
@@ -377,8 +390,14 @@ Reader::Chunk Reader::readTrack() {
         tick_ = std::min<int64_t>(tick_ + delta, std::numeric_limits<int32_t>::max());
         if (tick_ > song_.length)
             song_.length = static_cast<int32_t>(tick_);
-        if (!readEvent(remaining))
-            return Chunk::Failed;
+        if (!readEvent(remaining)) {
+            // A file cut inside a message keeps every message before it, as one cut inside a
+            // delta time does; the message itself was not kept.
+            if (!in_.atEnd() && !cutShort_)
+                return Chunk::Failed;
+            song_.truncated = true;
+            return Chunk::Truncated;
+        }
     }
     in_.seek(start + static_cast<size_t>(length));
     return Chunk::Done;
@@ -446,10 +465,7 @@ bool Reader::readMeta(int64_t& remaining) {
     if (type < 0)
         return false;
     int64_t length = in_.readVarLen(&remaining);
-    if (length < 0)
-        return false;
-    // A length beyond the end of the file is damaged data: refuse it before allocating.
-    if (static_cast<uint64_t>(length) > in_.available())
+    if (length < 0 || !payloadFits(length, remaining))
         return false;
     auto buffer = std::make_unique<uint8_t[]>(static_cast<size_t>(length) + 1);
     if (!in_.readBytes(buffer.get(), static_cast<size_t>(length), &remaining))
@@ -555,7 +571,7 @@ void Reader::keepMeta(std::unique_ptr<MidiEvent> event) {
 
 bool Reader::readSysEx(int64_t& remaining) {
     int64_t length = in_.readVarLen(&remaining);
-    if (length < 0 || static_cast<uint64_t>(length) > in_.available())
+    if (length < 0 || !payloadFits(length, remaining))
         return false;
     sysex_.assign(static_cast<size_t>(length) + 1, 0);
     sysex_[0] = 0xF0;
@@ -572,7 +588,7 @@ bool Reader::readSysEx(int64_t& remaining) {
 
 bool Reader::readEscape(int64_t& remaining) {
     int64_t length = in_.readVarLen(&remaining);
-    if (length < 0 || static_cast<uint64_t>(length) > in_.available())
+    if (length < 0 || !payloadFits(length, remaining))
         return false;
     size_t count = static_cast<size_t>(length);
     if (!sysexPending_) {
@@ -684,6 +700,19 @@ LoadResult Reader::run() {
 
 } // namespace
 
+const char* loadResultText(int result) {
+    switch (result) {
+    case LoadOk:
+        return "";
+    case LoadCannotOpen:
+        return "cannot open the file";
+    case LoadBadHeader:
+        return "not a Standard MIDI File (bad header)";
+    default:
+        return "bad track data";
+    }
+}
+
 LoadResult MidiSong::loadMemory(const void* bytes, size_t size, const LoadProgress& progress) {
     std::string keptPath = path;
     clear();
@@ -698,6 +727,7 @@ LoadResult MidiSong::loadFile(const std::string& filePath, const LoadProgress& p
     path = filePath;
     std::FILE* file = std::fopen(filePath.c_str(), "rb");
     if (!file) {
+        errorText = std::strerror(errno);
         loading = false;
         return LoadCannotOpen;
     }
@@ -716,8 +746,10 @@ LoadResult MidiSong::loadFile(const std::string& filePath, const LoadProgress& p
     while ((n = std::fread(block, 1, sizeof block, file)) > 0)
         bytes.insert(bytes.end(), block, block + n);
     bool failed = std::ferror(file) != 0;
+    const int readError = errno;
     std::fclose(file);
     if (failed) {
+        errorText = std::strerror(readError);
         loading = false;
         return LoadCannotOpen;
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace reedtab {
@@ -229,6 +230,32 @@ void MidiSong::clear() {
     loading = false;
     truncated = false;
     tempoCursor_.store(0, std::memory_order_relaxed);
+}
+
+void MidiSong::swap(MidiSong& other) {
+    using std::swap;
+    swap(path, other.path);
+    swap(keyName, other.keyName);
+    swap(discardedCount, other.discardedCount);
+    swap(correctedCount, other.correctedCount);
+    swap(unfinishedCount, other.unfinishedCount);
+    swap(overlappedCount, other.overlappedCount);
+    swap(pairingReport, other.pairingReport);
+    swap(loading, other.loading);
+    swap(length, other.length);
+    swap(currentTrack, other.currentTrack);
+    swap(errorText, other.errorText);
+    swap(format, other.format);
+    swap(division, other.division);
+    swap(mergedEvents, other.mergedEvents);
+    swap(tracks, other.tracks);
+    swap(tempoList, other.tempoList);
+    swap(timeSignatureList, other.timeSignatureList);
+    swap(barTable, other.barTable);
+    swap(truncated, other.truncated);
+    // Only a hint into the tempo list, which changed on both sides.
+    tempoCursor_.store(0, std::memory_order_relaxed);
+    other.tempoCursor_.store(0, std::memory_order_relaxed);
 }
 
 void MidiSong::repairAllTracks() {

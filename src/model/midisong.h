@@ -145,6 +145,10 @@ enum LoadResult : int {
     LoadBadTrack = 3,
     LoadBadHeader = 4,
 };
+/// What a `LoadResult` means, in a few words for a message ("cannot open the file", "not a
+/// Standard MIDI File (bad header)", "bad track data"); "" for `LoadOk`.
+const char* loadResultText(int result);
+
 /// Result codes of `MidiSong::saveFile`.
 enum SaveResult : int {
     SaveOk = 0,
@@ -211,11 +215,16 @@ public:
     /// Frees all tracks and events, empties every list, `errorText` empty, `keyName` "C",
     /// format, division, length and counters 0, `loading` and `truncated` cleared.
     void clear();
+    /// Exchanges everything the two songs hold, so that a song read aside can take the place of
+    /// this one without copying an event. Neither song may be playing.
+    void swap(MidiSong& other);
 
     /// Reads a Standard MIDI File (format 0 or 1, metrical division). Returns `LoadOk` (check
-    /// `truncated`), `LoadCannotOpen`, `LoadBadTrack` (`errorText` may say why) or
-    /// `LoadBadHeader`; on failure the song is empty. `progress`, when given, is called with
-    /// the percentage read whenever it changes and once at the end, on the calling thread.
+    /// `truncated`), `LoadCannotOpen` (`errorText` says why), `LoadBadTrack` (`errorText` may
+    /// say why) or `LoadBadHeader`; on failure the song is empty. A file cut short anywhere
+    /// after its header keeps every message before the cut and sets `truncated`. `progress`, when
+    /// given, is called with the percentage read whenever it changes and once at the end, on the
+    /// calling thread.
     [[nodiscard]] LoadResult loadFile(const std::string& path, const LoadProgress& progress = {});
     /// Reads a Standard MIDI File held in memory (`size` bytes), as `loadFile` does, but
     /// leaves `path` unchanged.

@@ -4,10 +4,12 @@
 // the view and playback use.
 //
 // Threads: changed on the user-interface thread only; the player's callback thread reads
-// `flags` and `volumePercent` while it plays (edits stop the player first).
+// `flags` and `volumePercent` while it plays, so those two are atomic (edits stop the player
+// first). Outside the model only the document's track-state operations change them.
 
 #include "model/midievent.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -47,9 +49,9 @@ public:
     /// The mixer's level meter value.
     int16_t meterLevel = 0;
     /// Scale applied to note-on velocities at playback, in percent.
-    uint8_t volumePercent = 100;
+    std::atomic<uint8_t> volumePercent = 100;
     /// `TrackShown`, `TrackSelected`, `TrackMuted`.
-    uint16_t flags = TrackShown;
+    std::atomic<uint16_t> flags = TrackShown;
     /// Number of text events read or added.
     int32_t textCount = 0;
     /// Number of lyric events read.

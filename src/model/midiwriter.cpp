@@ -1,7 +1,9 @@
 // Writing a MidiSong as a Standard MIDI File.
 
 #include "model/midisong.h"
+#include "model/trackwriter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +11,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace reedtab {
 
@@ -81,43 +85,6 @@ void putFingering(std::string& out, const MidiEvent& note) {
     out.push_back(static_cast<char>(note.fingering & 0xFF));
 }
 
-std::string encode(const MidiSong& song) {
-    std::string out;
-    out.append("MThd");
-    put32(out, 6);
-    put16(out, static_cast<uint16_t>(song.format));
-    put16(out, static_cast<uint32_t>(song.tracks.size()));
-    put16(out, static_cast<uint16_t>(song.division));
-    for (const auto& track : song.tracks) {
-        out.append("MTrk");
-        size_t lengthAt = out.size();
-        put32(out, 0);
-        int64_t previous = 0;
-        for (const auto& e : track->events) {
-            // An event earlier than the one before it (a track left unsorted by an edit) is
-            // written at that event's time: a negative delta has no file form, and keeping the
-            // previous time lets every later event keep its own.
-            int64_t delta = std::max<int64_t>(int64_t{e->tick} - previous, 0);
-            size_t before = out.size();
-            putVarLen(out, static_cast<uint32_t>(delta));
-            if (e->fingering != 0 && e->isNoteOn()) {
-                putFingering(out, *e);
-                out.push_back(0);
-            }
-            if (!putMessage(out, *e)) {
-                out.resize(before);
-                continue;
-            }
-            previous += delta;
-        }
-        uint32_t length = static_cast<uint32_t>(out.size() - lengthAt - 4);
-        for (int i = 0; i < 4; ++i)
-            out[lengthAt + static_cast<size_t>(i)] =
-                static_cast<char>((length >> (24 - 8 * i)) & 0xFF);
-    }
-    return out;
-}
-
 bool writeAll(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -133,10 +100,60 @@ bool writeAll(int fd, const std::string& bytes) {
 
 } // namespace
 
+void TrackWriter::add(int32_t tick, const MidiEvent& event) {
+    const int64_t delta = std::max<int64_t>(int64_t{tick} - previous_, 0);
+    const size_t before = out_.size();
+    putVarLen(out_, static_cast<uint32_t>(delta));
+    if (event.fingering != 0 && event.isNoteOn()) {
+        putFingering(out_, event);
+        out_.push_back(0);
+    }
+    if (!putMessage(out_, event)) {
+        out_.resize(before);
+        return;
+    }
+    previous_ += delta;
+}
+
+std::string TrackWriter::take() {
+    previous_ = 0;
+    return std::exchange(out_, {});
+}
+
+std::string trackData(const MidiTrack& track) {
+    TrackWriter writer;
+    for (const auto& e : track.events)
+        writer.add(e->tick, *e);
+    return writer.take();
+}
+
+std::string smfFile(int format, int division, std::span<const std::string> chunks) {
+    size_t size = 14;
+    for (const std::string& chunk : chunks)
+        size += 8 + chunk.size();
+    std::string out;
+    out.reserve(size);
+    out.append("MThd");
+    put32(out, 6);
+    put16(out, static_cast<uint16_t>(format));
+    put16(out, static_cast<uint32_t>(chunks.size()));
+    put16(out, static_cast<uint16_t>(division));
+    for (const std::string& chunk : chunks) {
+        out.append("MTrk");
+        put32(out, static_cast<uint32_t>(chunk.size()));
+        out.append(chunk);
+    }
+    return out;
+}
+
 std::string MidiSong::fileBytes() const {
     if (tracks.empty() || loading)
         return {};
-    return encode(*this);
+    std::vector<std::string> chunks;
+    chunks.reserve(tracks.size());
+    for (const auto& track : tracks)
+        chunks.push_back(trackData(*track));
+    return smfFile(format, division, chunks);
 }
 
 SaveResult MidiSong::saveFile(const std::string& target) {
@@ -146,7 +163,7 @@ SaveResult MidiSong::saveFile(const std::string& target) {
         path = target;
     if (loading || path.empty())
         return SaveFailed;
-    std::string bytes = encode(*this);
+    const std::string bytes = fileBytes();
 
     // Written beside the target and renamed over it only when complete, so that a full disk or
     // a failed write never leaves the user's existing file destroyed.

@@ -2,7 +2,6 @@
 
 #include "playback/internal/systemquiet.h"
 #include "playback/outputdevice.h"
-#include "settings/settings.h"
 
 #include <RtMidi.h>
 
@@ -99,9 +98,8 @@ MidiInput::~MidiInput() {
     impl_->joinCloser();
 }
 
-int MidiInput::openInput(NoteInputWindow* window) {
+int MidiInput::openInput(int index, NoteInputWindow* window) {
     closeInput();
-    const int index = settings().inputDeviceIndex;
     if (index < 0) {
         return -1;
     }

@@ -53,7 +53,7 @@ public:
     virtual void sendNoteInput(const NoteInput& input) = 0;
 };
 
-/// The MIDI input device of settings().inputDeviceIndex (an RtMidi input port).
+/// A MIDI input device (an RtMidi input port).
 class MidiInput {
 public:
     MidiInput();
@@ -61,9 +61,10 @@ public:
     MidiInput(const MidiInput&) = delete;
     MidiInput& operator=(const MidiInput&) = delete;
 
-    /// Opens the chosen input and starts passing its notes to `window`. Returns 0, or -1 when
-    /// no input is chosen or it cannot be opened. GUI thread.
-    int openInput(NoteInputWindow* window);
+    /// Opens input `index` of the system's input list and starts passing its notes to
+    /// `window`. Returns 0, or -1 when `index` is -1 (no input chosen) or the input cannot be
+    /// opened. GUI thread.
+    int openInput(int index, NoteInputWindow* window);
     /// Closes the device; no message reaches the window afterwards. GUI thread.
     void closeInput();
     bool isOpen() const;

@@ -99,6 +99,24 @@ private:
     OutputDevice& target_;
 };
 
+/// What became of a SoundFont the built-in synthesizer was asked to read (0 is success).
+enum SoundFontResult : int {
+    SoundFontLoaded = 0,
+    SoundFontCannotOpen = 1,    ///< no such file, or it cannot be read
+    SoundFontNotASoundFont = 2, ///< the file is not a SoundFont (.sf2 or .sf3)
+    SoundFontDamaged = 3,       ///< a SoundFont's header, but the synthesizer could not load it
+    SoundFontNoneInstalled = 4, ///< the system's default was asked for and there is none
+    SoundFontNoSynthesizer = 5, ///< the synthesizer library could not be opened
+};
+
+/// Where a change of the built-in synthesizer's SoundFont stands (`OutputProvider`).
+enum class SoundFontLoad {
+    None,    ///< no change asked for
+    Loading, ///< being read, on a thread of its own
+    Loaded,  ///< read; waiting to take the place of the synthesizer in use
+    Failed,  ///< could not be read; the synthesizer in use stays
+};
+
 /// When the built-in synthesizer reads its SoundFont.
 enum class SoundFontLoading {
     Now, ///< in the constructor
@@ -131,6 +149,8 @@ public:
     bool isReady() const;
     /// The SoundFont that was loaded, empty when none could be.
     const std::string& soundFontPath() const;
+    /// What became of the SoundFont asked for (a SoundFontResult); waits for the load.
+    int soundFontResult() const;
     bool hasAudio() const;
     int sampleRate() const;
     /// Renders `frames` stereo frames as interleaved 16-bit samples (offline use only).
@@ -141,6 +161,9 @@ public:
 
     /// The SoundFont the synthesizer takes when none is named ("" when none is installed).
     static std::string defaultSoundFont();
+    /// Whether `path` can be read and starts as a SoundFont does (SoundFontLoaded,
+    /// SoundFontCannotOpen or SoundFontNotASoundFont); reads only its first bytes.
+    static int checkSoundFont(const std::string& path);
     /// The name of the synthesizer's audio client (its JACK ports are "<name>:left" ...).
     static constexpr const char* kAudioClientName = "Reedtab Midi Synth";
 
@@ -183,6 +206,22 @@ public:
     /// Total number of outputs, the mapper included (0: no output at all).
     virtual int outputCount() { return deviceCount() + 1; }
     virtual std::unique_ptr<OutputDevice> create(int index) = 0;
+
+    /// True when the built-in synthesizer can take another SoundFont while the program runs.
+    virtual bool canLoadSoundFont() const { return false; }
+    /// Starts reading `soundFont` ("" for the system's default) into a second synthesizer on a
+    /// thread of its own, while the one in use plays on. Only when `canLoadSoundFont` and no
+    /// load is under way.
+    virtual void loadSoundFont(const std::string& soundFont) { static_cast<void>(soundFont); }
+    /// Where the last load stands; once it ended, `result` is its SoundFontResult.
+    virtual SoundFontLoad soundFontLoad(int& result) {
+        static_cast<void>(result);
+        return SoundFontLoad::None;
+    }
+    /// Ends a load that is no longer Loading: with `adopt` a Loaded synthesizer takes the place
+    /// of the one in use, which is freed; otherwise the new one is dropped. The mapper's device
+    /// must not be open meanwhile (the player closed around it).
+    virtual void finishSoundFontLoad(bool adopt) { static_cast<void>(adopt); }
 };
 
 /// The program's devices: the built-in synthesizer for the mapper, RtMidi ports for the rest.
@@ -193,11 +232,19 @@ public:
     bool isReady(int index) override;
     int deviceCount() override;
     std::unique_ptr<OutputDevice> create(int index) override;
+    bool canLoadSoundFont() const override { return true; }
+    void loadSoundFont(const std::string& soundFont) override;
+    SoundFontLoad soundFontLoad(int& result) override;
+    void finishSoundFontLoad(bool adopt) override;
+
+    /// The SoundFont the mapper plays with ("" when none could be read); waits for its load.
+    std::string soundFontInUse() const;
 
 private:
     std::string soundFont_;
     std::vector<std::string> ports_;
-    std::unique_ptr<SynthOutput> synth_; // made once, by `prepare` or on first use of the mapper
+    std::unique_ptr<SynthOutput> synth_;   // made by `prepare` or on first use of the mapper
+    std::unique_ptr<SynthOutput> loading_; // the next one, while `loadSoundFont` reads it
 };
 
 /// Every index maps to one device owned by the caller: tests, trace and render.

@@ -227,6 +227,37 @@ int SystemOutputProvider::deviceCount() {
     return static_cast<int>(ports_.size());
 }
 
+void SystemOutputProvider::loadSoundFont(const std::string& soundFont) {
+    loading_ =
+        std::make_unique<SynthOutput>(true, soundFont, 44100, SoundFontLoading::InBackground);
+}
+
+SoundFontLoad SystemOutputProvider::soundFontLoad(int& result) {
+    if (!loading_) {
+        return SoundFontLoad::None;
+    }
+    if (!loading_->isReady()) {
+        return SoundFontLoad::Loading;
+    }
+    result = loading_->soundFontResult();
+    return result == SoundFontLoaded ? SoundFontLoad::Loaded : SoundFontLoad::Failed;
+}
+
+void SystemOutputProvider::finishSoundFontLoad(bool adopt) {
+    if (!loading_ || !loading_->isReady()) {
+        return;
+    }
+    if (adopt && loading_->soundFontResult() == SoundFontLoaded) {
+        soundFont_ = loading_->soundFontPath();
+        synth_ = std::move(loading_);
+    }
+    loading_.reset();
+}
+
+std::string SystemOutputProvider::soundFontInUse() const {
+    return synth_ ? synth_->soundFontPath() : std::string();
+}
+
 std::unique_ptr<OutputDevice> SystemOutputProvider::create(int index) {
     if (index < 0) {
         if (!synth_) {

@@ -27,6 +27,8 @@ struct SpeedTrainer {
         const long raised = start + static_cast<long>(step) * (std::max(pass, 0) / passes);
         return static_cast<int>(std::min<long>(raised, target));
     }
+
+    friend bool operator==(const SpeedTrainer&, const SpeedTrainer&) = default;
 };
 
 /// Where a loop over the whole song ends: at the end of the bar that holds its last event, so

@@ -3,7 +3,6 @@
 #include "model/midievent.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
-#include "settings/settings.h"
 
 #include <algorithm>
 #include <array>
@@ -89,9 +88,14 @@ struct StreamPlayer::Impl {
     bool loopWrapped = false;
     // Song tempo at the loop start, restored in the stream after every wrap.
     int wrapTempo = 500000;
-    // Written only while the player is not playing; read by the filler.
-    SpeedTrainer trainer;
+    // What the player plays by; each fill takes a copy under the lock, so that a fill sees
+    // one value whole while the GUI thread sets the next.
+    mutable std::mutex paramsMutex;
+    PlaybackParams params;
+    // The percentage sounding now: set with the parameters, raised by the trainer at a wrap.
+    std::atomic<int> tempoPercent{100};
     std::atomic<int> trainerPass{0};
+    int deviceIndex = -1;
     std::vector<const MidiEvent*> reStrike;
     std::unique_ptr<NoteOnEvent> metronomeOn;
     std::unique_ptr<NoteOffEvent> metronomeOff;
@@ -113,8 +117,11 @@ struct StreamPlayer::Impl {
     mutable std::mutex debugMutex;
     std::string debugText;
 
-    int division() const { return std::max(1, settings().division.load()); }
-    int tempoPercent() const { return std::max(1, settings().tempoPercent.load()); }
+    PlaybackParams current() const {
+        std::lock_guard lock(paramsMutex);
+        return params;
+    }
+    static int division(const PlaybackParams& params) { return std::max(1, params.division); }
     int eventCount() const { return song ? song->mergedEvents.count() : 0; }
 
     void debug(const std::string& text) {
@@ -156,8 +163,9 @@ struct StreamPlayer::Impl {
         if (!fits(buffer, kStreamRecordSize)) {
             return;
         }
-        const std::uint32_t scaled = static_cast<std::uint32_t>(
-            static_cast<std::uint64_t>(microsecondsPerQuarter) * 100 / tempoPercent());
+        const std::uint32_t scaled =
+            static_cast<std::uint32_t>(static_cast<std::uint64_t>(microsecondsPerQuarter) * 100 /
+                                       std::max(1, tempoPercent.load()));
         put(buffer, static_cast<std::uint32_t>(pendingDelta), kTempoType | (scaled & 0xFFFFFF));
         pendingDelta = 0;
     }
@@ -170,21 +178,20 @@ struct StreamPlayer::Impl {
     }
 
     // The short-message writer: filters, mute, volume and expression, then the record.
-    int writeShort(Buffer& buffer, const MidiEvent& event) {
-        const Settings& s = settings();
-        if (isProgramChange(event) && s.skipPrgChange) {
+    int writeShort(Buffer& buffer, const MidiEvent& event, const PlaybackOptions& options) {
+        if (isProgramChange(event) && options.skipProgramChanges) {
             return -1;
         }
         const bool noteOn = soundingNoteOn(event);
-        if (noteOn && event.track && (event.track->flags & TrackMuted)) {
+        if (noteOn && event.track && (event.track->flags.load() & TrackMuted)) {
             return -1;
         }
         int data2 = event.data2 & 0xFF;
         if (noteOn && event.track) {
             // Integer arithmetic gives the exact truncation of velocity * factor.
-            long long velocity = static_cast<long long>(data2) * event.track->volumePercent;
+            long long velocity = static_cast<long long>(data2) * event.track->volumePercent.load();
             long long divisor = 100;
-            if (s.changeExpr2Vol) {
+            if (options.expressionToVolume) {
                 velocity *= expression[event.status & 0x0F].load();
                 divisor *= 127;
             }
@@ -239,15 +246,15 @@ struct StreamPlayer::Impl {
 
     // --- the fills --------------------------------------------------------------------
 
-    void countInPacket(Buffer& buffer, int beat, int clicks) {
+    void countInPacket(Buffer& buffer, int beat, int clicks, const PlaybackOptions& options) {
         emptyPacket(buffer);
         const int a = std::max(beat, 1);
         const int b = fillTick.load() % a;
         pendingDelta = b < a / 2 ? a - b : 2 * a - b;
         for (int i = 0; i < clicks; ++i) {
-            writeShort(buffer, *metronomeOn);
+            writeShort(buffer, *metronomeOn, options);
             pendingDelta = a / 8;
-            writeShort(buffer, *metronomeOff);
+            writeShort(buffer, *metronomeOff, options);
             pendingDelta = a - a / 8;
         }
         pendingDelta += b < a / 2 ? b : b - a;
@@ -277,19 +284,20 @@ struct StreamPlayer::Impl {
             filling.store(false);
             return endReached.load();
         }
-        const Settings& s = settings();
+        const PlaybackParams s = current();
+        const PlaybackOptions& options = s.options;
         const auto& events = song->mergedEvents;
         const int count = events.count();
-        const int div = division();
+        const int div = division(s);
         int tick = fillTick.load();
         int cursor = eventCursor.load();
         const int target = tick + fillSpan;
         emptyPacket(buffer);
-        if (s.sendMidiSt && firstPacket) {
+        if (options.clockOut && firstPacket) {
             writeRaw(buffer, 0xFA);
         }
         do {
-            if (s.sendMidiSt && tick % clockStep == 0) {
+            if (options.clockOut && tick % clockStep == 0) {
                 writeRaw(buffer, 0xF8);
             }
             if (tick % sixteenth == 0) {
@@ -307,7 +315,7 @@ struct StreamPlayer::Impl {
             }
             if (!reStrike.empty()) {
                 for (const MidiEvent* note : reStrike) {
-                    writeShort(buffer, *note);
+                    writeShort(buffer, *note, options);
                 }
                 reStrike.clear();
             }
@@ -320,12 +328,12 @@ struct StreamPlayer::Impl {
                 const int kind = event.kind();
                 const auto index = static_cast<std::uint32_t>(cursor);
                 if (kind & KindFamilyChannel) {
-                    const bool isExpr = s.changeExpr2Vol && isExpression(event);
+                    const bool isExpr = options.expressionToVolume && isExpression(event);
                     if ((!markerWritten || isExpr) && writeMarker(buffer, index)) {
                         markerWritten = true;
                     }
                     if (!isExpr) {
-                        writeShort(buffer, event);
+                        writeShort(buffer, event, options);
                     }
                 } else if (kind & KindFamilySysEx) {
                     if (!markerWritten && writeMarker(buffer, index)) {
@@ -353,22 +361,22 @@ struct StreamPlayer::Impl {
                 step = toClock < next - tick ? toClock : next - tick;
             } else {
                 // A loop whose end lies past the last event keeps counting ticks to its end.
-                if (loopEnd == -1 || s.loopStart == -1) {
+                if (loopEnd == -1 || s.loopBegin == -1) {
                     endReached.store(true);
                 }
                 step = toClock;
             }
-            if (s.playMetronome) {
+            if (options.metronome) {
                 if (tick % div == 0) {
-                    writeShort(buffer, *metronomeOn);
+                    writeShort(buffer, *metronomeOn, options);
                 } else if ((tick - sixteenth) % div == 0) {
-                    writeShort(buffer, *metronomeOff);
+                    writeShort(buffer, *metronomeOff, options);
                 }
             }
             pendingDelta += step;
             tick += step;
             if (loopEnd != -1 && tick >= loopEnd) {
-                const int loopStart = s.loopStart;
+                const int loopStart = s.loopBegin;
                 if (loopStart == -1) {
                     endReached.store(true);
                     break;
@@ -380,8 +388,8 @@ struct StreamPlayer::Impl {
                 tick = loopStart;
                 addReStrikes(loopStart, cursor);
                 wrapTempo = song->tempoAt(loopStart);
-                if (trainer.active()) {
-                    settings().tempoPercent = trainer.percentFor(trainerPass.fetch_add(1) + 1);
+                if (s.trainer.active()) {
+                    tempoPercent.store(s.trainer.percentFor(trainerPass.fetch_add(1) + 1));
                 }
                 loopWrapped = true;
                 break;
@@ -462,15 +470,14 @@ void StreamPlayer::shutdown() {
 
 PlayerResult StreamPlayer::openDevice() {
     Impl& p = *impl_;
-    Settings& s = settings();
     const int devices = p.outputs.deviceCount();
-    if (s.outputDeviceIndex != -1 && !(s.outputDeviceIndex < devices)) {
-        s.outputDeviceIndex = -1;
+    if (p.deviceIndex != -1 && !(p.deviceIndex < devices)) {
+        p.deviceIndex = -1;
     }
     if (p.state.load() != PlayerState::Closed) {
         return PlayerAlreadyOpen;
     }
-    const int index = s.outputDeviceIndex;
+    const int index = p.deviceIndex;
     auto probe = p.outputs.create(index);
     if (!probe || probe->open() != DeviceOk) {
         return PlayerDeviceError;
@@ -505,7 +512,7 @@ bool StreamPlayer::isPlaying() const {
 }
 
 bool StreamPlayer::deviceReady() const {
-    return impl_->outputs.isReady(settings().outputDeviceIndex);
+    return impl_->outputs.isReady(impl_->deviceIndex);
 }
 
 PlayerResult StreamPlayer::start(int tick, bool countIn) {
@@ -532,7 +539,8 @@ PlayerResult StreamPlayer::start(int tick, bool countIn) {
     } else if (openDevice() != PlayerOk) {
         return PlayerOpenFailed;
     }
-    Settings& s = settings();
+    const PlaybackParams s = p.current();
+    const PlaybackOptions& options = s.options;
     const auto& events = p.song->mergedEvents;
     const int count = events.count();
     p.state.store(PlayerState::Playing);
@@ -548,7 +556,7 @@ PlayerResult StreamPlayer::start(int tick, bool countIn) {
     p.fillTick.store(from);
     p.playTick.store(from);
     p.lastShownTick.store(from);
-    if (from > p.song->length && !s.editMode) {
+    if (from > p.song->length && !options.editMode) {
         p.state.store(PlayerState::Idle);
         return PlayerStartAfterEnd;
     }
@@ -563,9 +571,9 @@ PlayerResult StreamPlayer::start(int tick, bool countIn) {
         const MidiEvent& event = *events[cursor];
         const int kind = event.kind();
         if (kind & KindFamilyChannel) {
-            if (isProgramChange(event) && s.skipPrgChange) {
+            if (isProgramChange(event) && options.skipProgramChanges) {
                 // filtered
-            } else if (isExpression(event) && s.changeExpr2Vol) {
+            } else if (isExpression(event) && options.expressionToVolume) {
                 setChannelExpression(event.status & 0x0F, event.data2);
             } else if (event.isNoteOff()) {
                 // nothing sounds from before the start
@@ -583,23 +591,23 @@ PlayerResult StreamPlayer::start(int tick, bool countIn) {
         ++cursor;
     }
     p.eventCursor.store(cursor);
-    if (cursor >= count && !s.editMode) {
+    if (cursor >= count && !options.editMode) {
         stop(true);
         return PlayerOk;
     }
 
-    setBaseTempo(tempo);
+    // The owner takes the tempo in force from this message as its base tempo.
     if (p.window) {
         p.window->postMessage(WM_PLAYER_TEMPO, 0, tempo);
     }
-    const int div = p.division();
+    const int div = Impl::division(s);
     p.clockStep = std::max(div / 24, 1);
     p.sixteenth = std::max(div / 4, 1);
     p.fillSpan = std::max(div / 8, 1);
     p.pendingDelta = 0;
     p.stream.setTimeDivision(div);
     p.stream.setTempo(static_cast<std::uint32_t>(static_cast<std::int64_t>(std::max(tempo, 1)) *
-                                                 100 / p.tempoPercent()));
+                                                 100 / std::max(1, p.tempoPercent.load())));
     p.shownEventIndex.store(std::max(std::min(cursor, count - 1), 0));
     p.playTick.store(from);
     p.offset.store(static_cast<int>(streamTicks()) - from);
@@ -615,7 +623,7 @@ PlayerResult StreamPlayer::start(int tick, bool countIn) {
     }
     for (int i = 0; i < kPacketCount; ++i) {
         if (i == 0 && countIn) {
-            p.countInPacket(p.buffers[0], beat, clicks);
+            p.countInPacket(p.buffers[0], beat, clicks, options);
         } else if (p.normalFill(p.buffers[i])) {
             break;
         }
@@ -641,9 +649,8 @@ void StreamPlayer::stop(bool notify) {
         return;
     }
     p.stoppingThread.store(self);
-    const Settings& s = settings();
     p.stream.stop();
-    if (s.sendMidiSt) {
+    if (p.current().options.clockOut) {
         sendStop();
     }
     silenceAll();
@@ -722,52 +729,54 @@ void StreamPlayer::resume() {
     impl_->state.compare_exchange_strong(expected, PlayerState::Playing);
 }
 
-void StreamPlayer::setBaseTempo(int microsecondsPerQuarter) {
-    settings().baseTempo = microsecondsPerQuarter;
+void StreamPlayer::setOutputDevice(int index) {
+    impl_->deviceIndex = index;
 }
 
-void StreamPlayer::setTrainer(const SpeedTrainer& plan) {
+int StreamPlayer::outputDevice() const {
+    return impl_->deviceIndex;
+}
+
+void StreamPlayer::setParams(const PlaybackParams& params) {
     Impl& p = *impl_;
-    if (isPlaying() || (plan.active() && !plan.valid())) {
-        return;
+    PlaybackParams next = params;
+    // A percentage below 1 would divide by zero and stall the stream.
+    next.tempoPercent = std::max(next.tempoPercent, 1);
+    int percent = 0;
+    {
+        std::lock_guard lock(p.paramsMutex);
+        const bool newTrainer = !(next.trainer == p.params.trainer);
+        const bool newPercent = next.tempoPercent != p.params.tempoPercent;
+        p.params = next;
+        if (newTrainer) {
+            p.trainerPass.store(0);
+        }
+        if (!newTrainer && !newPercent) {
+            return;
+        }
+        percent = newTrainer && next.trainer.active() ? next.trainer.start : next.tempoPercent;
     }
-    p.trainer = plan;
-    p.trainerPass.store(0);
-    if (plan.active()) {
-        setTempoPercent(plan.start);
+    p.tempoPercent.store(percent);
+    if (p.state.load() != PlayerState::Closed) {
+        p.stream.setTempo(static_cast<std::uint32_t>(
+            static_cast<std::int64_t>(std::max(next.baseTempo, 1)) * 100 / percent));
     }
 }
 
-const SpeedTrainer& StreamPlayer::trainer() const {
-    return impl_->trainer;
+PlaybackParams StreamPlayer::params() const {
+    return impl_->current();
+}
+
+int StreamPlayer::tempoPercent() const {
+    return impl_->tempoPercent.load();
 }
 
 int StreamPlayer::trainerPass() const {
     return impl_->trainerPass.load();
 }
 
-int StreamPlayer::setTempoPercent(int percent) {
-    Settings& s = settings();
-    if (percent != -1) {
-        // A percentage below 1 would divide by zero below and stall the stream.
-        s.tempoPercent = std::max(percent, 1);
-        if (impl_->state.load() != PlayerState::Closed) {
-            impl_->stream.setTempo(static_cast<std::uint32_t>(
-                static_cast<std::int64_t>(std::max(s.baseTempo.load(), 1)) * 100 / s.tempoPercent));
-        }
-    }
-    const int base = std::max(s.baseTempo.load(), 1);
-    return static_cast<int>(static_cast<std::int64_t>(s.tempoPercent) * 600000 / base);
-}
-
-void StreamPlayer::setDivision(int ticksPerQuarter) {
-    settings().division = ticksPerQuarter;
-    impl_->fillSpan = std::max(ticksPerQuarter / 8, 1);
-    resetChannels();
-}
-
 void StreamPlayer::resetChannels() {
-    const bool skipPrograms = settings().skipPrgChange;
+    const bool skipPrograms = impl_->current().options.skipProgramChanges;
     for (int channel = 0; channel < 16; ++channel) {
         static constexpr int controllers[][2] = {{123, 0}, {120, 0}, {121, 127}, {100, 0}, {101, 0},
                                                  {6, 2},   {38, 0},  {0, 0},     {32, 0}};
@@ -893,9 +902,9 @@ void StreamPlayer::packetDone(StreamHeader& header) {
     for (int i = 0; i < kPacketCount && &p.buffers[index].header != &header; ++i) {
         index = (index + 1) % kPacketCount;
     }
-    const Settings& s = settings();
+    const PlaybackParams s = p.current();
     const bool endMark = (header.userFlags & kEndOfSongFlag) != 0;
-    if (endMark && !(s.editMode && s.loopEnd == -1)) {
+    if (endMark && !(s.options.editMode && s.loopEnd == -1)) {
         if (remaining == 0) {
             // An insert under way must finish before the song's end is acted upon.
             for (int i = 0; i < 500 && p.state.load() == PlayerState::Suspended; ++i) {
@@ -948,7 +957,7 @@ void StreamPlayer::markerReached(std::uint32_t eventWord) {
         p.window->postMessage(WM_PLAYER_POSITION, kPlayerPositionWParam,
                               static_cast<std::intptr_t>(value));
     }
-    if (settings().changeExpr2Vol && !(value & kPositionTickFlag) && p.song &&
+    if (p.current().options.expressionToVolume && !(value & kPositionTickFlag) && p.song &&
         static_cast<int>(value) < p.eventCount()) {
         const MidiEvent& event = *p.song->mergedEvents[value];
         if ((event.kind() & KindFamilyChannel) && isExpression(event)) {

@@ -3,7 +3,7 @@
 #include "playback/clock.h"
 #include "playback/midistream.h"
 #include "playback/outputdevice.h"
-#include "playback/speedtrainer.h"
+#include "playback/playbackparams.h"
 
 #include <cstdint>
 #include <memory>
@@ -64,13 +64,14 @@ public:
 
 /// The one MIDI stream player of the process: plays the song on the output device in packets
 /// of timed stream records, a thirty-second note at a time, and reports the position to the
-/// window. Settings (loop marks, options, division, base tempo, tempo percentage, edit mode,
-/// output device index) come from `settings()` at the moment of use.
+/// window. What it plays by (loop, tempo, division, options, trainer) comes as one
+/// `PlaybackParams` value from its owner (the transport); it reads no settings.
 ///
 /// Threads: every operation is for the GUI thread unless said otherwise. The stream's timer
 /// thread runs the packet refill, the position reports and the end-of-song stop; the fields
-/// both threads touch are atomic, and the stop sequence waits (bounded) for the timer thread
-/// to let go of the song before `stop` returns.
+/// both threads touch are atomic, each fill reads the parameters once under a lock, and the
+/// stop sequence waits (bounded) for the timer thread to let go of the song before `stop`
+/// returns.
 class StreamPlayer final : private MidiStreamClient {
 public:
     static constexpr int kPacketCount = 4;
@@ -88,8 +89,13 @@ public:
     [[nodiscard]] PlayerResult init(MidiSong* song, PlayerWindow* window);
     /// Stops, closes the device and frees the packet block.
     void shutdown();
-    /// Opens the stream on the device of settings().outputDeviceIndex (falling back to the
-    /// mapper when that index no longer exists). Returns 0, 2 or 4.
+    /// The output device `openDevice` opens: -1 the mapper, else an index into the output list
+    /// without it.
+    void setOutputDevice(int index);
+    /// The device chosen, -1 after `openDevice` found the chosen one gone.
+    int outputDevice() const;
+    /// Opens the stream on the chosen device (falling back to the mapper when that index no
+    /// longer exists). Returns 0, 2 or 4.
     [[nodiscard]] PlayerResult openDevice();
     /// Closes the stream and waits (bounded) until it reports the close.
     void closeDevice();
@@ -116,20 +122,16 @@ public:
     void suspend();
     void resume();
 
-    /// The tempo now in force, microseconds per quarter (also settings().baseTempo).
-    void setBaseTempo(int microsecondsPerQuarter);
-    /// Stores the tempo percentage and applies it at once; -1 only reads. Returns the tempo in
-    /// beats per minute (percent * 600000 / base tempo).
-    int setTempoPercent(int percent);
-    /// The speed trainer for the next runs: the tempo percentage becomes `plan.start` and rises
-    /// at the loop's wraps as the plan says. Ignored while playing and for an invalid plan; an
-    /// empty plan ends training (the percentage stays where it got to).
-    void setTrainer(const SpeedTrainer& plan);
-    const SpeedTrainer& trainer() const;
+    /// What the player plays by from now on. A new tempo percentage (or trainer) sounds at
+    /// once; the other values take effect from the next packet. Not while playing: a different
+    /// trainer.
+    void setParams(const PlaybackParams& params);
+    PlaybackParams params() const;
+    /// The tempo percentage playing now: the one set, or the one the trainer reached. Any
+    /// thread.
+    int tempoPercent() const;
     /// Passes of the loop completed since the trainer was set. Any thread.
     int trainerPass() const;
-    /// Ticks per quarter note of the new song; resets the channels.
-    void setDivision(int ticksPerQuarter);
 
     /// Controllers, programs and pitch wheels of all sixteen channels back to their defaults.
     void resetChannels();

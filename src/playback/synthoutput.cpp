@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -31,6 +33,7 @@ struct SynthOutput::Impl {
     bool openRequested = false;
     int sampleRate = 44100;
     std::string soundFont;
+    int soundFontResult = SoundFontNoSynthesizer;
     std::thread loader;
     std::atomic<bool> ready{false};
     std::mutex audioMutex;
@@ -57,9 +60,13 @@ struct SynthOutput::Impl {
             if (path.empty()) {
                 path = defaultSoundFont();
             }
-            if (!path.empty() && fluid->isSoundFont(path.c_str()) &&
-                fluid->sfLoad(synth, path.c_str(), 1) != FLUID_FAILED) {
-                soundFont = std::move(path);
+            soundFontResult = path.empty() ? SoundFontNoneInstalled : checkSoundFont(path);
+            if (soundFontResult == SoundFontLoaded) {
+                if (fluid->sfLoad(synth, path.c_str(), 1) != FLUID_FAILED) {
+                    soundFont = std::move(path);
+                } else {
+                    soundFontResult = SoundFontDamaged;
+                }
             }
         }
         std::lock_guard lock(audioMutex);
@@ -121,6 +128,21 @@ std::string SynthOutput::defaultSoundFont() {
         }
     }
     return {};
+}
+
+int SynthOutput::checkSoundFont(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return SoundFontCannotOpen;
+    }
+    // A RIFF file of form "sfbk", whatever its samples are (.sf3 only compresses them).
+    char header[12] = {};
+    file.read(header, sizeof header);
+    if (file.gcount() != static_cast<std::streamsize>(sizeof header) ||
+        std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "sfbk", 4) != 0) {
+        return SoundFontNotASoundFont;
+    }
+    return SoundFontLoaded;
 }
 
 SynthOutput::SynthOutput(bool withAudio, std::string soundFont, int sampleRate,
@@ -256,6 +278,11 @@ int SynthOutput::reset() {
 const std::string& SynthOutput::soundFontPath() const {
     impl_->waitUntilLoaded();
     return impl_->soundFont;
+}
+
+int SynthOutput::soundFontResult() const {
+    impl_->waitUntilLoaded();
+    return impl_->soundFontResult;
 }
 
 bool SynthOutput::hasAudio() const {

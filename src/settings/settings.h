@@ -38,10 +38,10 @@ struct FontSpec {
     friend bool operator==(const FontSpec&, const FontSpec&) = default;
 };
 
-/// A value that the player's callback thread reads while the GUI thread writes it. Loads and
-/// stores are relaxed atomics: each field is a single independent flag or number, so no
-/// ordering between fields is needed. Copying takes a snapshot, so the settings block can be
-/// copied by the options pages.
+/// A value that another thread may read while the GUI thread writes it. Loads and stores are
+/// relaxed atomics: each field is a single independent flag or number, so no ordering between
+/// fields is needed. Copying takes a snapshot, so the settings block can be copied by the
+/// options pages.
 template <typename T>
 class Shared {
 public:
@@ -97,10 +97,11 @@ struct OwnedHarp {
 inline constexpr std::size_t kMaxOwnedHarps = 512;
 
 /// The one settings block: the user's options (field names are the store's keys) and the
-/// run-time playback values beside them.
+/// run-time device choice and edit mode beside them. The player reads none of it: the program
+/// turns the player options into the transport's `PlaybackOptions`.
 ///
-/// Threads: everything belongs to the GUI thread, except the `Shared<>` fields, which the
-/// player's callback thread reads at the moment of use while the GUI thread may change them.
+/// Threads: everything belongs to the GUI thread; the `Shared<>` fields may also be read from
+/// other threads.
 struct Settings {
     // Display
     int tabMode = 0; ///< 0 C names, 1 diatonic, 2 chromatic, 3 B-flat names, 4 E-flat names
@@ -143,7 +144,7 @@ struct Settings {
     Rgb colorBlowSlide = Rgb::fromStored(2154592);
     Rgb colorDrawSlide = Rgb::fromStored(2138208);
 
-    // Player options, read by the player while it plays
+    // Player options (the transport's switches)
     Shared<bool> playMetronome = false;
     Shared<bool> playCountIn = false;
     Shared<bool> playLoop = false;
@@ -181,12 +182,7 @@ struct Settings {
     /// `saveSettings` turns the indices back into names with them.
     std::vector<std::string> outputDeviceNames{kMidiMapperName};
     std::vector<std::string> inputDeviceNames;
-    Shared<int> loopStart = -1;     ///< tick, -1 = none
-    Shared<int> loopEnd = -1;       ///< tick, -1 = none
-    Shared<int> division = 360;     ///< ticks per quarter note of the current song
-    Shared<int> baseTempo = 500000; ///< microseconds per quarter note now in force
-    Shared<int> tempoPercent = 100;
-    Shared<bool> editMode = false; ///< set by the edit toolbar, read by the player
+    Shared<bool> editMode = false; ///< set by the edit toolbar
 };
 
 /// The process-wide settings block (GUI thread; see `Settings` for the shared fields).

@@ -99,7 +99,7 @@ void CMonChromatic::buildButtons() {
         }
     }
     // The notes that sound now hold the buttons that play them on this harmonica down.
-    for (const SoundingNotes::Note& n : sounding_.notes()) {
+    for (const HeldNotes::Note& n : sounding_.notes()) {
         hold(n.note, n.eventIndex, n.code, true);
     }
     resize(holes < 10 ? kMinimumWidth : 20 * holes + 120, kWindowHeight);

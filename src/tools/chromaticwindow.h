@@ -65,7 +65,7 @@ private:
     ChromaticLayout& layout_;
     std::array<std::array<NoteButton*, kColumns>, kMaxHoles> buttons_{};
     std::array<std::array<int, kColumns>, kMaxHoles> pressCount_{};
-    SoundingNotes sounding_;
+    HeldNotes sounding_;
     int key_ = 0;
     int tuningIndex_ = 0;
     QFont listFont_;

@@ -258,7 +258,7 @@ void CMonDiatonic::buildButtons() {
         }
     }
     // The notes that sound now hold the buttons that play them on this harmonica down.
-    for (const SoundingNotes::Note& n : sounding_.notes()) {
+    for (const HeldNotes::Note& n : sounding_.notes()) {
         hold(n.note, n.eventIndex, n.code, true);
     }
     resize(windowWidth(), kWindowHeight);

@@ -120,7 +120,7 @@ private:
     bool optVisible_ = true;
     int panelOffset_ = 145;
     HeldKeys heldKeys_;
-    SoundingNotes sounding_;
+    HeldNotes sounding_;
     QFont listFont_;
     QFont smallFont_;
 

@@ -400,7 +400,7 @@ void CMonMixer::updateRows() {
         const bool muted = (track->flags & TrackMuted) != 0;
         {
             const QSignalBlocker block(row.slider);
-            row.slider->setValue(muted ? 0 : track->volumePercent);
+            row.slider->setValue(muted ? 0 : track->volumePercent.load());
         }
         row.slider->setEnabled(!muted);
         row.play->setChecked(!muted);
@@ -499,16 +499,27 @@ void CMonMixer::meterTick() {
 
 // ---- The rows ----
 
+bool CMonMixer::hasFlag(int trackIndex, std::uint16_t bit) const {
+    const MidiTrack* track = context_.doc.song.track(trackIndex);
+    return track && (track->flags.load() & bit) != 0;
+}
+
 template <typename F>
 void CMonMixer::setFlag(std::uint16_t bit, F on) {
+    std::vector<bool> set(static_cast<std::size_t>(trackCount()));
     for (int i = 0; i < trackCount(); ++i) {
-        MidiTrack& track = *tracks()[static_cast<std::size_t>(i)];
-        if (on(i)) {
-            track.flags |= bit;
-        } else {
-            track.flags &= static_cast<std::uint16_t>(~bit);
-        }
+        set[static_cast<std::size_t>(i)] = on(i);
     }
+    context_.doc.setTrackFlags(bit, set);
+}
+
+template <typename F>
+void CMonMixer::changeTracks(F change) {
+    // The mixer's own notices keep its list as it is; only the rows follow.
+    notifying_ = true;
+    change();
+    notifying_ = false;
+    updateRows();
 }
 
 void CMonMixer::rowFocused(int row) {
@@ -519,81 +530,72 @@ void CMonMixer::rowFocused(int row) {
     lastAnchor_ = topIndex() + row;
 }
 
+bool CMonMixer::betweenAnchors(int trackIndex) const {
+    return lastAnchor_ >= 0 && previousAnchor_ >= 0 &&
+           trackIndex >= std::min(lastAnchor_, previousAnchor_) &&
+           trackIndex <= std::max(lastAnchor_, previousAnchor_);
+}
+
 void CMonMixer::displayClicked(int row, Qt::KeyboardModifiers modifiers) {
-    MidiTrack* track = trackOfRow(row);
-    if (!track) {
+    if (!trackOfRow(row)) {
         return;
     }
     const int t = topIndex() + row;
-    if (modifiers & Qt::ControlModifier) {
-        setFlag(TrackShown, [t](int i) { return i == t; });
-    } else if (modifiers & Qt::AltModifier) {
-        setFlag(TrackShown, [t](int i) { return i != t; });
-    } else if ((modifiers & Qt::ShiftModifier) && lastAnchor_ >= 0 && previousAnchor_ >= 0) {
-        const int from = std::min(lastAnchor_, previousAnchor_);
-        const int to = std::max(lastAnchor_, previousAnchor_);
-        for (int i = from; i <= to && i < trackCount(); ++i) {
-            tracks()[static_cast<std::size_t>(i)]->flags |= TrackShown;
+    changeTracks([&] {
+        if (modifiers & Qt::ControlModifier) {
+            setFlag(TrackShown, [t](int i) { return i == t; });
+        } else if (modifiers & Qt::AltModifier) {
+            setFlag(TrackShown, [t](int i) { return i != t; });
+        } else if ((modifiers & Qt::ShiftModifier) && lastAnchor_ >= 0 && previousAnchor_ >= 0) {
+            setFlag(TrackShown,
+                    [this](int i) { return betweenAnchors(i) || hasFlag(i, TrackShown); });
+        } else {
+            context_.doc.setTrackFlag(t, TrackShown, !hasFlag(t, TrackShown));
         }
-    } else {
-        track->flags ^= TrackShown;
-    }
-    tracksChanged();
+    });
 }
 
 void CMonMixer::displayDoubleClicked(int row) {
     if (trackOfRow(row)) {
         const int t = topIndex() + row;
-        setFlag(TrackShown, [t](int i) { return i == t; });
-        tracksChanged();
+        changeTracks([&] { setFlag(TrackShown, [t](int i) { return i == t; }); });
     }
 }
 
 void CMonMixer::playClicked(int row, Qt::KeyboardModifiers modifiers) {
-    MidiTrack* track = trackOfRow(row);
-    if (!track) {
+    if (!trackOfRow(row)) {
         return;
     }
     const int t = topIndex() + row;
-    if (modifiers & Qt::ControlModifier) {
-        setFlag(TrackMuted, [t](int i) { return i != t; });
-    } else if (modifiers & Qt::AltModifier) {
-        setFlag(TrackMuted, [t](int i) { return i == t; });
-    } else if ((modifiers & Qt::ShiftModifier) && lastAnchor_ >= 0 && previousAnchor_ >= 0) {
-        const int from = std::min(lastAnchor_, previousAnchor_);
-        const int to = std::max(lastAnchor_, previousAnchor_);
-        for (int i = from; i <= to && i < trackCount(); ++i) {
-            tracks()[static_cast<std::size_t>(i)]->flags &= static_cast<std::uint16_t>(~TrackMuted);
+    changeTracks([&] {
+        if (modifiers & Qt::ControlModifier) {
+            setFlag(TrackMuted, [t](int i) { return i != t; });
+        } else if (modifiers & Qt::AltModifier) {
+            setFlag(TrackMuted, [t](int i) { return i == t; });
+        } else if ((modifiers & Qt::ShiftModifier) && lastAnchor_ >= 0 && previousAnchor_ >= 0) {
+            setFlag(TrackMuted,
+                    [this](int i) { return !betweenAnchors(i) && hasFlag(i, TrackMuted); });
+        } else {
+            context_.doc.setTrackFlag(t, TrackMuted, !hasFlag(t, TrackMuted));
         }
-    } else {
-        track->flags ^= TrackMuted;
-    }
-    tracksChanged();
+    });
 }
 
 void CMonMixer::playDoubleClicked(int row) {
     if (trackOfRow(row)) {
         const int t = topIndex() + row;
-        setFlag(TrackMuted, [t](int i) { return i != t; });
-        tracksChanged();
+        changeTracks([&] { setFlag(TrackMuted, [t](int i) { return i != t; }); });
     }
 }
 
 void CMonMixer::volumeMoved(int row, int value) {
-    MidiTrack* track = trackOfRow(row);
-    if (!track || (track->flags & TrackMuted)) {
+    const MidiTrack* track = trackOfRow(row);
+    if (!track || (track->flags.load() & TrackMuted)) {
         return;
     }
-    // The player reads the field at its next note-on.
-    track->volumePercent = static_cast<std::uint8_t>(std::clamp(value, 0, 200));
+    // The player reads the volume at its next note-on.
+    context_.doc.setTrackVolume(topIndex() + row, value);
     list_->setFocus();
-}
-
-void CMonMixer::tracksChanged() {
-    updateRows();
-    notifying_ = true;
-    context_.doc.notify({TracksChanged});
-    notifying_ = false;
 }
 
 // ---- The list ----
@@ -602,25 +604,21 @@ void CMonMixer::listSelectionChanged() {
     if (filling_) {
         return;
     }
+    std::vector<bool> selected(static_cast<std::size_t>(trackCount()));
     for (int i = 0; i < trackCount() && i < list_->count(); ++i) {
-        MidiTrack& track = *tracks()[static_cast<std::size_t>(i)];
-        if (list_->item(i)->isSelected()) {
-            track.flags |= TrackSelected;
-        } else {
-            track.flags &= static_cast<std::uint16_t>(~TrackSelected);
-        }
+        selected[static_cast<std::size_t>(i)] = list_->item(i)->isSelected();
     }
-    const MidiTrack* current = context_.doc.song.track(list_->currentRow());
-    if (!settings().editMode && current && (current->flags & TrackSelected) &&
+    const int currentRow = list_->currentRow();
+    const MidiTrack* current = context_.doc.song.track(currentRow);
+    if (!settings().editMode && current && selected[static_cast<std::size_t>(currentRow)] &&
         !current->channels.empty()) {
         context_.doc.editChannel = current->channels.front();
     }
-    tracksChanged();
+    changeTracks([&] { context_.doc.setTrackFlags(TrackSelected, selected); });
 }
 
 void CMonMixer::setSelection(const std::vector<bool>& selected) {
-    setFlag(TrackSelected,
-            [&selected](int i) { return i < static_cast<int>(selected.size()) && selected[i]; });
+    context_.doc.setTrackFlags(TrackSelected, selected);
     filling_ = true;
     for (int i = 0; i < list_->count(); ++i) {
         list_->item(i)->setSelected(i < static_cast<int>(selected.size()) && selected[i]);
@@ -634,15 +632,12 @@ void CMonMixer::listKey(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter: {
         const bool keepOthers = (event->modifiers() & Qt::ControlModifier) != 0;
-        for (const auto& track : tracks()) {
-            if (track->flags & TrackSelected) {
-                track->flags |= TrackShown;
-            } else if (!keepOthers) {
-                track->flags &= static_cast<std::uint16_t>(~TrackShown);
-            }
-        }
-        setSelection({});
-        tracksChanged();
+        changeTracks([&] {
+            setFlag(TrackShown, [&](int i) {
+                return hasFlag(i, TrackSelected) || (keepOthers && hasFlag(i, TrackShown));
+            });
+            setSelection({});
+        });
         return;
     }
     case Qt::Key_Escape:
@@ -712,31 +707,6 @@ void CMonMixer::runCommand(int id) {
         return std::find(chosen.begin(), chosen.end(), i) != chosen.end();
     };
     switch (id) {
-    case kMuteSelection:
-        for (int i : chosen) {
-            tracks()[static_cast<std::size_t>(i)]->flags |= TrackMuted;
-        }
-        break;
-    case kSoloSelected:
-        setFlag(TrackMuted, [&](int i) { return !isChosen(i); });
-        break;
-    case kResetVolumes:
-        for (const auto& track : tracks()) {
-            track->volumePercent = 100;
-            track->flags &= static_cast<std::uint16_t>(~TrackMuted);
-        }
-        break;
-    case kHideSelection:
-        for (int i : chosen) {
-            tracks()[static_cast<std::size_t>(i)]->flags &= static_cast<std::uint16_t>(~TrackShown);
-        }
-        break;
-    case kShowSelectionOnly:
-        setFlag(TrackShown, isChosen);
-        break;
-    case kShowAll:
-        setFlag(TrackShown, [](int) { return true; });
-        break;
     case kTrackProperties:
         if (context_.trackProperties) {
             for (int i : chosen) {
@@ -750,21 +720,47 @@ void CMonMixer::runCommand(int id) {
     case kApplyVolume:
         applyVolumes();
         return;
-    case kClearSelection:
-        setSelection({});
-        break;
-    case kInvertSelection: {
-        std::vector<bool> inverted(static_cast<std::size_t>(trackCount()));
-        for (int i = 0; i < trackCount(); ++i) {
-            inverted[static_cast<std::size_t>(i)] = !isChosen(i);
-        }
-        setSelection(inverted);
-        break;
-    }
     default:
-        return;
+        break;
     }
-    tracksChanged();
+    changeTracks([&] {
+        switch (id) {
+        case kMuteSelection:
+            setFlag(TrackMuted, [&](int i) { return isChosen(i) || hasFlag(i, TrackMuted); });
+            break;
+        case kSoloSelected:
+            setFlag(TrackMuted, [&](int i) { return !isChosen(i); });
+            break;
+        case kResetVolumes:
+            for (int i = 0; i < trackCount(); ++i) {
+                context_.doc.setTrackVolume(i, 100);
+            }
+            setFlag(TrackMuted, [](int) { return false; });
+            break;
+        case kHideSelection:
+            setFlag(TrackShown, [&](int i) { return !isChosen(i) && hasFlag(i, TrackShown); });
+            break;
+        case kShowSelectionOnly:
+            setFlag(TrackShown, isChosen);
+            break;
+        case kShowAll:
+            setFlag(TrackShown, [](int) { return true; });
+            break;
+        case kClearSelection:
+            setSelection({});
+            break;
+        case kInvertSelection: {
+            std::vector<bool> inverted(static_cast<std::size_t>(trackCount()));
+            for (int i = 0; i < trackCount(); ++i) {
+                inverted[static_cast<std::size_t>(i)] = !isChosen(i);
+            }
+            setSelection(inverted);
+            break;
+        }
+        default:
+            break;
+        }
+    });
 }
 
 void CMonMixer::deleteSelected() {
@@ -782,8 +778,7 @@ void CMonMixer::deleteSelected() {
     }
     const int top = topIndex();
     {
-        EditScope scope(context_.doc, EventsChanged | TracksChanged | SelectionChanged,
-                        {.snapshot = true});
+        EditScope scope(context_.doc, EventsChanged | TracksChanged | SelectionChanged);
         bool deleted = false;
         for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
             deleted = context_.doc.deleteTrackEdit(*it, false) == 0 || deleted;
@@ -802,7 +797,7 @@ void CMonMixer::applyVolumes() {
     }
     const int top = topIndex();
     {
-        EditScope scope(context_.doc, EventsChanged | TracksChanged, {.snapshot = true});
+        EditScope scope(context_.doc, EventsChanged | TracksChanged);
         for (int i : chosen) {
             context_.doc.applyTrackVolumeEdit(i, false);
         }

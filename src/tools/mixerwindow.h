@@ -2,9 +2,9 @@
 
 // The mixer: the song's tracks in a list, and beside each listed track a volume slider, a level
 // meter, a play box and a display box. Its context menu mutes, solos, shows, hides, deletes
-// and bakes the volume of the selected tracks. It works on the tracks' flags and
-// `volumePercent`, which the player and the view read, and tells the other windows through the
-// document's TracksChanged notice.
+// and bakes the volume of the selected tracks. It changes the tracks' flags and
+// `volumePercent`, which the player and the view read, through the document's track-state
+// operations, whose TracksChanged notice tells the other windows.
 
 #include "tools/monitor.h"
 
@@ -156,12 +156,18 @@ private:
     void updateRows();
     void listSelectionChanged();
     void listKey(QKeyEvent* event);
-    /// Sets or clears `bit` on every track for which `on(index)` says so.
+    bool hasFlag(int trackIndex, std::uint16_t bit) const;
+    /// Whether the track lies between the two shift-range anchors (both set).
+    bool betweenAnchors(int trackIndex) const;
+    /// Sets or clears `bit` on every track as `on(index)` says, through the document.
     template <typename F>
     void setFlag(std::uint16_t bit, F on);
+    /// Runs `change`, the mixer's own changes of the tracks' state through the document, whose
+    /// notices tell the view and every tool window; the mixer keeps its list and redraws its
+    /// rows.
+    template <typename F>
+    void changeTracks(F change);
     void setSelection(const std::vector<bool>& selected);
-    /// Rows, view and every tool window follow a change of the tracks' flags or volume.
-    void tracksChanged();
     void deleteSelected();
     void applyVolumes();
     void updateMeter(int trackIndex);

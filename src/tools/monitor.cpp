@@ -249,9 +249,9 @@ int HeldKeys::release(int key) {
     return note;
 }
 
-// ---- SoundingNotes ----
+// ---- HeldNotes ----
 
-void SoundingNotes::remove(int note, int code) {
+void HeldNotes::remove(int note, int code) {
     auto found = std::find_if(notes_.begin(), notes_.end(),
                               [&](const Note& n) { return n.note == note && n.code == code; });
     if (found == notes_.end()) {

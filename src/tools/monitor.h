@@ -195,7 +195,7 @@ private:
 
 /// The notes a harmonica window was told are sounding, as `noteOn` got them, so that it can
 /// hold them down again on buttons built anew.
-class SoundingNotes {
+class HeldNotes {
 public:
     struct Note {
         int note = 0;

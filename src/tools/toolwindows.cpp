@@ -1,8 +1,6 @@
 #include "tools/toolwindows.h"
 
 #include "document/reedtabdoc.h"
-#include "model/midievent.h"
-#include "model/miditrack.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "tools/chromaticwindow.h"
@@ -11,7 +9,8 @@
 #include "tools/lyricswindow.h"
 #include "tools/mixerwindow.h"
 #include "tools/pianowindow.h"
-#include "ui/transporthub.h"
+#include "transport/positionfollower.h"
+#include "transport/soundingnotes.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -19,12 +18,6 @@
 #include <algorithm>
 
 namespace reedtab {
-
-namespace {
-
-constexpr int kDrumChannel = 9;
-
-} // namespace
 
 ToolWindows::ToolWindows(const ToolContext& context, QWidget* owner)
     : context_(context), owner_(owner) {}
@@ -94,39 +87,40 @@ void ToolWindows::refreshAll(int flag) {
     }
 }
 
+NoteDelivery ToolWindows::deliveryOf(int type) {
+    switch (type) {
+    case kMonitorMixer:
+        return {.everyNote = true};
+    case kMonitorLyrics:
+        return {.words = true};
+    case kMonitorEvents:
+        return {.everyEvent = true};
+    default:
+        return {};
+    }
+}
+
 void ToolWindows::deliver(const PositionReport& report) {
     if (monitors_.empty()) {
         return;
     }
     const MergedEventList& events = context_.doc.song.mergedEvents;
+    const SoundingNotes rules(context_.doc.song);
     const int end = std::min(report.endEvent, static_cast<int>(events.size()));
     for (int index = std::max(0, report.firstEvent); index < end; ++index) {
-        const MidiEvent& event = *events[static_cast<std::size_t>(index)];
-        const bool on = event.isNoteOn();
-        pass(event, index, on, !on && event.isNoteOff(), false);
-    }
-}
-
-void ToolWindows::pass(const MidiEvent& event, int index, bool on, bool off, bool notesOnly) {
-    const int kind = event.kind();
-    const bool heard =
-        event.track && (event.track->flags & TrackShown) != 0 && event.channel() != kDrumChannel;
-    for (CMonitor* window : monitors_) {
-        const int type = window->monitorIndex();
-        if ((on || off) && (heard || type == kMonitorMixer)) {
-            if (on) {
-                window->noteOn(event.data1, index, -1);
-            } else {
-                window->noteOff(event.data1, index, -1);
+        const int key = events[static_cast<std::size_t>(index)]->data1;
+        for (CMonitor* window : monitors_) {
+            const EventNews news = rules.newsFor(index, deliveryOf(window->monitorIndex()));
+            if (news.noteOn) {
+                window->noteOn(key, index, -1);
+            } else if (news.noteOff) {
+                window->noteOff(key, index, -1);
             }
-        }
-        if (notesOnly) {
-            continue;
-        }
-        if (type == kMonitorLyrics && (kind == KindLyric || kind == KindText)) {
-            window->onTextEvent(index);
-        } else if (type == kMonitorEvents) {
-            window->onEvent(index);
+            if (news.words) {
+                window->onTextEvent(index);
+            } else if (news.event) {
+                window->onEvent(index);
+            }
         }
     }
 }
@@ -134,27 +128,18 @@ void ToolWindows::pass(const MidiEvent& event, int index, bool on, bool off, boo
 void ToolWindows::showSounding(int tick) {
     refreshAll(0);
     const MergedEventList& events = context_.doc.song.mergedEvents;
-    const int end = events.lowerBound(tick + 1);
-    for (int index = 0; index < end; ++index) {
-        const MidiEvent& event = *events[static_cast<std::size_t>(index)];
-        if (event.isNoteOn() && event.tick + std::max(1, event.duration) > tick) {
-            pass(event, index, true, false, true);
+    const SoundingNotes rules(context_.doc.song);
+    for (CMonitor* window : monitors_) {
+        const SoundingState state = rules.at(tick, deliveryOf(window->monitorIndex()));
+        for (const int index : state.notes) {
+            window->noteOn(events[static_cast<std::size_t>(index)]->data1, index, -1);
         }
-    }
-    // The words and the event reached last, as playing up to here would have left them.
-    if (end == 0) {
-        return;
-    }
-    if (CMonitor* list = window(kMonitorEvents)) {
-        list->onEvent(end - 1);
-    }
-    if (CMonitor* lyrics = window(kMonitorLyrics)) {
-        for (int index = end - 1; index >= 0; --index) {
-            const int kind = events[static_cast<std::size_t>(index)]->kind();
-            if (kind == KindLyric || kind == KindText) {
-                lyrics->onTextEvent(index);
-                break;
-            }
+        // The words and the event reached last, as playing up to here would have left them.
+        if (state.lastEvent >= 0) {
+            window->onEvent(state.lastEvent);
+        }
+        if (state.lastWords >= 0) {
+            window->onTextEvent(state.lastWords);
         }
     }
 }

@@ -6,6 +6,7 @@
 // Threads: the user-interface thread only.
 
 #include "tools/monitor.h"
+#include "transport/soundingnotes.h"
 #include "ui/commands.h"
 
 #include <QObject>
@@ -16,7 +17,6 @@
 
 namespace reedtab {
 
-class MidiEvent;
 struct PositionReport;
 
 /// The command that opens and closes each type of tool window.
@@ -38,6 +38,8 @@ public:
 
     /// Whether the program has a tool window of `type`.
     static bool available(int type);
+    /// What a tool window of `type` takes of the events the song passes.
+    static NoteDelivery deliveryOf(int type);
     /// What the windows opened from now on work with (the frame sets the hooks here).
     ToolContext& context() { return context_; }
 
@@ -52,9 +54,8 @@ public:
 
     /// `refresh`(flag) on every open window.
     void refreshAll(int flag);
-    /// The events a position report passed, in song order: note news to every window (only
-    /// notes of shown tracks off channel 10, except to the mixer), lyrics and texts to the
-    /// lyrics window, everything to the events window.
+    /// The events a position report passed, in song order, to every window as its kind takes
+    /// them (`deliveryOf`, SoundingNotes::newsFor).
     void deliver(const PositionReport& report);
     /// Resets every window and holds down the notes that sound at `tick` (by the same rules as
     /// `deliver`), and shows the words and the event reached there, as if the song had played
@@ -82,9 +83,6 @@ protected:
 
 private:
     CMonitor* make(int type);
-    /// Passes event `index` to every window by the delivery rules; `on` and `off` say whether
-    /// it starts or ends a note; `notesOnly` keeps the lyrics and events windows out.
-    void pass(const MidiEvent& event, int index, bool on, bool off, bool notesOnly);
 
     ToolContext context_;
     QWidget* owner_;

@@ -20,9 +20,14 @@ enum Command : int {
     ID_FILE_EXPORT_PDF = 32890, ///< the printed pages as a PDF file
     ID_WHICH_HARP = 32891,
     ID_SPEED_TRAINER = 32892,
+    ID_FILE_EXPORT_TAB_TEXT = 32893, ///< one track's text tablature as players post it
+    ID_FILE_IMPORT_TAB_TEXT = 32894, ///< a text tablature opened as a new song
+    ID_FILE_EXPORT_MUSICXML = 32895, ///< the song as a MusicXML score
+    ID_OPTIMIZE_FINGERINGS = 32896,  ///< fingerings chosen for a track's whole phrase
     ID_FILE_MRU_FILE1 = 57616,
     ID_APP_EXIT = 57665,
     ID_EDIT_UNDO = 57643,
+    ID_EDIT_REDO = 57644,
     ID_EDIT_CUT = 57635,
     ID_EDIT_COPY = 57634,
     ID_EDIT_PASTE = 57637,

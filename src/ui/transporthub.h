@@ -1,9 +1,9 @@
 #pragma once
 
-// Where the player's news and the live notes reach the windows. The player posts its messages
-// here (this is its `PlayerWindow`), the MIDI input and the tool windows send their notes here;
-// the hub keeps the bookkeeping of the position reports (the play position, the loop range,
-// which events have been passed) and emits signals that the frame, the view and the tool
+// The Qt bridge of the transport: the player posts its messages here (this is its message
+// poster, a `PlayerWindow`) and they reach the transport on the user-interface thread as Qt
+// events; the transport's news (it hears them as its `TransportListener`) and the live notes
+// of the MIDI input and the tool windows leave as signals that the frame, the view and the tool
 // windows connect to.
 //
 // Threads: `postMessage`, `sendNoteInput`, `dispatchPendingMessage` and `isQuitting` may be
@@ -11,40 +11,26 @@
 
 #include "playback/midiinput.h"
 #include "playback/streamplayer.h"
+#include "transport/transport.h"
 
 #include <QEvent>
 #include <QObject>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace reedtab {
-
-class CReedtabDoc;
-
-/// One position report of the playing song.
-struct PositionReport {
-    /// The tick reached.
-    std::int32_t tick = 0;
-    /// The events passed since the last report, in song order: merged-list indices
-    /// [firstEvent, endEvent).
-    int firstEvent = 0;
-    int endEvent = 0;
-    /// The report came from a tick marker (an empty stretch), not from an event.
-    bool tickMarker = false;
-    /// The song jumped back (a loop) since the last report.
-    bool jumpedBack = false;
-};
 
 class TransportHub : public QObject, public PlayerWindow, public NoteInputWindow {
     Q_OBJECT
 public:
-    /// `player` and `doc` must outlive the hub.
-    TransportHub(StreamPlayer& player, CReedtabDoc& doc, QObject* parent = nullptr);
+    /// Becomes the listener of `transport`, which must outlive the hub.
+    explicit TransportHub(Transport& transport, QObject* parent = nullptr);
     ~TransportHub() override;
 
     /// Whether the song is playing (the tool windows refuse some commands then).
-    bool isPlaying() const { return player_.isPlaying(); }
+    bool isPlaying() const { return transport_.isPlaying(); }
     /// From now on the stop sequence stops waiting for reports, and notes are dropped.
     void setQuitting() { quitting_ = true; }
 
@@ -58,9 +44,6 @@ public:
     /// hand-over could deadlock while the frame closes the input device and waits for its
     /// thread. The frame echoes each note and, in edit mode, records it, in that same order.
     void sendNoteInput(const NoteInput& input) override;
-
-    /// Handles one position report (WM_PLAYER_POSITION with its wParam and lParam).
-    void handlePosition(std::uintptr_t wParam, std::intptr_t value);
 
 signals:
     /// The playing song reached a position; emitted only while it plays.
@@ -77,8 +60,10 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    StreamPlayer& player_;
-    CReedtabDoc& doc_;
+    class News;
+
+    Transport& transport_;
+    std::unique_ptr<News> news_;
     std::atomic<int> postedPositions_{0};
     std::atomic<bool> quitting_{false};
 };

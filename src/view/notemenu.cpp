@@ -10,6 +10,7 @@
 #include <QMenu>
 
 #include <cstdio>
+#include <vector>
 
 namespace reedtab {
 
@@ -45,8 +46,11 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
     std::snprintf(heading, sizeof heading, "%s Trk:%02d %s",
                   painter_->notation().noteName(note->data1).c_str(), trackIndex,
                   track->name.c_str());
+    // The tracks' state changes through the document, whose TracksChanged notice tells every
+    // window (the mixer's list follows the selection).
     add(QString::fromStdString(heading), kNoteHeadingCommand, [this, track] {
-        track->flags ^= TrackSelected;
+        doc_.setTrackFlag(song().trackIndexOf(track), TrackSelected,
+                          (track->flags.load() & TrackSelected) == 0);
         repaintView();
     });
     if (!playerRunning()) {
@@ -54,20 +58,14 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
         add(QStringLiteral("Track &Properties"), kTrackPropertiesCommand,
             [this, track] { emit trackPropertiesRequested(song().trackIndexOf(track)); });
         add(QStringLiteral("&Hide Track"), kHideTrackCommand, [this, track] {
-            track->flags &= static_cast<std::uint16_t>(~(TrackShown | TrackSelected));
+            doc_.setTrackFlag(song().trackIndexOf(track), TrackShown | TrackSelected, false);
             repaintView();
-            emit tracksChanged();
         });
         add(QStringLiteral("Show this &Track only"), kShowTrackOnlyCommand, [this, track] {
-            for (const auto& t : song().tracks) {
-                if (t.get() == track) {
-                    t->flags |= TrackShown;
-                } else {
-                    t->flags &= static_cast<std::uint16_t>(~TrackShown);
-                }
-            }
+            std::vector<bool> only(song().tracks.size());
+            only[static_cast<std::size_t>(song().trackIndexOf(track))] = true;
+            doc_.setTrackFlags(TrackShown, only);
             repaintView();
-            emit tracksChanged();
         });
         menu->addSeparator();
         add(QStringLiteral("Delete &Track"), kDeleteTrackCommand, [this, track] {
@@ -77,7 +75,6 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
             // The index is looked up again: the song may have changed while the question was open.
             if (doc_.deleteTrackEdit(song().trackIndexOf(track), true) == 0) {
                 repaintView();
-                emit tracksChanged();
             }
         });
         add(QStringLiteral("&Delete Note"), kDeleteNoteCommand, [this, note] {
@@ -87,7 +84,7 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
         if (!selectedNotes.empty()) {
             add(QStringLiteral("Delete &Selected Notes"), kDeleteSelectedNotesCommand,
                 [this, selectedNotes] {
-                    // One step with a snapshot: Undo brings every note back.
+                    // One step: Undo brings every note back.
                     doc_.deleteNotes(selectedNotes);
                     repaintView();
                 });

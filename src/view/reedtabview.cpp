@@ -315,10 +315,11 @@ void CReedtabView::paintAll(QPainter& p) {
         layout_.setMeasuredTextHeight(painter_->measureTextHeight(p));
     }
     followPlayPosition();
-    const PaintOutcome outcome = painter_->paint(p, songPaint());
+    PaintOutcome outcome = painter_->paint(p, songPaint());
     layout_.notesClippedAbove = outcome.notesClippedAbove;
     layout_.notesClippedBelow = outcome.notesClippedBelow;
     bendTrail_ = outcome.bend;
+    labels_ = std::move(outcome.labels);
     fullPaintDue_ = false;
     paintSelection(p);
     // The thumb shows how much of the song the window holds.
@@ -340,10 +341,10 @@ void CReedtabView::paintPlaybackDraws(QPainter& p, std::size_t from) {
         const PlaybackDraw& draw = playbackDraws_[i];
         switch (draw.kind) {
         case PlaybackDraw::Note:
-            painter_->paintPlayedNote(p, value, draw.index, draw.brush);
+            painter_->paintPlayedNote(p, value, labels_, draw.index, draw.brush);
             break;
         case PlaybackDraw::Bend:
-            painter_->paintBend(p, value, draw.index, bendTrail_);
+            painter_->paintBend(p, value, labels_, draw.index, bendTrail_);
             break;
         case PlaybackDraw::Progress:
             painter_->paintProgress(p, value, draw.tick);
@@ -375,7 +376,7 @@ void CReedtabView::redrawNote(int eventIndex, const Rgb& brush) {
     if (fullPaintDue_) {
         return;
     }
-    const PixelRect area = painter_->playedNoteArea(songPaint(), eventIndex);
+    const PixelRect area = painter_->playedNoteArea(songPaint(), labels_, eventIndex);
     if (area.right > area.left) {
         addPlaybackDraw(
             {PlaybackDraw::Note, eventIndex, 0, QColor(brush.red, brush.green, brush.blue)}, area);

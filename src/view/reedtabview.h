@@ -177,6 +177,8 @@ public:
     SongPaint songPaint() const;
     // The painter of this view, for printing and export passes with windows of their own.
     SongPainter& painter() { return *painter_; }
+    // Where the last full paint put the labels, which the playback redraws keep to.
+    const LabelPlan& labelPlan() const { return labels_; }
 
     // The picture on the window as of now, in screen pixels: a full paint and the playback
     // redraws since (tests).
@@ -209,8 +211,6 @@ signals:
     void positionChanged(std::int32_t tick);
     // A click in the band above the staff changed the marks.
     void marksChanged();
-    // The note menu hid, showed or deleted tracks.
-    void tracksChanged();
     // The note menu's "Track Properties" for the track at `trackIndex`.
     void trackPropertiesRequested(int trackIndex);
 
@@ -300,6 +300,7 @@ private:
     ViewLayout layout_;
     SongWindow window_;
     BendTrail bendTrail_;
+    LabelPlan labels_; // where the last full paint put the labels
     int pixelsPerBeat_ = kZoomPixelsPerBeat[kDefaultZoomIndex];
     int zoomIndex_ = kDefaultZoomIndex;
     int centreStep_ = kDefaultCentreStep;

@@ -12,6 +12,8 @@
 #include <QSvgRenderer>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -38,6 +40,11 @@ const QColor kLabelPrintGrey(64, 64, 64);
 
 constexpr int kDrumChannel = 9;
 constexpr int kBendRange = 8192;
+// A bend line keeps this far from a label: half its 2-pixel pen and a pixel of air.
+constexpr int kBendMargin = 2;
+// A word of the text line cut short keeps at least this many letters before the ellipsis;
+// fewer tell a reader nothing, and the word is left out.
+constexpr int kMinElidedLetters = 2;
 
 QColor toQColor(std::uint32_t stored) {
     return QColor(static_cast<int>(stored & 0xFF), static_cast<int>((stored >> 8) & 0xFF),
@@ -84,6 +91,32 @@ void drawTextAt(QPainter& p, int x, int y, const QString& text) {
     p.drawText(QPoint(x, y + p.fontMetrics().ascent()), text);
 }
 
+// The pixels the glyphs of `text` cover when its top-left corner is at (0, 0), the underline
+// of an underlined font included; rounded outwards. Empty for blank text.
+PixelRect inkOf(const QString& text, const QFont& font) {
+    const QFontMetricsF metrics(font);
+    QRectF ink = metrics.tightBoundingRect(text);
+    if (ink.isEmpty()) {
+        return {};
+    }
+    ink.translate(0, metrics.ascent());
+    if (font.underline()) {
+        ink = ink.united(QRectF(0, metrics.ascent() + metrics.underlinePos(),
+                                metrics.horizontalAdvance(text), metrics.lineWidth()));
+    }
+    return PixelRect{
+        static_cast<int>(std::floor(ink.left())), static_cast<int>(std::floor(ink.top())),
+        static_cast<int>(std::ceil(ink.right())), static_cast<int>(std::ceil(ink.bottom()))};
+}
+
+PixelRect moved(const PixelRect& r, int dx, int dy) {
+    return PixelRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+bool isEmpty(const PixelRect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
 bool trackDrawn(const MidiEvent& e, bool printing) {
     if (e.track == nullptr) {
         return false;
@@ -95,6 +128,12 @@ bool trackDrawn(const MidiEvent& e, bool printing) {
 }
 
 PixelRect unite(const PixelRect& a, const PixelRect& b) {
+    if (isEmpty(a)) {
+        return b;
+    }
+    if (isEmpty(b)) {
+        return a;
+    }
     return PixelRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
                      std::max(a.bottom, b.bottom)};
 }
@@ -103,6 +142,13 @@ PixelRect unite(const PixelRect& a, const PixelRect& b) {
 
 QColor toQColor(const Rgb& c) {
     return QColor(c.red, c.green, c.blue);
+}
+
+const PlacedNoteLabel* LabelPlan::find(int eventIndex) const {
+    const auto it = std::lower_bound(
+        notes.begin(), notes.end(), eventIndex,
+        [](const PlacedNoteLabel& placed, int index) { return placed.eventIndex < index; });
+    return it != notes.end() && it->eventIndex == eventIndex ? &*it : nullptr;
 }
 
 void paintFocusFrame(QPainter& painter, const QRect& rect, const QPalette& palette) {
@@ -149,14 +195,28 @@ struct SongPainter::NoteLabel {
     QStaticText prefix;
     QStaticText text;
     QStaticText accidental;
+    // The ink of each piece, from its top-left corner.
+    PixelRect prefixInk;
+    PixelRect textInk;
+    PixelRect accidentalInk;
     int prefixLength = 0;
-    int textLength = 0;
     bool hasAccidental = false;
     bool lowOctave = false;
     bool hasBrush = false;
     QColor brush;
     NoteText source; // what the notation gave when the label was made
     bool valid = false;
+};
+
+// A bar number, a time signature or the key name of the bar-label rows.
+struct SongPainter::BarText {
+    int x = 0; // top-left corner
+    int y = 0;
+    QString text;
+    bool number = false;
+    PixelRect ink;
+    int maxShift = 0; // how far right it may move and stay in its bar
+    bool shown = false;
 };
 
 // One paint in progress: the value being drawn and what the layers pass on to each other.
@@ -200,8 +260,14 @@ struct SongPainter::Pass {
     const MidiSong& song;
     PaintOutcome out;
     BendTrail* trail = &out.bend;
+    // The labels that bend lines go around and that redraws draw again: this paint's own, or
+    // those of the full paint a redraw follows.
+    const LabelPlan* shown = &out.labels;
     const QFont* currentFont = nullptr;
     std::vector<std::pair<const MidiTrack*, int>> trackIndex;
+    // The last text shown of each label on each row, so that a note doubling another (the same
+    // label at the same place) is named by its twin's.
+    std::map<std::pair<const NoteLabel*, int>, PixelRect> lastText;
 };
 
 SongPainter::SongPainter(const Settings& settings, const DiatonicLayout& diatonic,
@@ -259,12 +325,15 @@ void SongPainter::updateLabel(NoteLabel& label, NoteText&& out) const {
         s.prepare(QTransform(), font);
         return s;
     };
+    const QFont& textFont = out.lowOctave ? tabFontUnderlined_ : tabFont_;
     label.prefix = prepared(out.prefix, symbolFont_);
+    label.prefixInk = inkOf(QString::fromStdString(out.prefix), symbolFont_);
     label.prefixLength = static_cast<int>(out.prefix.size());
-    label.text = prepared(out.text, out.lowOctave ? tabFontUnderlined_ : tabFont_);
-    label.textLength = static_cast<int>(out.text.size());
+    label.text = prepared(out.text, textFont);
+    label.textInk = inkOf(QString::fromStdString(out.text), textFont);
     label.hasAccidental = !out.accidental.empty() && out.accidental != " ";
     label.accidental = prepared(out.accidental, tabFont_);
+    label.accidentalInk = inkOf(QString::fromStdString(out.accidental), tabFont_);
     label.lowOctave = out.lowOctave;
     label.hasBrush = out.brush.has_value();
     if (out.brush) {
@@ -328,8 +397,12 @@ PaintOutcome SongPainter::paint(QPainter& painter, const SongPaint& value) {
     if (!value.printing) {
         drawMarkRange(pass);
     }
+    pass.out.labels.boxes.reset(PixelRect{l.left, l.top, pass.labelRight(), l.bottom});
+    std::vector<BarText> bars = barTexts(pass);
+    placeBarTexts(pass, bars, false);
     drawNotes(pass);
-    drawBarLabels(pass);
+    placeBarTexts(pass, bars, true);
+    drawBarLabels(pass, bars);
     drawTextLine(pass);
     drawClefs(pass);
     if (!value.printing) {
@@ -378,6 +451,9 @@ QColor SongPainter::trackBrush(Pass& pass, const MidiTrack* track) const {
     return trackBrushes_[static_cast<std::size_t>(std::max(0, index)) % trackBrushes_.size()];
 }
 
+// Four rounds over the window's events: the bars with the labels' texts in song order, so
+// that an earlier note keeps its label's place; the accidentals, which yield to every text;
+// the bend lines around both; the labels on top of it all, where no later bar covers them.
 void SongPainter::drawNotes(Pass& pass) {
     const ViewLayout& l = pass.l;
     const SongPaint& v = pass.v;
@@ -388,30 +464,42 @@ void SongPainter::drawNotes(Pass& pass) {
     const QColor playSel = toQColor(settings_.colorPlaySel);
     const QColor select = toQColor(settings_.colorSelect);
     pass.forEachVisibleEvent([&](int i, const MidiEvent& e) {
-        if (!trackDrawn(e, v.printing)) {
+        if (!e.isNote || !trackDrawn(e, v.printing)) {
             return;
         }
-        if (e.isNote) {
-            const bool isPlayed = v.running && ((v.nextEvent != -1 && i < v.nextEvent) ||
-                                                (v.nextEvent == -1 && e.tick < v.playTick));
-            const bool selected = (e.track->flags & TrackSelected) != 0;
-            QColor fill;
-            if (isPlayed) {
-                fill = selected ? playSel : played;
-            } else if (selected) {
-                fill = select;
-            } else {
-                fill = trackBrush(pass, e.track);
-            }
-            drawNote(pass, e, fill, !isPlayed && !selected, kDarkGrey);
-        } else if (v.showPitchBends && e.kind() == KindPitchWheel) {
-            drawBend(pass, i);
+        const bool isPlayed = v.running && ((v.nextEvent != -1 && i < v.nextEvent) ||
+                                            (v.nextEvent == -1 && e.tick < v.playTick));
+        const bool selected = (e.track->flags & TrackSelected) != 0;
+        QColor fill;
+        if (isPlayed) {
+            fill = selected ? playSel : played;
+        } else if (selected) {
+            fill = select;
+        } else {
+            fill = trackBrush(pass, e.track);
+        }
+        const PixelRect bar = drawBar(pass, e, fill, !isPlayed && !selected, kDarkGrey);
+        if (labelled(pass, e, bar)) {
+            placeText(pass, i, e, bar);
         }
     });
+    for (PlacedNoteLabel& placed : pass.out.labels.notes) {
+        placeAccidental(pass, placed);
+    }
+    if (v.showPitchBends) {
+        pass.forEachVisibleEvent([&](int i, const MidiEvent& e) {
+            if (e.kind() == KindPitchWheel && trackDrawn(e, v.printing)) {
+                drawBend(pass, i);
+            }
+        });
+    }
+    for (const PlacedNoteLabel& placed : pass.out.labels.notes) {
+        drawLabel(pass, placed);
+    }
 }
 
-PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fill,
-                                bool techniqueColour, const QColor& outline) {
+PixelRect SongPainter::drawBar(Pass& pass, const MidiEvent& e, const QColor& fill,
+                               bool techniqueColour, const QColor& outline) {
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
     const NoteLabel& label = labelOf(e);
@@ -435,25 +523,6 @@ PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fi
         box(r.left + 1, yMid - 1, r.right, yMid + 1);
     } else {
         box(r.left, r.top, r.right, r.bottom);
-        // A printed note is labelled by the line it starts in: a note starting a tick before a
-        // line may round to the line's first unit.
-        const bool labelled =
-            pass.v.printing ? e.tick >= pass.v.window.firstTick : r.left >= l.timeLeft;
-        if (labelled) {
-            const NoteLabelPlace place = noteLabelPlace(r, label.prefixLength, l.textHeight);
-            p.setPen(kBlack);
-            // QStaticText is placed by its top-left corner.
-            if (label.prefixLength > 0) {
-                pass.useFont(symbolFont_);
-                p.drawStaticText(place.prefixX, place.prefixY, label.prefix);
-            }
-            pass.useFont(label.lowOctave ? tabFontUnderlined_ : tabFont_);
-            p.drawStaticText(place.textX, place.textY, label.text);
-            if (label.hasAccidental) {
-                pass.useFont(tabFont_);
-                p.drawStaticText(place.accidentalX, place.accidentalY, label.accidental);
-            }
-        }
     }
     if (r.bottom - 4 < l.staffTop) {
         pass.out.notesClippedAbove = true;
@@ -461,16 +530,120 @@ PixelRect SongPainter::drawNote(Pass& pass, const MidiEvent& e, const QColor& fi
     if (l.staffBottom < r.top + 4) {
         pass.out.notesClippedBelow = true;
     }
-    return noteArea(l, r, e);
+    return r;
 }
 
-// The label may stick out of a short bar, and the accidental sits above it.
-PixelRect SongPainter::noteArea(const ViewLayout& l, const PixelRect& bar,
-                                const MidiEvent& e) const {
+// Drum markers carry no label. A printed note is labelled by the line it starts in: a note
+// starting a tick before a line may round to the line's first unit.
+bool SongPainter::labelled(const Pass& pass, const MidiEvent& e, const PixelRect& bar) const {
+    if (e.channel() == kDrumChannel) {
+        return false;
+    }
+    return pass.v.printing ? e.tick >= pass.v.window.firstTick : bar.left >= pass.l.timeLeft;
+}
+
+// The text with its prefix goes at the start of its bar, or as far along the bar as it must to
+// clear the labels placed before it (a chord's notes a step apart, two notes sharing a step);
+// when the whole bar is taken the note goes without. A note doubling another, the same label
+// where that one's stands, is named by it.
+void SongPainter::placeText(Pass& pass, int eventIndex, const MidiEvent& e, const PixelRect& bar) {
     const NoteLabel& label = labelOf(e);
-    const int textRight =
-        std::max(bar.right, bar.left + 7 * label.prefixLength + 10 * (label.textLength + 1));
-    return PixelRect{bar.left - 1, bar.top - l.textHeight - 1, textRight + 1, bar.bottom + 1};
+    const NoteLabelPlace place = noteLabelPlace(bar, label.prefixLength, pass.l.textHeight);
+    PixelRect group = moved(label.textInk, place.textX, place.textY);
+    if (label.prefixLength > 0) {
+        group = unite(group, moved(label.prefixInk, place.prefixX, place.prefixY));
+    }
+    PlacedNoteLabel placed;
+    placed.eventIndex = eventIndex;
+    placed.bar = bar;
+    const auto twin = pass.lastText.find({&label, bar.top});
+    placed.twin = twin != pass.lastText.end() && LabelBoxes::overlaps(twin->second, group);
+    if (!isEmpty(group) && !placed.twin) {
+        const int barEnd = pass.v.printing ? std::min(bar.right, pass.l.right) : bar.right;
+        const int maxLeft = std::max(group.left, barEnd - (group.right - group.left));
+        if (const auto spot = pass.out.labels.boxes.slideRight(group, maxLeft)) {
+            pass.out.labels.boxes.take(*spot);
+            placed.textShown = true;
+            placed.textShift = spot->left - group.left;
+            placed.box = *spot;
+            pass.lastText[{&label, bar.top}] = *spot;
+        }
+    }
+    pass.out.labels.notes.push_back(placed);
+}
+
+// The accidental stands above the start of its bar, unless a label is there (the note a step
+// or two above, sounding at once): then left of the bar on its label's row, where written music
+// puts it, or after the label; with no room anywhere it is left out, the bar's row and the
+// label still naming the note.
+void SongPainter::placeAccidental(Pass& pass, PlacedNoteLabel& placed) {
+    const MidiEvent& e = *pass.song.mergedEvents[placed.eventIndex];
+    const NoteLabel& label = labelOf(e);
+    if (placed.twin || !label.hasAccidental || isEmpty(label.accidentalInk)) {
+        return;
+    }
+    const ViewLayout& l = pass.l;
+    const PixelRect& bar = placed.bar;
+    const PixelRect& ink = label.accidentalInk;
+    const NoteLabelPlace place = noteLabelPlace(bar, label.prefixLength, l.textHeight);
+    struct Corner {
+        int x;
+        int y;
+    };
+    std::vector<Corner> corners{{place.accidentalX, place.accidentalY}};
+    const int beforeBar = bar.left - 1 - ink.right;
+    if (beforeBar + ink.left >= l.timeLeft) {
+        corners.push_back({beforeBar, place.textY});
+    }
+    // On paper an accidental moved after its label stays before the line's end: the margin
+    // beyond is for labels that run on, not for marks looking for room.
+    const int afterLabel = placed.box.right + kLabelGapX - ink.left;
+    if (placed.textShown && (!pass.v.printing || afterLabel + ink.right <= l.right)) {
+        corners.push_back({afterLabel, place.textY});
+    }
+    LabelBoxes& boxes = pass.out.labels.boxes;
+    for (const Corner& corner : corners) {
+        const PixelRect box = moved(ink, corner.x, corner.y);
+        if (boxes.isFree(box)) {
+            boxes.take(box);
+            placed.accidentalShown = true;
+            placed.accidentalX = corner.x;
+            placed.accidentalY = corner.y;
+            placed.box = unite(placed.box, box);
+            return;
+        }
+    }
+}
+
+void SongPainter::drawLabel(Pass& pass, const PlacedNoteLabel& placed) {
+    const MergedEventList& list = pass.song.mergedEvents;
+    if (placed.eventIndex < 0 || placed.eventIndex >= list.count()) {
+        return;
+    }
+    const NoteLabel& label = labelOf(*list[placed.eventIndex]);
+    QPainter& p = pass.p;
+    p.setPen(kBlack);
+    // QStaticText is placed by its top-left corner.
+    if (placed.textShown) {
+        const NoteLabelPlace place =
+            noteLabelPlace(placed.bar, label.prefixLength, pass.l.textHeight);
+        if (label.prefixLength > 0) {
+            pass.useFont(symbolFont_);
+            p.drawStaticText(place.prefixX + placed.textShift, place.prefixY, label.prefix);
+        }
+        pass.useFont(label.lowOctave ? tabFontUnderlined_ : tabFont_);
+        p.drawStaticText(place.textX + placed.textShift, place.textY, label.text);
+    }
+    if (placed.accidentalShown) {
+        pass.useFont(tabFont_);
+        p.drawStaticText(placed.accidentalX, placed.accidentalY, label.accidental);
+    }
+}
+
+// The bar and whatever its label covers.
+PixelRect SongPainter::noteArea(const PixelRect& bar, const PlacedNoteLabel* label) {
+    const PixelRect around{bar.left - 1, bar.top - 1, bar.right + 1, bar.bottom + 1};
+    return label != nullptr ? unite(around, label->box) : around;
 }
 
 PixelRect SongPainter::drawBend(Pass& pass, int eventIndex) {
@@ -505,7 +678,10 @@ PixelRect SongPainter::drawBend(Pass& pass, int eventIndex) {
         const int fromX = trail.note == j && x >= trail.x ? trail.x : x;
         const int fromY = trail.note == j && x >= trail.x ? trail.y : y;
         if (trail.note == j && x >= trail.x) {
-            p.drawLine(trail.x, trail.y, x, y);
+            for (const LineSegment& piece : segmentsAround(
+                     pass.shown->boxes, LineSegment{trail.x, trail.y, x, y}, kBendMargin)) {
+                p.drawLine(piece.x1, piece.y1, piece.x2, piece.y2);
+            }
         }
         touched = unite(touched, PixelRect{std::min(fromX, x) - 2, std::min(fromY, y) - 2,
                                            std::max(fromX, x) + 2, std::max(fromY, y) + 2});
@@ -514,18 +690,27 @@ PixelRect SongPainter::drawBend(Pass& pass, int eventIndex) {
     return touched.left > touched.right ? PixelRect{} : touched;
 }
 
-void SongPainter::drawBarLabels(Pass& pass) {
+// The key name and the first time signature head the rows; each bar that shows in the window
+// adds its number and, when it changes, its time signature.
+std::vector<SongPainter::BarText> SongPainter::barTexts(Pass& pass) const {
     const BarTable& bars = pass.song.barTable;
     const SongPaint& v = pass.v;
+    std::vector<BarText> texts;
     if (v.window.firstTick == -1 || bars.empty()) {
-        return;
+        return texts;
     }
-    QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
-    pass.clip(l.left, l.top, pass.labelRight(), l.bottom);
-    pass.useFont(barFont_);
-    p.setPen(v.printing ? kLabelPrintGrey : kLabelGrey);
     const BarLabelRows rows = barLabelRows(l);
+    const auto add = [&](int x, int y, QString text, bool number, int barEnd) {
+        BarText t;
+        t.x = x;
+        t.y = y;
+        t.number = number;
+        t.ink = moved(inkOf(text, barFont_), x, y);
+        t.maxShift = std::max(0, barEnd - t.ink.right);
+        t.text = std::move(text);
+        texts.push_back(std::move(t));
+    };
     const auto& signatures = pass.song.timeSignatureList;
     const auto signatureOf = [&](const BarEntry& bar) {
         TimeSignature ts;
@@ -541,9 +726,9 @@ void SongPainter::drawBarLabels(Pass& pass) {
     };
     const int count = static_cast<int>(bars.size());
     const int first = std::clamp(v.window.firstVisibleBar, 0, count - 1);
-    drawTextAt(p, 2, rows.numberY, QString::fromStdString(pass.song.keyName));
+    add(2, rows.numberY, QString::fromStdString(pass.song.keyName), false, 0);
     TimeSignature shown = signatureOf(bars[first]);
-    drawTextAt(p, 2, rows.signatureY, signatureText(shown));
+    add(2, rows.signatureY, signatureText(shown), false, 0);
     for (int b = first; b < count && bars[b].startTick <= v.window.lastTick; ++b) {
         const std::int32_t start = bars[b].startTick;
         const int x = tickX(l, v.scale, start);
@@ -554,21 +739,70 @@ void SongPainter::drawBarLabels(Pass& pass) {
         if (!numbered) {
             continue;
         }
-        drawTextAt(p, x + 2, rows.numberY, QString::number(b + 1));
+        const int barEnd =
+            b + 1 < count ? tickX(l, v.scale, bars[b + 1].startTick) : pass.labelRight();
+        add(x + 2, rows.numberY, QString::number(b + 1), true, barEnd);
         const TimeSignature ts = signatureOf(bars[b]);
         if (ts.numerator != shown.numerator || ts.denominator != shown.denominator) {
-            drawTextAt(p, x + 2, rows.signatureY, signatureText(ts));
+            add(x + 2, rows.signatureY, signatureText(ts), false, barEnd);
             shown = ts;
+        }
+    }
+    return texts;
+}
+
+// The key name and the time signatures are placed before the notes' labels, which make room
+// for them; the bar numbers after. A text whose place is taken moves right within its bar; a
+// number with no room there (a high note's labels fill the bar, or bars are narrower than
+// their numbers) is left out: the bar lines still count the bars, and the numbers around it
+// say which they are.
+void SongPainter::placeBarTexts(Pass& pass, std::vector<BarText>& texts, bool numbers) {
+    LabelBoxes& boxes = pass.out.labels.boxes;
+    for (BarText& t : texts) {
+        if (t.number != numbers) {
+            continue;
+        }
+        if (const auto spot = boxes.slideRight(t.ink, t.ink.left + t.maxShift)) {
+            t.x += spot->left - t.ink.left;
+            t.ink = *spot;
+            boxes.take(t.ink);
+            t.shown = true;
         }
     }
 }
 
+void SongPainter::drawBarLabels(Pass& pass, const std::vector<BarText>& texts) {
+    if (texts.empty()) {
+        return;
+    }
+    QPainter& p = pass.p;
+    const ViewLayout& l = pass.l;
+    pass.clip(l.left, l.top, pass.labelRight(), l.bottom);
+    pass.useFont(barFont_);
+    p.setPen(pass.v.printing ? kLabelPrintGrey : kLabelGrey);
+    for (const BarText& t : texts) {
+        if (t.shown) {
+            drawTextAt(p, t.x, t.y, t.text);
+        }
+    }
+}
+
+// Each word stays at its tick, under its note: that is what the line is for (the lyrics window
+// shows the whole text). A word that would run into the next one shown is cut short with an
+// ellipsis, or left out when fewer than two of its letters would remain: at the smallest zooms
+// a line of whole words with gaps reads better than one of fragments. The words are fitted
+// from the right, so a word left out gives its room to the one before it.
 void SongPainter::drawTextLine(Pass& pass) {
     QPainter& p = pass.p;
     const ViewLayout& l = pass.l;
     pass.clip(l.timeLeft, l.staffBottom, pass.labelRight(), l.bottom);
     pass.useFont(textFont_);
     p.setPen(kBlack);
+    struct Word {
+        int x;
+        QString text;
+    };
+    std::vector<Word> words;
     pass.forEachVisibleEvent([&](int, const MidiEvent& e) {
         if (!isTextOrLyric(e) || e.track == nullptr || !(e.track->flags & TrackShown)) {
             return;
@@ -590,9 +824,23 @@ void SongPainter::drawTextLine(Pass& pass) {
         while (stop < length && text[stop] != '\r' && text[stop] != '\n') {
             ++stop;
         }
-        drawTextAt(p, tickX(l, pass.v.scale, e.tick), l.staffBottom + 1,
-                   decodeText(text + start, stop - start));
+        words.push_back({tickX(l, pass.v.scale, e.tick), decodeText(text + start, stop - start)});
     });
+    const QFontMetrics metrics = p.fontMetrics();
+    const int space = metrics.horizontalAdvance(QLatin1Char(' '));
+    // The last word runs on to the edge, as the notes do.
+    int limit = INT_MAX;
+    for (auto word = words.rbegin(); word != words.rend(); ++word) {
+        QString shown = word->text;
+        if (limit != INT_MAX && metrics.horizontalAdvance(shown) > limit - word->x) {
+            shown = metrics.elidedText(word->text, Qt::ElideRight, std::max(0, limit - word->x));
+            if (shown.size() - 1 < kMinElidedLetters) {
+                continue;
+            }
+        }
+        drawTextAt(p, word->x, l.staffBottom + 1, shown);
+        limit = word->x - space;
+    }
 }
 
 void SongPainter::drawClefs(Pass& pass) {
@@ -724,34 +972,52 @@ const MidiEvent* SongPainter::playedNote(const SongPaint& value, int eventIndex)
     return e->isNote && trackDrawn(*e, value.printing) ? e : nullptr;
 }
 
-PixelRect SongPainter::playedNoteArea(const SongPaint& value, int eventIndex) const {
+PixelRect SongPainter::playedNoteArea(const SongPaint& value, const LabelPlan& shown,
+                                      int eventIndex) const {
     const MidiEvent* e = playedNote(value, eventIndex);
     if (e == nullptr) {
         return {};
     }
-    return noteArea(value.layout,
-                    noteRect(value.layout, value.scale, e->data1, e->tick, e->duration), *e);
+    return noteArea(noteRect(value.layout, value.scale, e->data1, e->tick, e->duration),
+                    shown.find(eventIndex));
 }
 
-PixelRect SongPainter::paintPlayedNote(QPainter& painter, const SongPaint& value, int eventIndex,
+PixelRect SongPainter::paintPlayedNote(QPainter& painter, const SongPaint& value,
+                                       const LabelPlan& shown, int eventIndex,
                                        const QColor& brush) {
     const MidiEvent* e = playedNote(value, eventIndex);
     if (e == nullptr) {
         return {};
     }
     Pass pass(painter, value);
+    pass.shown = &shown;
     const ViewLayout& l = value.layout;
     pass.clip(l.timeLeft, l.staffTop, l.right, l.staffBottom);
-    return drawNote(pass, *e, brush, false, kBlack);
+    const PixelRect area =
+        noteArea(drawBar(pass, *e, brush, false, kBlack), shown.find(eventIndex));
+    // The new bar covers its own label and parts of its neighbours'; all of them come back.
+    const PixelRect redrawn{std::max(area.left, l.timeLeft), std::max(area.top, l.staffTop),
+                            std::min(area.right, l.right), std::min(area.bottom, l.staffBottom)};
+    if (isEmpty(redrawn)) {
+        return area;
+    }
+    pass.clip(redrawn.left, redrawn.top, redrawn.right, redrawn.bottom);
+    for (const PlacedNoteLabel& placed : shown.notes) {
+        if (LabelBoxes::overlaps(placed.box, area)) {
+            drawLabel(pass, placed);
+        }
+    }
+    return area;
 }
 
-PixelRect SongPainter::paintBend(QPainter& painter, const SongPaint& value, int eventIndex,
-                                 BendTrail& trail) {
+PixelRect SongPainter::paintBend(QPainter& painter, const SongPaint& value, const LabelPlan& shown,
+                                 int eventIndex, BendTrail& trail) {
     if (value.layout.textHeight == -1) {
         return {};
     }
     Pass pass(painter, value);
     pass.trail = &trail;
+    pass.shown = &shown;
     const ViewLayout& l = value.layout;
     pass.clip(l.timeLeft, l.staffTop, l.right, l.staffBottom);
     return drawBend(pass, eventIndex);

@@ -8,6 +8,7 @@
 //
 // Threads: the user-interface thread only (fonts and the notation read the live settings).
 
+#include "view/geometry/labelboxes.h"
 #include "view/geometry/songwindow.h"
 #include "view/geometry/viewlayout.h"
 
@@ -87,11 +88,39 @@ struct BendTrail {
     int note = 0;
 };
 
+// Where a paint put the label of one note: the tablature text with its prefix (moved right
+// along the bar when its usual place was taken, or left out when the whole bar was) and the
+// accidental (above the bar, left of it or after the text, or left out).
+struct PlacedNoteLabel {
+    int eventIndex = -1;
+    PixelRect bar; // the note's bar as the paint drew it
+    // A note doubling another (the same label at the same place) is named by that one's label
+    // and shows nothing of its own.
+    bool twin = false;
+    bool textShown = false;
+    int textShift = 0; // pixels right of the usual place
+    bool accidentalShown = false;
+    int accidentalX = 0; // top-left corner
+    int accidentalY = 0;
+    PixelRect box; // the pixels its shown pieces cover
+};
+
+// The labels of one paint: the boxes every label took (bend lines go around them), and each
+// note's label in the order of the merged list, so that a redraw puts them where the paint did.
+struct LabelPlan {
+    LabelBoxes boxes;
+    std::vector<PlacedNoteLabel> notes;
+
+    // The note label of a merged-list index, or null when the paint labelled none.
+    const PlacedNoteLabel* find(int eventIndex) const;
+};
+
 // What a full paint leaves for the partial redraws that follow it.
 struct PaintOutcome {
     bool notesClippedAbove = false;
     bool notesClippedBelow = false;
     BendTrail bend;
+    LabelPlan labels;
 };
 
 class SongPainter {
@@ -113,19 +142,24 @@ public:
 
     // Every layer of one paint, in order: the white background, the staff with its beat grid,
     // the tint of the marked range, the notes, the bar labels, the text line, the clefs, the
-    // drum row, the progress strip, the marks, the frame and the play or insertion line.
+    // drum row, the progress strip, the marks, the frame and the play or insertion line. No
+    // label is drawn over another: the time signatures take their places first, then the
+    // notes' texts, their accidentals and the bar numbers; what finds its place taken moves
+    // or is left out. Bend lines run around the labels, and words of the text line that would
+    // run into the next one are shortened or left out.
     PaintOutcome paint(QPainter& painter, const SongPaint& paint);
 
-    // Recolours one note (merged-list index) with `brush` and a black outline; returns the
-    // pixels touched, label included (an empty rect when nothing was drawn).
-    PixelRect paintPlayedNote(QPainter& painter, const SongPaint& paint, int eventIndex,
-                              const QColor& brush);
+    // Recolours one note (merged-list index) with `brush` and a black outline, then draws again
+    // every label of the paint `shown` that the note covers, where that paint put it; returns
+    // the pixels touched (an empty rect when nothing was drawn).
+    PixelRect paintPlayedNote(QPainter& painter, const SongPaint& paint, const LabelPlan& shown,
+                              int eventIndex, const QColor& brush);
     // The pixels paintPlayedNote would touch, without drawing.
-    PixelRect playedNoteArea(const SongPaint& paint, int eventIndex) const;
-    // Draws the bend line of one pitch-wheel event, continuing `trail`; returns the pixels
-    // touched (empty when nothing was drawn).
-    PixelRect paintBend(QPainter& painter, const SongPaint& paint, int eventIndex,
-                        BendTrail& trail);
+    PixelRect playedNoteArea(const SongPaint& paint, const LabelPlan& shown, int eventIndex) const;
+    // Draws the bend line of one pitch-wheel event, continuing `trail`, around the labels of
+    // the paint `shown`; returns the pixels touched (empty when nothing was drawn).
+    PixelRect paintBend(QPainter& painter, const SongPaint& paint, const LabelPlan& shown,
+                        int eventIndex, BendTrail& trail);
     // The progress strip for the play position `tick`.
     void paintProgress(QPainter& painter, const SongPaint& paint, std::int32_t tick);
 
@@ -133,20 +167,27 @@ public:
 
 private:
     struct NoteLabel;
+    struct BarText;
     struct Pass;
 
     static const MidiEvent* playedNote(const SongPaint& paint, int eventIndex);
-    PixelRect noteArea(const ViewLayout& layout, const PixelRect& bar, const MidiEvent& e) const;
+    static PixelRect noteArea(const PixelRect& bar, const PlacedNoteLabel* label);
     void updateLabel(NoteLabel& label, NoteText&& out) const;
     void refreshLabels();
     // The label of a note as its chosen fingering (or the preferred one) writes it.
     const NoteLabel& labelOf(const MidiEvent& e) const;
     void drawStaff(Pass& pass);
     void drawNotes(Pass& pass);
-    PixelRect drawNote(Pass& pass, const MidiEvent& e, const QColor& fill, bool techniqueColour,
-                       const QColor& outline);
+    PixelRect drawBar(Pass& pass, const MidiEvent& e, const QColor& fill, bool techniqueColour,
+                      const QColor& outline);
+    bool labelled(const Pass& pass, const MidiEvent& e, const PixelRect& bar) const;
+    void placeText(Pass& pass, int eventIndex, const MidiEvent& e, const PixelRect& bar);
+    void placeAccidental(Pass& pass, PlacedNoteLabel& placed);
+    void drawLabel(Pass& pass, const PlacedNoteLabel& placed);
     PixelRect drawBend(Pass& pass, int eventIndex);
-    void drawBarLabels(Pass& pass);
+    std::vector<BarText> barTexts(Pass& pass) const;
+    static void placeBarTexts(Pass& pass, std::vector<BarText>& texts, bool numbers);
+    void drawBarLabels(Pass& pass, const std::vector<BarText>& texts);
     void drawTextLine(Pass& pass);
     void drawClefs(Pass& pass);
     void drawDrumMarks(Pass& pass);

@@ -24,7 +24,9 @@ QApplication& application();
 QString corpusFile(const char* relative);
 
 /// Every output is the test's recording; `ready` plays a synthesizer still reading its
-/// SoundFont, `preparedSoundFont` is what the program asked it to read.
+/// SoundFont, `preparedSoundFont` is what the program asked it to read. A change of SoundFont
+/// while running is recorded in `soundFontLoads`, stays Loading until the test sets `load`, and
+/// ends in `adopted` (the paths swapped in) or `dropped`.
 class TestOutputProvider final : public OutputProvider {
 public:
     /// `count` listed ports besides the mapper, every one forwarding to `device`; the index of
@@ -39,8 +41,34 @@ public:
         return std::make_unique<ForwardingOutput>(device_);
     }
 
+    bool canLoadSoundFont() const override { return loadsWhileRunning; }
+    void loadSoundFont(const std::string& soundFont) override {
+        soundFontLoads.push_back(soundFont);
+        load = SoundFontLoad::Loading;
+    }
+    SoundFontLoad soundFontLoad(int& result) override {
+        if (load == SoundFontLoad::Loaded || load == SoundFontLoad::Failed) {
+            result = loadResult;
+        }
+        return load;
+    }
+    void finishSoundFontLoad(bool adopt) override {
+        if (adopt && load == SoundFontLoad::Loaded) {
+            adopted.push_back(soundFontLoads.back());
+        } else {
+            ++dropped;
+        }
+        load = SoundFontLoad::None;
+    }
+
     bool ready = true;
     std::string preparedSoundFont;
+    bool loadsWhileRunning = true;
+    std::vector<std::string> soundFontLoads;
+    SoundFontLoad load = SoundFontLoad::None;
+    int loadResult = SoundFontLoaded;
+    std::vector<std::string> adopted;
+    int dropped = 0;
 
 private:
     OutputDevice& device_;

@@ -16,6 +16,7 @@
 #include "playback/midiinput.h"
 #include "tools/monitor.h"
 #include "tools/toolwindows.h"
+#include "transport/transport.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "ui/transporthub.h"
@@ -144,11 +145,11 @@ TEST(EditModeCommand, AnEmptyDocumentGetsItsSkeletonAndANewTrack) {
     ASSERT_EQ(doc.song.trackCount(), 2);
     EXPECT_EQ(doc.song.track(1)->name, "Harp");
     EXPECT_EQ(doc.editTrack, 1);
-    EXPECT_EQ(frame.player().setTempoPercent(-1), 120) << "the player took the song's tempo";
+    EXPECT_EQ(frame.transport().beatsPerMinute(), 120) << "the player took the song's tempo";
     EXPECT_TRUE(program.messages.empty());
 
     // A note from a tool window goes straight into the new track.
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputNoteOn, 0, 69, 100));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputNoteOn, 0, 69, 100));
     QApplication::processEvents();
     const auto notes = notesOf(*doc.song.track(1));
     ASSERT_EQ(notes.size(), 1u);
@@ -202,7 +203,7 @@ TEST_F(EditMode, ToolWindowKeysAreEnteredAtTheCursorWithTheStepAdvance) {
 
 TEST_F(EditMode, MidiInputNotesArriveInOrderThroughTheHubAndStepWhileStopped) {
     MidiInput input;
-    input.setWindow(&frame.transport());
+    input.setWindow(&frame.hub());
     const std::size_t before = notesOf(editTrack()).size();
     doc.cursorTick = 0;
     // From a thread of its own, as the device callback runs: queued, never waiting.
@@ -236,7 +237,7 @@ TEST_F(EditMode, MidiInputNotesArriveInOrderThroughTheHubAndStepWhileStopped) {
 
 TEST_F(EditMode, WhilePlayingNotesAreRecordedAtThePlayPositionAsPlayed) {
     MidiInput input;
-    input.setWindow(&frame.transport());
+    input.setWindow(&frame.hub());
     doc.cursorTick = 0;
     frame.playCommand();
     ASSERT_TRUE(frame.player().isPlaying());

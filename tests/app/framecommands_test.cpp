@@ -103,7 +103,7 @@ TEST(FrameTransport, EventsReachAListenerInSongOrderOnce) {
     ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
     std::vector<int> passed;
     std::vector<std::int32_t> ticks;
-    QObject::connect(&frame.transport(), &TransportHub::positionReached,
+    QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) {
                          EXPECT_FALSE(report.jumpedBack);
                          for (int i = report.firstEvent; i < report.endEvent; ++i) {
@@ -126,10 +126,10 @@ TEST(FrameTransport, LiveNotesReachTheOutputThroughTheHubInOrder) {
     TestProgram program;
     CMainFrame& frame = program.frame();
     std::vector<int> heard;
-    QObject::connect(&frame.transport(), &TransportHub::noteInput,
+    QObject::connect(&frame.hub(), &TransportHub::noteInput,
                      [&](const NoteInput& input) { heard.push_back(int(input.data1())); });
     for (int key : {60, 62, 64}) {
-        frame.transport().sendNoteInput(makeNoteInput(2, 0, static_cast<std::uint32_t>(key), 90));
+        frame.hub().sendNoteInput(makeNoteInput(2, 0, static_cast<std::uint32_t>(key), 90));
     }
     QApplication::processEvents();
     EXPECT_EQ(heard, (std::vector<int>{60, 62, 64}));
@@ -306,12 +306,12 @@ TEST(FrameKeys, DeleteIsTheViewsWhileItHoldsASelectionAndTheFramesOtherwise) {
     QTest::keyClick(frame.windowHandle(), Qt::Key_Delete);
     EXPECT_EQ(list.count(), events - 4) << "both selected notes, not the marked range";
     EXPECT_TRUE(view.selectedNotes().empty());
-    EXPECT_EQ(doc.undoCounts[UndoEdit], 1);
+    EXPECT_EQ(doc.history().undoCount(), 1u);
     ASSERT_TRUE(doc.undo());
     EXPECT_EQ(list.count(), events);
 
     QTest::keyClick(frame.windowHandle(), Qt::Key_Delete);
-    EXPECT_EQ(doc.undoType, UndoDeletedSelection) << "without a selection the frame deletes";
+    EXPECT_EQ(doc.undoType(), UndoDeletedSelection) << "without a selection the frame deletes";
     EXPECT_LT(list.count(), events - 4);
 }
 

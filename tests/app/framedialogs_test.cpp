@@ -19,6 +19,7 @@
 #include "tools/chromaticwindow.h"
 #include "tools/diatonicwindow.h"
 #include "tools/toolwindows.h"
+#include "transport/transport.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "view/reedtabview.h"
@@ -139,7 +140,7 @@ TEST(FrameDialogs, FilePropertiesTempoReachesThePlayerAndThePane) {
     });
     ASSERT_TRUE(frame.commands().run(ID_FILE_PROPERTIES));
     EXPECT_EQ(frame.document().song.tempoAt(0), 1000000);
-    EXPECT_EQ(settings().baseTempo.load(), 1000000);
+    EXPECT_EQ(frame.transport().baseTempo(), 1000000);
     EXPECT_EQ(frame.paneText(2), "  60 bpm");
     EXPECT_TRUE(frame.document().isModified());
 
@@ -387,11 +388,11 @@ TEST(FrameDialogs, SpeedTrainerRaisesTheTempoEachPassAndStopEndsIt) {
     });
     ASSERT_TRUE(frame.commands().run(ID_SPEED_TRAINER));
     ASSERT_TRUE(frame.player().isPlaying());
-    ASSERT_TRUE(frame.player().trainer().active());
+    ASSERT_TRUE(frame.transport().training());
     EXPECT_EQ(frame.tempoSlider()->value(), 50);
     EXPECT_EQ(frame.paneText(1), QStringLiteral("50%"));
-    EXPECT_EQ(settings().loopStart, doc.markBegin);
-    EXPECT_EQ(settings().loopEnd, doc.markEnd);
+    EXPECT_EQ(frame.player().params().loopBegin, doc.markBegin);
+    EXPECT_EQ(frame.player().params().loopEnd, doc.markEnd);
 
     // percentFor: passes 0 and 1 at 50, 2 and 3 at 70, 4 and 5 at 90, then the target.
     const std::pair<int, int> steps[] = {{1, 50}, {2, 70}, {4, 90}, {6, 100}, {8, 100}};
@@ -399,7 +400,7 @@ TEST(FrameDialogs, SpeedTrainerRaisesTheTempoEachPassAndStopEndsIt) {
         const int lag = playPasses(program, passes, percent);
         EXPECT_LT(lag, 2000) << passes;
         ASSERT_GE(frame.player().trainerPass(), passes);
-        EXPECT_EQ(settings().tempoPercent, percent) << passes;
+        EXPECT_EQ(frame.transport().tempoPercent(), percent) << passes;
         EXPECT_EQ(frame.tempoSlider()->value(), percent) << passes;
         EXPECT_EQ(frame.paneText(1), QStringLiteral("%1%").arg(percent)) << passes;
     }
@@ -407,10 +408,10 @@ TEST(FrameDialogs, SpeedTrainerRaisesTheTempoEachPassAndStopEndsIt) {
 
     frame.commands().run(ID_PLAY_STOP);
     EXPECT_FALSE(frame.player().isPlaying());
-    EXPECT_FALSE(frame.player().trainer().active());
+    EXPECT_FALSE(frame.transport().training());
     EXPECT_FALSE(settings().playLoop) << "the loop switch as the user left it";
-    EXPECT_EQ(settings().loopStart, -1);
-    EXPECT_EQ(settings().loopEnd, doc.markEnd);
+    EXPECT_EQ(frame.player().params().loopBegin, -1);
+    EXPECT_EQ(frame.player().params().loopEnd, doc.markEnd);
     EXPECT_EQ(frame.tempoSlider()->value(), 100) << "the reached tempo stays";
 }
 
@@ -422,13 +423,18 @@ TEST(FrameDialogs, SpeedTrainerWithoutMarksLoopsTheWholeSong) {
     frame.startTrainer(SpeedTrainer{80, 10, 120, 1});
     ASSERT_TRUE(frame.player().isPlaying());
     program.play(1000);
-    EXPECT_TRUE(settings().playLoop);
-    EXPECT_EQ(settings().loopStart, 0) << "the position reports leave the trainer's loop alone";
-    EXPECT_EQ(settings().loopEnd, wholeSongLoopEnd(frame.document().song));
-    EXPECT_EQ(settings().tempoPercent, 80);
+    frame.updateCommandStates();
+    EXPECT_TRUE(frame.action(ID_PLAY_LOOP)->isChecked()) << "the trainer loops";
+    EXPECT_FALSE(settings().playLoop) << "whatever the switch says";
+    EXPECT_EQ(frame.player().params().loopBegin, 0)
+        << "the position reports leave the trainer's loop alone";
+    EXPECT_EQ(frame.player().params().loopEnd, wholeSongLoopEnd(frame.document().song));
+    EXPECT_EQ(frame.transport().tempoPercent(), 80);
     frame.stopCommand();
-    EXPECT_FALSE(frame.player().trainer().active());
-    EXPECT_EQ(settings().loopEnd, -1);
+    EXPECT_FALSE(frame.transport().training());
+    EXPECT_EQ(frame.player().params().loopEnd, -1);
+    frame.updateCommandStates();
+    EXPECT_FALSE(frame.action(ID_PLAY_LOOP)->isChecked());
 }
 
 } // namespace

@@ -4,15 +4,19 @@
 #include "model/midisong.h"
 #include "model/miditrack.h"
 #include "playback/streamplayer.h"
+#include "transport/transport.h"
 #include "ui/commands.h"
 #include "ui/transporthub.h"
 #include "view/reedtabview.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMimeData>
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
@@ -37,8 +41,8 @@ TEST(FrameMenus, EveryCommandHasItsTextPromptAndShortcut) {
         }
         QAction* action = program.frame().action(command.id);
         ASSERT_NE(action, nullptr) << command.id;
-        // The Undo entry's text follows the document (FrameUndo checks it).
-        if (command.id != ID_EDIT_UNDO) {
+        // The Undo and Redo entries' texts follow the document (FrameUndo checks them).
+        if (command.id != ID_EDIT_UNDO && command.id != ID_EDIT_REDO) {
             EXPECT_EQ(action->text().toStdString(), command.text) << command.id;
         }
         EXPECT_EQ(action->statusTip().toStdString(), command.prompt) << command.id;
@@ -60,6 +64,11 @@ TEST(FrameMenus, EveryCommandHasItsTextPromptAndShortcut) {
                     .action(ID_EDIT_UNDO)
                     ->shortcuts()
                     .contains(QKeySequence(Qt::ALT | Qt::Key_Backspace)));
+    EXPECT_EQ(shortcut(ID_EDIT_REDO), "Ctrl+Y");
+    EXPECT_TRUE(program.frame()
+                    .action(ID_EDIT_REDO)
+                    ->shortcuts()
+                    .contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
     EXPECT_EQ(program.frame().action(kZoomInCommand)->statusTip(), "Zoom In");
 }
 
@@ -99,13 +108,13 @@ TEST(FrameTempoSlider, DraggingShowsPercentReleaseNearNormalSnaps) {
 
     frame.tempoSliderMoved(150, true, false);
     EXPECT_EQ(frame.paneText(1), "150%");
-    EXPECT_EQ(settings().tempoPercent.load(), 100) << "dragging changes nothing else";
+    EXPECT_EQ(frame.transport().tempoPercent(), 100) << "dragging changes nothing else";
 
     slider->setValue(104);
     frame.tempoSliderMoved(104, false, true);
     EXPECT_EQ(slider->value(), 100);
     EXPECT_EQ(frame.paneText(1), "100%");
-    EXPECT_EQ(settings().tempoPercent.load(), 100);
+    EXPECT_EQ(frame.transport().tempoPercent(), 100);
 
     slider->setValue(105);
     frame.tempoSliderMoved(105, false, true);
@@ -214,11 +223,10 @@ TEST(FrameTransport, StopWhileWaitingForTheSynthesizerCancelsThePlay) {
 TEST(FrameTransport, ADeviceLostWhilePlayingIsShownInTheStatusBar) {
     TestProgram program;
     CMainFrame& frame = program.frame();
-    QCoreApplication::postEvent(&frame.transport(),
-                                new PlayerMessageEvent(WM_PLAYER_STOPPED, 0, 0));
+    QCoreApplication::postEvent(&frame.hub(), new PlayerMessageEvent(WM_PLAYER_STOPPED, 0, 0));
     QApplication::processEvents();
     EXPECT_TRUE(frame.paneText(0).isEmpty()) << "an ordinary stop says nothing";
-    QCoreApplication::postEvent(&frame.transport(),
+    QCoreApplication::postEvent(&frame.hub(),
                                 new PlayerMessageEvent(WM_PLAYER_STOPPED, PlayerDeviceError, 0));
     QApplication::processEvents();
     EXPECT_EQ(frame.paneText(0), kDeviceLostText);
@@ -302,20 +310,80 @@ TEST(FrameTransport, SpaceCountsInOnlyFromTheStartOrTheBeginMark) {
     EXPECT_EQ(melodic, 0);
 }
 
-TEST(FrameUndo, MenuTextFollowsTheEditAndItsUndo) {
+TEST(FrameUndo, MenuTextsFollowTheStepsBothWays) {
     TestProgram program;
     CMainFrame& frame = program.frame();
     ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
     frame.updateCommandStates();
-    EXPECT_EQ(frame.action(ID_EDIT_UNDO)->text(), "Nothing to Undo\tCtrl+Z");
-    EXPECT_FALSE(frame.action(ID_EDIT_UNDO)->isEnabled());
+    QAction* undo = frame.action(ID_EDIT_UNDO);
+    QAction* redo = frame.action(ID_EDIT_REDO);
+    EXPECT_EQ(undo->text(), "Nothing to Undo\tCtrl+Z");
+    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_EQ(redo->text(), "Nothing to Redo\tCtrl+Y");
+    EXPECT_FALSE(redo->isEnabled());
     frame.action(ID_TRANSPOSE_UP)->trigger();
-    EXPECT_EQ(frame.action(ID_EDIT_UNDO)->text(), "Undo Transpose\tCtrl+Z");
-    EXPECT_TRUE(frame.action(ID_EDIT_UNDO)->isEnabled());
+    frame.document().markBeginningAt(0);
+    frame.document().markEndingAt(960);
+    frame.updateCommandStates();
+    frame.action(ID_EDIT_CUT)->trigger();
+    EXPECT_EQ(undo->text(), "Undo Deleted Selection\tCtrl+Z");
+    EXPECT_TRUE(undo->isEnabled());
     EXPECT_TRUE(frame.isWindowModified());
-    frame.action(ID_EDIT_UNDO)->trigger();
-    EXPECT_EQ(frame.action(ID_EDIT_UNDO)->text(), "Nothing to Undo\tCtrl+Z");
+    undo->trigger();
+    EXPECT_EQ(undo->text(), "Undo Transpose\tCtrl+Z");
+    EXPECT_EQ(redo->text(), "Redo Deleted Selection\tCtrl+Y");
+    EXPECT_TRUE(redo->isEnabled());
+    undo->trigger();
+    EXPECT_EQ(undo->text(), "Nothing to Undo\tCtrl+Z");
+    EXPECT_EQ(redo->text(), "Redo Transpose\tCtrl+Y");
     EXPECT_FALSE(frame.document().isModified());
+    EXPECT_FALSE(frame.isWindowModified());
+    QTest::keySequence(frame.windowHandle(), QKeySequence(Qt::CTRL | Qt::Key_Y));
+    EXPECT_EQ(undo->text(), "Undo Transpose\tCtrl+Z");
+    QTest::keySequence(frame.windowHandle(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    EXPECT_EQ(undo->text(), "Undo Deleted Selection\tCtrl+Z");
+    EXPECT_FALSE(redo->isEnabled());
+}
+
+TEST(FrameClip, CopyNeedsAMarkPasteAClipAndEachPasteIsOneStep) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    CReedtabDoc& doc = frame.document();
+    frame.updateCommandStates();
+    QAction* copy = frame.action(ID_EDIT_COPY);
+    QAction* paste = frame.action(ID_EDIT_PASTE);
+    EXPECT_FALSE(copy->isEnabled()) << "nothing marked";
+    EXPECT_FALSE(paste->isEnabled()) << "nothing copied";
+    doc.markBeginningAt(1920);
+    doc.markEndingAt(3839);
+    frame.updateCommandStates();
+    ASSERT_TRUE(copy->isEnabled());
+    copy->trigger();
+    frame.updateCommandStates();
+    ASSERT_TRUE(paste->isEnabled());
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("audio/midi")).size(),
+              static_cast<qsizetype>(doc.clip().size()))
+        << "other programs get the clip as a MIDI file";
+    EXPECT_FALSE(doc.isModified()) << "copying is no edit";
+
+    auto notesIn = [&doc](int32_t from, int32_t to) {
+        int count = 0;
+        for (const MidiEvent* e : doc.song.mergedEvents)
+            count += e->isNoteOn() && e->tick >= from && e->tick <= to;
+        return count;
+    };
+    const int copied = notesIn(1920, 3839);
+    ASSERT_GT(copied, 0);
+    const int there = notesIn(7680, 9599);
+    const size_t events = doc.song.mergedEvents.size();
+    frame.player().seek(7680);
+    paste->trigger();
+    EXPECT_GE(notesIn(7680, 9599), there + copied) << "pasted at the play position";
+    EXPECT_EQ(frame.action(ID_EDIT_UNDO)->text(), "Undo Paste\tCtrl+Z");
+    frame.action(ID_EDIT_UNDO)->trigger();
+    EXPECT_EQ(doc.song.mergedEvents.size(), events);
+    EXPECT_FALSE(doc.isModified());
 }
 
 TEST(FrameEndOfPlay, AdvancesThroughThePlaylistAndLoopsTheLastSong) {
@@ -353,7 +421,7 @@ TEST(FrameEndOfPlay, EntryThatCannotOpenKeepsTheIndex) {
     EXPECT_EQ(app.playlist().currentIndex(), 0);
     EXPECT_FALSE(frame.player().isPlaying());
     ASSERT_FALSE(program.messages.empty());
-    EXPECT_EQ(program.messages.back().text, "Error reading file");
+    EXPECT_EQ(program.messages.back().text.rfind("Error reading file", 0), 0u);
     EXPECT_EQ(program.messages.back().caption, "Reedtab Midi");
 }
 
@@ -370,10 +438,10 @@ TEST(FrameLiveNotes, InputMessagesAreSentToTheOutputAtOnce) {
         return out;
     };
     program.output().clear();
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputNoteOn, 3, 64, 90));
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputProgram, 3, 21, 0));
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputPitchWheel, 3, 0x10, 0x40));
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputNoteOff, 3, 64, 0));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputNoteOn, 3, 64, 90));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputProgram, 3, 21, 0));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputPitchWheel, 3, 0x10, 0x40));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputNoteOff, 3, 64, 0));
     QApplication::processEvents();
     const auto messages = sent();
     ASSERT_EQ(messages.size(), 4u);
@@ -384,7 +452,7 @@ TEST(FrameLiveNotes, InputMessagesAreSentToTheOutputAtOnce) {
     EXPECT_EQ(messages[3][1], 64);
 
     program.output().clear();
-    frame.transport().sendNoteInput(makeNoteInput(NoteInputTestNote, 0, 60, 100));
+    frame.hub().sendNoteInput(makeNoteInput(NoteInputTestNote, 0, 60, 100));
     QApplication::processEvents();
     ASSERT_EQ(sent().size(), 1u) << "the test note's note-off waits 50 ms";
     QTest::qWait(120);

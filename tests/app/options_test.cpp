@@ -241,6 +241,8 @@ TEST(OptionsSheet, TheVolumeButtonNeedsAMixer) {
     ASSERT_TRUE(folder.isValid());
     qputenv("PATH", folder.path().toUtf8());
     TestProgram program;
+    EXPECT_EQ(sheetOf(program)->general().volumeButton()->text(),
+              QStringLiteral("Open System Volume Control"));
     EXPECT_FALSE(sheetOf(program)->general().volumeButton()->isEnabled());
     QFile mixer(folder.filePath(QStringLiteral("pavucontrol")));
     ASSERT_TRUE(mixer.open(QIODevice::WriteOnly));

@@ -64,8 +64,36 @@ TEST(AppOpen, NextOntoAMissingFileRestoresTheIndex) {
     app.openFiles({corpusFile("choral-karaoke/twinkle.kar"), QStringLiteral("/nowhere/x.mid")});
     app.nextCommand();
     EXPECT_EQ(app.playlist().currentIndex(), 0);
+    EXPECT_EQ(app.playlist().count(), 2) << "the entry that failed stays where it is";
+    EXPECT_EQ(openedName(program), "twinkle.kar");
     ASSERT_EQ(program.messages.size(), 1u);
-    EXPECT_EQ(program.messages[0].text, "Error reading file");
+    EXPECT_EQ(program.messages[0].text.rfind("Error reading file \"/nowhere/x.mid\"", 0), 0u)
+        << program.messages[0].text;
+}
+
+TEST(AppOpen, ABadFileOverAnEditedSongKeepsTheSongAndThePlaylist) {
+    TestProgram program;
+    CReedtabApp& app = program.app();
+    app.openFiles(threeSongs());
+    CReedtabDoc& doc = program.frame().document();
+    program.frame().transposeCommand(1, true);
+    const int events = static_cast<int>(doc.song.mergedEvents.size());
+    program.answer = Answer::No;
+    EXPECT_FALSE(app.openFile(QStringLiteral("/nowhere/x.mid")));
+    EXPECT_FALSE(
+        app.openFiles({QStringLiteral("/nowhere/y.mid"), corpusFile("mma/bill-bailey.mid")}));
+    EXPECT_EQ(openedName(program), "twinkle.kar");
+    EXPECT_TRUE(doc.isModified());
+    EXPECT_EQ(static_cast<int>(doc.song.mergedEvents.size()), events);
+    EXPECT_EQ(doc.undoMenuText(), "Undo Transpose\tCtrl+Z");
+    EXPECT_EQ(app.playlist().entries(), [] {
+        std::vector<std::string> paths;
+        for (const QString& path : threeSongs())
+            paths.push_back(path.toStdString());
+        return paths;
+    }()) << "neither the playlist nor its current entry moves";
+    EXPECT_EQ(app.playlist().currentIndex(), 0);
+    EXPECT_FALSE(app.recentFiles().contains(QStringLiteral("/nowhere/x.mid")));
 }
 
 TEST(AppOpen, PreviousWithOneEntryRewinds) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -116,6 +117,8 @@ TEST_F(CliEditTest, EveryOperationInTurnReadsBackWithoutNewPairingReports) {
         "--tab-track 4",
         "--transpose 3 --undo",
         marks + "--crop --undo",
+        marks + "--copy --paste 0",
+        marks + "--cut --paste " + std::to_string(20 * quarter) + " --undo --redo",
         marks + "--transpose 1 --silence 0 1 0 0 --delete --map-notes -1 60 62 -1 120 "
                 "--volume 2 50 --tempo-scale 80 --cut --tab-track 2 --delete-track 2",
     };
@@ -163,10 +166,96 @@ TEST_F(CliEditTest, OperationsDoWhatTheySay) {
     EXPECT_LT(countNotes(cropped), countNotes(original));
 }
 
+TEST_F(CliEditTest, UndoAndRedoStepThroughEveryOperation) {
+    MidiSong original;
+    ASSERT_EQ(original.loadFile(in), LoadOk);
+    const int32_t quarter = original.division;
+    const std::string marks = "--marks 0 " + std::to_string(32 * quarter) + " ";
+
+    ASSERT_EQ(edit("--transpose 2 --transpose -12").status, 0);
+    MidiSong both;
+    ASSERT_EQ(both.loadFile(out), LoadOk);
+    // Transpositions in a row are one step: two undos take back the crop too.
+    ASSERT_EQ(edit(marks + "--crop --transpose 2 --transpose -12 --undo --undo").status, 0);
+    MidiSong undone;
+    ASSERT_EQ(undone.loadFile(out), LoadOk);
+    EXPECT_EQ(rows(undone), rows(original));
+    EXPECT_EQ(edit(marks + "--crop --transpose 2 --transpose -12 --undo --undo --undo").status, 2);
+    ASSERT_EQ(edit(marks + "--crop --undo --redo --undo").status, 0);
+    ASSERT_EQ(undone.loadFile(out), LoadOk);
+    EXPECT_EQ(rows(undone), rows(original));
+    ASSERT_EQ(edit("--transpose 2 --transpose -12 --undo --redo").status, 0);
+    MidiSong redone;
+    ASSERT_EQ(redone.loadFile(out), LoadOk);
+    EXPECT_EQ(rows(redone), rows(both));
+    CliRun nothing = edit("--transpose 2 --redo");
+    EXPECT_EQ(nothing.status, 2);
+    EXPECT_EQ(nothing.errors, "reedtab-cli edit: --redo refused: Sorry, can't redo\n");
+}
+
+TEST_F(CliEditTest, CutCopiesFirstAndPasteGoesOnTheSameTracks) {
+    MidiSong original;
+    ASSERT_EQ(original.loadFile(in), LoadOk);
+    const int32_t quarter = original.division;
+    const int32_t end = original.length + 4 * quarter;
+    const std::string marks = "--marks 0 " + std::to_string(8 * quarter) + " ";
+    auto notesFrom = [](const MidiSong& song, int32_t from) {
+        std::vector<std::tuple<int, int32_t, int, int32_t>> notes;
+        for (int t = 0; t < song.trackCount(); ++t)
+            for (const auto& e : song.tracks[static_cast<size_t>(t)]->events)
+                if (e->isNoteOn() && e->tick >= from)
+                    notes.emplace_back(t, e->tick - from, e->data1, e->duration);
+        std::sort(notes.begin(), notes.end());
+        return notes;
+    };
+
+    ASSERT_EQ(edit(marks + "--copy --paste " + std::to_string(end)).status, 0);
+    MidiSong copied;
+    ASSERT_EQ(copied.loadFile(out), LoadOk);
+    ASSERT_EQ(edit(marks + "--cut --paste " + std::to_string(end)).status, 0);
+    MidiSong cut;
+    ASSERT_EQ(cut.loadFile(out), LoadOk);
+    const auto pasted = notesFrom(copied, end);
+    ASSERT_FALSE(pasted.empty());
+    EXPECT_EQ(notesFrom(cut, end), pasted) << "cut puts on the clip what copy does";
+    EXPECT_LT(countNotes(cut), countNotes(copied)) << "and takes it out of the song";
+    EXPECT_EQ(countNotes(copied), countNotes(original) + static_cast<int>(pasted.size()));
+
+    // The clip's tracks keep their indexes; a song without them leaves their events out.
+    const int last = original.trackCount() - 1;
+    CliRun skipped =
+        edit("--marks 0 -1 --copy --delete-track " + std::to_string(last) + " --paste 0");
+    EXPECT_EQ(skipped.status, 0);
+    EXPECT_NE(skipped.errors.find("1 track(s) copied from are not in the song"), std::string::npos)
+        << skipped.errors;
+    MidiSong doubled;
+    ASSERT_EQ(doubled.loadFile(out), LoadOk);
+    int others = 0;
+    for (const auto& note : notesFrom(original, 0))
+        others += std::get<0>(note) != last;
+    EXPECT_EQ(countNotes(doubled), 2 * others) << "every other track got its notes again";
+
+    CliRun empty = edit("--paste 0");
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_NE(empty.errors.find("nothing to paste"), std::string::npos) << empty.errors;
+}
+
+TEST_F(CliEditTest, HelpNamesEveryOperation) {
+    std::string errors = (folder / "help.txt").string();
+    std::string command = std::string(REEDTAB_CLI) + " edit --help >'" + errors + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream stream(errors);
+    std::stringstream text;
+    text << stream.rdbuf();
+    for (const char* operation : {"--undo", "--redo", "--copy", "--cut", "--paste TICK"})
+        EXPECT_NE(text.str().find(operation), std::string::npos) << operation;
+}
+
 TEST_F(CliEditTest, RefusalsExitTwoAndWriteNothing) {
     for (const std::string& operation :
          {std::string("--crop"), std::string("--cut"), std::string("--delete"),
-          std::string("--undo"), std::string("--delete-track 99"), std::string("--transpose 0"),
+          std::string("--undo"), std::string("--redo"), std::string("--copy"),
+          std::string("--paste 0"), std::string("--delete-track 99"), std::string("--transpose 0"),
           std::string("--marks 500 100"), std::string("--map-notes 16 -1 -1 -1 -1"),
           std::string("--tab-track 7"), std::string("--volume 1 300"),
           std::string("--silence 0 0 0 0")}) {

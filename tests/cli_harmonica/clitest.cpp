@@ -130,6 +130,91 @@ TEST(CliNotes, OtherTuningsKeysAndFiles) {
                        "56: +2o\n[Custom] Mine Key of C (Low)\n");
 }
 
+// Half steps above C of a row of note names as players give it: each reed the next such note
+// above the one before, the first draw the first such note above the first blow.
+std::vector<int> rowOf(const std::string& names, int above) {
+    static const std::string letters = "C D EF G A B";
+    std::vector<int> row;
+    std::istringstream in(names);
+    for (std::string name; in >> name;) {
+        const int pitch = static_cast<int>(letters.find(name[0]));
+        int note = above + 1;
+        while ((note % 12 + 12) % 12 != pitch) {
+            ++note;
+        }
+        row.push_back(note);
+        above = note;
+    }
+    return row;
+}
+
+TEST(CliNotes, TuningsPlayersAskForPlayTheirRows) {
+    struct Tuning {
+        const char* name;
+        const char* blow;
+        const char* draw;
+    };
+    const Tuning tunings[] = {
+        {"Paddy Richter", "C E A C E G C E G C", "D G B D F A B D F A"},
+        {"PowerDraw", "C E G C E G A C E A", "D G B D F A B D G C"},
+        {"PowerBender", "C E G C D F A C E A", "D G B D E G B D G C"},
+        {"Easy 3rd", "C E G C E G C E G C", "D F A D F A B D F A"},
+    };
+    for (const Tuning& tuning : tunings) {
+        const CliRun run = cli(std::string("notes --diatonic '") + tuning.name + "'");
+        ASSERT_EQ(run.status, 0) << tuning.name << ": " << run.err;
+        const std::string out = "\n" + run.out;
+        EXPECT_EQ(lines(run.out).back(), std::string(tuning.name) + " Key of C");
+        const std::vector<int> blow = rowOf(tuning.blow, -1);
+        const std::vector<int> draw = rowOf(tuning.draw, blow.front());
+        ASSERT_EQ(blow.size(), 10u);
+        ASSERT_EQ(draw.size(), 10u);
+        for (std::size_t h = 0; h < 10; ++h) {
+            const std::string hole = std::to_string(h + 1);
+            for (const auto& [offset, token] :
+                 {std::pair{blow[h], "+" + hole}, std::pair{draw[h], "-" + hole}}) {
+                // The reed is one of the ways of playing its note.
+                const std::string line = std::to_string(60 + offset) + ": ";
+                const auto at = out.find("\n" + line);
+                ASSERT_NE(at, std::string::npos) << tuning.name << " " << token;
+                const std::string ways =
+                    out.substr(at + 1 + line.size(), out.find('\n', at + 1) - at - 1 - line.size());
+                EXPECT_NE((", " + ways + ",").find(", " + token + ","), std::string::npos)
+                    << tuning.name << ": " << line << ways << " lacks " << token;
+            }
+        }
+    }
+    // Bends and overs follow from the reeds as for every tuning: PowerDraw's holes 7 to 10
+    // draw-bend and overblow, and its hole 7 blow doubles hole 6 draw.
+    const CliRun power = cli("notes --diatonic PowerDraw");
+    EXPECT_NE(power.out.find("\n81: -6, +7\n82: -7', +6o\n"), std::string::npos);
+    EXPECT_NE(power.out.find("\n94: -10''\n95: -10'\n96: -10\n97: +10o\n"), std::string::npos);
+}
+
+TEST(CliNotes, EveryTuningWrittenAsATuningFileReadsBack) {
+    for (const std::string name : {"Paddy Richter", "Easy 3rd", "Valved Major Diatonic"}) {
+        const CliRun tun = cli("notes --diatonic '" + name + "' --tun");
+        ASSERT_EQ(tun.status, 0) << tun.err;
+        EXPECT_EQ(lines(tun.out)[1], "NAME " + name);
+        const std::string file = writeFile("export.tun", tun.out);
+        const CliRun original = cli("notes --diatonic '" + name + "'");
+        const CliRun reread = cli("notes --diatonic '" + file + "'");
+        ASSERT_EQ(reread.status, 0) << reread.err;
+        EXPECT_EQ(lines(reread.out).back(), "[Custom] " + name + " Key of C");
+        // The same notes the same ways: everything but the description.
+        EXPECT_EQ(original.out.substr(0, original.out.rfind("\n", original.out.size() - 2)),
+                  reread.out.substr(0, reread.out.rfind("\n", reread.out.size() - 2)))
+            << name;
+    }
+    const CliRun chromatic = cli("notes --chromatic '12 Hole Chromatic (std 48)' --tun");
+    ASSERT_EQ(chromatic.status, 0) << chromatic.err;
+    const std::string file = writeFile("chromatic.tun", chromatic.out);
+    const CliRun reread = cli("notes --chromatic '" + file + "'");
+    const CliRun original = cli("notes --chromatic '12 Hole Chromatic (std 48)'");
+    EXPECT_EQ(original.out.substr(0, original.out.rfind("\n", original.out.size() - 2)),
+              reread.out.substr(0, reread.out.rfind("\n", reread.out.size() - 2)));
+}
+
 TEST(CliNotes, RefusalsExitWith2AndOneLine) {
     const std::string notDiatonic =
         writeFile("chromatic.tun", "CHROMATIC\nNAME c\nBLOW_SLIDE_IN C\nBLOW_SLIDE_OUT C\n"

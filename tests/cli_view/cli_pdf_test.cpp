@@ -135,6 +135,22 @@ TEST_F(CliPdf, OhSusannaOnTheRichterHarpShowsItsFirstHoles) {
               2);
 }
 
+TEST_F(CliPdf, OptimizedFingeringsArePrinted) {
+    // The piano's C major chords: blow 1, 2 and draw 2 as preferred, blow 1, 2, 3 together.
+    const std::string pdf = out + "/saints.pdf";
+    const std::string file = quoted(example("saints.mid"));
+    auto run = runCli("cli_view", "pdf " + file + " " + quoted(pdf) + " --mode diatonic");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(popplerOutput("pdftotext", pdf).find("+3"), std::string::npos);
+    run = runCli("cli_view",
+                 "pdf " + file + " " + quoted(pdf) + " --mode diatonic --optimize --track 2");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(popplerOutput("pdftotext", pdf).find("+3"), std::string::npos);
+    EXPECT_EQ(
+        runCli("cli_view", "pdf " + file + " " + quoted(pdf) + " --mode notes --optimize").status,
+        2);
+}
+
 TEST_F(CliPdf, OptionsAndUserSettingsShapeThePages) {
     const std::string file = example("saints.mid");
     PrintOptions both;

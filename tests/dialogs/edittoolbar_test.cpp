@@ -310,7 +310,7 @@ TEST_F(EditToolbarTest, SilenceStepsTheCursorOverOneNoteValue) {
     addTrack(0, "Lead");
     auto toolbar = open();
     QSignalSpy moved(toolbar.get(), &CEditToolbar::cursorMoved);
-    const int undoType = doc.undoType;
+    const int undoType = doc.undoType();
     const bool modified = doc.isModified();
     doc.cursorTick = 100;
     toolbar->button(QStringLiteral("Silence"))->click();
@@ -319,7 +319,7 @@ TEST_F(EditToolbarTest, SilenceStepsTheCursorOverOneNoteValue) {
     toolbar->silence();
     EXPECT_EQ(doc.cursorTick, 388);
     EXPECT_EQ(moved.count(), 2);
-    EXPECT_EQ(doc.undoType, undoType) << "a rest moves the cursor, it does not edit the song";
+    EXPECT_EQ(doc.undoType(), undoType) << "a rest moves the cursor, it does not edit the song";
     EXPECT_EQ(doc.isModified(), modified);
 }
 

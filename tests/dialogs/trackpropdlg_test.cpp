@@ -103,7 +103,7 @@ TEST_F(TrackDialogTest, TrackZeroKeepsItsPlaceAndCannotTakeEventsWithoutNotes) {
     EXPECT_TRUE(f.ui.questions.empty());
     dialog.accept();
     EXPECT_EQ(listEvents(f.doc.song), opened);
-    EXPECT_EQ(f.doc.undoType, UndoNothing) << "nothing changed, nothing to undo";
+    EXPECT_EQ(f.doc.undoType(), UndoNothing) << "nothing changed, nothing to undo";
 }
 
 TEST_F(TrackDialogTest, EditVolumeChecksItsRangeAndKeepsTheSelection) {
@@ -288,7 +288,7 @@ TEST_F(TrackDialogTest, CancelLeavesTheSongAsItWas) {
     EXPECT_EQ(listEvents(f.doc.song), opened);
     EXPECT_EQ(track(1).name, "Melody");
     EXPECT_FALSE(f.doc.isModified());
-    EXPECT_EQ(f.doc.undoType, UndoNothing);
+    EXPECT_EQ(f.doc.undoType(), UndoNothing);
 }
 
 } // namespace

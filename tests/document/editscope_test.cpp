@@ -63,8 +63,8 @@ TEST_F(ScopeTest, UncommittedEditLeavesNoUndoStepNoNoticeAndTheLastUndoIntact) {
     f.ui.notices.clear();
     f.player.playing = true;
     {
-        // An edit that writes its snapshot and then fails.
-        EditScope scope(f.doc, EventsChanged, {.snapshot = true});
+        // An edit that begins and then fails.
+        EditScope scope(f.doc, EventsChanged);
     }
     EXPECT_EQ(f.player.restarts, 1) << "the player goes on after a failed edit";
     EXPECT_TRUE(f.ui.notices.empty());
@@ -80,7 +80,7 @@ TEST_F(ScopeTest, RefusedDeleteOfAMissingEventRecordsNothing) {
     ASSERT_NE(note, nullptr);
     auto stray = makeChannelEvent(0x90, 60, 100);
     EXPECT_NE(f.doc.deleteEventEdit(stray.get()), 0);
-    EXPECT_EQ(f.doc.undoType, UndoNothing);
+    EXPECT_EQ(f.doc.undoType(), UndoNothing);
     EXPECT_FALSE(f.doc.isModified());
     EXPECT_EQ(listEvents(f.doc.song), opened);
 }

@@ -50,9 +50,9 @@ struct PropertyEditTest : ::testing::Test {
 
 TEST_F(PropertyEditTest, EditsRecordNoStepOfTheirOwnAndTheDialogScopeRecordsOne) {
     {
-        EditScope scope(f.doc, EventsChanged | TracksChanged, {.snapshot = true});
+        EditScope scope(f.doc, EventsChanged | TracksChanged);
         editEverything();
-        EXPECT_EQ(f.doc.undoType, UndoNothing);
+        EXPECT_EQ(f.doc.undoType(), UndoNothing);
         EXPECT_FALSE(f.doc.isModified());
         for (unsigned changes : f.ui.notices)
             EXPECT_EQ(changes, static_cast<unsigned>(SelectionChanged))
@@ -79,7 +79,7 @@ TEST_F(PropertyEditTest, RollBackRestoresTheSongAndKeepsTheUndoStepBeforeIt) {
     track(1).volumePercent = 70;
     f.ui.notices.clear();
     {
-        EditScope scope(f.doc, EventsChanged | TracksChanged, {.snapshot = true});
+        EditScope scope(f.doc, EventsChanged | TracksChanged);
         editEverything();
         f.ui.notices.clear();
         EXPECT_TRUE(scope.rollBack());
@@ -94,11 +94,16 @@ TEST_F(PropertyEditTest, RollBackRestoresTheSongAndKeepsTheUndoStepBeforeIt) {
     EXPECT_EQ(listEvents(f.doc.song), opened) << "the note added before the dialog goes";
 }
 
-TEST_F(PropertyEditTest, RollBackWithoutASnapshotLeavesTheChanges) {
-    EditScope scope(f.doc, EventsChanged);
-    ASSERT_EQ(f.doc.renameTrack(1, "Lead"), 0);
-    EXPECT_FALSE(scope.rollBack());
-    EXPECT_EQ(track(1).name, "Lead");
+TEST_F(PropertyEditTest, AnyScopeRollsBackAndRecordsNoStep) {
+    {
+        EditScope scope(f.doc, EventsChanged);
+        ASSERT_EQ(f.doc.renameTrack(1, "Lead"), 0);
+        EXPECT_TRUE(scope.rollBack());
+    }
+    EXPECT_NE(track(1).name, "Lead");
+    EXPECT_EQ(listEvents(f.doc.song), opened);
+    EXPECT_EQ(f.doc.undoType(), UndoNothing);
+    EXPECT_FALSE(f.doc.isModified());
 }
 
 TEST_F(PropertyEditTest, ChannelChangeMovesEveryChannelEventOfTheTrack) {

@@ -84,7 +84,7 @@ TEST_F(TransposeTest, StepsInARowAccumulate) {
     f.doc.transposeCommand(-1, true);
     f.doc.transposeCommand(-1, true);
     EXPECT_EQ(f.doc.transposeAmount, -2);
-    EXPECT_EQ(f.doc.transposeSteps, 1);
+    EXPECT_EQ(f.doc.history().undoCount(), 1u);
     EXPECT_EQ(f.ui.statusText, "transposed -2 half steps");
     ASSERT_TRUE(f.doc.undo());
     EXPECT_EQ(listEvents(f.doc.song), before);
@@ -93,8 +93,8 @@ TEST_F(TransposeTest, StepsInARowAccumulate) {
 TEST_F(TransposeTest, UpThenDownLeavesNothingToUndo) {
     f.doc.transposeCommand(-12, true);
     f.doc.transposeCommand(12, true);
-    EXPECT_EQ(f.doc.transposeSteps, 0);
-    EXPECT_EQ(f.doc.undoType, UndoNothing);
+    EXPECT_EQ(f.doc.history().undoCount(), 0u);
+    EXPECT_EQ(f.doc.undoType(), UndoNothing);
     EXPECT_FALSE(f.doc.isModified());
     EXPECT_EQ(f.ui.statusText, "");
     EXPECT_EQ(listEvents(f.doc.song), before);
@@ -105,7 +105,7 @@ TEST_F(TransposeTest, DifferentMarksStartANewStep) {
     f.doc.markBeginningAt(960);
     f.doc.transposeCommand(-1, true);
     EXPECT_EQ(f.doc.transposeAmount, -1);
-    EXPECT_EQ(f.doc.transposeSteps, 2);
+    EXPECT_EQ(f.doc.history().undoCount(), 2u);
     EXPECT_EQ(f.doc.transposeFrom, 960);
 }
 
@@ -149,7 +149,7 @@ TEST(Transpose, NoteWhoseOffKeyDiffersAboveBitSevenMovesOnlyIfBothCanAndUndoesEx
 
 TEST_F(TransposeTest, RefusalsWithoutHalfStepsOrTracks) {
     EXPECT_EQ(f.doc.transposeCommand(0, true), -1);
-    EXPECT_EQ(f.doc.undoType, UndoNothing);
+    EXPECT_EQ(f.doc.undoType(), UndoNothing);
     f.doc.newDocument();
     EXPECT_EQ(f.doc.transposeCommand(1, true), -1);
     EXPECT_EQ(f.ui.beeps, 1);
@@ -162,7 +162,7 @@ TEST_F(TransposeTest, LaterEditSupersedesThePendingStep) {
     f.doc.addTextEdit(1, 0, "verse");
     f.doc.transposeCommand(-1, true);
     EXPECT_EQ(f.doc.transposeAmount, -1) << "a new step, not -2 over the text edit";
-    EXPECT_EQ(f.doc.undoType, UndoTranspose);
+    EXPECT_EQ(f.doc.undoType(), UndoTranspose);
     ASSERT_TRUE(f.doc.undo());
     EXPECT_EQ(std::get<1>(listNotes(f.doc.song, 1)[0]), 59);
 }

@@ -16,7 +16,7 @@ constexpr int kRichter = 0;
 constexpr int kMelodyMaker = 4;
 constexpr int kSbs = 6;
 constexpr int kValved = 8;
-constexpr int kCustom = 13;
+constexpr int kCustom = 17;
 
 class DiatonicTest : public ::testing::Test {
 protected:
@@ -60,7 +60,7 @@ TEST_F(DiatonicTest, ValvedMajorDiatonicPutsValvedBendsFirst) {
 TEST_F(DiatonicTest, NoteMapOrderFollowsInsertionRule) {
     // Independent of the examples: in every list of every tuning, plain codes ascend in
     // technique, and every derived position is listed exactly once.
-    for (int index = 0; index < 13; ++index) {
+    for (int index = 0; index < static_cast<int>(builtInDiatonicTunings().size()); ++index) {
         for (int key : {31, 60, 90}) {
             layout.build(key, index);
             std::multiset<std::uint16_t> listed;
@@ -235,19 +235,29 @@ TEST_F(DiatonicTest, WindowKeysSpanTheDescribedOctaves) {
 }
 
 TEST_F(DiatonicTest, TuningList) {
-    const std::vector<std::string> names = {
-        "Major Diatonic (Richter)",   "Country Tuning (Hohner)",
-        "Harmonic Minor (Hohner)",    "Natural Minor (Hohner)",
-        "Melody Maker (Lee Oskar)",   "Solo Tuning (Hohner)",
-        "Steve Baker Special (SBS)",  "Hohner 365",
-        "Valved Major Diatonic",      "Augmented Spanish (custom)",
-        "Temptation Tuning (custom)", "Diminished Tuning (custom)",
-        "Four Key Tuning (custom)",   "[Custom]"};
-    ASSERT_EQ(layout.tuningCount(), 14);
-    for (int i = 0; i < 14; ++i) {
+    const std::vector<std::string> names = {"Major Diatonic (Richter)",
+                                            "Country Tuning (Hohner)",
+                                            "Harmonic Minor (Hohner)",
+                                            "Natural Minor (Hohner)",
+                                            "Melody Maker (Lee Oskar)",
+                                            "Solo Tuning (Hohner)",
+                                            "Steve Baker Special (SBS)",
+                                            "Hohner 365",
+                                            "Valved Major Diatonic",
+                                            "Augmented Spanish (custom)",
+                                            "Temptation Tuning (custom)",
+                                            "Diminished Tuning (custom)",
+                                            "Four Key Tuning (custom)",
+                                            "Paddy Richter",
+                                            "PowerDraw",
+                                            "PowerBender",
+                                            "Easy 3rd",
+                                            "[Custom]"};
+    ASSERT_EQ(layout.tuningCount(), 18);
+    for (int i = 0; i < 18; ++i) {
         EXPECT_EQ(layout.tuningName(i), names[static_cast<std::size_t>(i)]);
     }
-    EXPECT_EQ(layout.tuningName(14), "");
+    EXPECT_EQ(layout.tuningName(18), "");
     // Entries beyond the hole count are zero; a few rows spot-checked against their tables.
     const auto& solo = builtInDiatonicTunings()[5];
     EXPECT_EQ(solo.holes, 12);

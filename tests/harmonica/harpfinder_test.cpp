@@ -176,7 +176,7 @@ TEST(HarpFinder, RankingOrderAndFilters) {
     EXPECT_EQ(best.use.unavailable, 1);
     EXPECT_EQ(best.use.bends + best.use.overs, 0);
     EXPECT_EQ(best.use.blow + best.use.draw + best.use.unavailable, 14);
-    EXPECT_EQ(all.candidates.size(), (13u + 8u) * 12u);
+    EXPECT_EQ(all.candidates.size(), (17u + 8u) * 12u);
 
     FinderOptions strict;
     strict.noBends = true;

@@ -11,7 +11,6 @@
 #include "playback/outputdevice.h"
 #include "playback/playermessagequeue.h"
 #include "playback/streamplayer.h"
-#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -42,11 +41,11 @@ int indexOf(const std::vector<std::string>& names, const std::string& name) {
     return found == names.end() ? -1 : static_cast<int>(found - names.begin());
 }
 
-void prepareSettings(const MidiSong& song) {
-    settings() = Settings{};
-    Settings& s = settings();
-    s.division = std::max<int>(song.division, 1);
-    s.baseTempo = song.tempoAt(0);
+// The song's own timing, played four times as fast.
+PlaybackParams fastParams(const MidiSong& song) {
+    PlaybackParams params = songParams(song);
+    params.tempoPercent = kTempoPercent;
+    return params;
 }
 
 struct Trace {
@@ -63,7 +62,7 @@ Trace traceSong(MidiSong& song) {
     PlayerMessageQueue window(&player);
     EXPECT_EQ(player.init(&song, &window), PlayerOk);
     EXPECT_EQ(player.openDevice(), PlayerOk);
-    player.setTempoPercent(kTempoPercent);
+    player.setParams(fastParams(song));
     EXPECT_EQ(player.start(0, false), PlayerOk);
     window.dispatchAll();
     while (player.state() != PlayerState::Idle && player.state() != PlayerState::Closed) {
@@ -94,7 +93,8 @@ struct PortPlayer {
     PortPlayer(MidiSong& song, const std::string& portName) {
         const int port = indexOf(outputDeviceNames(), portName);
         EXPECT_GT(port, 0) << portName << " is listed among the outputs";
-        settings().outputDeviceIndex = port - 1;
+        player.setOutputDevice(port - 1);
+        player.setParams(songParams(song));
         EXPECT_EQ(player.init(&song, &window), PlayerOk);
         EXPECT_EQ(player.openDevice(), PlayerOk);
     }
@@ -134,7 +134,6 @@ TEST(JackMidiOut, EveryMessageOfTheSongArrivesWholeAndInTheTracesOrder) {
     REQUIRE_JACK(receiver);
     MidiSong song;
     ASSERT_EQ(song.loadFile(kSong), 0);
-    prepareSettings(song);
     Trace trace = traceSong(song);
     auto& expected = trace.messages;
     ASSERT_GT(expected.size(), 100u);
@@ -143,10 +142,9 @@ TEST(JackMidiOut, EveryMessageOfTheSongArrivesWholeAndInTheTracesOrder) {
     const auto playerSilences = std::count_if(expected.begin(), expected.end(), isPortReset);
     expected.erase(std::remove_if(expected.begin(), expected.end(), isPortReset), expected.end());
 
-    prepareSettings(song);
     {
         PortPlayer port(song, receiver.midiInName());
-        port.player.setTempoPercent(kTempoPercent);
+        port.player.setParams(fastParams(song));
         EXPECT_EQ(playToStop(port.player, port.window, 60s), std::optional<std::uintptr_t>(0));
     }
 
@@ -168,7 +166,6 @@ TEST(JackMidiOut, APortWhoseClientQuitsStopsThePlayerWithADeviceError) {
     REQUIRE_JACK(*receiver);
     MidiSong song;
     ASSERT_EQ(song.loadFile(kSong), 0);
-    prepareSettings(song);
     PortPlayer port(song, receiver->midiInName());
 
     const auto quitAt = std::chrono::steady_clock::now() + 300ms;
@@ -226,12 +223,11 @@ TEST(JackMidiIn, NotesFromAJackPortArriveInOrderAndAgainAfterThePortCameBack) {
     const std::string sourceName = "reedtab-test-keys";
     auto source = std::make_unique<JackTestClient>(sourceName);
     REQUIRE_JACK(*source);
-    settings() = Settings{};
-    settings().inputDeviceIndex = indexOf(inputDeviceNames(), source->midiOutName());
-    ASSERT_GE(settings().inputDeviceIndex.load(), 0);
+    const int index = indexOf(inputDeviceNames(), source->midiOutName());
+    ASSERT_GE(index, 0);
     NoteRecorder recorder;
     MidiInput input;
-    ASSERT_EQ(input.openInput(&recorder), 0);
+    ASSERT_EQ(input.openInput(index, &recorder), 0);
     std::this_thread::sleep_for(50ms);
 
     const std::vector<NoteInput> expected = {makeNoteInput(NoteInputNoteOn, 2, 60, 100),
@@ -247,8 +243,8 @@ TEST(JackMidiIn, NotesFromAJackPortArriveInOrderAndAgainAfterThePortCameBack) {
 
     source = std::make_unique<JackTestClient>(sourceName);
     ASSERT_TRUE(source->isOpen());
-    settings().inputDeviceIndex = indexOf(inputDeviceNames(), source->midiOutName());
-    ASSERT_EQ(input.openInput(&recorder), 0) << "a restart of the input finds it again";
+    ASSERT_EQ(input.openInput(indexOf(inputDeviceNames(), source->midiOutName()), &recorder), 0)
+        << "a restart of the input finds it again";
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(sendPhrase(*source, recorder, 60), expected);
     input.closeInput();

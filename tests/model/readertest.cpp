@@ -296,14 +296,34 @@ TEST(ReaderDamage, EndInsideADeltaKeepsWhatWasRead) {
                  "Warning:\nMidi file looks truncated\nLoading as much as possible");
 }
 
-TEST(ReaderDamage, EndInsideAMessageIsBadTrackData) {
+TEST(ReaderDamage, EndInsideAMessageKeepsTheMessagesBefore) {
     Bytes file = header(1, 1, 96);
     Bytes c = chunk(cat({note(0, 60, 0, 10), endOfTrack}));
-    c.resize(c.size() - 6);
+    c.resize(c.size() - 2);
     file.insert(file.end(), c.begin(), c.end());
     MidiSong song;
-    EXPECT_EQ(load(song, file), LoadBadTrack);
-    EXPECT_TRUE(song.tracks.empty());
+    ASSERT_EQ(load(song, file), LoadOk);
+    EXPECT_TRUE(song.truncated);
+    EXPECT_EQ(kinds(*song.tracks[0]),
+              (std::vector<int>{KindTimeSignature, KindNoteOn, KindNoteOff}))
+        << "the note is whole, the end of track was cut";
+}
+
+TEST(ReaderDamage, PayloadCutByTheEndOfTheFileIsTruncationNotBadData) {
+    // Each message's length fits its chunk, whose length still counts the bytes that are gone.
+    for (Bytes message : {Bytes{0x00, 0xFF, 0x01, 0x05, 'v', 'e'}, Bytes{0x00, 0xF0, 0x04, 0x7E},
+                          Bytes{0x00, 0xF7, 0x03, 0x01}}) {
+        Bytes events = cat({note(0, 60, 0, 10), message});
+        Bytes file = header(1, 1, 96);
+        Bytes c = {'M', 'T', 'r', 'k'};
+        append32(c, static_cast<uint32_t>(events.size() + 8));
+        c.insert(c.end(), events.begin(), events.end());
+        file.insert(file.end(), c.begin(), c.end());
+        MidiSong song;
+        ASSERT_EQ(load(song, file), LoadOk);
+        EXPECT_TRUE(song.truncated);
+        EXPECT_EQ(song.tracks[0]->size(), 3u) << "the note and the default time signature";
+    }
 }
 
 TEST(ReaderDamage, AlienChunkIsBadTrackData) {

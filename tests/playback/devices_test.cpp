@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 using namespace reedtab;
@@ -145,4 +148,99 @@ TEST(Synth, WithoutAnySoundFontStaysUsableAndSilent) {
     const std::uint8_t sysex[] = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
     EXPECT_EQ(synth.longMessage(sysex, sizeof sysex), DeviceOk);
     synth.close();
+}
+
+namespace {
+
+// A file of `bytes` in the test's temporary folder.
+std::string writeTempFile(const std::string& name, const std::string& bytes) {
+    const std::string path = ::testing::TempDir() + "reedtab-" + name;
+    std::ofstream file(path, std::ios::binary);
+    file << bytes;
+    return path;
+}
+
+const std::string kSoundFontHeader("RIFF\x10\x00\x00\x00sfbk", 12);
+
+} // namespace
+
+TEST(Synth, SaysWhatBecameOfTheSoundFontItWasGiven) {
+    const std::string text = writeTempFile("text.sf2", "not a SoundFont at all\n");
+    const std::string shortFile = writeTempFile("short.sf2", "RIFF");
+    const std::string riffWave = writeTempFile("wave.sf2", std::string("RIFF\0\0\0\0WAVE", 12));
+    const std::string broken = writeTempFile("broken.sf2", kSoundFontHeader + "LIST garbage");
+    EXPECT_EQ(SynthOutput::checkSoundFont("/nonexistent/none.sf2"), SoundFontCannotOpen);
+    EXPECT_EQ(SynthOutput::checkSoundFont(::testing::TempDir()), SoundFontNotASoundFont)
+        << "a folder";
+    EXPECT_EQ(SynthOutput::checkSoundFont(text), SoundFontNotASoundFont);
+    EXPECT_EQ(SynthOutput::checkSoundFont(shortFile), SoundFontNotASoundFont);
+    EXPECT_EQ(SynthOutput::checkSoundFont(riffWave), SoundFontNotASoundFont);
+    EXPECT_EQ(SynthOutput::checkSoundFont(broken), SoundFontLoaded) << "only its header is read";
+
+    const std::string font = SynthOutput::defaultSoundFont();
+    if (font.empty()) {
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    }
+    EXPECT_EQ(SynthOutput::checkSoundFont(font), SoundFontLoaded);
+    EXPECT_EQ(SynthOutput(false, "/nonexistent/none.sf2").soundFontResult(), SoundFontCannotOpen);
+    EXPECT_EQ(SynthOutput(false, text).soundFontResult(), SoundFontNotASoundFont);
+    SynthOutput damaged(false, broken, 44100, SoundFontLoading::InBackground);
+    EXPECT_EQ(damaged.soundFontResult(), SoundFontDamaged);
+    EXPECT_TRUE(damaged.soundFontPath().empty());
+    SynthOutput fine(false, font);
+    EXPECT_EQ(fine.soundFontResult(), SoundFontLoaded);
+    EXPECT_EQ(SynthOutput(false).soundFontResult(), SoundFontLoaded) << "the system's default";
+}
+
+TEST(Synth, AProviderReadsANewSoundFontBesideTheOneInUseAndSwapsItIn) {
+    const std::string font = SynthOutput::defaultSoundFont();
+    if (font.empty()) {
+        GTEST_SKIP() << "no General MIDI SoundFont installed";
+    }
+    const auto waitForLoad = [](OutputProvider& outputs, int& result) {
+        SoundFontLoad state = outputs.soundFontLoad(result);
+        for (int i = 0; i < 3000 && state == SoundFontLoad::Loading; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            state = outputs.soundFontLoad(result);
+        }
+        return state;
+    };
+    SystemOutputProvider outputs;
+    ASSERT_TRUE(outputs.canLoadSoundFont());
+    outputs.prepare(font);
+    EXPECT_EQ(outputs.soundFontInUse(), font);
+    int result = -1;
+    EXPECT_EQ(outputs.soundFontLoad(result), SoundFontLoad::None);
+
+    // A damaged file: the old SoundFont stays, adopted or not.
+    outputs.loadSoundFont(writeTempFile("swap-broken.sf2", kSoundFontHeader + "LIST"));
+    EXPECT_EQ(waitForLoad(outputs, result), SoundFontLoad::Failed);
+    EXPECT_EQ(result, SoundFontDamaged);
+    outputs.finishSoundFontLoad(true);
+    EXPECT_EQ(outputs.soundFontInUse(), font);
+    EXPECT_EQ(outputs.soundFontLoad(result), SoundFontLoad::None);
+
+    // A copy of the system's SoundFont under another name takes its place.
+    std::ifstream in(font, std::ios::binary);
+    const std::string copy =
+        writeTempFile("copy.sf2", std::string(std::istreambuf_iterator<char>(in),
+                                              std::istreambuf_iterator<char>()));
+    outputs.loadSoundFont(copy);
+    EXPECT_EQ(waitForLoad(outputs, result), SoundFontLoad::Loaded);
+    EXPECT_EQ(result, SoundFontLoaded);
+    EXPECT_EQ(outputs.soundFontInUse(), font) << "not before it is adopted";
+    outputs.finishSoundFontLoad(true);
+    EXPECT_EQ(outputs.soundFontInUse(), copy);
+    EXPECT_TRUE(outputs.isReady(-1));
+    auto mapper = outputs.create(-1);
+    ASSERT_NE(mapper, nullptr);
+    EXPECT_EQ(mapper->open(), DeviceOk);
+    EXPECT_EQ(mapper->shortMessage(0x7F3C90), DeviceOk);
+    mapper->close();
+
+    // One read but not wanted is dropped.
+    outputs.loadSoundFont(font);
+    EXPECT_EQ(waitForLoad(outputs, result), SoundFontLoad::Loaded);
+    outputs.finishSoundFontLoad(false);
+    EXPECT_EQ(outputs.soundFontInUse(), copy);
 }

@@ -1,5 +1,4 @@
 #include "playback/midiinput.h"
-#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -97,12 +96,9 @@ TEST(MidiInputDevice, DeliversInArrivalOrderSynchronouslyAndNothingAfterClose) {
 }
 
 TEST(MidiInputDevice, WithNoInputChosenNothingOpens) {
-    settings().inputDeviceIndex = -1;
     MidiInput input;
     Frame frame;
-    EXPECT_EQ(input.openInput(&frame), -1);
+    EXPECT_EQ(input.openInput(-1, &frame), -1);
     EXPECT_FALSE(input.isOpen());
-    settings().inputDeviceIndex = 1000;
-    EXPECT_EQ(input.openInput(&frame), -1);
-    settings().inputDeviceIndex = -1;
+    EXPECT_EQ(input.openInput(1000, &frame), -1);
 }

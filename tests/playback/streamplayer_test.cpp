@@ -5,7 +5,6 @@
 #include "model/midievent.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
-#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -108,19 +107,19 @@ struct PlayerTest : ::testing::Test {
     PlayerMessageQueue window{&player};
     FrameLog frame;
     SongBuilder builder;
+    // What the player plays by; `apply` hands it over.
+    PlaybackParams params;
 
     void SetUp() override {
-        settings() = Settings{};
-        settings().division = 480;
+        params.division = 480;
         frame.attach(window);
         out.setTickSource([this] { return player.stream().positionTicks(); });
     }
-    void TearDown() override {
-        player.shutdown();
-        settings() = Settings{};
-    }
+    void TearDown() override { player.shutdown(); }
+    void apply() { player.setParams(params); }
     void ready() {
         builder.finish();
+        apply();
         ASSERT_EQ(player.init(&builder.song, &window), PlayerOk);
         ASSERT_EQ(player.openDevice(), PlayerOk);
         out.clear();
@@ -237,9 +236,9 @@ TEST_F(PlayerTest, LoopWithBothMarksSilencesControllersThenReStrikesThenPlaysThe
     builder.note(0, 960, 240, 52);  // at the begin mark
     builder.note(0, 1920, 240, 55); // at the stop mark: never played
     builder.channel(0, 1920, 0xB0, 7, 90);
+    params.loopBegin = 960;
+    params.loopEnd = 1920;
     ready();
-    settings().loopStart = 960;
-    settings().loopEnd = 1920;
     ASSERT_EQ(player.start(0, false), PlayerOk);
     run(2600ms); // past the first jump (stream tick 1920 = 2 s), before the second
     const auto all = heard();
@@ -271,8 +270,8 @@ TEST_F(PlayerTest, StopMarkWithoutBeginMarkEndsPlaybackThere) {
     builder.note(0, 0, 240, 60);
     builder.note(0, 960, 240, 62);
     builder.note(0, 1920, 240, 64);
+    params.loopEnd = 960;
     ready();
-    settings().loopEnd = 960;
     ASSERT_EQ(player.start(0, false), PlayerOk);
     runToEnd();
     EXPECT_EQ(player.state(), PlayerState::Idle);
@@ -284,9 +283,9 @@ TEST_F(PlayerTest, StopMarkWithoutBeginMarkEndsPlaybackThere) {
 TEST_F(PlayerTest, EditModeStillEndsAtAStopMark) {
     builder.note(0, 0, 240, 60);
     builder.note(0, 960, 240, 62);
+    params.options.editMode = true;
+    params.loopEnd = 480;
     ready();
-    settings().editMode = true;
-    settings().loopEnd = 480;
     ASSERT_EQ(player.start(0, false), PlayerOk);
     runToEnd(10s);
     EXPECT_EQ(player.state(), PlayerState::Idle);
@@ -355,8 +354,8 @@ TEST_F(PlayerTest, SkipProgramChangesKeepsThemFromTheDeviceEverywhere) {
     builder.channel(0, 0, 0xB0, 7, 80);
     builder.channel(0, 600, 0xC1, 20, 0);
     builder.note(0, 700, 100, 60, 90, 1);
+    params.options.skipProgramChanges = true;
     ready();
-    settings().skipPrgChange = true;
     player.resetChannels();
     ASSERT_EQ(player.start(480, false), PlayerOk);
     runToEnd();
@@ -366,7 +365,8 @@ TEST_F(PlayerTest, SkipProgramChangesKeepsThemFromTheDeviceEverywhere) {
     EXPECT_EQ(heardBytes({0xB0, 7, 80}).size(), 1u) << "other chased controllers still go out";
     EXPECT_EQ(heardBytes({0x91, 60, 90}).size(), 1u);
 
-    settings().skipPrgChange = false;
+    params.options.skipProgramChanges = false;
+    apply();
     out.clear();
     ASSERT_EQ(player.start(480, false), PlayerOk);
     runToEnd();
@@ -378,8 +378,8 @@ TEST_F(PlayerTest, ExpressionBecomesVelocityAndNeverReachesTheDevice) {
     builder.channel(0, 0, 0xB0, 11, 64);
     builder.note(0, 960, 240, 60, 100);
     builder.channel(0, 1440, 0xB3, 11, 10);
+    params.options.expressionToVolume = true;
     ready();
-    settings().changeExpr2Vol = true;
     ASSERT_EQ(player.start(0, false), PlayerOk);
     runToEnd();
     const auto notes = heardIf(isNoteOn);
@@ -420,8 +420,8 @@ TEST_F(PlayerTest, TrackVolumeScalesVelocitiesAndMuteDropsOnlyNoteOns) {
 TEST_F(PlayerTest, MidiClockSendsStartThenClockEveryTwentyFourthAndStopAtTheEnd) {
     builder.note(0, 0, 480, 60);
     builder.note(0, 960, 480, 62);
+    params.options.clockOut = true;
     ready();
-    settings().sendMidiSt = true;
     ASSERT_EQ(player.start(0, false), PlayerOk);
     runToEnd();
     const auto all = heard();
@@ -441,10 +441,9 @@ TEST_F(PlayerTest, DivisionsBelowTwentyFourAndEightStillClockAndPlay) {
     builder.song.division = 6;
     builder.note(0, 0, 6, 60);
     builder.note(0, 12, 6, 62);
+    params.options.clockOut = true;
+    params.division = 6;
     ready();
-    settings().sendMidiSt = true;
-    player.setDivision(6);
-    out.clear();
     ASSERT_EQ(player.start(0, false), PlayerOk);
     runToEnd();
     const auto clocks = heardBytes({0xF8});
@@ -472,9 +471,10 @@ TEST_F(PlayerTest, StartBeyondTheEndRefusesOutsideEditModeAndPlaysSilenceInIt) {
     run(1s);
     EXPECT_TRUE(out.messages().empty());
 
-    settings().editMode = true;
-    settings().playMetronome = true;
-    settings().sendMidiSt = true;
+    params.options.editMode = true;
+    params.options.metronome = true;
+    params.options.clockOut = true;
+    apply();
     ASSERT_EQ(player.start(5000, false), PlayerOk);
     run(3s);
     EXPECT_TRUE(player.isPlaying()) << "edit mode keeps running after the end";
@@ -540,8 +540,7 @@ TEST_F(PlayerTest, ChaseSendsControllersReStrikesSoundingNotesAndTakesTheTempo) 
     ASSERT_EQ(player.start(960, false), PlayerOk);
     window.dispatchAll();
     ASSERT_EQ(frame.count(WM_PLAYER_TEMPO), 1);
-    EXPECT_EQ(frame.values(WM_PLAYER_TEMPO)[0], 600000);
-    EXPECT_EQ(settings().baseTempo, 600000);
+    EXPECT_EQ(frame.values(WM_PLAYER_TEMPO)[0], 600000) << "the tempo in force at the start";
     const auto chased = heard();
     ASSERT_EQ(chased.size(), 2u);
     EXPECT_EQ(chased[0].bytes, (Bytes{0xB2, 7, 99}));
@@ -563,7 +562,6 @@ TEST_F(PlayerTest, SeekWhilePlayingRestartsThereWithoutCountInOrStoppedMessage) 
         builder.note(0, i * 480, 240, 60 + i);
     }
     ready();
-    settings().playCountIn = true;
     ASSERT_EQ(player.start(0, true), PlayerOk);
     run(3s);
     EXPECT_EQ(player.seek(-1), player.fillTick());
@@ -586,15 +584,16 @@ TEST_F(PlayerTest, SeekWhilePlayingRestartsThereWithoutCountInOrStoppedMessage) 
     EXPECT_EQ(player.lastShownTick(), 100);
 }
 
-TEST_F(PlayerTest, TempoPercentScalesTheStreamAndReportsBeatsPerMinute) {
+TEST_F(PlayerTest, TempoPercentScalesTheStream) {
     builder.note(0, 0, 240, 60);
     builder.note(0, 480, 240, 62);
     builder.tempo(720, 250000);
     builder.note(0, 960, 240, 64);
     ready();
-    EXPECT_EQ(player.setTempoPercent(-1), 120);
-    EXPECT_EQ(player.setTempoPercent(200), 240);
-    EXPECT_EQ(settings().tempoPercent, 200);
+    EXPECT_EQ(player.tempoPercent(), 100);
+    params.tempoPercent = 200;
+    apply();
+    EXPECT_EQ(player.tempoPercent(), 200);
     ASSERT_EQ(player.start(0, false), PlayerOk);
     runToEnd();
     const auto notes = heardIf(isNoteOn);
@@ -602,7 +601,9 @@ TEST_F(PlayerTest, TempoPercentScalesTheStreamAndReportsBeatsPerMinute) {
     EXPECT_EQ(notes[1].time - notes[0].time, Nanoseconds(250ms));
     // 240 ticks at 500000 / 2, then 240 at 250000 / 2.
     EXPECT_EQ(notes[2].time - notes[1].time, Nanoseconds(125ms + 62500us));
-    EXPECT_EQ(player.setTempoPercent(0), 600000 / 500000) << "a percentage below 1 counts as 1";
+    params.tempoPercent = 0;
+    apply();
+    EXPECT_EQ(player.tempoPercent(), 1) << "a percentage below 1 counts as 1";
 }
 
 TEST_F(PlayerTest, PositionReportsCarryTicksAndEventIndicesAndAreCountedUntilHandled) {
@@ -633,8 +634,8 @@ TEST_F(PlayerTest, PositionReportsCarryTicksAndEventIndicesAndAreCountedUntilHan
 
 TEST_F(PlayerTest, MetronomeClicksOnBeatsAndReleasesOnTheSixteenth) {
     builder.note(0, 0, 1900, 60);
+    params.options.metronome = true;
     ready();
-    settings().playMetronome = true;
     ASSERT_EQ(player.start(0, false), PlayerOk);
     runToEnd();
     const auto clicks = heardBytes({0x99, 60, 64});
@@ -717,9 +718,9 @@ TEST_F(PlayerTest, DeviceLifecycleCodes) {
     builder.finish();
     EXPECT_EQ(player.start(0, false), PlayerOpenFailed) << "not set up";
     ASSERT_EQ(player.init(&builder.song, &window), PlayerOk);
-    settings().outputDeviceIndex = 3;
+    player.setOutputDevice(3);
     ASSERT_EQ(player.openDevice(), PlayerOk);
-    EXPECT_EQ(settings().outputDeviceIndex, -1) << "a device that is gone falls back to the mapper";
+    EXPECT_EQ(player.outputDevice(), -1) << "a device that is gone falls back to the mapper";
     EXPECT_EQ(player.openDevice(), PlayerAlreadyOpen);
     player.closeDevice();
     EXPECT_EQ(player.state(), PlayerState::Closed);
@@ -757,18 +758,17 @@ struct ThreadedPlayer : ::testing::Test {
     PlayerMessageQueue window{&player};
     FrameLog frame;
     SongBuilder builder;
+    PlaybackParams params;
 
     void SetUp() override {
-        settings() = Settings{};
-        settings().division = 480;
+        params.division = 480;
         frame.attach(window);
     }
-    void TearDown() override {
-        player.shutdown();
-        settings() = Settings{};
-    }
+    void TearDown() override { player.shutdown(); }
+    void apply() { player.setParams(params); }
     void ready() {
         builder.finish();
+        apply();
         ASSERT_EQ(player.init(&builder.song, &window), PlayerOk);
         ASSERT_EQ(player.openDevice(), PlayerOk);
     }
@@ -790,8 +790,8 @@ TEST_F(ThreadedPlayer, EndOfSongStopRunsOnTheTimerThreadAndPostsStopped) {
     for (int i = 0; i < 16; ++i) {
         builder.note(0, i * 30, 30, 60 + i);
     }
+    params.tempoPercent = 400;
     ready();
-    player.setTempoPercent(400);
     ASSERT_EQ(player.start(0, false), PlayerOk);
     loop([&] { return frame.count(WM_PLAYER_STOPPED) > 0; });
     EXPECT_EQ(frame.count(WM_PLAYER_STOPPED), 1);
@@ -807,8 +807,8 @@ TEST_F(ThreadedPlayer, SuspendHoldsTheRefillWhileTheSongChangesThenPlayingGoesOn
     for (int i = 0; i < 40; ++i) {
         builder.note(0, i * 60, 30, 40 + i);
     }
+    params.tempoPercent = 200;
     ready();
-    player.setTempoPercent(200);
     ASSERT_EQ(player.start(0, false), PlayerOk);
     loop([&] { return player.fillTick() >= 600; });
     player.suspend();
@@ -834,8 +834,8 @@ TEST_F(ThreadedPlayer, StopAndCloseWhilePlayingReturnPromptly) {
     for (int i = 0; i < 200; ++i) {
         builder.note(0, i * 20, 20, 60);
     }
+    params.options.clockOut = true;
     ready();
-    settings().sendMidiSt = true;
     for (int round = 0; round < 5; ++round) {
         ASSERT_EQ(player.start(round * 100, false), PlayerOk);
         loop([] { return false; }, 30ms);
@@ -916,14 +916,14 @@ TEST_F(PlayerTest, TrainerRaisesTheTempoAtEachWrapAndRestoresTheLoopStartTempo) 
     builder.note(0, 480, 240, 60);
     builder.tempo(1200, 250000); // the end of the loop goes twice as fast
     builder.note(0, 1440, 240, 62);
+    params.loopBegin = 480;
+    params.loopEnd = 1920;
     ready();
-    settings().loopStart = 480;
-    settings().loopEnd = 1920;
-    player.setTrainer({50, 25, 100, 1});
-    EXPECT_EQ(settings().tempoPercent, 50);
+    params.trainer = {50, 25, 100, 1};
+    apply();
+    EXPECT_EQ(player.tempoPercent(), 50) << "the trainer's start";
     ASSERT_EQ(player.start(480, false), PlayerOk);
-    player.setTrainer({}); // refused while playing
-    EXPECT_TRUE(player.trainer().active());
+    apply(); // the same plan again: training goes on
     run(10s);
     // One pass is 750 ms plus 375 ms at 100 %: 2250, 1500, then 1125 ms per pass.
     const std::vector<double> expected = {0, 2250, 3750, 4875, 6000, 7125};
@@ -933,13 +933,11 @@ TEST_F(PlayerTest, TrainerRaisesTheTempoAtEachWrapAndRestoresTheLoopStartTempo) 
         EXPECT_NEAR(static_cast<double>(starts[k].time.count()) / 1e6, expected[k], 0.01) << k;
         EXPECT_EQ(starts[k].tick, static_cast<std::int64_t>(1440 * k)) << k;
     }
-    EXPECT_EQ(settings().tempoPercent, 100);
+    EXPECT_EQ(player.tempoPercent(), 100);
     EXPECT_GE(player.trainerPass(), 5);
     player.stop(false);
-    player.setTrainer({});
-    EXPECT_FALSE(player.trainer().active());
-    EXPECT_EQ(settings().tempoPercent, 100) << "ending training keeps the percentage reached";
-    player.setTrainer({0, 0, 0, 0});
-    player.setTrainer({90, 5, 80, 1}); // invalid: ignored
-    EXPECT_FALSE(player.trainer().active());
+    params.trainer = {50, 10, 100, 1};
+    apply();
+    EXPECT_EQ(player.trainerPass(), 0) << "a new plan counts from its first pass";
+    EXPECT_EQ(player.tempoPercent(), 50);
 }

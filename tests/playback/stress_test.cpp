@@ -1,8 +1,8 @@
 // The player under rapid random use: start, stop, seek, tempo changes, loop marks, the
-// metronome and edits (with the player stopped, or suspended for an insert as the document
-// does) in random order, thousands of times, on the manual clock and on the real one with its
-// timer thread (which ThreadSanitizer watches in the sanitizer run). Whatever the order, no call
-// may hang and every note the output received must end, by its note-off or an all-notes-off.
+// metronome, the clock and edits (with the player stopped, or suspended for an insert as the
+// document does) in random order, thousands of times, on the manual clock and on the real one with
+// its timer thread (which ThreadSanitizer watches in the sanitizer run). Whatever the order, no
+// call may hang and every note the output received must end, by its note-off or an all-notes-off.
 
 #include "playback/playermessagequeue.h"
 #include "playback/streamplayer.h"
@@ -10,7 +10,6 @@
 #include "model/midievent.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
-#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -104,8 +103,9 @@ uint32_t nextRandom(uint32_t& seed) {
     return seed >> 16;
 }
 
-// One random operation, as the window's commands and the edit toolbar issue them.
-void randomOperation(StreamPlayer& player, MidiSong& song, uint32_t& seed) {
+// One random operation, as the window's commands and the edit toolbar issue them; `params` is
+// what the player plays by.
+void randomOperation(StreamPlayer& player, PlaybackParams& params, MidiSong& song, uint32_t& seed) {
     const int length = song.length;
     switch (nextRandom(seed) % 12) {
     case 0:
@@ -126,18 +126,23 @@ void randomOperation(StreamPlayer& player, MidiSong& song, uint32_t& seed) {
         player.seek(static_cast<int>(nextRandom(seed) % (length + 1)));
         break;
     case 6:
-        player.setTempoPercent(static_cast<int>(25 + nextRandom(seed) % 400));
+        params.tempoPercent = static_cast<int>(25 + nextRandom(seed) % 400);
+        player.setParams(params);
         break;
     case 7: {
         int a = static_cast<int>(nextRandom(seed) % (length + 1));
         int b = static_cast<int>(nextRandom(seed) % (length + 1));
-        settings().loopStart = nextRandom(seed) % 3 == 0 ? -1 : std::min(a, b);
-        settings().loopEnd = nextRandom(seed) % 3 == 0 ? -1 : std::max(a, b) + 1;
-        settings().playLoop = nextRandom(seed) % 2 == 0;
+        params.loopBegin = nextRandom(seed) % 3 == 0 ? -1 : std::min(a, b);
+        params.loopEnd = nextRandom(seed) % 3 == 0 ? -1 : std::max(a, b) + 1;
+        if (nextRandom(seed) % 2 == 0) {
+            params.loopBegin = -1;
+        }
+        player.setParams(params);
         break;
     }
     case 8:
-        settings().playMetronome = !settings().playMetronome;
+        params.options.metronome = !params.options.metronome;
+        player.setParams(params);
         break;
     case 9: {
         // A note entered while playing: the document suspends the refill around the insert.
@@ -177,7 +182,8 @@ void randomOperation(StreamPlayer& player, MidiSong& song, uint32_t& seed) {
         break;
     }
     default:
-        settings().playCountIn = !settings().playCountIn;
+        params.options.clockOut = !params.options.clockOut;
+        player.setParams(params);
         break;
     }
 }
@@ -185,13 +191,12 @@ void randomOperation(StreamPlayer& player, MidiSong& song, uint32_t& seed) {
 struct StressBase {
     MidiSong song;
     SoundingKeys keys;
+    PlaybackParams params;
 
     StressBase() {
-        settings() = Settings{};
-        settings().division = 480;
         buildSong(song);
+        params = songParams(song);
     }
-    ~StressBase() { settings() = Settings{}; }
 };
 
 } // namespace
@@ -206,11 +211,12 @@ TEST(PlayerStress, ManualClockThousandsOfRandomOperationsLeaveNoNoteSounding) {
     StreamPlayer player{provider, clock};
     PlayerMessageQueue window{&player};
     window.setHandler([](const PlayerMessage&) {});
+    player.setParams(base.params);
     ASSERT_EQ(player.init(&base.song, &window), PlayerOk);
     ASSERT_EQ(player.openDevice(), PlayerOk);
     uint32_t seed = 2024;
     for (int op = 0; op < 6000; ++op) {
-        randomOperation(player, base.song, seed);
+        randomOperation(player, base.params, base.song, seed);
         const int steps = static_cast<int>(nextRandom(seed) % 12);
         for (int s = 0; s < steps; ++s) {
             clock.advance(7ms);
@@ -240,12 +246,13 @@ TEST(PlayerStress, RealClockRandomOperationsNeitherHangNorLeaveANoteSounding) {
     StreamPlayer player{provider, clock};
     PlayerMessageQueue window{&player};
     window.setHandler([](const PlayerMessage&) {});
+    player.setParams(base.params);
     ASSERT_EQ(player.init(&base.song, &window), PlayerOk);
     ASSERT_EQ(player.openDevice(), PlayerOk);
     uint32_t seed = 77;
     for (int op = 0; op < 2500; ++op) {
         const auto before = std::chrono::steady_clock::now();
-        randomOperation(player, base.song, seed);
+        randomOperation(player, base.params, base.song, seed);
         // Generous for a loaded machine under a sanitizer; a deadlock never returns at all.
         ASSERT_LT(std::chrono::steady_clock::now() - before, 5s) << "operation " << op;
         const auto until =

@@ -177,11 +177,6 @@ TEST(SettingsLoad, EmptyStoreGivesEveryDefault) {
     EXPECT_EQ(fresh.autosaveSeconds, 60);
     EXPECT_EQ(fresh.outputDeviceIndex, -1);
     EXPECT_EQ(fresh.inputDeviceIndex, -1);
-    EXPECT_EQ(fresh.loopStart, -1);
-    EXPECT_EQ(fresh.loopEnd, -1);
-    EXPECT_EQ(fresh.division, 360);
-    EXPECT_EQ(fresh.baseTempo, 500000);
-    EXPECT_EQ(fresh.tempoPercent, 100);
 }
 
 TEST(SettingsLoad, StoredValuesAreRead) {
@@ -462,27 +457,27 @@ TEST(Devices, VanishedDeviceFallsBackAndSavesTheFallbackNames) {
 TEST(SettingsBlock, OneInstanceAndCopiesAreSnapshots) {
     EXPECT_EQ(&settings(), &settings());
     Settings block;
-    block.loopStart = 480;
+    block.outputDeviceIndex = 4;
     Settings copy = block;
-    block.loopStart = 960;
-    EXPECT_EQ(copy.loopStart, 480);
+    block.outputDeviceIndex = 7;
+    EXPECT_EQ(copy.outputDeviceIndex, 4);
     copy = block;
-    EXPECT_EQ(copy.loopStart, 960);
+    EXPECT_EQ(copy.outputDeviceIndex, 7);
 }
 
 TEST(SettingsBlock, SharedFieldsAreSafeAcrossThreads) {
     Settings block;
-    block.loopEnd = 0;
+    block.inputDeviceIndex = 0;
     std::thread reader([&block] {
         int last = 0;
         while (last < 1000) {
-            const int now = block.loopEnd;
+            const int now = block.inputDeviceIndex;
             EXPECT_GE(now, last);
             last = now;
         }
     });
     for (int i = 0; i <= 1000; ++i) {
-        block.loopEnd = i;
+        block.inputDeviceIndex = i;
     }
     reader.join();
 }

@@ -117,7 +117,7 @@ TEST(Lyrics, TheSyllablesOfTheKaraokeExampleAreMarkedInOrderAsTheyAreReached) {
     EXPECT_EQ(lines[5], "'Twas grace that taught my heart to fear and grace my fears relieved");
 
     int reached = 0;
-    QObject::connect(&frame.transport(), &TransportHub::positionReached,
+    QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
     frame.startPlaying(false, false);
     QStringList marked;
@@ -240,7 +240,7 @@ TEST(Events, TheEventJustReachedIsTheTopLineAndTheOnlyOneSelected) {
     ASSERT_EQ(events->lineCount(), song.mergedEvents.count());
     EXPECT_EQ(events->topLine(), 0);
     int reached = 0;
-    QObject::connect(&frame.transport(), &TransportHub::positionReached,
+    QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
     frame.startPlaying(false, false);
     int previous = -1;

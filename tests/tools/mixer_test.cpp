@@ -433,7 +433,7 @@ TEST(Mixer, DeletingAsksThenRemovesFromTheHighestIndexInOneUndoStep) {
     }
     EXPECT_EQ(mixer->visibleRows(), 4);
     EXPECT_TRUE(doc.isModified());
-    EXPECT_EQ(doc.undoType, UndoEdit);
+    EXPECT_EQ(doc.undoType(), UndoEdit);
     ASSERT_TRUE(doc.undo());
     EXPECT_EQ(doc.song.trackCount(), 6) << "one undo brings both back";
     EXPECT_EQ(mixer->trackList()->count(), 6);
@@ -468,7 +468,7 @@ TEST(Mixer, ApplyingVolumesBakesThemIntoTheSelectedTracks) {
     EXPECT_EQ(doc.song.tracks[1]->events.front()->data2, 100) << "not selected";
     EXPECT_EQ(doc.song.tracks[1]->volumePercent, 50);
     EXPECT_EQ(mixer->slider(0)->value(), 100);
-    EXPECT_EQ(doc.undoType, UndoEdit);
+    EXPECT_EQ(doc.undoType(), UndoEdit);
 }
 
 TEST(Mixer, MetersRiseOnNotesAndFallOnTheTimer) {
@@ -532,7 +532,7 @@ TEST(Mixer, MetersFollowAPlayingSongAndTheTimerRunsThemDown) {
     CMonMixer* mixer = openMixer(program);
     ASSERT_NE(mixer, nullptr);
     int reached = 0;
-    QObject::connect(&frame.transport(), &TransportHub::positionReached,
+    QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
     frame.startPlaying(false, false);
     std::set<int> lit;

@@ -254,7 +254,7 @@ TEST(ToolDelivery, PlayingPressesExactlyTheButtonsOfTheSoundingNotesAndStopRelea
     auto* chromatic = static_cast<CMonChromatic*>(tools.window(kMonitorChromatic));
 
     int reached = 0;
-    QObject::connect(&frame.transport(), &TransportHub::positionReached,
+    QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
     frame.startPlaying(false, false);
     bool sawChord = false;

@@ -92,7 +92,7 @@ TEST_F(EditViewTest, AClickSelectsANoteAndOnlyALoneNoteHasTheHandle) {
     EXPECT_TRUE(v.selectedNotes().empty()) << "a click on empty staff drops it";
     EXPECT_TRUE(notes() ==
                 (std::vector<NoteRow>{{1, 480, 60, 0, 100, 480}, {1, 1440, 64, 0, 100, 480}}));
-    EXPECT_EQ(doc.undoType, UndoNothing) << "selecting is no edit";
+    EXPECT_EQ(doc.undoType(), UndoNothing) << "selecting is no edit";
 
     QTest::mouseClick(surface(), Qt::LeftButton, {}, middleOf(v.noteRect(*a)));
     ASSERT_EQ(v.selectedNotes().size(), 1u);
@@ -111,13 +111,13 @@ TEST_F(EditViewTest, DraggingALoneNoteMovesItByABeatAndAStepInOneUndoStep) {
     EXPECT_EQ(a->partner->data1, 62);
     EXPECT_EQ(v.selectedNotes(), std::vector<MidiEvent*>{a}) << "the note stays selected";
     EXPECT_EQ(v.selectionFrame(0), v.noteRect(*a)) << "and its frame follows it";
-    EXPECT_EQ(doc.undoType, UndoEdit);
-    EXPECT_EQ(doc.undoCounts[UndoEdit], 1);
+    EXPECT_EQ(doc.undoType(), UndoEdit);
+    EXPECT_EQ(doc.history().undoCount(), 1u);
     EXPECT_TRUE(doc.isModified());
 
     drag(a, 72, 0);
     EXPECT_EQ(a->tick, 1440);
-    EXPECT_EQ(doc.undoCounts[UndoEdit], 2) << "each drag is one step";
+    EXPECT_EQ(doc.history().undoCount(), 2u) << "each drag is one step";
     ASSERT_TRUE(doc.undo());
     EXPECT_TRUE(notes() == (std::vector<NoteRow>{{1, 960, 62, 0, 100, 480}}))
         << "undo takes back the last drag";
@@ -165,7 +165,7 @@ TEST_F(EditViewTest, TheHandleStretchesTheNoteWithAndWithoutSnap) {
     EXPECT_TRUE(notes() == (std::vector<NoteRow>{{1, 480, 60, 0, 100, 720}}))
         << "half a beat longer; the pitch stays";
     EXPECT_EQ(a->partner->tick, 1200);
-    EXPECT_EQ(doc.undoCounts[UndoEdit], 1);
+    EXPECT_EQ(doc.history().undoCount(), 1u);
 
     options.editSnap = true;
     r = v.noteRect(*a);
@@ -200,9 +200,8 @@ TEST_F(EditViewTest, MouseWritingPutsTheGeometrysNoteOnTheEditTrackAndSoundsIt) 
     EXPECT_EQ(v.selectedNotes().front()->isNote, 1);
     EXPECT_TRUE(player.sounded == (std::vector<ScriptedPlayer::Sound>{{3, key, 77}, {3, key, 0}}))
         << "the note sounds from the press to the release";
-    EXPECT_EQ(doc.undoType, UndoAddedNote);
-    EXPECT_EQ(doc.undoCounts[UndoAddedNote], 1) << "writing and stretching are one step";
-    EXPECT_EQ(doc.undoCounts[UndoEdit], 0);
+    EXPECT_EQ(doc.undoType(), UndoAddedNote);
+    EXPECT_EQ(doc.history().undoCount(), 1u) << "writing and stretching are one step";
 
     ASSERT_TRUE(doc.undo());
     EXPECT_TRUE(notes() == (std::vector<NoteRow>{{1, 3840, 72, 0, 100, 480}}));
@@ -223,7 +222,8 @@ TEST_F(EditViewTest, AClickWritesANoteOfTheChosenLengthAtTheSnappedPosition) {
     EXPECT_EQ(std::get<1>(written[0]), 520) << "4 pixels past the beat are 27 ticks: 40 snapped";
     EXPECT_EQ(std::get<5>(written[0]), 432);
     EXPECT_EQ(doc.cursorTick, 520);
-    EXPECT_EQ(doc.undoCounts[UndoAddedNote], 1);
+    EXPECT_EQ(doc.history().undoCount(), 1u);
+    EXPECT_EQ(doc.undoType(), UndoAddedNote);
 
     // An eighth at 50%, off the grid with snapping off; the hand shakes a little on the way.
     options.editSnap = false;
@@ -236,8 +236,8 @@ TEST_F(EditViewTest, AClickWritesANoteOfTheChosenLengthAtTheSnappedPosition) {
     ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(std::get<1>(written[1]), 2400 + 27);
     EXPECT_EQ(std::get<5>(written[1]), 120) << "a shaking hand is no drag";
-    EXPECT_EQ(doc.undoCounts[UndoAddedNote], 2) << "one undo step a click";
-    EXPECT_EQ(doc.undoCounts[UndoEdit], 0);
+    EXPECT_EQ(doc.history().undoCount(), 2u) << "one undo step a click";
+    EXPECT_EQ(doc.undoType(), UndoAddedNote);
 
     ASSERT_TRUE(doc.undo());
     EXPECT_EQ(notes().size(), 1u) << "undo takes back the last click only";
@@ -258,8 +258,8 @@ TEST_F(EditViewTest, ADragFromTheClickSetsTheWrittenNotesLength) {
     ASSERT_EQ(notes().size(), 1u);
     EXPECT_EQ(std::get<1>(notes()[0]), 960);
     EXPECT_EQ(std::get<5>(notes()[0]), 240) << "half a beat dragged: an eighth, not the whole";
-    EXPECT_EQ(doc.undoCounts[UndoAddedNote], 1);
-    EXPECT_EQ(doc.undoCounts[UndoEdit], 0) << "the drag adds no step of its own";
+    EXPECT_EQ(doc.history().undoCount(), 1u) << "the drag adds no step of its own";
+    EXPECT_EQ(doc.undoType(), UndoAddedNote);
 }
 
 TEST_F(EditViewTest, WithoutMouseWritingAClickBesideTheStaffOnlyMovesTheEditCursor) {
@@ -298,7 +298,7 @@ TEST_F(EditViewTest, TheRubberBandSelectsExactlyTheNotesInside) {
     moveTo(anchor);
     release(anchor);
     EXPECT_EQ(v.selectedNotes(), (std::vector<MidiEvent*>{a, b})) << "dragged the other way";
-    EXPECT_EQ(doc.undoType, UndoNothing);
+    EXPECT_EQ(doc.undoType(), UndoNothing);
 }
 
 TEST_F(EditViewTest, TheBandScrollsWhenDraggedPastTheRightEdge) {
@@ -328,12 +328,12 @@ TEST_F(EditViewTest, DeleteRemovesTheSelectionInOneStepAndUndoBringsItBack) {
     QTest::keyClick(&v, Qt::Key_Delete);
     EXPECT_TRUE(notes() == (std::vector<NoteRow>{{1, 1440, 64, 0, 100, 480}}));
     EXPECT_TRUE(v.selectedNotes().empty());
-    EXPECT_EQ(doc.undoCounts[UndoEdit], 1) << "two notes, one step";
+    EXPECT_EQ(doc.history().undoCount(), 1u) << "two notes, one step";
     ASSERT_TRUE(doc.undo());
     EXPECT_TRUE(notes() == (std::vector<NoteRow>{{1, 480, 60, 0, 100, 480},
                                                  {1, 960, 62, 0, 100, 480},
                                                  {1, 1440, 64, 0, 100, 480}}));
-    EXPECT_EQ(doc.undoType, UndoNothing);
+    EXPECT_EQ(doc.undoType(), UndoNothing);
 }
 
 TEST_F(EditViewTest, FramesAreDrawnAndFollowTheirNotesThroughZoomAndScroll) {

@@ -1,5 +1,6 @@
 #include "paintrecorder.h"
 
+#include <QFontMetricsF>
 #include <QPaintEngine>
 #include <QPainterPath>
 #include <QPixmap>
@@ -63,7 +64,10 @@ public:
     void drawLines(const QLineF* lines, int count) override {
         for (int i = 0; i < count; ++i) {
             const QLineF l = transform_.map(lines[i]);
-            add(DrawnItem::Kind::Line, stroked(QRectF(l.p1(), l.p2()).normalized()), pen_.color());
+            DrawnItem& item = add(DrawnItem::Kind::Line,
+                                  stroked(QRectF(l.p1(), l.p2()).normalized()), pen_.color());
+            item.line = l;
+            item.penWidth = pen_.widthF();
         }
     }
     void drawLines(const QLine* lines, int count) override {
@@ -98,6 +102,17 @@ public:
         DrawnItem& item = add(DrawnItem::Kind::Text, transform_.mapRect(box), pen_.color());
         item.text = text.text();
         item.font = text.font();
+        const QFontMetricsF metrics(text.font());
+        QRectF ink = metrics.tightBoundingRect(text.text());
+        if (!ink.isEmpty()) {
+            ink.translate(at);
+            if (text.font().underline()) {
+                ink = ink.united(QRectF(at.x(), at.y() + metrics.underlinePos(), text.width(),
+                                        metrics.lineWidth()));
+            }
+            item.ink = transform_.mapRect(ink);
+            item.visibleInk = clipOn_ ? item.ink.intersected(clip_) : item.ink;
+        }
     }
     void drawPixmap(const QRectF& r, const QPixmap& pixmap, const QRectF&) override {
         add(DrawnItem::Kind::Picture, transform_.mapRect(r), pen_.color()).pictureSize =

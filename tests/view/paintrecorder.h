@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QLineF>
 #include <QPaintDevice>
 #include <QRectF>
 #include <QSize>
@@ -24,6 +25,12 @@ struct DrawnItem {
     QColor colour;  // the brush of a fill, the pen of anything else
     QString text;   // Text
     QFont font;     // Text
+    // Text: the pixels its glyphs cover (the underline of an underlined font included), and
+    // the part of them the clip lets through.
+    QRectF ink;
+    QRectF visibleInk;
+    QLineF line;        // Line: from end point to end point
+    qreal penWidth = 1; // Line
     QSize pictureSize;
 };
 

@@ -12,6 +12,7 @@
 #include "view/geometry/songwindow.h"
 #include "view/songpainter.h"
 
+#include "labelcheck.h"
 #include "paintrecorder.h"
 
 #include <QPainter>
@@ -196,9 +197,11 @@ protected:
         }
     }
 
-    // Each bar that starts in the printed range is numbered once, by the line it starts in.
-    static void expectEachBarNumberedOnce(const std::vector<PrintedLine>& lines,
-                                          const MidiSong& song) {
+    // Each bar that starts in the printed range is numbered at most once, by the line it starts
+    // in; a number that would cover a note's label is left out, so `share` of the bars (all of
+    // them in an uncrowded song) are numbered.
+    static void expectBarsNumberedOnce(const std::vector<PrintedLine>& lines, const MidiSong& song,
+                                       double share = 1.0) {
         std::map<QString, int> numbered;
         for (const PrintedLine& line : lines) {
             for (const DrawnItem& item : line.items) {
@@ -221,22 +224,35 @@ protected:
             const std::int32_t start = song.barTable[bar].startTick;
             if (start >= first && start < last) {
                 ++expected;
-                EXPECT_EQ(numbered[QString::number(bar + 1)], 1) << "bar " << bar + 1;
+                EXPECT_LE(numbered[QString::number(bar + 1)], 1) << "bar " << bar + 1;
             }
         }
         int total = 0;
         for (const auto& [text, count] : numbered) {
             total += count;
         }
-        EXPECT_EQ(total, expected);
+        EXPECT_LE(total, expected);
+        EXPECT_GE(total, share * expected);
     }
 
-    void expectReadablePages(const SongPrintJob& j) {
+    // No label of a line drawn over another, and no bend line through one.
+    static void expectLabelsApart(const std::vector<PrintedLine>& lines) {
+        std::size_t faults = 0;
+        for (const PrintedLine& line : lines) {
+            for (const std::string& fault : labelFaults(line.items, 10 - faults)) {
+                ADD_FAILURE() << lineName(line) << ": " << fault;
+                ++faults;
+            }
+        }
+    }
+
+    void expectReadablePages(const SongPrintJob& j, double numberedShare = 1.0) {
         const std::vector<PrintedLine> lines = printAllLines(j);
         ASSERT_FALSE(lines.empty());
         expectLinesKeepToTheirStrips(lines);
         expectNoLabelTwice(lines, j);
-        expectEachBarNumberedOnce(lines, *j.song);
+        expectBarsNumberedOnce(lines, *j.song, numberedShare);
+        expectLabelsApart(lines);
     }
 
     Settings options;
@@ -317,7 +333,8 @@ TEST_F(BuiltSongTest, ALineHoldsItsOwnTicksAndItsOwnPitches) {
     const PrintedLine& second = lines[1];
     expectLinesKeepToTheirStrips(lines);
     expectNoLabelTwice(lines, j);
-    expectEachBarNumberedOnce(lines, song);
+    expectBarsNumberedOnce(lines, song);
+    expectLabelsApart(lines);
 
     // Line 1: the held note runs to the line's last bar line and no further; the notes off the
     // staff leave only their arrows.
@@ -396,7 +413,9 @@ TEST_F(BuiltSongTest, ThePageIsItsLinesAndItsHeader) {
 }
 
 // The three examples and a dense twelve-part orchestral song, in the default layout and in
-// the ones that crowd a line most: both staves, 48 beats a line, diatonic tab.
+// the ones that crowd a line most: both staves, 48 beats a line, diatonic tab. In the dense
+// song some bar numbers give way to the notes' labels: two thirds of them are left at 48 beats
+// a line, nearly all at 16.
 TEST_F(PrintedPageTest, ExamplesAndADenseSongPrintEachLineInItsOwnPlace) {
     const std::string examples = std::string(REEDTAB_SOURCE_DIR) + "/examples/";
     const std::string dense = std::string(REEDTAB_CORPUS_DIR) + "/songs/beethoven/symphony_7_2.mid";
@@ -411,7 +430,8 @@ TEST_F(PrintedPageTest, ExamplesAndADenseSongPrintEachLineInItsOwnPlace) {
             options.printBassClef = layout == 1;
             options.printBeatsPerLine = layout == 2 ? 48 : 16;
             options.tabMode = layout == 2 ? 1 : 0;
-            expectReadablePages(job());
+            const double numbered = file != dense ? 1.0 : layout == 2 ? 0.66 : 0.95;
+            expectReadablePages(job(), numbered);
         }
     }
 }

@@ -136,8 +136,8 @@ TEST_F(PainterTest, PlayedNoteRedrawReportsThePixelsItTouched) {
     CReedtabView& v = makeView();
     QImage image = v.canvas();
     QPainter p(&image);
-    const PixelRect touched =
-        v.painter().paintPlayedNote(p, v.songPaint(), indexOf(note), QColor(Qt::red));
+    const PixelRect touched = v.painter().paintPlayedNote(p, v.songPaint(), v.labelPlan(),
+                                                          indexOf(note), QColor(Qt::red));
     p.end();
     const PixelRect bar = v.noteRect(*note);
     EXPECT_LE(touched.left, bar.left);
@@ -153,7 +153,8 @@ TEST_F(PainterTest, PlayedNoteRedrawReportsThePixelsItTouched) {
             }
         }
     }
-    EXPECT_EQ(v.painter().paintPlayedNote(p, v.songPaint(), -1, QColor(Qt::red)), PixelRect{});
+    EXPECT_EQ(v.painter().paintPlayedNote(p, v.songPaint(), v.labelPlan(), -1, QColor(Qt::red)),
+              PixelRect{});
 }
 
 } // namespace

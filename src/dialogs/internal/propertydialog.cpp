@@ -13,8 +13,7 @@ namespace reedtab {
 
 CPropertyDialog::CPropertyDialog(CReedtabDoc& doc, DocumentUi& ui, int undoType, QWidget* parent)
     : QDialog(parent), doc_(doc), ui_(ui), undoType_(undoType) {
-    scope_ = std::make_unique<EditScope>(doc_, EventsChanged | TracksChanged,
-                                         EditScope::Options{.snapshot = true});
+    scope_ = std::make_unique<EditScope>(doc_, EventsChanged | TracksChanged);
 }
 
 CPropertyDialog::~CPropertyDialog() {
@@ -59,8 +58,7 @@ QString CPropertyDialog::positionText(int32_t tick) const {
 void CPropertyDialog::finish(bool keep) {
     if (!scope_)
         return;
-    // Without a snapshot nothing can be put back: the changes stay, as an undo step that
-    // reports it cannot undo.
+    // Changes that could not be put back stay, as one undo step like those kept by OK.
     if (changed_ && (keep || !scope_->rollBack()))
         scope_->commit(undoType_);
     scope_.reset();

@@ -44,6 +44,9 @@ std::string nameText(std::string_view rest, std::size_t limit);
 /// first; returns the count read.
 int readNoteRow(std::string_view rest, int drop, std::array<int, 16>& row);
 
+/// A row of `count` reeds (half steps) as the note names of a tuning file, one blank between.
+std::string noteRowText(const std::array<int, 16>& row, int count);
+
 /// Reads the text of a tuning file into `text`, at most its first megabyte; false when the
 /// file cannot be read.
 bool readTuningFile(const std::string& path, std::string& text);

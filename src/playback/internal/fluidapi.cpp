@@ -23,7 +23,6 @@ bool resolveAll(void* library, FluidApi& api) {
            resolve(library, "fluid_settings_setstr", api.settingsSetStr) &&
            resolve(library, "new_fluid_synth", api.newSynth) &&
            resolve(library, "delete_fluid_synth", api.deleteSynth) &&
-           resolve(library, "fluid_is_soundfont", api.isSoundFont) &&
            resolve(library, "fluid_synth_sfload", api.sfLoad) &&
            resolve(library, "new_fluid_audio_driver", api.newAudioDriver) &&
            resolve(library, "delete_fluid_audio_driver", api.deleteAudioDriver) &&

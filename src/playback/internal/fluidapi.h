@@ -17,7 +17,6 @@ struct FluidApi {
     decltype(&::fluid_settings_setstr) settingsSetStr;
     decltype(&::new_fluid_synth) newSynth;
     decltype(&::delete_fluid_synth) deleteSynth;
-    decltype(&::fluid_is_soundfont) isSoundFont;
     decltype(&::fluid_synth_sfload) sfLoad;
     decltype(&::new_fluid_audio_driver) newAudioDriver;
     decltype(&::delete_fluid_audio_driver) deleteAudioDriver;
