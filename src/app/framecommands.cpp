@@ -117,28 +117,6 @@ void CMainFrame::registerCommands() {
     const auto playing = [this] { return transport_->isPlaying(); };
     const auto hasTracks = [this] { return doc_->song.trackCount() > 0; };
 
-    table.add(
-        ID_PLAY_PLAY, [this] { playCommand(); }, {}, playing);
-    table.add(ID_PLAY_STOP, [this] { stopCommand(); });
-    table.add(ID_PLAY_REWIND, [this] { rewindCommand(); });
-    const std::pair<int, Shared<bool>*> toggles[] = {
-        {ID_PLAY_METRONOME, &settings().playMetronome},
-        {ID_PLAY_COUNT_IN, &settings().playCountIn},
-        {ID_PLAY_LOOP, &settings().playLoop},
-        {ID_PLAY_MIDI_CLOCK, &settings().sendMidiSt},
-        {ID_PLAY_FILTER_PROGRAMS, &settings().skipPrgChange},
-    };
-    for (const auto& [id, setting] : toggles) {
-        Shared<bool>* flag = setting;
-        // A trainer loops whatever the switch says.
-        CommandTable::Predicate checked = [flag] { return flag->load(); };
-        if (id == ID_PLAY_LOOP) {
-            checked = [this] { return transport_->looping(); };
-        }
-        table.add(
-            id, [this, flag] { toggleSetting(*flag); }, {}, checked);
-    }
-
     const std::tuple<int, int, bool> transpositions[] = {
         {ID_TRANSPOSE_UP, 1, true},
         {ID_TRANSPOSE_DOWN, -1, true},
@@ -175,9 +153,6 @@ void CMainFrame::registerCommands() {
         ID_MAP_NOTES, [this] { mapNotesCommand(); }, [=] { return hasTracks() && !playing(); });
     table.add(
         ID_WHICH_HARP, [this] { whichHarpCommand(); }, [=] { return hasTracks() && !playing(); });
-    table.add(
-        ID_SPEED_TRAINER, [this] { speedTrainerCommand(); },
-        [=] { return hasTracks() && !playing(); });
     registerTablatureCommands(*this);
 }
 

@@ -104,7 +104,7 @@ CMainFrame::CMainFrame(FrameEnvironment environment)
         SoundFontSwitch::Hooks{[this](const std::string& text) {
                                    messageBox(text, "Reedtab Midi", MessageIcon::Warning);
                                },
-                               [this] { startPlaying(false, true); }});
+                               [this] { emit resumeRequested(); }});
     commands_ = new CommandTable(this);
     tools_ = std::make_unique<ToolWindows>(ToolContext{store_, *doc_, *hub_, *this}, this);
     tools_->context().trackProperties = [this](int track) { trackPropertiesCommand(track); };
@@ -133,7 +133,6 @@ CMainFrame::CMainFrame(FrameEnvironment environment)
         if (result == PlayerDeviceError) {
             statusBar()->showMessage(QString::fromLatin1(kDeviceLostText));
         }
-        onPlayerStopped();
     });
     connect(hub_.get(), &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
     tools_->watchKeys(view_.get());
@@ -170,11 +169,11 @@ CMainFrame::CMainFrame(FrameEnvironment environment)
     openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
-    connect(space, &QShortcut::activated, this, &CMainFrame::spaceKey);
+    connect(space, &QShortcut::activated, this, &CMainFrame::spacePressed);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &CMainFrame::escapeKey);
     auto* home = new QShortcut(QKeySequence(Qt::Key_Home), this);
-    connect(home, &QShortcut::activated, this, &CMainFrame::rewindCommand);
+    connect(home, &QShortcut::activated, this, &CMainFrame::homePressed);
 
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, &CMainFrame::updateCommandStates);
@@ -228,7 +227,7 @@ void CMainFrame::transposeCommand(int halfSteps, bool allTracks) {
     doc_->transposeCommand(halfSteps, allTracks);
     setWaitCursor(false);
     if (wasPlaying) {
-        startPlaying(false, true);
+        emit resumeRequested();
     }
 }
 

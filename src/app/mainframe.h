@@ -1,10 +1,12 @@
 #pragma once
 
-// The program's main window around the tablature view: menus and toolbar built from the command
-// table, the tempo slider and the tablature type selector, the five status panes and the
-// transport's commands (frametransport.cpp). It owns the player, the transport, the document,
-// the view, the command table and the transport hub, the Qt bridge that brings the player's
-// messages to the transport and its news and the live notes to the windows.
+// The program's main window around the tablature view: menus and toolbar built from the tables
+// of menutable.h and the commands its components registered, the tempo slider and the
+// tablature type selector, the five status panes, and what the window shows of the transport's
+// news (frametransport.cpp). It owns the player, the transport, the document, the view, the
+// command table and the transport hub, the Qt bridge that brings the player's messages to the
+// transport and its news and the live notes to the windows. It knows nothing of the
+// application: what it cannot do itself it tells by signals.
 //
 // Threads: the user-interface thread.
 
@@ -104,27 +106,17 @@ public:
     void buildMenusAndToolBar();
 
     // ---- Transport ----
-    void startPlaying(bool countIn, bool fromCursor);
-    /// Starts the player at `tick` (ticks); a refusal other than "already playing" or "after
-    /// the end" shows "Cannot start playing!".
-    void startAt(int tick, bool countIn);
-    void playCommand();
-    void stopCommand();
-    void rewindCommand();
-    void spaceKey();
-    void escapeKey();
     /// Pane 3 shows `tick` (-1: the play position) and the view scrolls to it.
     void showPosition(int tick);
-    /// Loops the marks (the whole song unless both are set) with the tempo following `plan`,
-    /// playing from the loop start; Stop or the end of play ends the training.
-    void startTrainer(const SpeedTrainer& plan);
+    /// The slider and the percentage and tempo panes show the transport's tempo percentage.
+    void showTempoPercent();
+    void escapeKey();
     /// The player options of the settings changed: the transport takes them.
     void playbackOptionsChanged();
 
     // ---- The transport's news, as the frame handles it ----
     void onPlayerPosition(const PositionReport& report);
     void onPlayerTempo(int microsecondsPerQuarter);
-    void onPlayerStopped();
     /// A live note goes to the output at once and, in edit mode, into the edit track: at the
     /// edit cursor as a whole note while stopped, as played at the play position while playing.
     void onNoteInput(const NoteInput& input);
@@ -173,8 +165,6 @@ public:
     void mapNotesCommand();
     /// "Which Harp?" over the marks; the chosen harp becomes the layout and the tablature mode.
     void whichHarpCommand();
-    /// "Speed Trainer", then training with its plan.
-    void speedTrainerCommand();
     /// After the options changed fonts, note flags or names: the view lays out and repaints,
     /// the layout text is refreshed.
     void displayOptionsChanged();
@@ -189,6 +179,12 @@ signals:
     void recentFileChosen(int index);
     /// The placement was saved because the program ends: the windows it does not own close.
     void placementSaved();
+    /// The space key (Play or Stop) and the Home key (Rewind) on the main window.
+    void spacePressed();
+    void homePressed();
+    /// Playing was stopped around a change (a transposition, another device or SoundFont) and
+    /// goes on from the play position.
+    void resumeRequested();
 
 public:
     /// How the frame opens a URL (the dump); tests replace it.
@@ -201,9 +197,6 @@ public:
     /// When set, the path of a file to open is asked here (title, the suggested path) instead
     /// of a dialog.
     std::function<std::string(const std::string& title, const std::string& suggested)> openPathSink;
-    /// At the end of a song (not in edit mode): plays the playlist's next song and returns true,
-    /// or returns false when the playlist has none, and the frame loops the song if Loop is on.
-    std::function<bool()> playNextSong;
     /// When set, questions are answered here instead of on the screen.
     std::function<Answer(const std::string& text, const std::string& caption, bool withCancel)>
         questionSink;
@@ -248,13 +241,8 @@ private:
     void createMenus();
     void createToolBar();
     void createStatusBar();
-    void toggleSetting(Shared<bool>& setting);
-    /// "Cannot start playing!" for a refusal other than "already playing" or "after the end".
-    void reportStart(PlayerResult result);
     void redrawPassedEvents(const PositionReport& report);
     void showSongPanes();
-    /// The slider and the percentage and tempo panes show the transport's tempo percentage.
-    void showTempoPercent();
     void showDump(const QString& path);
     void helpCommand();
     void focusPane(bool forward);
@@ -295,8 +283,6 @@ private:
     int waitCursors_ = 0;
     QStringList dumpFiles_;
     bool menusBuilt_ = false;
-    // Numbers the plays that wait for the synthesizer, so that Stop can cancel a waiting one.
-    int playRequests_ = 0;
 };
 
 } // namespace reedtab

@@ -6,6 +6,7 @@
 #include "app/manual.h"
 #include "app/qsettingsstore.h"
 #include "app/recovery.h"
+#include "app/transportcontroller.h"
 #include "dialogs/aboutdlg.h"
 #include "dialogs/titlewidth.h"
 #include "document/reedtabdoc.h"
@@ -118,6 +119,7 @@ CReedtabApp::~CReedtabApp() {
     // A clean end: the recovery file goes before the window it watches.
     recovery_.reset();
     edits_.reset();
+    transportCommands_.reset();
     frame_.reset();
     if (auto* qtStore = dynamic_cast<QSettingsStore*>(store_.get())) {
         qtStore->sync();
@@ -141,11 +143,14 @@ bool CReedtabApp::start(const QString& file, bool show) {
             playlistWindow_->close();
         }
     });
-    frame_->playNextSong = [this] { return playNextSong(); };
+    transportCommands_ = std::make_unique<TransportController>(
+        frame_->transport(), frame_->document(), *store_, *frame_);
+    transportCommands_->playNextSong = [this] { return playNextSong(); };
     edits_ = std::make_unique<EditController>(frame_->document(), frame_->view(),
                                               frame_->transport(), *store_, *frame_);
     registerCommands(frame_->commands());
     edits_->registerCommands(frame_->commands());
+    transportCommands_->registerCommands(frame_->commands());
     frame_->view().registerCommands(frame_->commands());
     frame_->toolWindows().registerCommands(frame_->commands());
     frame_->buildMenusAndToolBar();
@@ -306,7 +311,7 @@ void CReedtabApp::nextCommand() {
 void CReedtabApp::previousCommand() {
     const int before = playlist_.previousIndex();
     if (before < 0) {
-        frame_->rewindCommand();
+        transportCommands_->rewindCommand();
         return;
     }
     const int previous = playlist_.currentIndex();
@@ -323,7 +328,7 @@ bool CReedtabApp::playNextSong() {
     playlist_.fromPlaylist = true;
     playlist_.refreshSelection = true;
     if (openFile(QString::fromStdString(playlist_.currentEntry()))) {
-        frame_->startAt(0, settings().playCountIn);
+        transportCommands_->startAt(0, settings().playCountIn);
     } else {
         playlist_.setCurrentIndex(previous);
         if (playlistWindow_) {

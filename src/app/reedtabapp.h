@@ -28,6 +28,7 @@ class CMainFrame;
 class CRecovery;
 class CommandTable;
 class EditController;
+class TransportController;
 
 /// Number of entries of the recent-file list.
 inline constexpr int kRecentFileCount = 8;
@@ -74,6 +75,8 @@ public:
     CMainFrame& frame() { return *frame_; }
     /// The edit commands and edit mode.
     EditController& edits() { return *edits_; }
+    /// The transport's commands and keys, and the end of a song.
+    TransportController& transportCommands() { return *transportCommands_; }
     /// Shows the start page over the empty view (a start with no song to open).
     void showStartPage();
     /// The recovery of unsaved songs, null without a recovery folder.
@@ -131,6 +134,7 @@ private:
     QStringList recentFiles_;
     QString soundFont_;
     std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<TransportController> transportCommands_;
     std::unique_ptr<EditController> edits_;
     std::string recoveryFolder_;
     std::unique_ptr<CRecovery> recovery_;

@@ -4,6 +4,8 @@
 
 #include "apptestsupport.h"
 
+#include "app/transportcontroller.h"
+
 #include "app/editcontroller.h"
 
 #include "../support/modaldialogs.h"
@@ -101,11 +103,11 @@ TEST(EditModeCommand, OpensAndClosesTheToolbarWithItsTextCheckAndSettings) {
     EXPECT_FALSE(frame.action(ID_EDIT_PASTE)->isEnabled());
     EXPECT_EQ(command->shortcut(), QKeySequence(Qt::ALT | Qt::Key_W));
 
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     frame.updateCommandStates();
     EXPECT_FALSE(command->isEnabled()) << "disabled while playing";
     EXPECT_FALSE(frame.action(ID_EDIT_INSERT_SILENCE)->isEnabled());
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 
     program.app().edits().editToolbar()->lengthField()->setValue(75);
     ASSERT_TRUE(frame.commands().run(ID_EDIT_MODE));
@@ -240,7 +242,7 @@ TEST_F(EditMode, WhilePlayingNotesAreRecordedAtThePlayPositionAsPlayed) {
     MidiInput input;
     input.setWindow(&frame.hub());
     doc.cursorTick = 0;
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     ASSERT_TRUE(frame.player().isPlaying());
     program.play(400);
     const std::uint8_t on[] = {0x9D, 67, 90};
@@ -255,7 +257,7 @@ TEST_F(EditMode, WhilePlayingNotesAreRecordedAtThePlayPositionAsPlayed) {
     input.setWindow(nullptr);
     EXPECT_TRUE(frame.player().isPlaying()) << "the player went on around the inserts";
     program.play(100);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 
     ASSERT_GT(onTick, 0);
     ASSERT_GT(offTick, onTick);
@@ -274,20 +276,20 @@ TEST_F(EditMode, WhilePlayingNotesAreRecordedAtThePlayPositionAsPlayed) {
 
 TEST_F(EditMode, TransportStartsRewindsAndEndsAtTheEditCursor) {
     doc.cursorTick = 1920;
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     ASSERT_TRUE(frame.player().isPlaying());
     program.play(50);
     EXPECT_GE(frame.player().playTick(), 1920);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 
     frame.player().seek(3000);
-    frame.rewindCommand();
+    program.app().transportCommands().rewindCommand();
     EXPECT_EQ(doc.cursorTick, 0);
     EXPECT_EQ(frame.player().playTick(), 0);
 
     // The end of play comes back to the cursor instead of moving on.
     doc.cursorTick = 480;
-    frame.onPlayerStopped();
+    program.app().transportCommands().onPlayerStopped();
     EXPECT_EQ(frame.player().playTick(), 480);
     EXPECT_EQ(frame.paneText(3), QString::asprintf("%10d", 480));
     EXPECT_FALSE(frame.player().isPlaying());

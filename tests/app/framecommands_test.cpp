@@ -3,6 +3,8 @@
 
 #include "apptestsupport.h"
 
+#include "app/transportcontroller.h"
+
 #include "../support/modaldialogs.h"
 
 #include "app/manual.h"
@@ -70,7 +72,7 @@ TEST(FrameCommandTable, EnabledStatesFollowTheTransport) {
     }
     EXPECT_FALSE(frame.action(ID_PLAY_PLAY)->isChecked());
 
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     frame.updateCommandStates();
     EXPECT_TRUE(frame.action(ID_PLAY_PLAY)->isChecked());
     for (int id : {ID_EDIT_CUT, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP}) {
@@ -78,7 +80,7 @@ TEST(FrameCommandTable, EnabledStatesFollowTheTransport) {
     }
     EXPECT_TRUE(frame.action(ID_EDIT_CROP)->isEnabled()) << "crop stops the player itself";
 
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     EXPECT_FALSE(frame.action(ID_PLAY_PLAY)->isChecked());
     EXPECT_TRUE(frame.action(ID_EDIT_CUT)->isEnabled());
 }
@@ -112,9 +114,9 @@ TEST(FrameTransport, EventsReachAListenerInSongOrderOnce) {
                          }
                          ticks.push_back(report.tick);
                      });
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     program.play(4000);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     ASSERT_GT(passed.size(), 10u);
     for (size_t i = 0; i < passed.size(); ++i) {
         EXPECT_EQ(passed[i], static_cast<int>(i)) << "every event once, in song order";

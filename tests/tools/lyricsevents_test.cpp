@@ -2,6 +2,8 @@
 // the MIDI events window (every event described, the one just reached at the top).
 
 #include "apptestsupport.h"
+
+#include "app/transportcontroller.h"
 #include "toolsongs.h"
 
 #include "document/product.h"
@@ -119,7 +121,7 @@ TEST(Lyrics, TheSyllablesOfTheKaraokeExampleAreMarkedInOrderAsTheyAreReached) {
     int reached = 0;
     QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
-    frame.startPlaying(false, false);
+    program.app().transportCommands().startPlaying(false, false);
     QStringList marked;
     int lastPlace = -1;
     for (int step = 0; step < 120; ++step) {
@@ -150,7 +152,7 @@ TEST(Lyrics, TheSyllablesOfTheKaraokeExampleAreMarkedInOrderAsTheyAreReached) {
             marked << selected;
         }
     }
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     // The titles at tick 0 go by at once; then the words of the first line, one by one.
     ASSERT_GE(marked.size(), 9);
     EXPECT_EQ(marked.mid(0, 9), (QStringList{"John Newton, 1779", "A", "ma", "zing", "grace", "how",
@@ -242,7 +244,7 @@ TEST(Events, TheEventJustReachedIsTheTopLineAndTheOnlyOneSelected) {
     int reached = 0;
     QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
-    frame.startPlaying(false, false);
+    program.app().transportCommands().startPlaying(false, false);
     int previous = -1;
     int moves = 0;
     for (int step = 0; step < 60; ++step) {
@@ -259,7 +261,7 @@ TEST(Events, TheEventJustReachedIsTheTopLineAndTheOnlyOneSelected) {
         moves += reached - 1 > previous;
         previous = reached - 1;
     }
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     EXPECT_GE(moves, 5);
     EXPECT_EQ(events->topLine(), 0) << "a stop sends the list back to the top";
 }

@@ -2,6 +2,8 @@
 // the windows reopened at start-up, and the notes a playing song hands them.
 
 #include "apptestsupport.h"
+
+#include "app/transportcontroller.h"
 #include "toolsongs.h"
 
 #include "document/reedtabdoc.h"
@@ -300,7 +302,7 @@ TEST(ToolDelivery, PlayingPressesExactlyTheButtonsOfTheSoundingNotesAndStopRelea
     int reached = 0;
     QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
-    frame.startPlaying(false, false);
+    program.app().transportCommands().startPlaying(false, false);
     bool sawChord = false;
     for (int step = 0; step < 40; ++step) {
         program.play(150);
@@ -344,7 +346,7 @@ TEST(ToolDelivery, PlayingPressesExactlyTheButtonsOfTheSoundingNotesAndStopRelea
         }
     }
     EXPECT_TRUE(sawChord) << "the stretch played holds several notes at once";
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     for (int note = 21; note <= 108; ++note) {
         EXPECT_FALSE(piano->key(note)->isDown()) << note;
     }
