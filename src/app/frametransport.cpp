@@ -5,6 +5,7 @@
 #include "app/mainframe.h"
 
 #include "app/reedtabapp.h"
+#include "app/statusposition.h"
 #include "document/reedtabdoc.h"
 #include "model/midievent.h"
 #include "model/midisong.h"
@@ -36,10 +37,6 @@ QString percentText(int percent) {
 QString bpmText(int bpm) {
     return QString::asprintf("%4d bpm", bpm);
 }
-QString tickText(int tick) {
-    return QString::asprintf("%10d", tick);
-}
-
 // The player options of the settings, as the transport takes them.
 PlaybackOptions playbackOptions(const Settings& block) {
     PlaybackOptions options;
@@ -168,7 +165,7 @@ void CMainFrame::showPosition(int tick) {
     if (tick < 0) {
         tick = transport_->playTick();
     }
-    panes_[3]->setText(tickText(tick));
+    panes_[3]->setText(positionText(doc_->song, tick));
     const int division = doc_->song.division;
     if (division != 0) {
         view_->setScrollPosition(tick / division);

@@ -1,5 +1,7 @@
 #include "apptestsupport.h"
 
+#include "app/statusposition.h"
+
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
@@ -16,6 +18,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QSlider>
@@ -23,6 +27,9 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <set>
 
 namespace reedtab {
 namespace {
@@ -54,7 +61,7 @@ TEST(FrameMenus, EveryCommandHasItsTextPromptAndShortcut) {
     EXPECT_EQ(shortcut(ID_EDIT_DELETE), "Del");
     EXPECT_EQ(shortcut(ID_EDIT_CROP), "Alt+Del");
     EXPECT_EQ(shortcut(ID_TRANSPOSE_OCTAVE_UP), "Alt+Shift+U");
-    EXPECT_EQ(shortcut(ID_VIEW_EVENTS), "") << "MIDI Events has no accelerator";
+    EXPECT_EQ(shortcut(ID_VIEW_EVENTS), "Alt+E");
     EXPECT_EQ(shortcut(ID_PLAY_PLAY), "") << "space is the frame's own key";
     EXPECT_TRUE(program.frame()
                     .action(ID_EDIT_COPY)
@@ -70,6 +77,79 @@ TEST(FrameMenus, EveryCommandHasItsTextPromptAndShortcut) {
                     ->shortcuts()
                     .contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
     EXPECT_EQ(program.frame().action(kZoomInCommand)->statusTip(), "Zoom In");
+}
+
+// The letter after a single '&' of a menu text, upper case; 0 when the text has none.
+QChar mnemonicOf(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&')) {
+            if (text[i + 1] != QLatin1Char('&')) {
+                return text[i + 1].toUpper();
+            }
+            ++i;
+        }
+    }
+    return {};
+}
+
+// Every menu below `menu` (itself included) with its path, for the messages.
+void collectMenus(QMenu* menu, const QString& path, std::vector<std::pair<QString, QMenu*>>& out) {
+    out.emplace_back(path, menu);
+    for (QAction* entry : menu->actions()) {
+        if (QMenu* sub = entry->menu()) {
+            collectMenus(sub, path + QStringLiteral(" > ") + sub->title(), out);
+        }
+    }
+}
+
+TEST(FrameMenus, MnemonicsAreUniquePerMenuAndClearOfAltAccelerators) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    // The Alt+letter accelerators of every command the frame knows.
+    std::set<QChar> altKeys;
+    for (QAction* action : frame.findChildren<QAction*>()) {
+        for (const QKeySequence& keys : action->shortcuts()) {
+            const QKeyCombination combination = keys[0];
+            if (keys.count() == 1 && combination.keyboardModifiers() == Qt::AltModifier &&
+                combination.key() >= Qt::Key_A && combination.key() <= Qt::Key_Z) {
+                altKeys.insert(QChar(static_cast<char16_t>(combination.key())));
+            }
+        }
+    }
+    for (QChar toolKey : {u'M', u'K', u'H', u'C', u'T', u'E'}) {
+        EXPECT_TRUE(altKeys.count(toolKey))
+            << "tool window accelerator Alt+" << char(toolKey.unicode());
+    }
+
+    std::set<QChar> topLevel;
+    std::vector<std::pair<QString, QMenu*>> menus;
+    for (QAction* entry : frame.menuBar()->actions()) {
+        QMenu* menu = entry->menu();
+        ASSERT_NE(menu, nullptr);
+        const QChar mnemonic = mnemonicOf(menu->title());
+        EXPECT_FALSE(mnemonic.isNull()) << menu->title().toStdString() << " has no mnemonic";
+        EXPECT_TRUE(topLevel.insert(mnemonic).second)
+            << menu->title().toStdString() << " repeats a menu mnemonic";
+        EXPECT_FALSE(altKeys.count(mnemonic))
+            << menu->title().toStdString() << " takes the Alt key of an accelerator";
+        collectMenus(menu, menu->title(), menus);
+    }
+    EXPECT_EQ(topLevel.size(), 6u);
+    ASSERT_GT(menus.size(), topLevel.size()) << "the submenus are walked too";
+    for (const auto& [path, menu] : menus) {
+        std::map<QChar, QString> taken;
+        for (QAction* entry : menu->actions()) {
+            const QString text = entry->menu() ? entry->menu()->title() : entry->text();
+            const QChar mnemonic = mnemonicOf(text.section(QLatin1Char('\t'), 0, 0));
+            if (mnemonic.isNull()) {
+                continue;
+            }
+            const auto [place, fresh] = taken.emplace(mnemonic, text);
+            EXPECT_TRUE(fresh) << path.toStdString() << ": \"" << text.toStdString() << "\" and \""
+                               << place->second.toStdString() << "\" share "
+                               << char(mnemonic.unicode());
+        }
+    }
 }
 
 TEST(FrameMenus, CommandsOfLaterWindowsArePresentButDisabled) {
@@ -89,10 +169,10 @@ TEST(FrameStatusBar, PanesShowTempoBpmPositionAndTransposition) {
     CMainFrame& frame = program.frame();
     EXPECT_EQ(frame.paneText(1), "100%");
     EXPECT_EQ(frame.paneText(2), " 120 bpm");
-    EXPECT_EQ(frame.paneText(3), "         0");
+    EXPECT_EQ(frame.paneText(3), "1:1:000  0:00");
     ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
     frame.showPosition(1234);
-    EXPECT_EQ(frame.paneText(3), "      1234");
+    EXPECT_EQ(frame.paneText(3), positionText(frame.document().song, 1234));
     frame.transposeCommand(1, true);
     EXPECT_EQ(frame.paneText(4), "transposed 1 half steps");
 }
@@ -240,7 +320,8 @@ TEST(FrameTransport, PositionReportsMoveThePlayTickAndThePane) {
     program.play(1000);
     const int tick = frame.player().playTick();
     EXPECT_GT(tick, 0);
-    EXPECT_EQ(frame.paneText(3), QString::asprintf("%10d", frame.player().lastShownTick()));
+    EXPECT_EQ(frame.paneText(3),
+              positionText(frame.document().song, frame.player().lastShownTick()));
     frame.stopCommand();
 }
 
@@ -251,7 +332,7 @@ TEST(FrameTransport, RewindGoesToTheBeginMarkOrZero) {
     frame.player().seek(2000);
     frame.rewindCommand();
     EXPECT_EQ(frame.player().playTick(), 0);
-    EXPECT_EQ(frame.paneText(3), "         0");
+    EXPECT_EQ(frame.paneText(3), "1:1:000  0:00");
     frame.document().markBegin = 960;
     frame.rewindCommand();
     EXPECT_EQ(frame.player().playTick(), 960);
