@@ -328,8 +328,8 @@ TEST(Mixer, TheContextMenuFollowsTheSelectionAndThePlayer) {
         return enabled;
     };
     std::map<int, bool> enabled = states();
-    ASSERT_EQ(enabled.size(), 11U);
-    for (int id : {2010, 2011, 2013, 2014, 2021, 2018, 2019, 2020}) {
+    ASSERT_EQ(enabled.size(), 12U);
+    for (int id : {2010, 2011, 2013, 2014, 2021, 2018, 2019, 2020, 2022}) {
         EXPECT_FALSE(enabled[id]) << id << " needs a selection";
     }
     for (int id : {2012, 2015, 2017}) {
@@ -362,6 +362,21 @@ TEST(Mixer, TheContextMenuFollowsTheSelectionAndThePlayer) {
     EXPECT_FALSE(shown(doc.song, 0) || shown(doc.song, 3));
     mixer->runCommand(CMonMixer::kHideSelection);
     EXPECT_FALSE(shown(doc.song, 1) || shown(doc.song, 2));
+    mixer->runCommand(CMonMixer::kShowAll);
+    EXPECT_TRUE(shown(doc.song, 0) && shown(doc.song, 1) && shown(doc.song, 2) &&
+                shown(doc.song, 3));
+    // The track under the pointer alone, whatever the selection; the menu knows its row.
+    EXPECT_EQ(mixer->trackAtY(13 + 13 * 3 + 5), 3);
+    EXPECT_EQ(mixer->trackAtY(13 + 13 * 4 + 5), -1) << "below the last track";
+    EXPECT_EQ(mixer->trackAtY(5), -1) << "the header line";
+    std::map<int, bool> onRow;
+    for (QAction* action : mixer->makeContextMenu(3)->actions()) {
+        onRow[action->data().toInt()] = action->isEnabled();
+    }
+    EXPECT_TRUE(onRow[CMonMixer::kShowTrackOnly]);
+    mixer->runCommand(CMonMixer::kShowTrackOnly, 3);
+    EXPECT_TRUE(shown(doc.song, 3));
+    EXPECT_FALSE(shown(doc.song, 0) || shown(doc.song, 1) || shown(doc.song, 2));
     mixer->runCommand(CMonMixer::kShowAll);
     EXPECT_TRUE(shown(doc.song, 0) && shown(doc.song, 1) && shown(doc.song, 2) &&
                 shown(doc.song, 3));
