@@ -87,7 +87,12 @@ void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
         return;
     }
     playbackOptionsChanged();
-    reportStart(transport_->play(countIn, fromCursor, doc_->cursorTick));
+    const PlayerResult started = transport_->play(countIn, fromCursor, doc_->cursorTick);
+    reportStart(started);
+    if (started == PlayerOk && !silenceTold_ && !outputs_.isHeard(transport_->outputDevice())) {
+        silenceTold_ = true;
+        messageBox(kSilentOutputText, "Reedtab Midi", MessageIcon::Warning);
+    }
     view_->repaintView();
     updateCommandStates();
 }

@@ -93,7 +93,8 @@ private:
 
 CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     : app_(app), store_(environment.store),
-      player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)) {
+      player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)),
+      outputs_(environment.outputs) {
     initAppResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/reedtab.svg")));
     transport_ = std::make_unique<Transport>(*player_);

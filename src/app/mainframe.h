@@ -60,6 +60,12 @@ struct FrameEnvironment {
     Clock& clock;
 };
 
+/// What Play says, once a session, when the output plays where nobody hears it.
+inline constexpr const char* kSilentOutputText =
+    "No audio device could be opened, so the song plays without sound.\n"
+    "Choose another output under \"Midi Out\" in Tools > Options..., or start the system's "
+    "sound, and play again.";
+
 /// The tempo percentage of the song as written.
 inline constexpr int kNormalTempo = 100;
 
@@ -295,6 +301,9 @@ private:
     bool menusBuilt_ = false;
     // Numbers the plays that wait for the synthesizer, so that Stop can cancel a waiting one.
     int playRequests_ = 0;
+    OutputProvider& outputs_;
+    // The user has been told this session that the output plays where nobody hears it.
+    bool silenceTold_ = false;
 };
 
 } // namespace reedtab

@@ -28,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -323,6 +324,30 @@ TEST(FrameTransport, PositionReportsMoveThePlayTickAndThePane) {
     EXPECT_EQ(frame.paneText(3),
               positionText(frame.document().song, frame.player().lastShownTick()));
     frame.stopCommand();
+}
+
+TEST(FrameTransport, PlayOnAnOutputNobodyHearsSaysSoOnceASession) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    const auto told = [&program] {
+        return std::count_if(
+            program.messages.begin(), program.messages.end(),
+            [](const testing::ShownMessage& m) { return m.text == kSilentOutputText; });
+    };
+    frame.playCommand();
+    ASSERT_TRUE(frame.player().isPlaying());
+    frame.stopCommand();
+    EXPECT_EQ(told(), 0) << "an output that is heard says nothing";
+
+    program.outputs().heard = false;
+    frame.playCommand();
+    EXPECT_TRUE(frame.player().isPlaying()) << "the song still plays";
+    EXPECT_EQ(told(), 1);
+    frame.stopCommand();
+    frame.playCommand();
+    frame.stopCommand();
+    EXPECT_EQ(told(), 1) << "not again on every Play";
 }
 
 TEST(FrameTransport, RewindGoesToTheBeginMarkOrZero) {
