@@ -36,6 +36,7 @@ class QUrl;
 namespace reedtab {
 
 class CEditToolbar;
+class DumpWindow;
 class CReedtabApp;
 class CReedtabDoc;
 class CReedtabView;
@@ -192,8 +193,9 @@ signals:
     void lyricsSettingsChanged();
 
 public:
-    /// How the frame opens a URL (the dump); tests replace it.
-    std::function<bool(const QUrl&)> openUrl;
+    /// How the frame has the desktop show a file (the dump): `failed` runs, at once or later,
+    /// when nothing could show it. Tests replace it.
+    std::function<void(const QUrl&, const std::function<void()>& failed)> openUrl;
     /// When set, message boxes go here instead of the screen (tests, the screenshot mode).
     std::function<void(const std::string& text, const std::string& caption, MessageIcon icon)>
         messageSink;
@@ -229,7 +231,7 @@ public:
     void refreshFrame();
 
     /// The read-only text window the dump falls back on when the desktop opens no viewer.
-    QWidget* dumpWindow() const { return dumpWindow_; }
+    DumpWindow* dumpWindow() const { return dumpWindow_; }
 
     /// The progress bar while a file loads (tests), else nullptr.
     QProgressBar* progressBar() const { return progress_; }
@@ -258,6 +260,8 @@ private:
     /// The slider and the percentage and tempo panes show the transport's tempo percentage.
     void showTempoPercent();
     void showDump(const QString& path);
+    /// The default `openUrl`: xdg-open, whose failure shows in its exit status.
+    void openWithDesktop(const QUrl& url, const std::function<void()>& failed);
     void helpCommand();
     void focusPane(bool forward);
     void updateTitle();
@@ -289,7 +293,7 @@ private:
     int documentListener_ = 0;
 
     QMenu* recentMenu_ = nullptr;
-    QWidget* dumpWindow_ = nullptr;
+    DumpWindow* dumpWindow_ = nullptr;
     QSlider* tempoSlider_ = nullptr;
     QComboBox* tabType_ = nullptr;
     QLabel* layoutText_ = nullptr;

@@ -595,10 +595,7 @@ TEST(FrameDump, WritesAPrivateFileAndOpensIt) {
     TestProgram program;
     CMainFrame& frame = program.frame();
     QUrl opened;
-    frame.openUrl = [&](const QUrl& url) {
-        opened = url;
-        return true;
-    };
+    frame.openUrl = [&](const QUrl& url, const std::function<void()>&) { opened = url; };
     ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
     const QString path = frame.dumpCommand();
     ASSERT_FALSE(path.isEmpty());
