@@ -316,6 +316,14 @@ void CMonMixer::restorePlacement(int width, int height, bool force) {
                    1, kRows);
 }
 
+void CMonMixer::applyColours() {
+    CMonitor::applyColours();
+    // The list's cells take the tracks' colours and the selection colour when they are drawn.
+    if (list_) {
+        list_->viewport()->update();
+    }
+}
+
 void CMonMixer::refresh(int flag) {
     if (!list_ || loading()) {
         return;

@@ -93,6 +93,7 @@ public:
     void noteOff(int note, int eventIndex, int code) override;
     void savePlacement() override;
     void restorePlacement(int width, int height, bool force) override;
+    void applyColours() override;
 
     /// The list text of track `index`: "%02d%c%s" of index, mark and name, then "| Ch" and
     /// " %d" for each channel (1-based) when it uses any.

@@ -174,6 +174,10 @@ void CMonitor::onTextEvent(int) {}
 void CMonitor::onEvent(int) {}
 
 void CMonitor::followLayouts() {}
+
+void CMonitor::applyColours() {
+    update();
+}
 void CMonitor::preCreate(MonitorCreation&) {}
 void CMonitor::onDestroyContent() {}
 void CMonitor::onButton(int, int) {}

@@ -92,6 +92,8 @@ public:
     /// one takes up its tuning and key and holds its sounding notes down again. The base does
     /// nothing.
     virtual void followLayouts();
+    /// The colour settings changed: the window draws with them from now on. The base repaints.
+    virtual void applyColours();
     virtual int monitorIndex() const { return kMonitorNone; }
     /// Writes the normal rectangle to "Mon%d.x1" ... unless the window is minimised or
     /// maximised.
