@@ -13,6 +13,7 @@
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
 #include "transport/transport.h"
+#include "ui/commands.h"
 #include "view/reedtabview.h"
 
 #include <QLabel>
@@ -322,6 +323,7 @@ void CMainFrame::followEditCursor() {
 void CMainFrame::tempoSliderMoved(int position, bool dragging, bool released) {
     if (dragging) {
         panes_[1]->setText(percentText(position));
+        showTempoTip(position);
         return;
     }
     int p = position;
@@ -332,6 +334,7 @@ void CMainFrame::tempoSliderMoved(int position, bool dragging, bool released) {
     }
     panes_[1]->setText(percentText(p));
     panes_[2]->setText(bpmText(transport_->setTempoPercent(p)));
+    showTempoTip(p);
     // The arrow and page keys go on scrolling the staff.
     view_->setFocus();
     updateCommandStates();
@@ -352,6 +355,24 @@ void CMainFrame::showTempoPercent() {
     }
     panes_[1]->setText(percentText(percent));
     panes_[2]->setText(bpmText(transport_->beatsPerMinute()));
+    showTempoTip(percent);
+}
+
+void CMainFrame::showTempoTip(int percent) {
+    if (!tempoSlider_) {
+        return;
+    }
+    const std::string_view prompt = toolbarPrompt(ID_TEMPO_SLIDER);
+    const QString tip =
+        QStringLiteral("%1: plays at %2% of the song's tempo (%3% to %4%; near 100% it snaps "
+                       "to 100%)")
+            .arg(QLatin1String(prompt.data(), static_cast<qsizetype>(prompt.size())))
+            .arg(percent)
+            .arg(tempoSlider_->minimum())
+            .arg(tempoSlider_->maximum());
+    tempoSlider_->setToolTip(tip);
+    tempoSlider_->setStatusTip(tip);
+    tempoSlider_->setWhatsThis(tip);
 }
 
 // The panes describe the song on screen from the moment it opens, not the one before it.

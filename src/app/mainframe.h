@@ -259,6 +259,8 @@ private:
     void showSongPanes();
     /// The slider and the percentage and tempo panes show the transport's tempo percentage.
     void showTempoPercent();
+    /// The tempo slider's tooltip and prompts: what it does and the percentage `percent`.
+    void showTempoTip(int percent);
     void showDump(const QString& path);
     /// The default `openUrl`: xdg-open, whose failure shows in its exit status.
     void openWithDesktop(const QUrl& url, const std::function<void()>& failed);

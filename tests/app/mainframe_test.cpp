@@ -5,6 +5,7 @@
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
+#include "playback/speedtrainer.h"
 #include "playback/streamplayer.h"
 #include "transport/transport.h"
 #include "ui/commands.h"
@@ -182,10 +183,12 @@ TEST(FrameTempoSlider, DraggingShowsPercentReleaseNearNormalSnaps) {
     TestProgram program;
     CMainFrame& frame = program.frame();
     QSlider* slider = frame.tempoSlider();
-    EXPECT_EQ(slider->minimum(), 20);
-    EXPECT_EQ(slider->maximum(), 200);
+    EXPECT_EQ(slider->minimum(), 1) << "as low as the speed trainer goes";
+    EXPECT_EQ(slider->maximum(), 1000) << "as high as the speed trainer goes";
     EXPECT_EQ(slider->pageStep(), 10);
     EXPECT_EQ(slider->value(), 100);
+    EXPECT_TRUE(slider->toolTip().contains(QStringLiteral("100% of the song's tempo")))
+        << slider->toolTip().toStdString();
 
     frame.tempoSliderMoved(150, true, false);
     EXPECT_EQ(frame.paneText(1), "150%");
@@ -207,6 +210,16 @@ TEST(FrameTempoSlider, DraggingShowsPercentReleaseNearNormalSnaps) {
     frame.tempoSliderMoved(95, false, true);
     EXPECT_EQ(frame.paneText(1), "95%");
     EXPECT_EQ(frame.paneText(2), " 114 bpm");
+    EXPECT_TRUE(slider->toolTip().contains(QStringLiteral("95% of the song's tempo")));
+    EXPECT_EQ(slider->statusTip(), slider->toolTip());
+
+    // A tempo the trainer sets stands on the slider, not at its end.
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    frame.startTrainer(SpeedTrainer{.start = 750, .step = 10, .target = 800, .passes = 1});
+    ASSERT_TRUE(frame.player().isPlaying());
+    EXPECT_EQ(slider->value(), 750);
+    EXPECT_TRUE(slider->toolTip().contains(QStringLiteral("750% of the song's tempo")));
+    frame.stopCommand();
 }
 
 TEST(FrameToggles, EachToggleFlipsItsSettingChecksAndSavesThePlayerGroup) {
