@@ -13,9 +13,10 @@ class CReedtabApp;
 
 inline constexpr const char* kUsage =
     "usage: reedtab [--soundfont SF2] [FILE]\n"
+    "       reedtab --version | --help\n"
     "       reedtab --screenshot OUT.png [--size WxH] [--at TICK] [--window NAME]... [FILE]\n"
-    "         NAME: diatonic, chromatic, piano, mixer, lyrics or events; each is written to\n"
-    "         OUT-NAME.png\n";
+    "         NAME: diatonic, chromatic, piano, mixer, lyrics, events or manual; each is\n"
+    "         written to OUT-NAME.png\n";
 
 enum class CommandLineMode { Run, Screenshot, Invalid };
 
