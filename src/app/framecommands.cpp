@@ -47,8 +47,8 @@ namespace {
 constexpr int kTempoMin = kLowestTrainerPercent;
 constexpr int kTempoMax = kHighestTrainerPercent;
 constexpr int kTempoPage = 10;
-// Wide enough that a pixel is a few percent over the whole range.
-constexpr int kTempoSliderWidth = 200;
+// The tool bar keeps room for the harmonica's name; the arrow keys step single percents.
+constexpr int kTempoSliderWidth = 100;
 
 const char* const kTabTypes[] = {"Notes (C Inst)", "Diatonic", "Chromatic", "Notes (Bb Inst)",
                                  "Notes (Eb Inst)"};
