@@ -709,10 +709,13 @@ void CMonMixer::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 int CMonMixer::trackAtY(int y) const {
-    if (y < kTop) {
+    if (!list_) {
         return -1;
     }
-    return trackOfRow((y - kTop) / kRowHeight) ? topIndex() + (y - kTop) / kRowHeight : -1;
+    // The rows' boxes stand level with the list's items, so the list says whose row it is.
+    const QPoint inList = list_->viewport()->mapFrom(this, QPoint(list_->x() + 2, y));
+    const QListWidgetItem* item = list_->itemAt(inList);
+    return item ? list_->row(item) : -1;
 }
 
 void CMonMixer::runCommand(int id, int track) {
