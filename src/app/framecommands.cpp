@@ -8,6 +8,7 @@
 #include "dialogs/edittoolbar.h"
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
+#include "playback/speedtrainer.h"
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
 #include "transport/transport.h"
@@ -42,9 +43,12 @@ namespace reedtab {
 
 namespace {
 
-constexpr int kTempoMin = 20;
-constexpr int kTempoMax = 200;
+// The slider reaches every percentage the speed trainer can set.
+constexpr int kTempoMin = kLowestTrainerPercent;
+constexpr int kTempoMax = kHighestTrainerPercent;
 constexpr int kTempoPage = 10;
+// The tool bar keeps room for the harmonica's name; the arrow keys step single percents.
+constexpr int kTempoSliderWidth = 100;
 
 const char* const kTabTypes[] = {"Notes (C Inst)", "Diatonic", "Chromatic", "Notes (Bb Inst)",
                                  "Notes (Eb Inst)"};
@@ -245,14 +249,12 @@ void CMainFrame::createToolBar() {
     }
 
     tempoSlider_ = new TempoSlider(Qt::Horizontal, bar);
-    tempoSlider_->setFixedWidth(100);
+    tempoSlider_->setFixedWidth(kTempoSliderWidth);
     tempoSlider_->setRange(kTempoMin, kTempoMax);
     tempoSlider_->setPageStep(kTempoPage);
     tempoSlider_->setValue(kNormalTempo);
-    tempoSlider_->setToolTip(latin1(toolbarPrompt(ID_TEMPO_SLIDER)));
     tempoSlider_->installEventFilter(clearer);
-    tempoSlider_->setStatusTip(tempoSlider_->toolTip());
-    tempoSlider_->setWhatsThis(tempoSlider_->toolTip());
+    showTempoTip(kNormalTempo);
     bar->addWidget(tempoSlider_);
     connect(tempoSlider_, &QSlider::sliderMoved, this,
             [this](int position) { tempoSliderMoved(position, true, false); });

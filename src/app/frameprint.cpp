@@ -5,6 +5,7 @@
 #include "app/options.h"
 #include "document/reedtabdoc.h"
 #include "settings/settings.h"
+#include "tools/toolwindows.h"
 #include "transport/transport.h"
 #include "view/reedtabview.h"
 #include "view/songprinter.h"
@@ -201,6 +202,7 @@ void CMainFrame::optionsCommand() {
 
 void CMainFrame::displayOptionsChanged() {
     view_->refreshFonts();
+    tools_->applyColours();
     refreshLayoutText();
     updateCommandStates();
 }

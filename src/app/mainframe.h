@@ -39,6 +39,7 @@ class QUrl;
 
 namespace reedtab {
 
+class DumpWindow;
 class CReedtabDoc;
 class CReedtabView;
 class Clock;
@@ -65,6 +66,12 @@ struct FrameEnvironment {
     const std::vector<std::string>& outputDevices;
     const std::vector<std::string>& inputDevices;
 };
+
+/// What Play says, once a session, when the output plays where nobody hears it.
+inline constexpr const char* kSilentOutputText =
+    "No audio device could be opened, so the song plays without sound.\n"
+    "Choose another output under \"Midi Out\" in Tools > Options..., or start the system's "
+    "sound, and play again.";
 
 /// The tempo percentage of the song as written.
 inline constexpr int kNormalTempo = 100;
@@ -187,8 +194,9 @@ signals:
     void resumeRequested();
 
 public:
-    /// How the frame opens a URL (the dump); tests replace it.
-    std::function<bool(const QUrl&)> openUrl;
+    /// How the frame has the desktop show a file (the dump): `failed` runs, at once or later,
+    /// when nothing could show it. Tests replace it.
+    std::function<void(const QUrl&, const std::function<void()>& failed)> openUrl;
     /// When set, message boxes go here instead of the screen (tests, the screenshot mode).
     std::function<void(const std::string& text, const std::string& caption, MessageIcon icon)>
         messageSink;
@@ -224,7 +232,7 @@ public:
     void refreshFrame();
 
     /// The read-only text window the dump falls back on when the desktop opens no viewer.
-    QWidget* dumpWindow() const { return dumpWindow_; }
+    DumpWindow* dumpWindow() const { return dumpWindow_; }
 
     /// The progress bar while a file loads (tests), else nullptr.
     QProgressBar* progressBar() const { return progress_; }
@@ -243,7 +251,11 @@ private:
     void createStatusBar();
     void redrawPassedEvents(const PositionReport& report);
     void showSongPanes();
+    /// The tempo slider's tooltip and prompts: what it does and the percentage `percent`.
+    void showTempoTip(int percent);
     void showDump(const QString& path);
+    /// The default `openUrl`: xdg-open, whose failure shows in its exit status.
+    void openWithDesktop(const QUrl& url, const std::function<void()>& failed);
     void helpCommand();
     void focusPane(bool forward);
     void updateTitle();
@@ -274,7 +286,7 @@ private:
     int documentListener_ = 0;
 
     QMenu* recentMenu_ = nullptr;
-    QWidget* dumpWindow_ = nullptr;
+    DumpWindow* dumpWindow_ = nullptr;
     QSlider* tempoSlider_ = nullptr;
     QComboBox* tabType_ = nullptr;
     QLabel* layoutText_ = nullptr;

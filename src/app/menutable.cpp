@@ -57,7 +57,9 @@ const std::vector<MenuSpec>& menuBarSpec() {
           ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_FILE_EXPORT_PDF, kSeparator,
           ID_FILE_EXPORT_TAB_TEXT, ID_FILE_EXPORT_MUSICXML, ID_FILE_IMPORT_TAB_TEXT, kSeparator,
           kRecentFilesItem, kSeparator, ID_APP_EXIT}},
-        {"&Edit",
+        // The menus' mnemonics stay clear of the commands' Alt accelerators (Alt+E is MIDI
+        // Events, Alt+H the diatonic harmonica, Alt+L the playlist).
+        {"Ed&it",
          {ID_EDIT_UNDO, ID_EDIT_REDO, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
           ID_EDIT_DELETE, ID_EDIT_CROP, ID_EDIT_INSERT_SILENCE, kSeparator, ID_EDIT_BEGIN_MARK,
           ID_EDIT_END_MARK, kSeparator, ID_EDIT_MODE, ID_FILE_PROPERTIES}},
@@ -75,9 +77,7 @@ const std::vector<MenuSpec>& menuBarSpec() {
          {{"T&ranspose",
            {ID_TRANSPOSE_UP, ID_TRANSPOSE_DOWN, ID_TRANSPOSE_OCTAVE_UP, ID_TRANSPOSE_OCTAVE_DOWN,
             ID_TRANSPOSE_SHOWN_OCTAVE_UP, ID_TRANSPOSE_SHOWN_OCTAVE_DOWN}}}},
-        // A menu mnemonic would take its Alt key from the accelerators (Alt+H, Alt+L, Alt+P are
-        // commands'), so Help has none.
-        {"Help", {ID_HELP_TOPICS, ID_APP_ABOUT}},
+        {"Hel&p", {ID_HELP_TOPICS, ID_APP_ABOUT}},
     };
     return menus;
 }

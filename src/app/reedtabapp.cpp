@@ -144,7 +144,7 @@ bool CReedtabApp::start(const QString& file, bool show) {
         }
     });
     transportCommands_ = std::make_unique<TransportController>(
-        frame_->transport(), frame_->document(), *store_, *frame_);
+        frame_->transport(), frame_->document(), *store_, *outputs_, *frame_);
     transportCommands_->playNextSong = [this] { return playNextSong(); };
     edits_ = std::make_unique<EditController>(frame_->document(), frame_->view(),
                                               frame_->transport(), *store_, *frame_);

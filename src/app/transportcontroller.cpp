@@ -4,6 +4,7 @@
 #include "dialogs/speedtrainerdlg.h"
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
+#include "playback/outputdevice.h"
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
 #include "transport/transport.h"
@@ -29,8 +30,9 @@ constexpr int kSynthWaitMs = 100;
 } // namespace
 
 TransportController::TransportController(Transport& transport, CReedtabDoc& doc,
-                                         SettingsStore& store, CMainFrame& frame)
-    : transport_(transport), doc_(doc), store_(store), frame_(frame) {
+                                         SettingsStore& store, OutputProvider& outputs,
+                                         CMainFrame& frame)
+    : transport_(transport), doc_(doc), store_(store), outputs_(outputs), frame_(frame) {
     connect(&frame_, &CMainFrame::spacePressed, this, &TransportController::spaceKey);
     connect(&frame_, &CMainFrame::homePressed, this, &TransportController::rewindCommand);
     connect(&frame_, &CMainFrame::resumeRequested, this, [this] { startPlaying(false, true); });
@@ -98,7 +100,12 @@ void TransportController::startPlaying(bool countIn, bool fromCursor) {
         return;
     }
     frame_.playbackOptionsChanged();
-    reportStart(transport_.play(countIn, fromCursor, doc_.cursorTick));
+    const PlayerResult started = transport_.play(countIn, fromCursor, doc_.cursorTick);
+    reportStart(started);
+    if (started == PlayerOk && !silenceTold_ && !outputs_.isHeard(transport_.outputDevice())) {
+        silenceTold_ = true;
+        frame_.messageBox(kSilentOutputText, "Reedtab Midi", MessageIcon::Warning);
+    }
     frame_.view().repaintView();
     frame_.updateCommandStates();
 }

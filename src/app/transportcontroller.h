@@ -18,6 +18,7 @@ namespace reedtab {
 class CMainFrame;
 class CReedtabDoc;
 class CommandTable;
+class OutputProvider;
 class SettingsStore;
 class Transport;
 template <typename T>
@@ -26,14 +27,16 @@ class Shared;
 class TransportController : public QObject {
     Q_OBJECT
 public:
+    /// `outputs` says whether the output plays where someone hears it.
     TransportController(Transport& transport, CReedtabDoc& doc, SettingsStore& store,
-                        CMainFrame& frame);
+                        OutputProvider& outputs, CMainFrame& frame);
     ~TransportController() override;
 
     void registerCommands(CommandTable& table);
 
     /// Starts playing, once the built-in synthesizer has read its SoundFont (the status bar
-    /// says so while Play waits; Stop or a newer Play cancels the wait).
+    /// says so while Play waits; Stop or a newer Play cancels the wait). The first play of a
+    /// session on an output nobody hears says so.
     void startPlaying(bool countIn, bool fromCursor);
     /// Starts the player at `tick` (ticks); a refusal other than "already playing" or "after
     /// the end" shows "Cannot start playing!".
@@ -61,9 +64,12 @@ private:
     Transport& transport_;
     CReedtabDoc& doc_;
     SettingsStore& store_;
+    OutputProvider& outputs_;
     CMainFrame& frame_;
     // Numbers the plays that wait for the synthesizer, so that Stop can cancel a waiting one.
     int playRequests_ = 0;
+    // The user has been told this session that the output plays where nobody hears it.
+    bool silenceTold_ = false;
 };
 
 } // namespace reedtab

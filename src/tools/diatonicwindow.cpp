@@ -261,7 +261,7 @@ void CMonDiatonic::buildButtons() {
     for (const HeldNotes::Note& n : sounding_.notes()) {
         hold(n.note, n.eventIndex, n.code, true);
     }
-    resize(windowWidth(), kWindowHeight);
+    resize(contentSize(QSize(windowWidth(), kWindowHeight)));
     update();
     selectKeyAndOctave();
 }

@@ -60,13 +60,12 @@ const std::array kKinds{
                    "Alt+T",
                    {.words = true},
                    makeWindow<CMonLyrics>},
-    // The menu shows Alt+E, but the key stays free.
     ToolWindowKind{kMonitorEvents,
                    "events",
                    ID_VIEW_EVENTS,
                    "MIDI &Events\tAlt+E",
                    "View MIDI events",
-                   "",
+                   "Alt+E",
                    {.everyEvent = true},
                    makeWindow<CMonEvents>},
 };

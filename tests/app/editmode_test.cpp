@@ -4,9 +4,9 @@
 
 #include "apptestsupport.h"
 
-#include "app/transportcontroller.h"
-
 #include "app/editcontroller.h"
+#include "app/statusposition.h"
+#include "app/transportcontroller.h"
 
 #include "../support/modaldialogs.h"
 
@@ -291,7 +291,7 @@ TEST_F(EditMode, TransportStartsRewindsAndEndsAtTheEditCursor) {
     doc.cursorTick = 480;
     program.app().transportCommands().onPlayerStopped();
     EXPECT_EQ(frame.player().playTick(), 480);
-    EXPECT_EQ(frame.paneText(3), QString::asprintf("%10d", 480));
+    EXPECT_EQ(frame.paneText(3), positionText(doc.song, 480));
     EXPECT_FALSE(frame.player().isPlaying());
 }
 

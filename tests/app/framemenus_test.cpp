@@ -58,7 +58,8 @@ TEST(FrameMenus, EveryMenuListsItsCommandsInTheirPlaces) {
     for (const QAction* menu : menus) {
         titles.push_back(menu->text());
     }
-    EXPECT_EQ(titles, (std::vector<QString>{"&File", "&Edit", "&View", "Pla&y", "T&ools", "Help"}));
+    EXPECT_EQ(titles,
+              (std::vector<QString>{"&File", "Ed&it", "&View", "Pla&y", "T&ools", "Hel&p"}));
     const QMenu& file = *menus[0]->menu();
     EXPECT_EQ(itemsOf(file),
               (std::vector<int>{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_RELOAD, ID_FILE_SAVE,
