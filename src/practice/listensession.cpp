@@ -135,9 +135,7 @@ void ListenSession::endPass(bool complete, double nowMs) {
         closing_ = std::move(pass);
         return;
     }
-    if (pass->judge) {
-        collect(*pass, pass->judge->finish());
-    }
+    // A pass stopped part way keeps what was judged: the notes ahead were never played.
     if (listener_ && (complete || !pass->notes.empty())) {
         listener_->passEnded(pass->index, pass->score(), complete);
     }
