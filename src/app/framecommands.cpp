@@ -330,7 +330,7 @@ void CMainFrame::createMenus() {
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     add(view, {ID_VIEW_MIXER, ID_VIEW_PIANO, ID_VIEW_LYRICS, ID_VIEW_PLAYLIST, ID_VIEW_DIATONIC,
-               ID_VIEW_CHROMATIC, ID_VIEW_EVENTS, 0});
+               ID_VIEW_CHROMATIC, ID_VIEW_EVENTS, ID_VIEW_LISTEN, 0});
     QMenu* zoom = view->addMenu(QStringLiteral("&Zoom"));
     zoom->installEventFilter(clearer);
     // Largest first, as the menu has always listed them.

@@ -3,6 +3,7 @@
 #include "app/mainframe.h"
 #include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
+#include "tools/listenwindow.h"
 #include "tools/toolwindows.h"
 #include "transport/transport.h"
 #include "view/reedtabview.h"
@@ -25,8 +26,9 @@ struct NamedWindow {
     int type;
 };
 constexpr NamedWindow kWindowNames[] = {
-    {"piano", kMonitorPiano}, {"diatonic", kMonitorDiatonic}, {"chromatic", kMonitorChromatic},
-    {"mixer", kMonitorMixer}, {"lyrics", kMonitorLyrics},     {"events", kMonitorEvents},
+    {"piano", kMonitorPiano},   {"diatonic", kMonitorDiatonic}, {"chromatic", kMonitorChromatic},
+    {"mixer", kMonitorMixer},   {"lyrics", kMonitorLyrics},     {"events", kMonitorEvents},
+    {"listen", kMonitorListen},
 };
 
 int windowType(const QString& name) {
@@ -91,10 +93,16 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
         } else if (argument == QLatin1String("--window")) {
             if (!hasValue || windowType(arguments[i + 1]) == kMonitorNone) {
                 error = QStringLiteral(
-                    "--window needs diatonic, chromatic, piano, mixer, lyrics or events");
+                    "--window needs diatonic, chromatic, piano, mixer, lyrics, events or listen");
                 return CommandLineMode::Invalid;
             }
             request.windows.append(arguments[++i]);
+        } else if (argument == QLatin1String("--recording")) {
+            if (!hasValue) {
+                error = QStringLiteral("--recording needs the audio file");
+                return CommandLineMode::Invalid;
+            }
+            request.recording = arguments[++i];
         } else if (argument.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option %1").arg(argument);
             return CommandLineMode::Invalid;
@@ -105,9 +113,10 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
             return CommandLineMode::Invalid;
         }
     }
-    if (!screenshot && (request.tick >= 0 || !request.windows.isEmpty() ||
-                        !arguments.filter(QStringLiteral("--size")).isEmpty())) {
-        error = QStringLiteral("--size, --at and --window belong to --screenshot");
+    if (!screenshot &&
+        (request.tick >= 0 || !request.windows.isEmpty() || !request.recording.isEmpty() ||
+         !arguments.filter(QStringLiteral("--size")).isEmpty())) {
+        error = QStringLiteral("--size, --at, --window and --recording belong to --screenshot");
         return CommandLineMode::Invalid;
     }
     return screenshot ? CommandLineMode::Screenshot : CommandLineMode::Run;
@@ -134,14 +143,11 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
         frame.transport().seek(request.tick);
         frame.showPosition(request.tick);
     }
-    frame.view().repaintView();
-    QApplication::processEvents();
-    const QImage image = frame.grab().toImage();
-    if (image.isNull() || !image.save(request.output, "PNG")) {
-        error = QStringLiteral("cannot write %1").arg(request.output);
+    ToolWindows& tools = frame.toolWindows();
+    if (!request.recording.isEmpty() && !request.windows.contains(QStringLiteral("listen"))) {
+        error = QStringLiteral("--recording needs --window listen");
         return false;
     }
-    ToolWindows& tools = frame.toolWindows();
     for (const QString& name : request.windows) {
         if (!tools.isOpen(windowType(name)) && !tools.toggle(windowType(name))) {
             error = QStringLiteral("cannot open the %1 window").arg(name);
@@ -149,7 +155,20 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
         }
     }
     tools.showSounding(std::max(0, request.tick));
+    if (!request.recording.isEmpty()) {
+        auto* listen = static_cast<CMonListen*>(tools.window(kMonitorListen));
+        if (!listen->showRecording(request.recording, std::max(0, request.tick))) {
+            error = QStringLiteral("cannot judge %1").arg(request.recording);
+            return false;
+        }
+    }
+    frame.view().repaintView();
     QApplication::processEvents();
+    const QImage image = frame.grab().toImage();
+    if (image.isNull() || !image.save(request.output, "PNG")) {
+        error = QStringLiteral("cannot write %1").arg(request.output);
+        return false;
+    }
     for (const QString& name : request.windows) {
         const QString path = toolWindowShotPath(request.output, name);
         const QImage shot = tools.window(windowType(name))->grab().toImage();

@@ -2,6 +2,8 @@
 
 #include "harmonica/chromaticlayout.h"
 #include "harmonica/notation.h"
+#include "settings/settings.h"
+#include "view/songpainter.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -246,6 +248,27 @@ void CMonChromatic::paintEvent(QPaintEvent*) {
                          Qt::AlignLeft | Qt::AlignTop, number);
     }
     painter.drawPixmap(45 + 20 * holes, 60, toolPicture("chromaticright"));
+}
+
+void CMonChromatic::heardNote(int note) {
+    heardNote_ = note;
+    if (heard_) {
+        heard_->setHeard(QColor());
+    }
+    heard_ = nullptr;
+    if (note < 0 || note > 127) {
+        return;
+    }
+    int row = 0;
+    int column = 0;
+    if (layout_.positionOf(note, row, column) != 0) {
+        return;
+    }
+    NoteButton* heard = button(row, column);
+    if (heard) {
+        heard->setHeard(toQColor(settings().colorHeard));
+        heard_ = heard;
+    }
 }
 
 } // namespace reedtab

@@ -9,6 +9,7 @@
 #include "model/miditrack.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
+#include "view/songpainter.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -548,6 +549,26 @@ void CMonDiatonic::paintEvent(QPaintEvent*) {
         text(x + (h >= 9 ? 3 : 7), 105, QString::number(h + 1));
     }
     painter.drawPixmap(left + 50 + 20 * holes, 25, toolPicture("diatonicright"));
+}
+
+void CMonDiatonic::heardNote(int note) {
+    heardNote_ = note;
+    if (heard_) {
+        heard_->setHeard(QColor());
+    }
+    heard_ = nullptr;
+    if (note < 0 || note > 127) {
+        return;
+    }
+    DiatonicPositionInfo info;
+    if (layout_.positionOf(note, info) != 0) {
+        return;
+    }
+    NoteButton* heard = button(info.hole, info.technique);
+    if (heard) {
+        heard->setHeard(toQColor(settings().colorHeard));
+        heard_ = heard;
+    }
 }
 
 } // namespace reedtab

@@ -12,6 +12,7 @@
 
 #include "harmonica/harmonicalayout.h"
 
+#include <QColor>
 #include <QFont>
 #include <QPixmap>
 #include <QPoint>
@@ -49,6 +50,7 @@ enum MonitorType : int {
     kMonitorChromatic = 4,
     kMonitorLyrics = 5,
     kMonitorEvents = 6,
+    kMonitorListen = 7,
 };
 
 /// What every tool window works with.
@@ -91,6 +93,9 @@ public:
     /// one takes up its tuning and key and holds its sounding notes down again. The base does
     /// nothing.
     virtual void followLayouts();
+    /// The Listen window hears `note` now (-1: silence): a harmonica window lights its hole in
+    /// the heard colour beside the sounding ones. The base does nothing.
+    virtual void heardNote(int note);
     virtual int monitorIndex() const { return kMonitorNone; }
     /// Writes the normal rectangle to "Mon%d.x1" ... unless the window is minimised or
     /// maximised.
@@ -220,6 +225,9 @@ class NoteButton : public QPushButton {
 public:
     NoteButton(int id, const QString& text, CMonitor* window);
     int id() const { return id_; }
+    /// Framed in `colour` while the Listen window hears its note (an invalid colour: not).
+    void setHeard(const QColor& colour);
+    const QColor& heard() const { return heard_; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -235,6 +243,7 @@ private:
     CMonitor* window_;
     int id_;
     bool held_ = false;
+    QColor heard_;
 };
 
 } // namespace reedtab

@@ -6,6 +6,7 @@
 #include "tools/chromaticwindow.h"
 #include "tools/diatonicwindow.h"
 #include "tools/eventswindow.h"
+#include "tools/listenwindow.h"
 #include "tools/lyricswindow.h"
 #include "tools/mixerwindow.h"
 #include "tools/pianowindow.h"
@@ -32,7 +33,7 @@ ToolWindows::~ToolWindows() {
 }
 
 bool ToolWindows::available(int type) {
-    return type >= kMonitorMixer && type <= kMonitorEvents;
+    return type >= kMonitorMixer && type <= kMonitorListen;
 }
 
 CMonitor* ToolWindows::make(int type) {
@@ -49,9 +50,24 @@ CMonitor* ToolWindows::make(int type) {
         return new CMonDiatonic(context_, owner_);
     case kMonitorChromatic:
         return new CMonChromatic(context_, owner_);
+    case kMonitorListen:
+        return makeListen();
     default:
         return nullptr;
     }
+}
+
+CMonitor* ToolWindows::makeListen() {
+    auto* listen = new CMonListen(context_, owner_);
+    connect(listen, &CMonListen::judgedChanged, this,
+            [this, listen] { emit judgedChanged(listen->passNotes(), listen->judgedTrack()); });
+    connect(listen, &CMonListen::heardChanged, this, [this](int note) {
+        for (CMonitor* window : monitors_) {
+            window->heardNote(note);
+        }
+    });
+    connect(listen, &CMonitor::monitorClosed, this, [this] { emit judgedChanged({}, -1); });
+    return listen;
 }
 
 bool ToolWindows::toggle(int type) {

@@ -5,6 +5,7 @@
 //
 // Threads: the user-interface thread only.
 
+#include "listen/judge.h"
 #include "tools/monitor.h"
 #include "transport/soundingnotes.h"
 #include "ui/commands.h"
@@ -20,13 +21,14 @@ namespace reedtab {
 struct PositionReport;
 
 /// The command that opens and closes each type of tool window.
-inline constexpr std::array<std::pair<int, int>, 6> kToolWindowCommands = {{
+inline constexpr std::array<std::pair<int, int>, 7> kToolWindowCommands = {{
     {ID_VIEW_MIXER, kMonitorMixer},
     {ID_VIEW_PIANO, kMonitorPiano},
     {ID_VIEW_DIATONIC, kMonitorDiatonic},
     {ID_VIEW_CHROMATIC, kMonitorChromatic},
     {ID_VIEW_LYRICS, kMonitorLyrics},
     {ID_VIEW_EVENTS, kMonitorEvents},
+    {ID_VIEW_LISTEN, kMonitorListen},
 }};
 
 class ToolWindows : public QObject {
@@ -77,12 +79,15 @@ public:
 signals:
     /// A tool window changed a harmonica layout.
     void layoutChanged();
+    /// The Listen window judged notes of its pass, or began a new one: the staff marks them.
+    void judgedChanged(const std::vector<reedtab::JudgedNote>& notes, int track);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     CMonitor* make(int type);
+    CMonitor* makeListen();
 
     ToolContext context_;
     QWidget* owner_;

@@ -44,6 +44,7 @@ constexpr std::array kCommands{
     CommandInfo{ID_VIEW_DIATONIC, "&Diatonic Harmonica\tAlt+H", "View diatonic harmonica", true},
     CommandInfo{ID_VIEW_CHROMATIC, "&Chromatic Harmonica\tAlt+C", "View chromatic harmonica", true},
     CommandInfo{ID_VIEW_EVENTS, "MIDI &Events\tAlt+E", "View MIDI events", true},
+    CommandInfo{ID_VIEW_LISTEN, "Li&sten", "Listen to your playing and judge it", true},
     CommandInfo{ID_PLAY_PLAY, "&Play\t[space]", "Start playing", true},
     CommandInfo{ID_PLAY_STOP, "&Stop\t[space]", "Stop playing"},
     CommandInfo{ID_PLAY_REWIND, "Re&wind", "Rewind to beginning of current file"},
