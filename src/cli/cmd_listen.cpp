@@ -9,6 +9,7 @@
 #include "listen/heardname.h"
 #include "listen/judge.h"
 #include "listen/pitchlistener.h"
+#include "listen/scorestore.h"
 #include "playback/playermessagequeue.h"
 #include "practice/listensession.h"
 
@@ -18,6 +19,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <thread>
 
@@ -290,6 +292,7 @@ int run(const std::vector<std::string>& words) {
     const auto to = tickOption(args, "--to", message);
     const auto a4 = a4Option(args, message);
     const bool json = args.flag("--json");
+    const bool keep = args.flag("--keep");
     LiveOptions live;
     live.input = args.option("--input");
     live.output = args.option("--output");
@@ -307,8 +310,8 @@ int run(const std::vector<std::string>& words) {
         if (files.size() != 1) {
             return usageError("listen", "with --input expects SONG alone (try --help)");
         }
-        if (json || offset) {
-            return usageError("listen", "--json and --offset are for a recording");
+        if (json || offset || keep) {
+            return usageError("listen", "--json, --offset and --keep are for a recording");
         }
     } else if (files.size() != 2) {
         return usageError("listen", "expects SONG and AUDIO (try --help)");
@@ -374,6 +377,21 @@ int run(const std::vector<std::string>& words) {
         judge.hear(frame);
     }
     judge.finish();
+    if (keep) {
+        PassRecord record;
+        record.date = utcDate(std::time(nullptr));
+        record.songPath = scoreSongPath(files[0]);
+        record.notesHash = notesHash(song);
+        record.from = *from;
+        record.to = *to;
+        record.score = judge.score();
+        ScoreStore store(defaultScorePath());
+        if (store.append(record) != 0) {
+            std::fprintf(stderr, "reedtab-cli listen: cannot keep the score in %s\n",
+                         store.path().c_str());
+            return kAudioFailed;
+        }
+    }
 
     if (json) {
         printJson(expected.track, options.toleranceCents, judge.judged(), judge, namer);
@@ -390,7 +408,7 @@ const char* const help =
     "usage: reedtab-cli listen SONG AUDIO [--track N]\n"
     "                   [--diatonic NAME|FILE.tun | --chromatic NAME|FILE.tun] [--key N]\n"
     "                   [--from TICK] [--to TICK] [--offset MS] [--tolerance CENTS]\n"
-    "                   [--a4 HZ] [--json]\n"
+    "                   [--a4 HZ] [--json] [--keep]\n"
     "       reedtab-cli listen SONG --input DEVICE [--output DEVICE] [--wait] [--tempo PERCENT]\n"
     "                   [--latency MS] [--track N] [--diatonic ... | --chromatic ...] [--key N]\n"
     "                   [--from TICK] [--to TICK] [--tolerance CENTS] [--a4 HZ]\n"
@@ -418,6 +436,8 @@ const char* const help =
     "\"score\": {\"hit\": H, \"wrong\": W, \"missed\": M, \"accuracy\": A,\n"
     "\"medianTimingMs\": D}}; ms is the note's time in the recording, cents the heard\n"
     "pitch against the expected note's.\n"
+    "--keep: the pass's score is kept with the song's others in the score file beside the\n"
+    "settings, which the Listen window's chart shows.\n"
     "\n"
     "Live, with --input DEVICE (a capture device, see the devices command): the song plays\n"
     "on the MIDI output device --output (default \"Midi Mapper\") with the judged track\n"

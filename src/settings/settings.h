@@ -178,10 +178,10 @@ struct Settings {
     int listenTolerance = 30; ///< cents, 10..100
     int listenOffsetMs = 0;   ///< the user's own latency offset, -500..500, added to the round trip
     bool listenWait = false;  ///< wait mode
-    Rgb colorHit = Rgb::fromStored(0x00A000); ///< judged notes on the staff (0x00BBGGRR)
+    Rgb colorHit = Rgb::fromStored(0xE07000); ///< judged notes on the staff (0x00BBGGRR)
     Rgb colorWrong = Rgb::fromStored(0x0080FF);
     Rgb colorMissed = Rgb::fromStored(0x0000D0);
-    Rgb colorHeard = Rgb::fromStored(0xFF8000); ///< the heard hole in the harmonica windows
+    Rgb colorHeard = Rgb::fromStored(0xC000C0); ///< the heard hole in the harmonica windows
 
     // Run-time values, never stored
     /// -1 = "Midi Mapper", else an index into the system's output list (without the mapper).

@@ -269,7 +269,8 @@ void CMonListen::loadHistory() {
     const MidiSong& song = context_.doc.song;
     ScoreStore store(scorePath_);
     shown_->history.clear();
-    for (const PassRecord& pass : store.passesOf(context_.doc.pathName(), notesHash(song))) {
+    for (const PassRecord& pass :
+         store.passesOf(scoreSongPath(context_.doc.pathName()), notesHash(song))) {
         shown_->history.push_back(pass.score.accuracy);
     }
     if (const std::string damage = store.takeDamageReport(); !damage.empty()) {
@@ -477,7 +478,7 @@ void CMonListen::passEnded(const PassScore& score, bool complete) {
     if (complete && session_) {
         PassRecord record;
         record.date = utcDate(std::time(nullptr));
-        record.songPath = context_.doc.pathName();
+        record.songPath = scoreSongPath(context_.doc.pathName());
         record.notesHash = notesHash(context_.doc.song);
         record.tempoPercent = context_.hub.transport().tempoPercent();
         record.from = session_->options().range.from;
