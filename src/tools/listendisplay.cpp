@@ -112,10 +112,10 @@ void ListenDisplay::paintScore(QPainter& painter, const QRect& box) const {
     const PassScore& s = shown_.score;
     painter.setPen(kInk);
     painter.setFont(sized(font(), 26, true));
-    painter.drawText(box.adjusted(0, 12, -8, -50), Qt::AlignRight | Qt::AlignVCenter,
+    painter.drawText(box.adjusted(0, 12, -8, -56), Qt::AlignRight | Qt::AlignVCenter,
                      QStringLiteral("%1 %").arg(std::lround(100.0 * s.accuracy)));
     painter.setFont(sized(font(), 11, false));
-    QString lines = QStringLiteral("%1 hit, %2 wrong, %3 missed, %4 extra")
+    QString lines = QStringLiteral("%1 hit, %2 wrong\n%3 missed, %4 extra")
                         .arg(s.hits)
                         .arg(s.wrongs)
                         .arg(s.misses)

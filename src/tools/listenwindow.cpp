@@ -199,10 +199,14 @@ void CMonListen::refresh(int flag) {
     if (!flag || !tracks_ || context_.doc.song.loading) {
         return;
     }
-    // The judged track's own mute while listening changes the tracks too: that is no new song.
-    if (listening()) {
+    // The judged track's mute and other track changes keep the pass shown; another song or
+    // edited notes do not.
+    const std::string song =
+        scoreSongPath(context_.doc.pathName()) + '\n' + notesHash(context_.doc.song);
+    if (listening() || song == shownSong_) {
         return;
     }
+    shownSong_ = song;
     fillTrackList();
     passNotes_.clear();
     judgedTrack_ = -1;
@@ -383,10 +387,10 @@ void CMonListen::finishListening() {
     if (!session_) {
         return;
     }
-    session_.reset();
     if (!trackWasMuted_ && judgedTrack_ >= 0 && judgedTrack_ < context_.doc.song.trackCount()) {
         context_.doc.setTrackFlag(judgedTrack_, TrackMuted, false);
     }
+    session_.reset();
     showHeard(std::nullopt);
     shown_->waiting = false;
     shown_->expected.clear();

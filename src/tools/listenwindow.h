@@ -112,6 +112,8 @@ private:
     std::unique_ptr<ListenSession> session_;
     std::unique_ptr<ListenShown> shown_;
     std::string scorePath_;
+    // The song the window shows: its path and the hash of its notes.
+    std::string shownSong_;
     std::vector<JudgedNote> passNotes_;
     int judgedTrack_ = -1;
     int heardNote_ = -1;
