@@ -7,6 +7,15 @@ target_compile_options(reedtab_options INTERFACE -Wall -Wextra -Wpedantic)
 if(REEDTAB_WARNINGS_AS_ERRORS)
   target_compile_options(reedtab_options INTERFACE -Werror)
 endif()
+# The version header every target may include as "reedtab/version.h".
+if(PROJECT_VERSION_PATCH EQUAL 0)
+  set(REEDTAB_VERSION_SHORT "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
+else()
+  set(REEDTAB_VERSION_SHORT "${PROJECT_VERSION}")
+endif()
+configure_file("${CMAKE_CURRENT_LIST_DIR}/version.h.in"
+               "${PROJECT_BINARY_DIR}/generated/reedtab/version.h" @ONLY)
+target_include_directories(reedtab_options INTERFACE "${PROJECT_BINARY_DIR}/generated")
 if(ENABLE_SANITIZERS)
   target_compile_options(reedtab_options INTERFACE -fsanitize=address,undefined
                                                    -fno-omit-frame-pointer -fno-sanitize-recover=all)
@@ -39,7 +48,9 @@ endfunction()
 # reedtab_soname(VAR LIBRARY [HINTS dir ...])
 # The shared-object name of an installed library, for a module that opens it with dlopen when
 # it is first needed rather than linking it: the module takes the headers at build time and the
-# library by this name at run time.
+# library by this name at run time. The name is recorded in the global property
+# REEDTAB_RUNTIME_SONAMES, from which the Debian package takes a dependency on the library's
+# package (cmake/ReedtabPackage.cmake).
 function(reedtab_soname var library)
   cmake_parse_arguments(ARG "" "" "HINTS" ${ARGN})
   string(TOUPPER "REEDTAB_${library}_LIBRARY" cache_name)
@@ -51,6 +62,7 @@ function(reedtab_soname var library)
     message(FATAL_ERROR "cannot read the shared-object name of ${file}")
   endif()
   set(${var} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+  set_property(GLOBAL APPEND PROPERTY REEDTAB_RUNTIME_SONAMES "${CMAKE_MATCH_1}")
 endfunction()
 
 # reedtab_add_test(NAME SOURCES ... [DEPENDS ...] [GUI] [SERIAL] [TIMEOUT seconds] [LABEL label])

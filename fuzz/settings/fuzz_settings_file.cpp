@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reedtab::Settings block;
     reedtab::loadSettings(store, block);
     if (block.tabMode < 0 || block.tabMode > 4 || block.printBeatsPerLine < 1 ||
-        block.printBeatsPerLine > 48 || block.fontTab.faceName.size() > 31) {
+        block.printBeatsPerLine > 48 || block.fontTab.faceName.size() > 31 ||
+        block.autosaveSeconds < 0 || block.autosaveSeconds > 86400) {
         std::abort();
     }
     const auto& harps = block.myHarps;

@@ -1,9 +1,11 @@
 #include "app/reedtabapp.h"
 #include "app/screenshot.h"
+#include "reedtab/version.h"
 
 #include <QApplication>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +22,17 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Answered before Qt starts, so that they work without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("reedtab %s\n", reedtab::kVersion);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(reedtab::kUsage, stdout);
+            return 0;
+        }
+    }
     qtDefaultHandler = qInstallMessageHandler(&messageHandler);
     QApplication application(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("org.reedtab.ReedtabMidi"));

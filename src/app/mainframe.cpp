@@ -1,5 +1,6 @@
 #include "app/mainframe.h"
 
+#include "app/manual.h"
 #include "app/options.h"
 #include "app/reedtabapp.h"
 #include "app/soundfontswitch.h"
@@ -378,16 +379,7 @@ void CMainFrame::showDump(const QString& path) {
 }
 
 void CMainFrame::helpCommand() {
-    messageBox("Open a song with File Open or by dropping it on the window. Space plays and "
-               "stops, Home goes back to the start or the begin mark, the arrow and page keys "
-               "scroll, the mouse wheel moves the position.\n\nClick in the strip between the "
-               "progress bar and the bar numbers to set the begin mark; Shift+click or a right "
-               "click there sets the end mark. With \"Snap mouse time position\" on (Options) "
-               "the marks land on the nearest beat. Escape clears them. The selector "
-               "on the toolbar chooses note names or diatonic or chromatic tablature; a right "
-               "click on a note lists the other holes that play it.\n\nShift+F1 explains a "
-               "control, F6 moves between the staff and the toolbar's controls.",
-               "Reedtab Midi Help", MessageIcon::Information);
+    installManual(*this).showPage(QStringLiteral("index.md"));
 }
 
 void CMainFrame::focusPane(bool forward) {

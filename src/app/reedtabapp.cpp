@@ -2,7 +2,9 @@
 
 #include "app/focusstyle.h"
 #include "app/mainframe.h"
+#include "app/manual.h"
 #include "app/qsettingsstore.h"
+#include "app/recovery.h"
 #include "dialogs/aboutdlg.h"
 #include "dialogs/titlewidth.h"
 #include "document/reedtabdoc.h"
@@ -13,11 +15,14 @@
 #include "ui/commands.h"
 #include "ui/commandtable.h"
 #include "view/reedtabview.h"
+#include "view/startpage.h"
 
 #include <QDate>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QLocale>
+#include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 namespace reedtab {
@@ -89,13 +94,17 @@ AppEnvironment systemEnvironment(bool withDevices) {
     environment.outputs = std::make_unique<SystemOutputProvider>();
     environment.inputDevices = inputDeviceNames();
     environment.outputDevices = outputDeviceNames();
+    environment.recoveryFolder =
+        (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/recovery")
+            .toStdString();
     return environment;
 }
 
 CReedtabApp::CReedtabApp(AppEnvironment environment)
     : store_(std::move(environment.store)), outputs_(std::move(environment.outputs)),
       clock_(std::move(environment.clock)), inputDevices_(std::move(environment.inputDevices)),
-      outputDevices_(std::move(environment.outputDevices)) {
+      outputDevices_(std::move(environment.outputDevices)),
+      recoveryFolder_(std::move(environment.recoveryFolder)) {
     if (outputDevices_.empty() || outputDevices_.front() != kMidiMapperName) {
         outputDevices_.insert(outputDevices_.begin(), kMidiMapperName);
     }
@@ -105,6 +114,8 @@ CReedtabApp::~CReedtabApp() {
     if (playlistWindow_) {
         playlistWindow_->close();
     }
+    // A clean end: the recovery file goes before the window it watches.
+    recovery_.reset();
     frame_.reset();
     if (auto* qtStore = dynamic_cast<QSettingsStore*>(store_.get())) {
         qtStore->sync();
@@ -123,11 +134,15 @@ bool CReedtabApp::start(const QString& file, bool show) {
     registerCommands(frame_->commands());
     frame_->buildMenusAndToolBar();
     frame_->setRecentFiles(recentFiles_);
+    installManual(*frame_);
 
     if (!file.isEmpty()) {
         openFile(file);
     } else {
         frame_->document().newDocument();
+        if (show) {
+            showStartPage();
+        }
     }
     if (show) {
         frame_->show();
@@ -139,7 +154,19 @@ bool CReedtabApp::start(const QString& file, bool show) {
             frame_->postCommand(command);
         }
     }
+    if (!recoveryFolder_.empty()) {
+        recovery_ =
+            std::make_unique<CRecovery>(*frame_, recoveryFolder_, settings().autosaveSeconds);
+        // Asked once the event loop runs and the main window is on the screen.
+        QTimer::singleShot(0, recovery_.get(), &CRecovery::offerRecovered);
+    }
     return true;
+}
+
+void CReedtabApp::showStartPage() {
+    auto* page = new CStartPage(frame_->view(), frame_->document(), exampleSongs(), recentFiles_);
+    connect(page, &CStartPage::openDialogRequested, this, &CReedtabApp::openCommand);
+    connect(page, &CStartPage::openRequested, this, &CReedtabApp::openFile);
 }
 
 void CReedtabApp::registerCommands(CommandTable& table) {

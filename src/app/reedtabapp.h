@@ -9,6 +9,7 @@
 #include "app/playlistmodel.h"
 #include "playback/clock.h"
 #include "playback/outputdevice.h"
+#include "reedtab/version.h"
 #include "settings/settingsstore.h"
 
 #include <QObject>
@@ -23,10 +24,9 @@
 namespace reedtab {
 
 class CMainFrame;
+class CRecovery;
 class CommandTable;
 
-/// The program's version text, as the About box shows it.
-inline constexpr const char* kVersionText = "Version 3.1";
 /// Number of entries of the recent-file list.
 inline constexpr int kRecentFileCount = 8;
 /// The Open dialog's filter.
@@ -41,13 +41,16 @@ struct AppEnvironment {
     std::vector<std::string> inputDevices;
     /// "Midi Mapper" first.
     std::vector<std::string> outputDevices;
+    /// Where the recovery files of unsaved songs go; "" keeps none and offers none.
+    std::string recoveryFolder;
 };
 
 /// The environment of the installed program: the user's settings file, the built-in
-/// synthesizer and the system's MIDI ports, the steady clock. Without `withDevices` (the
-/// screenshot mode, which plays nothing and changes nothing) there are no device lists, the
-/// one output drops every message, so that no SoundFont is read and no MIDI or audio system is
-/// asked, and the settings file is read but not written.
+/// synthesizer and the system's MIDI ports, the steady clock, the recovery folder in the user's
+/// data folder. Without `withDevices` (the screenshot mode, which plays nothing and changes
+/// nothing) there are no device lists, the one output drops every message, so that no
+/// SoundFont is read and no MIDI or audio system is asked, the settings file is read but not
+/// written, and there is no recovery.
 AppEnvironment systemEnvironment(bool withDevices = true);
 
 class CReedtabApp : public QObject, public PlaylistHost {
@@ -67,6 +70,10 @@ public:
     bool start(const QString& file, bool show = true);
 
     CMainFrame& frame() { return *frame_; }
+    /// Shows the start page over the empty view (a start with no song to open).
+    void showStartPage();
+    /// The recovery of unsaved songs, null without a recovery folder.
+    CRecovery* recovery() const { return recovery_.get(); }
     const std::vector<std::string>& inputDevices() const { return inputDevices_; }
     const std::vector<std::string>& outputDevices() const { return outputDevices_; }
 
@@ -118,6 +125,8 @@ private:
     QStringList recentFiles_;
     QString soundFont_;
     std::unique_ptr<CMainFrame> frame_;
+    std::string recoveryFolder_;
+    std::unique_ptr<CRecovery> recovery_;
 };
 
 } // namespace reedtab

@@ -1,6 +1,7 @@
 #include "app/screenshot.h"
 
 #include "app/mainframe.h"
+#include "app/manual.h"
 #include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
 #include "tools/listenwindow.h"
@@ -30,6 +31,9 @@ constexpr NamedWindow kWindowNames[] = {
     {"mixer", kMonitorMixer},   {"lyrics", kMonitorLyrics},     {"events", kMonitorEvents},
     {"listen", kMonitorListen},
 };
+
+// The manual is no tool window, but its picture is taken the same way.
+const QLatin1String kManualWindow("manual");
 
 int windowType(const QString& name) {
     for (const NamedWindow& window : kWindowNames) {
@@ -91,9 +95,11 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
             }
             request.soundFont = arguments[++i];
         } else if (argument == QLatin1String("--window")) {
-            if (!hasValue || windowType(arguments[i + 1]) == kMonitorNone) {
+            if (!hasValue || (windowType(arguments[i + 1]) == kMonitorNone &&
+                              arguments[i + 1] != kManualWindow)) {
                 error = QStringLiteral(
-                    "--window needs diatonic, chromatic, piano, mixer, lyrics, events or listen");
+                    "--window needs diatonic, chromatic, piano, mixer, lyrics, events, listen "
+                    "or manual");
                 return CommandLineMode::Invalid;
             }
             request.windows.append(arguments[++i]);
@@ -135,7 +141,9 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
     frame.resize(request.size);
     frame.show();
     QApplication::processEvents();
-    if (!request.file.isEmpty() && !app.openFile(request.file)) {
+    if (request.file.isEmpty()) {
+        app.showStartPage();
+    } else if (!app.openFile(request.file)) {
         error = QStringLiteral("cannot read %1").arg(request.file);
         return false;
     }
@@ -149,7 +157,9 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
         return false;
     }
     for (const QString& name : request.windows) {
-        if (!tools.isOpen(windowType(name)) && !tools.toggle(windowType(name))) {
+        if (name == kManualWindow) {
+            installManual(frame).showPage(QStringLiteral("index.md"));
+        } else if (!tools.isOpen(windowType(name)) && !tools.toggle(windowType(name))) {
             error = QStringLiteral("cannot open the %1 window").arg(name);
             return false;
         }
@@ -171,7 +181,9 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
     }
     for (const QString& name : request.windows) {
         const QString path = toolWindowShotPath(request.output, name);
-        const QImage shot = tools.window(windowType(name))->grab().toImage();
+        QWidget* window = name == kManualWindow ? static_cast<QWidget*>(&installManual(frame))
+                                                : tools.window(windowType(name));
+        const QImage shot = window->grab().toImage();
         if (shot.isNull() || !shot.save(path, "PNG")) {
             error = QStringLiteral("cannot write %1").arg(path);
             return false;

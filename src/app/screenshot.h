@@ -13,11 +13,12 @@ class CReedtabApp;
 
 inline constexpr const char* kUsage =
     "usage: reedtab [--soundfont SF2] [FILE]\n"
+    "       reedtab --version | --help\n"
     "       reedtab --screenshot OUT.png [--size WxH] [--at TICK] [--window NAME]...\n"
     "                [--recording AUDIO] [FILE]\n"
-    "         NAME: diatonic, chromatic, piano, mixer, lyrics, events or listen; each is\n"
-    "         written to OUT-NAME.png. --recording: the listen window judges AUDIO (which\n"
-    "         starts with the song) up to --at, and the staff shows the judged notes\n";
+    "         NAME: diatonic, chromatic, piano, mixer, lyrics, events, listen or manual;\n"
+    "         each is written to OUT-NAME.png. --recording: the listen window judges AUDIO\n"
+    "         (which starts with the song) up to --at, and the staff shows the judged notes\n";
 
 enum class CommandLineMode { Run, Screenshot, Invalid };
 

@@ -1,4 +1,6 @@
 #include "cli/args.h"
+#include "cli/complete.h"
+#include "reedtab/version.h"
 
 #include <cstdio>
 #include <cstring>
@@ -18,7 +20,8 @@ void printUsage(FILE* out) {
     std::fprintf(out, "usage: reedtab-cli COMMAND [ARGS]\n\ncommands:\n");
     for (const auto& [name, command] : table())
         std::fprintf(out, "  %-10s %s\n", name.c_str(), command.summary);
-    std::fprintf(out, "\n'reedtab-cli COMMAND --help' describes one command.\n");
+    std::fprintf(out, "\n'reedtab-cli COMMAND --help' describes one command;\n"
+                      "'reedtab-cli --version' prints the version.\n");
 }
 } // namespace
 
@@ -39,6 +42,13 @@ int main(int argc, char** argv) {
     if (name == "--help" || name == "-h" || name == "help") {
         printUsage(stdout);
         return 0;
+    }
+    if (name == "--version") {
+        std::printf("reedtab-cli %s\n", reedtab::kVersion);
+        return 0;
+    }
+    if (name == "--complete") {
+        return complete(table(), std::vector<std::string>(argv + 2, argv + argc));
     }
     auto it = table().find(name);
     if (it == table().end()) {

@@ -153,6 +153,16 @@ int CReedtabDoc::openDocument(const std::string& path) {
     return result;
 }
 
+int CReedtabDoc::openRecovered(const std::string& recovered, const std::string& originalPath) {
+    const int result = openDocument(recovered);
+    if (result == LoadOk) {
+        pathName_ = originalPath;
+        song.path = originalPath;
+        setModified(true);
+    }
+    return result;
+}
+
 void CReedtabDoc::newDocumentFrom(const std::function<void(MidiSong&)>& build) {
     stopPlayback();
     resetContents();

@@ -100,6 +100,10 @@ public:
     /// flag stay as they were, and "Error reading file" names the file and the reason. Returns
     /// the reader's result code (0 read).
     int openDocument(const std::string& path);
+    /// Opens a song recovered after the program ended with unsaved changes: reads `recovered`
+    /// as Open does, then makes `originalPath` ("" for a song never saved) the document's file
+    /// and marks the song modified, so that Save writes it there. Returns the reader's result.
+    int openRecovered(const std::string& recovered, const std::string& originalPath);
     /// New document holding the song `build` makes in the emptied song (an imported file): no
     /// file yet and modified, so that closing it asks where to save it. The caller asks to
     /// save the open song first, as for New.

@@ -236,6 +236,9 @@ public:
     /// it only when every byte was written, so a failed save leaves an existing file intact.
     /// Returns `SaveOk`, `SaveFailed` or `SaveNoTracks` (nothing written).
     [[nodiscard]] SaveResult saveFile(const std::string& path = {});
+    /// The bytes `saveFile` would write; empty when it would write nothing (no tracks, or
+    /// while loading).
+    std::string fileBytes() const;
 
     /// Writes the text dump of the song to `path`. Returns -1 while `loading` or when the file
     /// cannot be written, else 0.

@@ -146,6 +146,16 @@ std::string smfFile(int format, int division, std::span<const std::string> chunk
     return out;
 }
 
+std::string MidiSong::fileBytes() const {
+    if (tracks.empty() || loading)
+        return {};
+    std::vector<std::string> chunks;
+    chunks.reserve(tracks.size());
+    for (const auto& track : tracks)
+        chunks.push_back(trackData(*track));
+    return smfFile(format, division, chunks);
+}
+
 SaveResult MidiSong::saveFile(const std::string& target) {
     if (tracks.empty())
         return SaveNoTracks;
@@ -153,11 +163,7 @@ SaveResult MidiSong::saveFile(const std::string& target) {
         path = target;
     if (loading || path.empty())
         return SaveFailed;
-    std::vector<std::string> chunks;
-    chunks.reserve(tracks.size());
-    for (const auto& track : tracks)
-        chunks.push_back(trackData(*track));
-    const std::string bytes = smfFile(format, division, chunks);
+    const std::string bytes = fileBytes();
 
     // Written beside the target and renamed over it only when complete, so that a full disk or
     // a failed write never leaves the user's existing file destroyed.

@@ -181,6 +181,7 @@ void loadSettings(const SettingsStore& store, Settings& block) {
     read.text("midiOutDeviceStr", block.midiOutDeviceStr);
     read.text("midiInDeviceStr", block.midiInDeviceStr);
     read.text("soundFont", block.soundFont);
+    read.integer("autosaveSeconds", block.autosaveSeconds, 0, 86400);
     read.integer("printTabSpace", block.printTabSpace, 0, 100);
     read.flag("printTrebleClef", block.printTrebleClef);
     read.flag("printBassClef", block.printBassClef);
@@ -245,6 +246,7 @@ void saveSettings(SettingsStore& store, unsigned groups, const Settings& block) 
                                           ? inputs[static_cast<std::size_t>(in)]
                                           : std::string(kNoMidiInputName));
         write.text("soundFont", block.soundFont);
+        write.integer("autosaveSeconds", block.autosaveSeconds);
     }
     if (groups & kSavePrint) {
         write.integer("printTrebleClef", block.printTrebleClef ? 1 : 0);

@@ -158,6 +158,9 @@ struct Settings {
     std::string midiInDeviceStr;
     /// The built-in synthesizer's SoundFont file, "" for the system's default.
     std::string soundFont;
+    /// Seconds between two writes of the recovery file while the song has unsaved changes;
+    /// 0 writes none.
+    int autosaveSeconds = 60;
 
     // Printing
     int printTabSpace = 0;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 namespace reedtab::testing {
 namespace {
 
@@ -193,6 +195,42 @@ TEST(DocumentSave, UndoAndRedoNeverChangeWhereSaveWrites) {
     MidiSong back;
     ASSERT_EQ(back.loadFile(userFile), LoadOk);
     EXPECT_EQ(listEvents(back), listEvents(f.doc.song));
+}
+
+TEST(DocumentRecovered, OpensModifiedAndSaveWritesTheUsersFile) {
+    DocFixture f;
+    MidiSong edited;
+    makeTune(edited);
+    // What the recovery file keeps: the song's bytes as a save writes them.
+    const std::string bytes = edited.fileBytes();
+    ASSERT_FALSE(bytes.empty());
+    const std::string recovered = f.folder.file("recovered.mid");
+    std::ofstream(recovered, std::ios::binary) << bytes;
+    const std::string userFile = f.folder.file("mine.mid");
+
+    ASSERT_EQ(f.doc.openRecovered(recovered, userFile), LoadOk);
+    EXPECT_TRUE(f.doc.isModified());
+    EXPECT_EQ(f.doc.pathName(), userFile);
+    EXPECT_EQ(f.doc.title(), "mine.mid");
+    ASSERT_TRUE(f.doc.saveDocument());
+    EXPECT_FALSE(f.doc.isModified());
+    MidiSong back;
+    ASSERT_EQ(back.loadFile(userFile), LoadOk);
+    EXPECT_EQ(listEvents(back), listEvents(edited));
+    EXPECT_EQ(back.fileBytes(), bytes);
+
+    // A song never saved asks where to go, as any new song does.
+    DocFixture untitled;
+    ASSERT_EQ(untitled.doc.openRecovered(recovered, ""), LoadOk);
+    EXPECT_EQ(untitled.doc.title(), "Untitled");
+    untitled.ui.savePath = untitled.folder.file("chosen.mid");
+    ASSERT_TRUE(untitled.doc.saveDocument());
+    EXPECT_EQ(untitled.doc.pathName(), untitled.ui.savePath);
+
+    DocFixture unreadable;
+    EXPECT_NE(unreadable.doc.openRecovered(f.folder.file("missing.mid"), userFile), LoadOk);
+    EXPECT_FALSE(unreadable.doc.isModified());
+    EXPECT_EQ(unreadable.doc.pathName(), "");
 }
 
 TEST(DocumentAskToSave, QuestionAndAnswers) {

@@ -11,7 +11,10 @@ foreach(path bin/reedtab bin/reedtab-cli
              share/applications/${id}.desktop share/metainfo/${id}.metainfo.xml
              share/icons/hicolor/scalable/apps/${id}.svg
              share/reedtab/examples/oh-susanna.mid share/reedtab/examples/saints.mid
-             share/reedtab/examples/amazing-grace.kar)
+             share/reedtab/examples/amazing-grace.kar
+             share/man/man1/reedtab.1.gz share/man/man1/reedtab-cli.1.gz
+             share/bash-completion/completions/reedtab-cli
+             share/doc/reedtab/copyright share/doc/reedtab/changelog.gz)
   if(NOT EXISTS "${PREFIX}/${path}")
     message(FATAL_ERROR "not installed: ${path}")
   endif()
@@ -36,6 +39,18 @@ if(APPSTREAMCLI)
     message(FATAL_ERROR "appstreamcli validate: ${out}")
   endif()
 endif()
+
+# Both programs say the version the AppStream file lists as the current release.
+file(READ "${PREFIX}/share/metainfo/${id}.metainfo.xml" metainfo)
+string(REGEX MATCH "<release version=\"([^\"]+)\"" release "${metainfo}")
+set(release "${CMAKE_MATCH_1}")
+foreach(program reedtab reedtab-cli)
+  execute_process(COMMAND "${PREFIX}/bin/${program}" --version OUTPUT_VARIABLE version
+                  RESULT_VARIABLE result)
+  if(NOT result EQUAL 0 OR NOT version STREQUAL "${program} ${release}\n")
+    message(FATAL_ERROR "${program} --version said '${version}', the release is '${release}'")
+  endif()
+endforeach()
 
 # The installed program on an installed example, with settings of its own, which the
 # screenshot mode reads but never writes.

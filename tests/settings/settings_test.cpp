@@ -174,6 +174,7 @@ TEST(SettingsLoad, EmptyStoreGivesEveryDefault) {
     EXPECT_FALSE(fresh.printBassClef);
     EXPECT_FALSE(fresh.printNoColorBars);
     EXPECT_EQ(fresh.printBeatsPerLine, 16);
+    EXPECT_EQ(fresh.autosaveSeconds, 60);
     EXPECT_EQ(fresh.outputDeviceIndex, -1);
     EXPECT_EQ(fresh.inputDeviceIndex, -1);
 }
@@ -193,8 +194,10 @@ TEST(SettingsLoad, StoredValuesAreRead) {
     store.writeInt(S, "showPitchBends", 0);
     store.writeString(S, "midiOutDeviceStr", "Port B");
     store.writeInt(S, "printBeatsPerLine", 48);
+    store.writeInt(S, "autosaveSeconds", 0);
     Settings block;
     loadSettings(store, block);
+    EXPECT_EQ(block.autosaveSeconds, 0) << "0 turns the recovery file off";
     EXPECT_EQ(block.tabMode, 2);
     EXPECT_EQ(block.musicNoteType, 4);
     EXPECT_EQ(block.fontTab, (FontSpec{"DejaVu Sans", -20, 700, true}));
@@ -227,6 +230,7 @@ TEST(SettingsLoad, WrongTypeOrOutOfRangeGivesTheDefault) {
     store.writeInt(S, "concertPitch", 460);
     store.writeInt(S, "listenTolerance", 5);
     store.writeInt(S, "listenOffsetMs", 501);
+    store.writeInt(S, "autosaveSeconds", -1);
     Settings block;
     loadSettings(store, block);
     const Settings defaults;
@@ -246,6 +250,7 @@ TEST(SettingsLoad, WrongTypeOrOutOfRangeGivesTheDefault) {
     EXPECT_EQ(block.concertPitch, 440);
     EXPECT_EQ(block.listenTolerance, 30);
     EXPECT_EQ(block.listenOffsetMs, 0);
+    EXPECT_EQ(block.autosaveSeconds, 60);
 }
 
 TEST(SettingsLoad, LongFaceNamesAreCutTo31Characters) {
@@ -395,7 +400,7 @@ TEST(SettingsSave, EachGroupWritesOnlyItsKeys) {
         {kSavePlayer,
          {"playMetronome", "playCountIn", "playLoop", "musicNoteType", "offsetsharpsflats",
           "showPitchBends", "showDrumsNotes", "editSnap", "changeExpr2Vol", "sendMidiSt",
-          "skipPrgChange", "midiOutDeviceStr", "midiInDeviceStr", "soundFont"}},
+          "skipPrgChange", "midiOutDeviceStr", "midiInDeviceStr", "soundFont", "autosaveSeconds"}},
         {kSavePrint, {"printTrebleClef", "printBassClef", "printNoColorBars", "printBeatsPerLine"}},
         {kSaveHarps, {"myHarps"}},
         {kSaveListen,
@@ -413,7 +418,7 @@ TEST(SettingsSave, EachGroupWritesOnlyItsKeys) {
     }
     MemorySettingsStore all;
     saveSettings(all, kSaveAll, Settings{});
-    EXPECT_EQ(all.keyCount(S), 1u + 4 + 3 + 8 + 6 + 14 + 4 + 1 + 9);
+    EXPECT_EQ(all.keyCount(S), 1u + 4 + 3 + 8 + 6 + 15 + 4 + 1 + 9);
     EXPECT_FALSE(all.readString(S, "tabStaffSpace")) << "never saved";
     EXPECT_FALSE(all.readString(S, "colorBlow")) << "never saved";
     EXPECT_FALSE(all.readString(S, "printTabSpace")) << "never saved";
