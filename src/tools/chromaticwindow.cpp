@@ -113,6 +113,8 @@ void CMonChromatic::buildButtons() {
             }
         }
     }
+    // The buttons were made anew: the heard note gets its frame back.
+    heardNote(heardNote_);
 }
 
 NoteButton* CMonChromatic::button(int row, int column) const {
@@ -252,23 +254,10 @@ void CMonChromatic::paintEvent(QPaintEvent*) {
 
 void CMonChromatic::heardNote(int note) {
     heardNote_ = note;
-    if (heard_) {
-        heard_->setHeard(QColor());
-    }
-    heard_ = nullptr;
-    if (note < 0 || note > 127) {
-        return;
-    }
     int row = 0;
     int column = 0;
-    if (layout_.positionOf(note, row, column) != 0) {
-        return;
-    }
-    NoteButton* heard = button(row, column);
-    if (heard) {
-        heard->setHeard(toQColor(settings().colorHeard));
-        heard_ = heard;
-    }
+    const bool playable = note >= 0 && note <= 127 && layout_.positionOf(note, row, column) == 0;
+    moveHeardFrame(heard_, playable ? button(row, column) : nullptr);
 }
 
 } // namespace reedtab

@@ -8,7 +8,6 @@
 #include "tools/monitor.h"
 
 #include <QFont>
-#include <QPointer>
 
 #include <array>
 

@@ -265,6 +265,8 @@ void CMonDiatonic::buildButtons() {
     resize(windowWidth(), kWindowHeight);
     update();
     selectKeyAndOctave();
+    // The buttons were made anew: the heard note gets its frame back.
+    heardNote(heardNote_);
 }
 
 void CMonDiatonic::showButtons() {
@@ -553,22 +555,9 @@ void CMonDiatonic::paintEvent(QPaintEvent*) {
 
 void CMonDiatonic::heardNote(int note) {
     heardNote_ = note;
-    if (heard_) {
-        heard_->setHeard(QColor());
-    }
-    heard_ = nullptr;
-    if (note < 0 || note > 127) {
-        return;
-    }
     DiatonicPositionInfo info;
-    if (layout_.positionOf(note, info) != 0) {
-        return;
-    }
-    NoteButton* heard = button(info.hole, info.technique);
-    if (heard) {
-        heard->setHeard(toQColor(settings().colorHeard));
-        heard_ = heard;
-    }
+    const bool playable = note >= 0 && note <= 127 && layout_.positionOf(note, info) == 0;
+    moveHeardFrame(heard_, playable ? button(info.hole, info.technique) : nullptr);
 }
 
 } // namespace reedtab

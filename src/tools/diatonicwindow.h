@@ -9,7 +9,6 @@
 #include "tools/monitor.h"
 
 #include <QFont>
-#include <QPointer>
 
 #include <array>
 

@@ -5,6 +5,7 @@
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "ui/transporthub.h"
+#include "view/songpainter.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -302,6 +303,16 @@ void NoteButton::keyPressEvent(QKeyEvent* event) {
 
 void NoteButton::keyReleaseEvent(QKeyEvent* event) {
     forwardKey(event);
+}
+
+void moveHeardFrame(QPointer<NoteButton>& framed, NoteButton* button) {
+    if (framed && framed != button) {
+        framed->setHeard(QColor());
+    }
+    framed = button;
+    if (button) {
+        button->setHeard(toQColor(settings().colorHeard));
+    }
 }
 
 void NoteButton::setHeard(const QColor& colour) {

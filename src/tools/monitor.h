@@ -16,6 +16,7 @@
 #include <QFont>
 #include <QPixmap>
 #include <QPoint>
+#include <QPointer>
 #include <QPushButton>
 #include <QRect>
 #include <QString>
@@ -245,5 +246,9 @@ private:
     bool held_ = false;
     QColor heard_;
 };
+
+/// Frames `button` as heard, in the heard colour of the settings, in place of `framed`, which
+/// then points to it; a null `button` frames none.
+void moveHeardFrame(QPointer<NoteButton>& framed, NoteButton* button);
 
 } // namespace reedtab
