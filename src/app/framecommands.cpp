@@ -8,6 +8,7 @@
 #include "dialogs/edittoolbar.h"
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
+#include "playback/speedtrainer.h"
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
 #include "transport/transport.h"
@@ -42,9 +43,12 @@ namespace reedtab {
 
 namespace {
 
-constexpr int kTempoMin = 20;
-constexpr int kTempoMax = 200;
+// The slider reaches every percentage the speed trainer can set.
+constexpr int kTempoMin = kLowestTrainerPercent;
+constexpr int kTempoMax = kHighestTrainerPercent;
 constexpr int kTempoPage = 10;
+// The tool bar keeps room for the harmonica's name; the arrow keys step single percents.
+constexpr int kTempoSliderWidth = 100;
 
 const char* const kTabTypes[] = {"Notes (C Inst)", "Diatonic", "Chromatic", "Notes (Bb Inst)",
                                  "Notes (Eb Inst)"};
@@ -267,10 +271,6 @@ void CMainFrame::buildMenusAndToolBar() {
             command->setShortcuts({command->shortcut(), keys});
         }
     }
-    // "MIDI &Events\tAlt+E" has no accelerator.
-    if (QAction* events = table.action(ID_VIEW_EVENTS)) {
-        events->setShortcut({});
-    }
     auto* contextHelp = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
     connect(contextHelp, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
     auto* nextPane = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -323,7 +323,9 @@ void CMainFrame::createMenus() {
     file->addSeparator();
     add(file, {ID_APP_EXIT});
 
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    // The menus' mnemonics stay clear of the commands' Alt accelerators (Alt+E is MIDI Events,
+    // Alt+H the diatonic harmonica, Alt+L the playlist).
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("Ed&it"));
     add(edit, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
                ID_EDIT_DELETE, ID_EDIT_CROP, ID_EDIT_INSERT_SILENCE, 0, ID_EDIT_BEGIN_MARK,
                ID_EDIT_END_MARK, 0, ID_EDIT_MODE, ID_FILE_PROPERTIES});
@@ -351,9 +353,7 @@ void CMainFrame::createMenus() {
     add(tools, {ID_APPLY_TEMPO_CHANGE, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP, ID_MAP_NOTES, ID_WHICH_HARP,
                 ID_OPTIMIZE_FINGERINGS, 0, ID_OPTIONS});
 
-    // A menu mnemonic would take its Alt key from the accelerators (Alt+H, Alt+L, Alt+P are
-    // commands'), so Help has none.
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Hel&p"));
     add(help, {ID_HELP_TOPICS, ID_APP_ABOUT});
 }
 
@@ -401,14 +401,12 @@ void CMainFrame::createToolBar() {
     }
 
     tempoSlider_ = new TempoSlider(Qt::Horizontal, bar);
-    tempoSlider_->setFixedWidth(100);
+    tempoSlider_->setFixedWidth(kTempoSliderWidth);
     tempoSlider_->setRange(kTempoMin, kTempoMax);
     tempoSlider_->setPageStep(kTempoPage);
     tempoSlider_->setValue(kNormalTempo);
-    tempoSlider_->setToolTip(latin1(toolbarPrompt(ID_TEMPO_SLIDER)));
     tempoSlider_->installEventFilter(clearer);
-    tempoSlider_->setStatusTip(tempoSlider_->toolTip());
-    tempoSlider_->setWhatsThis(tempoSlider_->toolTip());
+    showTempoTip(kNormalTempo);
     bar->addWidget(tempoSlider_);
     connect(tempoSlider_, &QSlider::sliderMoved, this,
             [this](int position) { tempoSliderMoved(position, true, false); });

@@ -6,6 +6,7 @@
 #include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
 #include "settings/settings.h"
+#include "tools/toolwindows.h"
 #include "transport/transport.h"
 #include "view/reedtabview.h"
 #include "view/songprinter.h"
@@ -202,6 +203,7 @@ void CMainFrame::optionsCommand() {
 
 void CMainFrame::displayOptionsChanged() {
     view_->refreshFonts();
+    tools_->applyColours();
     refreshLayoutText();
     updateCommandStates();
 }

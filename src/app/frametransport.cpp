@@ -5,6 +5,7 @@
 #include "app/mainframe.h"
 
 #include "app/reedtabapp.h"
+#include "app/statusposition.h"
 #include "document/reedtabdoc.h"
 #include "model/midievent.h"
 #include "model/midisong.h"
@@ -12,6 +13,7 @@
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
 #include "transport/transport.h"
+#include "ui/commands.h"
 #include "view/reedtabview.h"
 
 #include <QLabel>
@@ -36,10 +38,6 @@ QString percentText(int percent) {
 QString bpmText(int bpm) {
     return QString::asprintf("%4d bpm", bpm);
 }
-QString tickText(int tick) {
-    return QString::asprintf("%10d", tick);
-}
-
 // The player options of the settings, as the transport takes them.
 PlaybackOptions playbackOptions(const Settings& block) {
     PlaybackOptions options;
@@ -90,7 +88,12 @@ void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
         return;
     }
     playbackOptionsChanged();
-    reportStart(transport_->play(countIn, fromCursor, doc_->cursorTick));
+    const PlayerResult started = transport_->play(countIn, fromCursor, doc_->cursorTick);
+    reportStart(started);
+    if (started == PlayerOk && !silenceTold_ && !outputs_.isHeard(transport_->outputDevice())) {
+        silenceTold_ = true;
+        messageBox(kSilentOutputText, "Reedtab Midi", MessageIcon::Warning);
+    }
     view_->repaintView();
     updateCommandStates();
 }
@@ -168,7 +171,7 @@ void CMainFrame::showPosition(int tick) {
     if (tick < 0) {
         tick = transport_->playTick();
     }
-    panes_[3]->setText(tickText(tick));
+    panes_[3]->setText(positionText(doc_->song, tick));
     const int division = doc_->song.division;
     if (division != 0) {
         view_->setScrollPosition(tick / division);
@@ -320,6 +323,7 @@ void CMainFrame::followEditCursor() {
 void CMainFrame::tempoSliderMoved(int position, bool dragging, bool released) {
     if (dragging) {
         panes_[1]->setText(percentText(position));
+        showTempoTip(position);
         return;
     }
     int p = position;
@@ -330,6 +334,7 @@ void CMainFrame::tempoSliderMoved(int position, bool dragging, bool released) {
     }
     panes_[1]->setText(percentText(p));
     panes_[2]->setText(bpmText(transport_->setTempoPercent(p)));
+    showTempoTip(p);
     // The arrow and page keys go on scrolling the staff.
     view_->setFocus();
     updateCommandStates();
@@ -350,6 +355,24 @@ void CMainFrame::showTempoPercent() {
     }
     panes_[1]->setText(percentText(percent));
     panes_[2]->setText(bpmText(transport_->beatsPerMinute()));
+    showTempoTip(percent);
+}
+
+void CMainFrame::showTempoTip(int percent) {
+    if (!tempoSlider_) {
+        return;
+    }
+    const std::string_view prompt = toolbarPrompt(ID_TEMPO_SLIDER);
+    const QString tip =
+        QStringLiteral("%1: plays at %2% of the song's tempo (%3% to %4%; near 100% it snaps "
+                       "to 100%)")
+            .arg(QLatin1String(prompt.data(), static_cast<qsizetype>(prompt.size())))
+            .arg(percent)
+            .arg(tempoSlider_->minimum())
+            .arg(tempoSlider_->maximum());
+    tempoSlider_->setToolTip(tip);
+    tempoSlider_->setStatusTip(tip);
+    tempoSlider_->setWhatsThis(tip);
 }
 
 // The panes describe the song on screen from the moment it opens, not the one before it.

@@ -1,5 +1,6 @@
 #include "app/mainframe.h"
 
+#include "app/dumpwindow.h"
 #include "app/manual.h"
 #include "app/options.h"
 #include "app/reedtabapp.h"
@@ -25,21 +26,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPageSetupDialog>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
@@ -94,7 +93,8 @@ private:
 
 CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     : app_(app), store_(environment.store),
-      player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)) {
+      player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)),
+      outputs_(environment.outputs) {
     initAppResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/reedtab.svg")));
     transport_ = std::make_unique<Transport>(*player_);
@@ -180,7 +180,9 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     }
 
     setAcceptDrops(true);
-    openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    openUrl = [this](const QUrl& url, const std::function<void()>& failed) {
+        openWithDesktop(url, failed);
+    };
 
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
     connect(space, &QShortcut::activated, this, &CMainFrame::spaceKey);
@@ -348,9 +350,7 @@ QString CMainFrame::dumpCommand() {
         beep();
         return {};
     }
-    if (!openUrl(QUrl::fromLocalFile(path))) {
-        showDump(path);
-    }
+    openUrl(QUrl::fromLocalFile(path), [this, path] { showDump(path); });
     return path;
 }
 
@@ -362,20 +362,41 @@ void CMainFrame::showDump(const QString& path) {
         return;
     }
     if (!dumpWindow_) {
-        auto* text = new QPlainTextEdit(this);
-        text->setWindowFlag(Qt::Window);
-        text->setReadOnly(true);
-        text->setLineWrapMode(QPlainTextEdit::NoWrap);
-        text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        text->resize(800, 600);
-        dumpWindow_ = text;
+        dumpWindow_ = new DumpWindow(this);
+        dumpWindow_->askPath = [this](const QString& suggested) {
+            if (savePathSink) {
+                return QString::fromStdString(savePathSink("Save As", suggested.toStdString()));
+            }
+            return QFileDialog::getSaveFileName(dumpWindow_, QStringLiteral("Save As"), suggested,
+                                                QStringLiteral("Text Files (*.txt)"));
+        };
+        dumpWindow_->tell = [this](const QString& text) {
+            messageBox(text.toStdString(), "Reedtab Midi", MessageIcon::Error);
+        };
     }
-    auto* text = static_cast<QPlainTextEdit*>(dumpWindow_);
-    text->setWindowTitle(QString::fromStdString(doc_->title()) +
-                         QStringLiteral(" - Disassembled File"));
-    text->setPlainText(QString::fromUtf8(file.readAll()));
-    text->show();
-    text->raise();
+    dumpWindow_->showDump(QString::fromStdString(doc_->title()) +
+                              QStringLiteral(" - Disassembled File"),
+                          QString::fromUtf8(file.readAll()), path);
+}
+
+void CMainFrame::openWithDesktop(const QUrl& url, const std::function<void()>& failed) {
+    // xdg-open starts at once but finds out only later that no program shows the file: its
+    // exit status says so (3: no tool, 4: the action failed).
+    auto* opener = new QProcess(this);
+    connect(opener, &QProcess::finished, this,
+            [opener, failed](int code, QProcess::ExitStatus how) {
+                if (code != 0 || how != QProcess::NormalExit) {
+                    failed();
+                }
+                opener->deleteLater();
+            });
+    connect(opener, &QProcess::errorOccurred, this, [opener, failed](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            failed();
+            opener->deleteLater();
+        }
+    });
+    opener->start(QStringLiteral("xdg-open"), {url.toLocalFile()});
 }
 
 void CMainFrame::helpCommand() {

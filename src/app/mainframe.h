@@ -36,6 +36,7 @@ class QUrl;
 namespace reedtab {
 
 class CEditToolbar;
+class DumpWindow;
 class CReedtabApp;
 class CReedtabDoc;
 class CReedtabView;
@@ -59,6 +60,12 @@ struct FrameEnvironment {
     OutputProvider& outputs;
     Clock& clock;
 };
+
+/// What Play says, once a session, when the output plays where nobody hears it.
+inline constexpr const char* kSilentOutputText =
+    "No audio device could be opened, so the song plays without sound.\n"
+    "Choose another output under \"Midi Out\" in Tools > Options..., or start the system's "
+    "sound, and play again.";
 
 /// The tempo percentage of the song as written.
 inline constexpr int kNormalTempo = 100;
@@ -186,8 +193,9 @@ signals:
     void lyricsSettingsChanged();
 
 public:
-    /// How the frame opens a URL (the dump); tests replace it.
-    std::function<bool(const QUrl&)> openUrl;
+    /// How the frame has the desktop show a file (the dump): `failed` runs, at once or later,
+    /// when nothing could show it. Tests replace it.
+    std::function<void(const QUrl&, const std::function<void()>& failed)> openUrl;
     /// When set, message boxes go here instead of the screen (tests, the screenshot mode).
     std::function<void(const std::string& text, const std::string& caption, MessageIcon icon)>
         messageSink;
@@ -223,7 +231,7 @@ public:
     void refreshFrame();
 
     /// The read-only text window the dump falls back on when the desktop opens no viewer.
-    QWidget* dumpWindow() const { return dumpWindow_; }
+    DumpWindow* dumpWindow() const { return dumpWindow_; }
 
     /// The progress bar while a file loads (tests), else nullptr.
     QProgressBar* progressBar() const { return progress_; }
@@ -251,7 +259,11 @@ private:
     void showSongPanes();
     /// The slider and the percentage and tempo panes show the transport's tempo percentage.
     void showTempoPercent();
+    /// The tempo slider's tooltip and prompts: what it does and the percentage `percent`.
+    void showTempoTip(int percent);
     void showDump(const QString& path);
+    /// The default `openUrl`: xdg-open, whose failure shows in its exit status.
+    void openWithDesktop(const QUrl& url, const std::function<void()>& failed);
     void helpCommand();
     void focusPane(bool forward);
     void updateTitle();
@@ -283,7 +295,7 @@ private:
     int documentListener_ = 0;
 
     QMenu* recentMenu_ = nullptr;
-    QWidget* dumpWindow_ = nullptr;
+    DumpWindow* dumpWindow_ = nullptr;
     QSlider* tempoSlider_ = nullptr;
     QComboBox* tabType_ = nullptr;
     QLabel* layoutText_ = nullptr;
@@ -295,6 +307,9 @@ private:
     bool menusBuilt_ = false;
     // Numbers the plays that wait for the synthesizer, so that Stop can cancel a waiting one.
     int playRequests_ = 0;
+    OutputProvider& outputs_;
+    // The user has been told this session that the output plays where nobody hears it.
+    bool silenceTold_ = false;
 };
 
 } // namespace reedtab

@@ -39,6 +39,9 @@ namespace {
 constexpr int kIconSize = 32;
 constexpr const char* kNeedTrack =
     "You need to create a new track in order to be able to edit an empty file";
+constexpr const char* kNeedNoteTrack =
+    "You need to create a new track in order to be able to edit a file whose only track is "
+    "its tempo track";
 
 constexpr const char* kPictures[kNoteValueCount] = {
     "whole", "half", "quarter", "eighth", "sixteenth", "thirtysecond", "triplet"};
@@ -187,13 +190,15 @@ CEditToolbar::CEditToolbar(CReedtabDoc& doc, DocumentUi& ui, SettingsStore& stor
     placeWindow();
     listener_ = doc_.subscribe([this](const DocumentNotice& notice) { onNotice(notice); });
 
-    if (doc_.song.trackCount() == 0) {
+    // Notes go into the tracks after the tempo track: a song without one gets one first.
+    if (doc_.song.trackCount() < 2) {
+        const char* need = doc_.song.trackCount() == 0 ? kNeedTrack : kNeedNoteTrack;
         doc_.makeSongSkeleton();
         while (doc_.song.trackCount() < 2) {
             if (newTrack()) {
                 break;
             }
-            ui_.messageBox(kNeedTrack, "Reedtab Midi", MessageIcon::Exclamation);
+            ui_.messageBox(need, "Reedtab Midi", MessageIcon::Exclamation);
         }
     }
 

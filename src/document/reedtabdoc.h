@@ -307,6 +307,11 @@ public:
     /// The bits of `flags` become set on every track whose index `on` marks and cleared on the
     /// others (the tracks past the end of `on` too). -1 for other bits.
     int setTrackFlags(std::uint16_t flags, const std::vector<bool>& on);
+    /// Shows the track at `trackIndex` alone (hidden tracks stay unselected as they were). -1
+    /// for a bad index.
+    int showTrackOnly(int trackIndex);
+    /// Shows every track again.
+    void showAllTracks();
     /// The track's volume percentage, 0..255 (clamped; the mixer's slider gives 0..200). -1
     /// for a bad index.
     int setTrackVolume(int trackIndex, int percent);

@@ -47,6 +47,19 @@ int CReedtabDoc::setTrackFlags(std::uint16_t flags, const std::vector<bool>& on)
     return 0;
 }
 
+int CReedtabDoc::showTrackOnly(int trackIndex) {
+    if (!song.track(trackIndex)) {
+        return -1;
+    }
+    std::vector<bool> only(song.tracks.size());
+    only[static_cast<std::size_t>(trackIndex)] = true;
+    return setTrackFlags(TrackShown, only);
+}
+
+void CReedtabDoc::showAllTracks() {
+    setTrackFlags(TrackShown, std::vector<bool>(song.tracks.size(), true));
+}
+
 int CReedtabDoc::setTrackVolume(int trackIndex, int percent) {
     MidiTrack* track = song.track(trackIndex);
     if (!track) {

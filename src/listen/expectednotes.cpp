@@ -12,26 +12,6 @@ namespace reedtab {
 namespace {
 
 constexpr int kDrumChannel = 9;
-constexpr int32_t kDefaultTempo = 500000; // microseconds per quarter note
-
-// Microseconds from tick 0 to `tick`, each stretch at the tempo set before it.
-double songMicroseconds(const MidiSong& song, int32_t tick) {
-    const double division = std::max<int>(song.division, 1);
-    double micros = 0.0;
-    int32_t at = 0;
-    int32_t tempo = kDefaultTempo;
-    for (const TempoEvent* change : song.tempoList) {
-        if (change->tick >= tick) {
-            break;
-        }
-        micros += (change->tick - at) * static_cast<double>(tempo) / division;
-        at = change->tick;
-        if (change->value() > 0) {
-            tempo = change->value();
-        }
-    }
-    return micros + (tick - at) * static_cast<double>(tempo) / division;
-}
 
 } // namespace
 
@@ -46,7 +26,7 @@ void ExpectedTrack::placeFirstAt(double ms) {
 }
 
 double songMs(const MidiSong& song, int32_t tick, int tempoPercent) {
-    return songMicroseconds(song, tick) / 1000.0 * 100.0 / std::max(tempoPercent, 1);
+    return song.microsecondsAt(tick) / 1000.0 * 100.0 / std::max(tempoPercent, 1);
 }
 
 ExpectedTrack expectedNotes(const MidiSong& song, const ListenRange& range) {

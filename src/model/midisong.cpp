@@ -286,6 +286,22 @@ int32_t MidiSong::tempoAt(int32_t tick) const {
     return tempoList[i]->value();
 }
 
+double MidiSong::microsecondsAt(int32_t tick) const {
+    const double ticksPerQuarter = std::max<int>(division, 1);
+    double micros = 0.0;
+    int32_t at = 0;
+    int32_t tempo = 500000;
+    for (const TempoEvent* change : tempoList) {
+        if (change->tick >= tick)
+            break;
+        micros += (change->tick - at) * static_cast<double>(tempo) / ticksPerQuarter;
+        at = change->tick;
+        if (change->value() > 0)
+            tempo = change->value();
+    }
+    return micros + (tick - at) * static_cast<double>(tempo) / ticksPerQuarter;
+}
+
 TimeSignature MidiSong::timeSignatureAt(int32_t tick) const {
     if (timeSignatureList.empty())
         return {};

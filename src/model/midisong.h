@@ -255,6 +255,9 @@ public:
     /// Microseconds per quarter note in force at `tick` (a change takes effect just after its
     /// own tick); 500000 without tempo events.
     int32_t tempoAt(int32_t tick) const;
+    /// Microseconds from tick 0 to `tick`, each stretch at the tempo set before it (a tempo of
+    /// 0 or less leaves the one before in force).
+    double microsecondsAt(int32_t tick) const;
     /// The time signature governing `tick`; 4/4 without any.
     TimeSignature timeSignatureAt(int32_t tick) const;
 

@@ -203,6 +203,12 @@ public:
     }
     /// Number of device indices apart from the mapper (so valid indices are -1 .. count - 1).
     virtual int deviceCount() = 0;
+    /// False when the open device of `index` plays where nobody hears it: the built-in
+    /// synthesizer that found no audio device.
+    virtual bool isHeard(int index) {
+        static_cast<void>(index);
+        return true;
+    }
     /// Total number of outputs, the mapper included (0: no output at all).
     virtual int outputCount() { return deviceCount() + 1; }
     virtual std::unique_ptr<OutputDevice> create(int index) = 0;
@@ -231,6 +237,7 @@ public:
     void prepare(const std::string& soundFont) override;
     bool isReady(int index) override;
     int deviceCount() override;
+    bool isHeard(int index) override;
     std::unique_ptr<OutputDevice> create(int index) override;
     bool canLoadSoundFont() const override { return true; }
     void loadSoundFont(const std::string& soundFont) override;

@@ -221,6 +221,10 @@ bool SystemOutputProvider::isReady(int index) {
     return index >= 0 || !synth_ || synth_->isReady();
 }
 
+bool SystemOutputProvider::isHeard(int index) {
+    return index >= 0 || !synth_ || synth_->hasAudio();
+}
+
 int SystemOutputProvider::deviceCount() {
     auto names = outputDeviceNames();
     ports_.assign(names.begin() + 1, names.end());

@@ -7,6 +7,10 @@ namespace reedtab {
 
 class MidiSong;
 
+/// The tempo percentages a trainer's plan may use.
+inline constexpr int kLowestTrainerPercent = 1;
+inline constexpr int kHighestTrainerPercent = 1000;
+
 /// Practising a passage slowly and bringing it up to speed: the loop plays at `start` percent
 /// of the song's tempo and the percentage rises by `step` after every `passes` passes until it
 /// reaches `target`, where it stays.
@@ -20,7 +24,8 @@ struct SpeedTrainer {
     /// A plan the player can follow: percentages 1..1000, start at most target, a step and a
     /// pass count of at least 1.
     bool valid() const {
-        return start >= 1 && target <= 1000 && start <= target && step >= 1 && passes >= 1;
+        return start >= kLowestTrainerPercent && target <= kHighestTrainerPercent &&
+               start <= target && step >= 1 && passes >= 1;
     }
     /// The tempo percentage of pass `pass` (0 is the first).
     int percentFor(int pass) const {

@@ -104,7 +104,7 @@ void CMonChromatic::buildButtons() {
     for (const HeldNotes::Note& n : sounding_.notes()) {
         hold(n.note, n.eventIndex, n.code, true);
     }
-    resize(holes < 10 ? kMinimumWidth : 20 * holes + 120, kWindowHeight);
+    resize(contentSize(QSize(holes < 10 ? kMinimumWidth : 20 * holes + 120, kWindowHeight)));
     update();
     for (auto& row : buttons_) {
         for (NoteButton* button : row) {

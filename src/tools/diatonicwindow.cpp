@@ -262,7 +262,7 @@ void CMonDiatonic::buildButtons() {
     for (const HeldNotes::Note& n : sounding_.notes()) {
         hold(n.note, n.eventIndex, n.code, true);
     }
-    resize(windowWidth(), kWindowHeight);
+    resize(contentSize(QSize(windowWidth(), kWindowHeight)));
     update();
     selectKeyAndOctave();
     // The buttons were made anew: the heard note gets its frame back.

@@ -106,6 +106,18 @@ QString CMonEvents::lineText(const MidiSong& song, int index) {
         .arg(decodeText(description.data(), description.size()));
 }
 
+void CMonEvents::applyColours() {
+    if (!list_) {
+        return;
+    }
+    QPalette colours = list_->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        colours.setColor(group, QPalette::Highlight, toQColor(settings().colorSelect));
+        colours.setColor(group, QPalette::HighlightedText, colours.color(group, QPalette::Text));
+    }
+    list_->setPalette(colours);
+}
+
 int CMonEvents::onCreateContent() {
     QFont font(QStringLiteral("Courier"));
     font.setStyleHint(QFont::TypeWriter);
@@ -115,12 +127,7 @@ int CMonEvents::onCreateContent() {
     list_->setFont(font);
     lines_ = new EventLines(context_.doc.song, list_);
     list_->setModel(lines_);
-    QPalette colours = list_->palette();
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        colours.setColor(group, QPalette::Highlight, toQColor(settings().colorSelect));
-        colours.setColor(group, QPalette::HighlightedText, colours.color(group, QPalette::Text));
-    }
-    list_->setPalette(colours);
+    applyColours();
     connect(list_, &CEventsListBox::keyTyped, this, [this](QKeyEvent* event) {
         if (parentWidget()) {
             QApplication::sendEvent(parentWidget(), event);

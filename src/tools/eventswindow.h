@@ -40,6 +40,7 @@ public:
     int monitorIndex() const override { return kMonitorEvents; }
     void refresh(int flag) override;
     void onEvent(int eventIndex) override;
+    void applyColours() override;
 
     /// Line `index`: "%03d:%02d:%03d T%02d %s" of the event's position, its track and its
     /// description.

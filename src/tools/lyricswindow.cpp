@@ -104,7 +104,14 @@ void CMonLyrics::resizeEvent(QResizeEvent* event) {
 }
 
 void CMonLyrics::refresh(int flag) {
-    if (!flag || !text_ || context_.doc.song.loading) {
+    if (!text_ || context_.doc.song.loading) {
+        return;
+    }
+    if (!flag) {
+        // Stopped, rewound or started: no word is being sung until the song reaches one.
+        QTextCursor unmarked = text_->textCursor();
+        unmarked.clearSelection();
+        text_->setTextCursor(unmarked);
         return;
     }
     fillTrackList();

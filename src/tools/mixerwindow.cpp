@@ -316,6 +316,14 @@ void CMonMixer::restorePlacement(int width, int height, bool force) {
                    1, kRows);
 }
 
+void CMonMixer::applyColours() {
+    CMonitor::applyColours();
+    // The list's cells take the tracks' colours and the selection colour when they are drawn.
+    if (list_) {
+        list_->viewport()->update();
+    }
+}
+
 void CMonMixer::refresh(int flag) {
     if (!list_ || loading()) {
         return;
@@ -663,7 +671,7 @@ void CMonMixer::listKey(QKeyEvent* event) {
 
 // ---- The context menu ----
 
-std::unique_ptr<QMenu> CMonMixer::makeContextMenu() {
+std::unique_ptr<QMenu> CMonMixer::makeContextMenu(int track) {
     auto menu = std::make_unique<QMenu>(this);
     const bool hasTracks = trackCount() > 0;
     const bool hasSelection = !selectedTracks().empty();
@@ -679,7 +687,8 @@ std::unique_ptr<QMenu> CMonMixer::makeContextMenu() {
     menu->addSeparator();
     add(kHideSelection, "&Hide Selection\t[Backspace]", hasSelection);
     add(kShowSelectionOnly, "&Show Selection only", hasSelection);
-    add(kShowAll, "Show &All", hasTracks);
+    add(kShowTrackOnly, "Show this &Track only", context_.doc.song.track(track) != nullptr);
+    add(kShowAll, "Show &all tracks", hasTracks);
     menu->addSeparator();
     add(kTrackProperties, "Track &Properties",
         canEdit && static_cast<bool>(context_.trackProperties));
@@ -692,13 +701,24 @@ std::unique_ptr<QMenu> CMonMixer::makeContextMenu() {
 }
 
 void CMonMixer::contextMenuEvent(QContextMenuEvent* event) {
-    const std::unique_ptr<QMenu> menu = makeContextMenu();
+    const int track = trackAtY(event->pos().y());
+    const std::unique_ptr<QMenu> menu = makeContextMenu(track);
     if (QAction* chosen = menu->exec(event->globalPos())) {
-        runCommand(chosen->data().toInt());
+        runCommand(chosen->data().toInt(), track);
     }
 }
 
-void CMonMixer::runCommand(int id) {
+int CMonMixer::trackAtY(int y) const {
+    if (!list_) {
+        return -1;
+    }
+    // The rows' boxes stand level with the list's items, so the list says whose row it is.
+    const QPoint inList = list_->viewport()->mapFrom(this, QPoint(list_->x() + 2, y));
+    const QListWidgetItem* item = list_->itemAt(inList);
+    return item ? list_->row(item) : -1;
+}
+
+void CMonMixer::runCommand(int id, int track) {
     if (!list_) {
         return;
     }
@@ -743,8 +763,11 @@ void CMonMixer::runCommand(int id) {
         case kShowSelectionOnly:
             setFlag(TrackShown, isChosen);
             break;
+        case kShowTrackOnly:
+            context_.doc.showTrackOnly(track);
+            break;
         case kShowAll:
-            setFlag(TrackShown, [](int) { return true; });
+            context_.doc.showAllTracks();
             break;
         case kClearSelection:
             setSelection({});

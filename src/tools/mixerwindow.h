@@ -81,6 +81,7 @@ public:
         kDeleteTracks = 2019,
         kApplyVolume = 2020,
         kClearSelection = 2021,
+        kShowTrackOnly = 2022,
     };
 
     CMonMixer(const ToolContext& context, QWidget* owner);
@@ -92,6 +93,7 @@ public:
     void noteOff(int note, int eventIndex, int code) override;
     void savePlacement() override;
     void restorePlacement(int width, int height, bool force) override;
+    void applyColours() override;
 
     /// The list text of track `index`: "%02d%c%s" of index, mark and name, then "| Ch" and
     /// " %d" for each channel (1-based) when it uses any.
@@ -121,8 +123,12 @@ public:
 
     /// The context menu, its items enabled as the song and the selection allow; each item's
     /// data is its `MenuCommand`.
-    std::unique_ptr<QMenu> makeContextMenu();
-    void runCommand(int id);
+    /// `track` is the track whose row the menu was opened on (-1 for none): "Show this Track
+    /// only" shows it alone.
+    std::unique_ptr<QMenu> makeContextMenu(int track = -1);
+    void runCommand(int id, int track = -1);
+    /// The track whose row is at height `y` of the window; -1 for none.
+    int trackAtY(int y) const;
     /// The meters' timer: held levels rise, free ones fall, changed cells are drawn.
     void meterTick();
 

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -34,10 +35,51 @@ namespace {
 // The part of a window that must stay on the screen: an icon's width and height.
 constexpr int kIconSize = 32;
 
+// The caption and sizing borders the tool windows' sizes were drawn with.
+constexpr QSize kDrawnFrame{8, 27};
+
+// How far each window of a cascade steps right and down from the one before.
+constexpr int kCascadeStep = 24;
+
 // X11 key codes are the evdev scan codes moved up by 8.
 constexpr int kX11KeycodeOffset = 8;
 
 } // namespace
+
+QSize contentSize(QSize whole) {
+    return (whole - kDrawnFrame).expandedTo(QSize(1, 1));
+}
+
+QPoint firstPlacement(QSize window, const QRect& owner, int menusBottom, const QRect& screen,
+                      std::span<const QRect> taken) {
+    const int top = std::max(menusBottom, screen.top());
+    QPoint start;
+    if (owner.right() + window.width() < screen.right() + 1) {
+        start = {owner.right() + 1, std::max(owner.top(), screen.top())};
+    } else if (owner.bottom() + window.height() < screen.bottom() + 1) {
+        start = {std::max(owner.left(), screen.left()), owner.bottom() + 1};
+    } else {
+        start = {screen.right() + 1 - window.width(), top};
+    }
+    QRect place(start, window);
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (const QRect& other : taken) {
+            if (other.intersects(place)) {
+                place.moveTop(other.bottom() + 1);
+                moved = true;
+            }
+        }
+    }
+    if (place.bottom() > screen.bottom()) {
+        const int step = kCascadeStep * static_cast<int>(taken.size());
+        place.moveTopLeft(start + QPoint(step, step));
+        place.moveLeft(
+            std::max(screen.left(), std::min(place.left(), screen.right() + 1 - window.width())));
+        place.moveTop(std::max(top, std::min(place.top(), screen.bottom() + 1 - window.height())));
+    }
+    return place.topLeft();
+}
 
 const QPixmap& toolPicture(const char* name) {
     static std::map<std::string, QPixmap> pictures;
@@ -113,9 +155,12 @@ int CMonitor::create() {
     MonitorCreation creation;
     preCreate(creation);
     setWindowTitle(creation.title);
-    setGeometry(creation.rect);
+    setGeometry(QRect(creation.rect.topLeft(), contentSize(creation.rect.size())));
     if (onCreateContent() < 0) {
         return -1;
+    }
+    if (!hasStoredPlacement()) {
+        placeBesideOwner();
     }
     created_ = true;
     show();
@@ -130,6 +175,10 @@ void CMonitor::onTextEvent(int) {}
 void CMonitor::onEvent(int) {}
 
 void CMonitor::followLayouts() {}
+
+void CMonitor::applyColours() {
+    update();
+}
 void CMonitor::preCreate(MonitorCreation&) {}
 void CMonitor::onDestroyContent() {}
 
@@ -139,6 +188,38 @@ void CMonitor::onButton(int, int) {}
 int CMonitor::onCreateContent() {
     refresh(0);
     return 0;
+}
+
+bool CMonitor::hasStoredPlacement() const {
+    return context_.store.readInt(kWindowSection, placementKey("x1")).has_value() &&
+           context_.store.readInt(kWindowSection, placementKey("y1")).has_value();
+}
+
+void CMonitor::placeBesideOwner() {
+    QWidget* owner = parentWidget();
+    if (!owner) {
+        return;
+    }
+    const QScreen* screen = owner->screen() ? owner->screen() : QApplication::primaryScreen();
+    if (!screen) {
+        return;
+    }
+    std::vector<QRect> taken;
+    for (const CMonitor* other : owner->findChildren<CMonitor*>(Qt::FindDirectChildrenOnly)) {
+        if (other != this && other->isVisible()) {
+            taken.push_back(other->frameGeometry());
+        }
+    }
+    // Before it is shown a window has no frame yet: it is counted as the one it was drawn with.
+    const QSize whole = size() + kDrawnFrame;
+    int menusBottom = owner->mapToGlobal(QPoint(0, 0)).y();
+    if (const auto* frame = qobject_cast<const QMainWindow*>(owner)) {
+        if (const QWidget* central = frame->centralWidget()) {
+            menusBottom = central->mapToGlobal(QPoint(0, 0)).y();
+        }
+    }
+    move(firstPlacement(whole, owner->frameGeometry(), menusBottom, screen->availableGeometry(),
+                        taken));
 }
 
 std::string CMonitor::placementKey(const char* name) const {

@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -97,6 +98,8 @@ public:
     /// The Listen window hears `note` now (-1: silence): a harmonica window lights its hole in
     /// the heard colour beside the sounding ones. The base does nothing.
     virtual void heardNote(int note);
+    /// The colour settings changed: the window draws with them from now on. The base repaints.
+    virtual void applyColours();
     virtual int monitorIndex() const { return kMonitorNone; }
     /// Writes the normal rectangle to "Mon%d.x1" ... unless the window is minimised or
     /// maximised.
@@ -105,6 +108,8 @@ public:
     /// when nothing was stored, or always with `force`.
     virtual void restorePlacement(int width, int height, bool force);
 
+    /// True when the settings hold this window's top-left corner ("Mon%d.x1" and "y1").
+    bool hasStoredPlacement() const;
     /// The settings key `name` of this window ("Mon3.x1").
     std::string placementKey(const char* name) const;
 
@@ -139,9 +144,25 @@ protected:
 
 private:
     friend class NoteButton;
+    /// Moves a window opened without a stored placement beside the main window.
+    void placeBesideOwner();
+
     bool created_ = false;
     bool destroyed_ = false;
 };
+
+/// The tool windows' sizes count the whole window, caption and borders included, as they were
+/// drawn; the content gets what such a frame leaves of `whole`.
+QSize contentSize(QSize whole);
+
+/// Where a tool window opened for the first time goes: `window` is its whole size, `owner` the
+/// main window's frame, `menusBottom` the screen y under its menus and tool bar, `screen` the
+/// screen's free area and `taken` the frames of the tool windows already open. Beside the main
+/// window, to its right when the screen has room, else below it, else at the screen's right
+/// edge under the menus; moved down past each open window it would cover, and cascaded from
+/// that first place when the column runs off the screen.
+QPoint firstPlacement(QSize window, const QRect& owner, int menusBottom, const QRect& screen,
+                      std::span<const QRect> taken);
 
 /// A picture of the tool windows' artwork (":/tools/NAME.svg") at its own size; made once.
 const QPixmap& toolPicture(const char* name);

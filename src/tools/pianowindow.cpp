@@ -102,7 +102,8 @@ int CMonPiano::onCreateContent() {
     }
     setWindowTitle(QStringLiteral("Reedtab Midi Piano"));
     refresh(0);
-    restorePlacement(x + 13, kWindowHeight, true);
+    const QSize size = contentSize(QSize(x + 13, kWindowHeight));
+    restorePlacement(size.width(), size.height(), true);
     return 0;
 }
 

@@ -172,6 +172,12 @@ void ToolWindows::applyLyricsSettings() {
     }
 }
 
+void ToolWindows::applyColours() {
+    for (CMonitor* window : monitors_) {
+        window->applyColours();
+    }
+}
+
 void ToolWindows::watchKeys(QWidget* source) {
     source->installEventFilter(this);
 }

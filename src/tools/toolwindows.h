@@ -68,6 +68,8 @@ public:
     void followLayouts();
     /// The lyrics window takes the lyrics font and colours of the settings.
     void applyLyricsSettings();
+    /// Every window takes the colours of the settings.
+    void applyColours();
     /// Closes every window; each saves its placement.
     void closeAll();
     /// Passes the keys typed on `source` (the staff) to the diatonic window when it is open,

@@ -62,13 +62,15 @@ std::unique_ptr<QMenu> CReedtabView::buildNoteMenu(int eventIndex,
             repaintView();
         });
         add(QStringLiteral("Show this &Track only"), kShowTrackOnlyCommand, [this, track] {
-            std::vector<bool> only(song().tracks.size());
-            only[static_cast<std::size_t>(song().trackIndexOf(track))] = true;
-            doc_.setTrackFlags(TrackShown, only);
+            doc_.showTrackOnly(song().trackIndexOf(track));
+            repaintView();
+        });
+        add(QStringLiteral("Show &all tracks"), kShowAllTracksCommand, [this] {
+            doc_.showAllTracks();
             repaintView();
         });
         menu->addSeparator();
-        add(QStringLiteral("Delete &Track"), kDeleteTrackCommand, [this, track] {
+        add(QStringLiteral("Delete Trac&k"), kDeleteTrackCommand, [this, track] {
             if (!askYesNo_("Are you sure you want to delete the track", "Track Delete")) {
                 return;
             }

@@ -71,6 +71,7 @@ inline constexpr int kNoteHeadingCommand = 2102;
 inline constexpr int kTrackPropertiesCommand = 2018;
 inline constexpr int kHideTrackCommand = 2013;
 inline constexpr int kShowTrackOnlyCommand = 2014;
+inline constexpr int kShowAllTracksCommand = 2015;
 inline constexpr int kDeleteTrackCommand = 2019;
 inline constexpr int kDeleteNoteCommand = 2100;
 inline constexpr int kDeleteSelectedNotesCommand = 2101;

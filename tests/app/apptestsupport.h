@@ -36,6 +36,7 @@ public:
     void prepare(const std::string& soundFont) override { preparedSoundFont = soundFont; }
     bool isReady(int) override { return ready; }
     int deviceCount() override { return count_; }
+    bool isHeard(int) override { return heard; }
     std::unique_ptr<OutputDevice> create(int index) override {
         opened_.push_back(index);
         return std::make_unique<ForwardingOutput>(device_);
@@ -62,6 +63,8 @@ public:
     }
 
     bool ready = true;
+    /// False: the outputs play where nobody hears them.
+    bool heard = true;
     std::string preparedSoundFont;
     bool loadsWhileRunning = true;
     std::vector<std::string> soundFontLoads;

@@ -4,6 +4,8 @@
 
 #include "apptestsupport.h"
 
+#include "app/statusposition.h"
+
 #include "../support/modaldialogs.h"
 
 #include "dialogs/editnewtrack.h"
@@ -288,7 +290,7 @@ TEST_F(EditMode, TransportStartsRewindsAndEndsAtTheEditCursor) {
     doc.cursorTick = 480;
     frame.onPlayerStopped();
     EXPECT_EQ(frame.player().playTick(), 480);
-    EXPECT_EQ(frame.paneText(3), QString::asprintf("%10d", 480));
+    EXPECT_EQ(frame.paneText(3), positionText(doc.song, 480));
     EXPECT_FALSE(frame.player().isPlaying());
 }
 

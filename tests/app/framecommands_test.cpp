@@ -1,7 +1,10 @@
 // The frame's command table, the transport hub as the frame and other listeners see it, and the
 // frame's behaviour around commands: check marks, accelerators, focus, panes, saving, the dump.
 
+#include "app/dumpwindow.h"
 #include "apptestsupport.h"
+
+#include "app/statusposition.h"
 
 #include "../support/modaldialogs.h"
 
@@ -17,7 +20,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
@@ -333,10 +338,10 @@ TEST(FramePanes, DescribeTheSongOnScreenFromTheMomentItOpens) {
     EXPECT_EQ(frame.paneText(2), " 120 bpm");
     frame.player().seek(1920);
     frame.showPosition(-1);
-    EXPECT_EQ(frame.paneText(3).trimmed(), "1920");
+    EXPECT_EQ(frame.paneText(3), positionText(frame.document().song, 1920));
     ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
     EXPECT_EQ(frame.paneText(2), " 104 bpm") << "the new song's tempo, before playing";
-    EXPECT_EQ(frame.paneText(3).trimmed(), "0");
+    EXPECT_EQ(frame.paneText(3), "1:1:000  0:00");
 }
 
 TEST(FrameSave, SaveAsOffersTheNameRetitlesAndJoinsTheRecentFiles) {
@@ -365,14 +370,76 @@ TEST(FrameDump, WithoutADesktopViewerTheDumpOpensInAWindowOfOurOwn) {
     TestProgram program;
     CMainFrame& frame = program.frame();
     ASSERT_TRUE(program.app().openFile(example("saints.mid")));
-    frame.openUrl = [](const QUrl&) { return false; };
+    frame.openUrl = [](const QUrl&, const std::function<void()>& failed) { failed(); };
     const QString path = frame.dumpCommand();
     ASSERT_FALSE(path.isEmpty());
-    auto* window = qobject_cast<QPlainTextEdit*>(frame.dumpWindow());
+    DumpWindow* window = frame.dumpWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->isReadOnly());
-    EXPECT_TRUE(window->toPlainText().contains(QStringLiteral("Tempo change")));
+    EXPECT_TRUE(window->text()->isReadOnly());
+    EXPECT_TRUE(window->text()->toPlainText().contains(QStringLiteral("Tempo change")));
+    EXPECT_TRUE(window->text()->font().fixedPitch());
+
+    // Save As writes the dump where the user says.
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("dump.txt"));
+    std::string suggested;
+    frame.savePathSink = [&](const std::string&, const std::string& offered) {
+        suggested = offered;
+        return saved.toStdString();
+    };
+    auto* saveButton = window->findChild<QPushButton*>();
+    ASSERT_NE(saveButton, nullptr);
+    EXPECT_EQ(saveButton->text(), QStringLiteral("Save &As..."));
+    saveButton->click();
+    EXPECT_EQ(suggested, path.toStdString());
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()), window->text()->toPlainText());
+}
+
+// A stand-in for xdg-open on the PATH: `status` is its exit status.
+class FakeOpener {
+public:
+    explicit FakeOpener(int status) : path_(qgetenv("PATH")) {
+        QFile script(dir_.filePath(QStringLiteral("xdg-open")));
+        script.open(QIODevice::WriteOnly);
+        script.write(QByteArray("#!/bin/sh\nexit ") + QByteArray::number(status) + "\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", dir_.path().toLocal8Bit());
+    }
+    ~FakeOpener() { qputenv("PATH", path_); }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray path_;
+};
+
+TEST(FrameDump, WhenTheDesktopFindsNoViewerTheDumpOpensInOurWindow) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(example("saints.mid")));
+    {
+        const FakeOpener opener(0);
+        ASSERT_FALSE(frame.dumpCommand().isEmpty());
+        QTest::qWait(500);
+        EXPECT_EQ(frame.dumpWindow(), nullptr) << "a viewer showed it";
+    }
+    {
+        const FakeOpener opener(3);
+        ASSERT_FALSE(frame.dumpCommand().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(frame.dumpWindow() && frame.dumpWindow()->isVisible(), 5000);
+    }
+    frame.dumpWindow()->close();
+    {
+        const QTemporaryDir empty;
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", empty.path().toLocal8Bit());
+        ASSERT_FALSE(frame.dumpCommand().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(frame.dumpWindow()->isVisible(), 5000);
+        qputenv("PATH", path);
+    }
 }
 
 TEST(FramePrompts, LeavingAToolbarButtonClearsItsPrompt) {

@@ -1,8 +1,11 @@
 #include "apptestsupport.h"
 
+#include "app/statusposition.h"
+
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
+#include "playback/speedtrainer.h"
 #include "playback/streamplayer.h"
 #include "transport/transport.h"
 #include "ui/commands.h"
@@ -16,6 +19,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QSlider>
@@ -23,6 +28,10 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
 
 namespace reedtab {
 namespace {
@@ -54,7 +63,7 @@ TEST(FrameMenus, EveryCommandHasItsTextPromptAndShortcut) {
     EXPECT_EQ(shortcut(ID_EDIT_DELETE), "Del");
     EXPECT_EQ(shortcut(ID_EDIT_CROP), "Alt+Del");
     EXPECT_EQ(shortcut(ID_TRANSPOSE_OCTAVE_UP), "Alt+Shift+U");
-    EXPECT_EQ(shortcut(ID_VIEW_EVENTS), "") << "MIDI Events has no accelerator";
+    EXPECT_EQ(shortcut(ID_VIEW_EVENTS), "Alt+E");
     EXPECT_EQ(shortcut(ID_PLAY_PLAY), "") << "space is the frame's own key";
     EXPECT_TRUE(program.frame()
                     .action(ID_EDIT_COPY)
@@ -70,6 +79,79 @@ TEST(FrameMenus, EveryCommandHasItsTextPromptAndShortcut) {
                     ->shortcuts()
                     .contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
     EXPECT_EQ(program.frame().action(kZoomInCommand)->statusTip(), "Zoom In");
+}
+
+// The letter after a single '&' of a menu text, upper case; 0 when the text has none.
+QChar mnemonicOf(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&')) {
+            if (text[i + 1] != QLatin1Char('&')) {
+                return text[i + 1].toUpper();
+            }
+            ++i;
+        }
+    }
+    return {};
+}
+
+// Every menu below `menu` (itself included) with its path, for the messages.
+void collectMenus(QMenu* menu, const QString& path, std::vector<std::pair<QString, QMenu*>>& out) {
+    out.emplace_back(path, menu);
+    for (QAction* entry : menu->actions()) {
+        if (QMenu* sub = entry->menu()) {
+            collectMenus(sub, path + QStringLiteral(" > ") + sub->title(), out);
+        }
+    }
+}
+
+TEST(FrameMenus, MnemonicsAreUniquePerMenuAndClearOfAltAccelerators) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    // The Alt+letter accelerators of every command the frame knows.
+    std::set<QChar> altKeys;
+    for (QAction* action : frame.findChildren<QAction*>()) {
+        for (const QKeySequence& keys : action->shortcuts()) {
+            const QKeyCombination combination = keys[0];
+            if (keys.count() == 1 && combination.keyboardModifiers() == Qt::AltModifier &&
+                combination.key() >= Qt::Key_A && combination.key() <= Qt::Key_Z) {
+                altKeys.insert(QChar(static_cast<char16_t>(combination.key())));
+            }
+        }
+    }
+    for (QChar toolKey : {u'M', u'K', u'H', u'C', u'T', u'E'}) {
+        EXPECT_TRUE(altKeys.count(toolKey))
+            << "tool window accelerator Alt+" << char(toolKey.unicode());
+    }
+
+    std::set<QChar> topLevel;
+    std::vector<std::pair<QString, QMenu*>> menus;
+    for (QAction* entry : frame.menuBar()->actions()) {
+        QMenu* menu = entry->menu();
+        ASSERT_NE(menu, nullptr);
+        const QChar mnemonic = mnemonicOf(menu->title());
+        EXPECT_FALSE(mnemonic.isNull()) << menu->title().toStdString() << " has no mnemonic";
+        EXPECT_TRUE(topLevel.insert(mnemonic).second)
+            << menu->title().toStdString() << " repeats a menu mnemonic";
+        EXPECT_FALSE(altKeys.count(mnemonic))
+            << menu->title().toStdString() << " takes the Alt key of an accelerator";
+        collectMenus(menu, menu->title(), menus);
+    }
+    EXPECT_EQ(topLevel.size(), 6u);
+    ASSERT_GT(menus.size(), topLevel.size()) << "the submenus are walked too";
+    for (const auto& [path, menu] : menus) {
+        std::map<QChar, QString> taken;
+        for (QAction* entry : menu->actions()) {
+            const QString text = entry->menu() ? entry->menu()->title() : entry->text();
+            const QChar mnemonic = mnemonicOf(text.section(QLatin1Char('\t'), 0, 0));
+            if (mnemonic.isNull()) {
+                continue;
+            }
+            const auto [place, fresh] = taken.emplace(mnemonic, text);
+            EXPECT_TRUE(fresh) << path.toStdString() << ": \"" << text.toStdString() << "\" and \""
+                               << place->second.toStdString() << "\" share "
+                               << char(mnemonic.unicode());
+        }
+    }
 }
 
 TEST(FrameMenus, CommandsOfLaterWindowsArePresentButDisabled) {
@@ -89,10 +171,10 @@ TEST(FrameStatusBar, PanesShowTempoBpmPositionAndTransposition) {
     CMainFrame& frame = program.frame();
     EXPECT_EQ(frame.paneText(1), "100%");
     EXPECT_EQ(frame.paneText(2), " 120 bpm");
-    EXPECT_EQ(frame.paneText(3), "         0");
+    EXPECT_EQ(frame.paneText(3), "1:1:000  0:00");
     ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
     frame.showPosition(1234);
-    EXPECT_EQ(frame.paneText(3), "      1234");
+    EXPECT_EQ(frame.paneText(3), positionText(frame.document().song, 1234));
     frame.transposeCommand(1, true);
     EXPECT_EQ(frame.paneText(4), "transposed 1 half steps");
 }
@@ -101,10 +183,12 @@ TEST(FrameTempoSlider, DraggingShowsPercentReleaseNearNormalSnaps) {
     TestProgram program;
     CMainFrame& frame = program.frame();
     QSlider* slider = frame.tempoSlider();
-    EXPECT_EQ(slider->minimum(), 20);
-    EXPECT_EQ(slider->maximum(), 200);
+    EXPECT_EQ(slider->minimum(), 1) << "as low as the speed trainer goes";
+    EXPECT_EQ(slider->maximum(), 1000) << "as high as the speed trainer goes";
     EXPECT_EQ(slider->pageStep(), 10);
     EXPECT_EQ(slider->value(), 100);
+    EXPECT_TRUE(slider->toolTip().contains(QStringLiteral("100% of the song's tempo")))
+        << slider->toolTip().toStdString();
 
     frame.tempoSliderMoved(150, true, false);
     EXPECT_EQ(frame.paneText(1), "150%");
@@ -126,6 +210,16 @@ TEST(FrameTempoSlider, DraggingShowsPercentReleaseNearNormalSnaps) {
     frame.tempoSliderMoved(95, false, true);
     EXPECT_EQ(frame.paneText(1), "95%");
     EXPECT_EQ(frame.paneText(2), " 114 bpm");
+    EXPECT_TRUE(slider->toolTip().contains(QStringLiteral("95% of the song's tempo")));
+    EXPECT_EQ(slider->statusTip(), slider->toolTip());
+
+    // A tempo the trainer sets stands on the slider, not at its end.
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    frame.startTrainer(SpeedTrainer{.start = 750, .step = 10, .target = 800, .passes = 1});
+    ASSERT_TRUE(frame.player().isPlaying());
+    EXPECT_EQ(slider->value(), 750);
+    EXPECT_TRUE(slider->toolTip().contains(QStringLiteral("750% of the song's tempo")));
+    frame.stopCommand();
 }
 
 TEST(FrameToggles, EachToggleFlipsItsSettingChecksAndSavesThePlayerGroup) {
@@ -240,8 +334,33 @@ TEST(FrameTransport, PositionReportsMoveThePlayTickAndThePane) {
     program.play(1000);
     const int tick = frame.player().playTick();
     EXPECT_GT(tick, 0);
-    EXPECT_EQ(frame.paneText(3), QString::asprintf("%10d", frame.player().lastShownTick()));
+    EXPECT_EQ(frame.paneText(3),
+              positionText(frame.document().song, frame.player().lastShownTick()));
     frame.stopCommand();
+}
+
+TEST(FrameTransport, PlayOnAnOutputNobodyHearsSaysSoOnceASession) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
+    const auto told = [&program] {
+        return std::count_if(
+            program.messages.begin(), program.messages.end(),
+            [](const testing::ShownMessage& m) { return m.text == kSilentOutputText; });
+    };
+    frame.playCommand();
+    ASSERT_TRUE(frame.player().isPlaying());
+    frame.stopCommand();
+    EXPECT_EQ(told(), 0) << "an output that is heard says nothing";
+
+    program.outputs().heard = false;
+    frame.playCommand();
+    EXPECT_TRUE(frame.player().isPlaying()) << "the song still plays";
+    EXPECT_EQ(told(), 1);
+    frame.stopCommand();
+    frame.playCommand();
+    frame.stopCommand();
+    EXPECT_EQ(told(), 1) << "not again on every Play";
 }
 
 TEST(FrameTransport, RewindGoesToTheBeginMarkOrZero) {
@@ -251,7 +370,7 @@ TEST(FrameTransport, RewindGoesToTheBeginMarkOrZero) {
     frame.player().seek(2000);
     frame.rewindCommand();
     EXPECT_EQ(frame.player().playTick(), 0);
-    EXPECT_EQ(frame.paneText(3), "         0");
+    EXPECT_EQ(frame.paneText(3), "1:1:000  0:00");
     frame.document().markBegin = 960;
     frame.rewindCommand();
     EXPECT_EQ(frame.player().playTick(), 960);
@@ -489,10 +608,7 @@ TEST(FrameDump, WritesAPrivateFileAndOpensIt) {
     TestProgram program;
     CMainFrame& frame = program.frame();
     QUrl opened;
-    frame.openUrl = [&](const QUrl& url) {
-        opened = url;
-        return true;
-    };
+    frame.openUrl = [&](const QUrl& url, const std::function<void()>&) { opened = url; };
     ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
     const QString path = frame.dumpCommand();
     ASSERT_FALSE(path.isEmpty());

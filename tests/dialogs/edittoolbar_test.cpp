@@ -201,6 +201,34 @@ TEST_F(EditToolbarTest, TheEditTrackStartsAtTheFirstShownTrackAfterTheFirst) {
     EXPECT_EQ(toolbar->trackList()->currentIndex(), 1);
 }
 
+TEST_F(EditToolbarTest, ASongWithOnlyItsTempoTrackIsOfferedANewTrack) {
+    ASSERT_EQ(doc.song.trackCount(), 1);
+    const std::size_t tempoEvents = doc.song.tracks[0]->events.size();
+    int dialogs = 0;
+    whenDialogOpens([&](QDialog* first) {
+        ++dialogs;
+        ASSERT_NE(qobject_cast<CEditNewTrack*>(first), nullptr);
+        whenDialogOpens([&](QDialog* second) {
+            ++dialogs;
+            auto* again = qobject_cast<CEditNewTrack*>(second);
+            ASSERT_NE(again, nullptr);
+            again->nameField()->setText(QStringLiteral("Harp"));
+            again->accept();
+        });
+        first->reject();
+    });
+    auto toolbar = open();
+
+    EXPECT_EQ(dialogs, 2);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("only track is its tempo track"), std::string::npos);
+    ASSERT_EQ(doc.song.trackCount(), 2);
+    EXPECT_EQ(doc.song.tracks[0]->events.size(), tempoEvents) << "the tempo track stays";
+    ASSERT_EQ(toolbar->trackList()->count(), 1);
+    EXPECT_EQ(toolbar->trackList()->currentText(), QStringLiteral("01 Harp"));
+    EXPECT_EQ(doc.editTrack, 1) << "entered notes have a track to go to";
+}
+
 TEST_F(EditToolbarTest, AnEmptySongGetsItsSkeletonAndTheToolbarInsistsOnANewTrack) {
     doc.resetContents();
     ASSERT_EQ(doc.song.trackCount(), 0);

@@ -155,6 +155,20 @@ TEST(TempoMap, DefaultsAndChangeTakesEffectAfterItsTick) {
     EXPECT_EQ(song.tempoAt(10), 400000) << "lookup restarts after a later one";
 }
 
+TEST(TempoMap, MicrosecondsAddEachStretchAtItsOwnTempo) {
+    MidiSong song;
+    makeSong(song);
+    song.division = 480;
+    EXPECT_DOUBLE_EQ(song.microsecondsAt(960), 1000000.0) << "two quarters at 120 bpm";
+    song.addEvent(480, 0, makeTempoEvent(1000000));
+    song.addEvent(960, 0, makeTempoEvent(0));
+    // Half a second to tick 480, then a second a quarter; the tempo of 0 changes nothing.
+    EXPECT_DOUBLE_EQ(song.microsecondsAt(480), 500000.0);
+    EXPECT_DOUBLE_EQ(song.microsecondsAt(960), 1500000.0);
+    EXPECT_DOUBLE_EQ(song.microsecondsAt(1440), 2500000.0);
+    EXPECT_DOUBLE_EQ(song.microsecondsAt(0), 0.0);
+}
+
 TEST(TempoMap, SingleLateTempo) {
     MidiSong song;
     makeSong(song);

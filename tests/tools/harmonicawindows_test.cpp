@@ -107,14 +107,14 @@ TEST_F(HarmonicaWindows, ChangingTuningKeyAndOctaveRebuildsTheButtonsAndRelabels
     window.tuningList()->setCurrentIndex(6);
     window.tuningSelected();
     ASSERT_EQ(diatonicLayout().holes(), 14) << "Steve Baker Special";
-    EXPECT_EQ(window.width(), 20 * 14 + 10 + 145 + 75);
+    EXPECT_EQ(window.width(), 20 * 14 + 10 + 145 + 75 - 8) << "whole-window widths less the frame";
     EXPECT_TRUE(window.button(13, kBlow));
     EXPECT_NE(visibleButtons(window), richter);
     EXPECT_NE(program.frame().layoutText()->text(), before);
 
     window.tuningList()->setCurrentIndex(8);
     window.tuningSelected();
-    EXPECT_EQ(window.width(), 430);
+    EXPECT_EQ(window.width(), 430 - 8);
     EXPECT_FALSE(window.button(13, kBlow));
     window.overblowsCheck()->setChecked(true);
     EXPECT_TRUE(window.button(0, kOver) && !window.button(0, kOver)->isHidden())
@@ -160,7 +160,7 @@ TEST_F(HarmonicaWindows, ThePanelShrinksAndExpandsAndIsRemembered) {
     auto& window = open<CMonDiatonic>(kMonitorDiatonic);
     window.togglePanel();
     EXPECT_FALSE(window.optionsVisible());
-    EXPECT_EQ(window.width(), 20 * 10 + 10 + 5 + 75);
+    EXPECT_EQ(window.width(), 20 * 10 + 10 + 5 + 75 - 8);
     EXPECT_EQ(window.button(0, kBlow)->x(), 5 + 50);
     EXPECT_TRUE(window.tuningList()->isHidden());
     window.close();
@@ -295,7 +295,7 @@ TEST_F(HarmonicaWindows, NineComputerKeysAtMostAndLosingTheFocusLetsThemGo) {
 
 TEST_F(HarmonicaWindows, PianoKeysFromTheMouseAndTheKeyboardOnChannelTwo) {
     auto& window = open<CMonPiano>(kMonitorPiano);
-    EXPECT_EQ(window.size(), QSize(745, 115));
+    EXPECT_EQ(window.size(), QSize(745 - 8, 115 - 27));
     // 52 white keys from x 4, 14 pixels each; the black keys above them.
     EXPECT_EQ(window.key(21)->geometry(), QRect(4, 10, 14, 75));
     EXPECT_EQ(window.key(22)->geometry(), QRect(11, 10, 12, 45));
@@ -348,11 +348,11 @@ TEST_F(HarmonicaWindows, ChromaticButtonsNumbersAndWidthFollowTheTuning) {
     ASSERT_GE(eight, 0);
     window.tuningList()->setCurrentIndex(sixteen);
     window.tuningSelected();
-    EXPECT_EQ(window.width(), 440);
+    EXPECT_EQ(window.width(), 440 - 8);
     EXPECT_TRUE(window.button(15, kDrawIn));
     window.tuningList()->setCurrentIndex(eight);
     window.tuningSelected();
-    EXPECT_EQ(window.width(), 310);
+    EXPECT_EQ(window.width(), 310 - 8);
     EXPECT_FALSE(window.button(8, kBlowOut));
 
     window.keyList()->setCurrentIndex(2);

@@ -150,7 +150,16 @@ TEST(Lyrics, TheSyllablesOfTheKaraokeExampleAreMarkedInOrderAsTheyAreReached) {
             marked << selected;
         }
     }
+    const auto selection = [lyrics] { return lyrics->textBox()->textCursor().selectedText(); };
+    ASSERT_FALSE(selection().isEmpty());
+    frame.rewindCommand();
+    EXPECT_TRUE(selection().isEmpty()) << "Home takes the mark off the word";
     frame.stopCommand();
+    frame.startPlaying(false, false);
+    program.play(3000);
+    ASSERT_FALSE(selection().isEmpty());
+    frame.stopCommand();
+    EXPECT_TRUE(selection().isEmpty()) << "Stop takes the mark off the word";
     // The titles at tick 0 go by at once; then the words of the first line, one by one.
     ASSERT_GE(marked.size(), 9);
     EXPECT_EQ(marked.mid(0, 9), (QStringList{"John Newton, 1779", "A", "ma", "zing", "grace", "how",

@@ -8,11 +8,15 @@
 #include "model/midievent.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
+#include "settings/settings.h"
 #include "settings/settingsstore.h"
+#include "tools/eventswindow.h"
 #include "tools/mixerwindow.h"
 #include "tools/toolwindows.h"
 #include "ui/transporthub.h"
+#include "view/geometry/viewlayout.h"
 #include "view/reedtabview.h"
+#include "view/songpainter.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -310,6 +314,50 @@ TEST(Mixer, HidingAndShowingRepaintTheViewAndMutingSilencesTheTrack) {
     EXPECT_TRUE(heard);
 }
 
+// Counts the paints a widget gets.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+TEST(Mixer, AChangedColourSettingShowsAtOnceInTheMixerAndTheEventsWindow) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    buildBand(frame.document().song);
+    CMonMixer* mixer = openMixer(program);
+    ASSERT_NE(mixer, nullptr);
+    ASSERT_TRUE(frame.toolWindows().toggle(kMonitorEvents));
+    auto* events = static_cast<CMonEvents*>(frame.toolWindows().window(kMonitorEvents));
+    QApplication::processEvents();
+    QWidget* cells = mixer->trackList()->viewport();
+    const PaintCounter counter(cells);
+
+    const Settings before = settings();
+    settings().colorNormal1 = Rgb{200, 0, 0};
+    settings().colorNormal2 = Rgb{0, 0, 200};
+    settings().colorSelect = Rgb{0, 200, 0};
+    frame.displayOptionsChanged();
+    QApplication::processEvents();
+    EXPECT_GT(counter.paints, 0) << "the list is drawn again with the new colours";
+    // The index cell of track 0 in the track colour made of the new pair.
+    const QImage drawn = cells->grab().toImage();
+    const QRect first = mixer->trackList()->visualItemRect(mixer->trackList()->item(0));
+    const QColor expected = toQColor(Rgb::fromStored(static_cast<int>(
+        trackColour(0, static_cast<std::uint32_t>(settings().colorNormal1.stored()),
+                    static_cast<std::uint32_t>(settings().colorNormal2.stored())))));
+    EXPECT_EQ(drawn.pixelColor(first.left() + 1, first.top()), expected) << "above the text";
+    EXPECT_EQ(events->list()->palette().color(QPalette::Active, QPalette::Highlight),
+              QColor(0, 200, 0));
+    settings() = before;
+}
+
 TEST(Mixer, TheContextMenuFollowsTheSelectionAndThePlayer) {
     TestProgram program;
     CMainFrame& frame = program.frame();
@@ -328,8 +376,8 @@ TEST(Mixer, TheContextMenuFollowsTheSelectionAndThePlayer) {
         return enabled;
     };
     std::map<int, bool> enabled = states();
-    ASSERT_EQ(enabled.size(), 11U);
-    for (int id : {2010, 2011, 2013, 2014, 2021, 2018, 2019, 2020}) {
+    ASSERT_EQ(enabled.size(), 12U);
+    for (int id : {2010, 2011, 2013, 2014, 2021, 2018, 2019, 2020, 2022}) {
         EXPECT_FALSE(enabled[id]) << id << " needs a selection";
     }
     for (int id : {2012, 2015, 2017}) {
@@ -362,6 +410,22 @@ TEST(Mixer, TheContextMenuFollowsTheSelectionAndThePlayer) {
     EXPECT_FALSE(shown(doc.song, 0) || shown(doc.song, 3));
     mixer->runCommand(CMonMixer::kHideSelection);
     EXPECT_FALSE(shown(doc.song, 1) || shown(doc.song, 2));
+    mixer->runCommand(CMonMixer::kShowAll);
+    EXPECT_TRUE(shown(doc.song, 0) && shown(doc.song, 1) && shown(doc.song, 2) &&
+                shown(doc.song, 3));
+    // The track under the pointer alone, whatever the selection; the menu knows its row.
+    EXPECT_EQ(mixer->trackAtY(13 + 13 * 3 + 5), 3);
+    EXPECT_EQ(mixer->trackAtY(13 + 13 * 4 + 5), -1) << "below the last track";
+    EXPECT_EQ(mixer->trackAtY(5), -1) << "the header line";
+    std::map<int, bool> onRow;
+    const std::unique_ptr<QMenu> rowMenu = mixer->makeContextMenu(3);
+    for (QAction* action : rowMenu->actions()) {
+        onRow[action->data().toInt()] = action->isEnabled();
+    }
+    EXPECT_TRUE(onRow[CMonMixer::kShowTrackOnly]);
+    mixer->runCommand(CMonMixer::kShowTrackOnly, 3);
+    EXPECT_TRUE(shown(doc.song, 3));
+    EXPECT_FALSE(shown(doc.song, 0) || shown(doc.song, 1) || shown(doc.song, 2));
     mixer->runCommand(CMonMixer::kShowAll);
     EXPECT_TRUE(shown(doc.song, 0) && shown(doc.song, 1) && shown(doc.song, 2) &&
                 shown(doc.song, 3));

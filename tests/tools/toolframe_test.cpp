@@ -26,6 +26,7 @@
 
 #include <map>
 #include <set>
+#include <vector>
 
 namespace reedtab {
 namespace {
@@ -40,18 +41,59 @@ int stored(const TestProgram& program, const std::string& key) {
     return const_cast<TestProgram&>(program).store().readInt(kWindowSection, key).value_or(-1);
 }
 
-TEST(ToolPlacement, FirstRunOpensAtTenTenWithTheSizeOfTheContent) {
+TEST(ToolPlacement, AFirstPlacementGoesBesideTheMainWindowNeverOnAnOpenOne) {
+    const QRect screen(0, 0, 1600, 1000);
+    const QSize window(400, 200);
+    // Room on the right: beside the main window, level with its top; the next one below it.
+    const QRect narrow(0, 0, 800, 600);
+    EXPECT_EQ(firstPlacement(window, narrow, 60, screen, {}), QPoint(800, 0));
+    const QRect first(800, 0, 400, 200);
+    EXPECT_EQ(firstPlacement(window, narrow, 60, screen, std::vector{first}), QPoint(800, 200));
+    // No room on the right: below the main window.
+    EXPECT_EQ(firstPlacement(window, QRect(100, 0, 1400, 700), 60, screen, {}), QPoint(100, 700));
+    // A main window filling the screen: at the right edge under its menus, then down the edge.
+    const QRect full(0, 0, 1600, 1000);
+    EXPECT_EQ(firstPlacement(window, full, 60, screen, {}), QPoint(1200, 60));
+    EXPECT_EQ(firstPlacement(window, full, 60, screen, std::vector{QRect(1200, 60, 400, 200)}),
+              QPoint(1200, 260));
+    // A full column: cascaded from the first place, still on the screen and under the menus.
+    std::vector<QRect> column;
+    for (int y = 60; y < 1000; y += 200) {
+        column.emplace_back(1200, y, 400, 200);
+    }
+    const QPoint cascaded = firstPlacement(window, full, 60, screen, column);
+    EXPECT_EQ(cascaded, QPoint(1200, 60 + 24 * static_cast<int>(column.size())));
+    EXPECT_TRUE(screen.contains(QRect(cascaded, window)));
+}
+
+TEST(ToolPlacement, FirstOpenedWindowsOpenBesideTheMainWindowAtTheirWholeSizes) {
     TestProgram program;
-    ToolWindows& tools = program.frame().toolWindows();
+    CMainFrame& frame = program.frame();
+    ToolWindows& tools = frame.toolWindows();
     ASSERT_TRUE(tools.toggle(kMonitorPiano));
     ASSERT_TRUE(tools.toggle(kMonitorDiatonic));
     ASSERT_TRUE(tools.toggle(kMonitorChromatic));
-    EXPECT_EQ(tools.window(kMonitorPiano)->geometry(), QRect(10, 10, 745, 115));
+    ASSERT_TRUE(tools.toggle(kMonitorLyrics));
+    // The sizes count caption and borders (27 and 8 pixels), as the windows were drawn.
+    EXPECT_EQ(tools.window(kMonitorPiano)->size(), QSize(745 - 8, 115 - 27));
     // Ten holes and the panel: 20 * 10 + 10 + 145 + 75.
-    EXPECT_EQ(tools.window(kMonitorDiatonic)->geometry(), QRect(10, 10, 430, 234));
+    EXPECT_EQ(tools.window(kMonitorDiatonic)->size(), QSize(430 - 8, 234 - 27));
     // Twelve holes: 20 * 12 + 120.
-    EXPECT_EQ(tools.window(kMonitorChromatic)->geometry(), QRect(10, 10, 360, 209));
+    EXPECT_EQ(tools.window(kMonitorChromatic)->size(), QSize(360 - 8, 209 - 27));
+    EXPECT_EQ(tools.window(kMonitorLyrics)->size(), QSize(330 - 8, 230 - 27));
     EXPECT_EQ(tools.window(kMonitorPiano)->windowTitle(), QStringLiteral("Reedtab Midi Piano"));
+
+    const QRect menus(frame.menuBar()->mapToGlobal(QPoint(0, 0)), frame.menuBar()->size());
+    std::vector<QRect> placed;
+    for (int type : {kMonitorPiano, kMonitorDiatonic, kMonitorChromatic, kMonitorLyrics}) {
+        const QRect place = tools.window(type)->frameGeometry();
+        EXPECT_FALSE(place.intersects(menus)) << type << " covers the menu bar";
+        EXPECT_NE(place.topLeft(), QPoint(10, 10)) << type;
+        for (const QRect& other : placed) {
+            EXPECT_NE(place.topLeft(), other.topLeft()) << type << " stacks on another window";
+        }
+        placed.push_back(place);
+    }
 }
 
 TEST(ToolPlacement, AWindowReopensWhereItWasAfterARestart) {
@@ -78,7 +120,7 @@ TEST(ToolPlacement, AWindowReopensWhereItWasAfterARestart) {
     ASSERT_TRUE(tools.isOpen(kMonitorPiano)) << "Mon2On reopens it";
     ASSERT_TRUE(tools.isOpen(kMonitorDiatonic));
     EXPECT_FALSE(tools.isOpen(kMonitorChromatic));
-    EXPECT_EQ(tools.window(kMonitorPiano)->geometry(), QRect(120, 300, 745, 115));
+    EXPECT_EQ(tools.window(kMonitorPiano)->geometry(), QRect(120, 300, 745 - 8, 115 - 27));
     EXPECT_EQ(tools.window(kMonitorDiatonic)->geometry().topLeft(), QPoint(200, 40));
     EXPECT_TRUE(again.frame().action(ID_VIEW_PIANO)->isChecked());
 }
@@ -129,7 +171,7 @@ TEST(ToolPlacement, AStoredPositionBeyondTheScreenIsPulledBack) {
     auto* diatonic = static_cast<CMonDiatonic*>(tools.window(kMonitorDiatonic));
     EXPECT_EQ(diatonic->geometry().topLeft(), QPoint(screen.width() - 32, 20));
     EXPECT_FALSE(diatonic->optionsVisible());
-    EXPECT_EQ(diatonic->width(), 20 * 10 + 10 + 5 + 75);
+    EXPECT_EQ(diatonic->width(), 20 * 10 + 10 + 5 + 75 - 8);
 }
 
 TEST(ToolPlacement, AMinimisedWindowKeepsThePlaceItHadBefore) {
@@ -193,11 +235,9 @@ TEST(ToolCommands, TheAltAcceleratorsReachTheirWindowsFromTheKeyboard) {
         QTest::keyClick(window, key, Qt::AltModifier);
         QApplication::processEvents();
     };
-    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_H, kMonitorDiatonic},
-                                            {Qt::Key_C, kMonitorChromatic},
-                                            {Qt::Key_K, kMonitorPiano},
-                                            {Qt::Key_M, kMonitorMixer},
-                                            {Qt::Key_T, kMonitorLyrics}};
+    const std::pair<Qt::Key, int> keys[] = {
+        {Qt::Key_E, kMonitorEvents}, {Qt::Key_H, kMonitorDiatonic}, {Qt::Key_C, kMonitorChromatic},
+        {Qt::Key_K, kMonitorPiano},  {Qt::Key_M, kMonitorMixer},    {Qt::Key_T, kMonitorLyrics}};
     for (const auto& [key, window] : keys) {
         type(&frame, key);
         ASSERT_TRUE(frame.toolWindows().isOpen(window)) << window;
@@ -216,7 +256,7 @@ TEST(ToolCommands, TheAltAcceleratorsReachTheirWindowsFromTheKeyboard) {
         const int mark = text.indexOf(QLatin1Char('&'));
         if (mark >= 0 && mark + 1 < text.size()) {
             const QChar mnemonic = text.at(mark + 1).toLower();
-            EXPECT_FALSE(QStringLiteral("hckmt").contains(mnemonic)) << text.toStdString();
+            EXPECT_FALSE(QStringLiteral("ehckmt").contains(mnemonic)) << text.toStdString();
         }
     }
 }

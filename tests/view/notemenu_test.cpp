@@ -90,7 +90,7 @@ TEST_F(NoteMenuTest, MenuOfANoteWhileStoppedAndWhilePlaying) {
     auto menu = v.buildNoteMenu(indexOf(g));
     ASSERT_NE(menu, nullptr);
     const std::vector<Item> stopped = itemsOf(*menu);
-    ASSERT_EQ(stopped.size(), 11u) << "one alternative";
+    ASSERT_EQ(stopped.size(), 12u) << "one alternative";
     EXPECT_EQ(stopped[0].text, "G Trk:01 Bass");
     EXPECT_EQ(stopped[0].id, kNoteHeadingCommand);
     EXPECT_EQ(stopped[1].text, "-");
@@ -101,21 +101,23 @@ TEST_F(NoteMenuTest, MenuOfANoteWhileStoppedAndWhilePlaying) {
     EXPECT_EQ(stopped[3].id, kHideTrackCommand);
     EXPECT_EQ(stopped[4].text, "Show this &Track only");
     EXPECT_EQ(stopped[4].id, kShowTrackOnlyCommand);
-    EXPECT_EQ(stopped[5].text, "-");
-    EXPECT_EQ(stopped[6].text, "Delete &Track");
-    EXPECT_EQ(stopped[6].id, kDeleteTrackCommand);
-    EXPECT_EQ(stopped[7].text, "&Delete Note");
-    EXPECT_EQ(stopped[7].id, kDeleteNoteCommand);
-    EXPECT_EQ(stopped[8].text, "-") << "no selection, so no Delete Selected Notes";
-    EXPECT_EQ(stopped[9].text, "Alternates:");
-    EXPECT_EQ(stopped[9].id, 0);
-    EXPECT_EQ(stopped[10].text, "    +3");
-    EXPECT_EQ(stopped[10].id, kNoteAlternateCommand + 1);
+    EXPECT_EQ(stopped[5].text, "Show &all tracks");
+    EXPECT_EQ(stopped[5].id, kShowAllTracksCommand);
+    EXPECT_EQ(stopped[6].text, "-");
+    EXPECT_EQ(stopped[7].text, "Delete Trac&k") << "T is Show this Track only's";
+    EXPECT_EQ(stopped[7].id, kDeleteTrackCommand);
+    EXPECT_EQ(stopped[8].text, "&Delete Note");
+    EXPECT_EQ(stopped[8].id, kDeleteNoteCommand);
+    EXPECT_EQ(stopped[9].text, "-") << "no selection, so no Delete Selected Notes";
+    EXPECT_EQ(stopped[10].text, "Alternates:");
+    EXPECT_EQ(stopped[10].id, 0);
+    EXPECT_EQ(stopped[11].text, "    +3");
+    EXPECT_EQ(stopped[11].id, kNoteAlternateCommand + 1);
 
     player.playing = true;
     menu = v.buildNoteMenu(indexOf(g));
     const std::vector<Item> playing = itemsOf(*menu);
-    ASSERT_EQ(playing.size(), stopped.size() - 7);
+    ASSERT_EQ(playing.size(), stopped.size() - 8);
     EXPECT_EQ(playing[0].text, "G Trk:01 Bass");
     EXPECT_EQ(playing[1].text, "-");
     EXPECT_EQ(playing[2].text, "Alternates:");
@@ -152,12 +154,19 @@ TEST_F(NoteMenuTest, TrackCommandsChangeTheFlagsThroughTheDocument) {
     EXPECT_TRUE(song().tracks[second]->flags & TrackShown);
     EXPECT_FALSE(song().tracks[0]->flags & TrackShown);
     EXPECT_EQ(trackNotices, 3);
+    actionFor(*v.buildNoteMenu(indexOf(g)), kShowAllTracksCommand)->trigger();
+    for (const auto& track : song().tracks) {
+        EXPECT_TRUE(track->flags & TrackShown) << "every track is shown again";
+    }
+    EXPECT_EQ(trackNotices, 4);
+    actionFor(*v.buildNoteMenu(indexOf(g)), kShowAllTracksCommand)->trigger();
+    EXPECT_EQ(trackNotices, 4) << "nothing changed, nothing told";
 
     doc.setTrackFlag(second, TrackSelected, true);
     actionFor(*v.buildNoteMenu(indexOf(g)), kHideTrackCommand)->trigger();
     EXPECT_EQ(song().tracks[second]->flags & (TrackShown | TrackSelected), 0)
         << "hiding also drops the selection";
-    EXPECT_EQ(trackNotices, 5);
+    EXPECT_EQ(trackNotices, 6);
     const PixelRect bar = v.noteRect(*g);
     EXPECT_EQ(paint().pixelColor(bar.right - 3, bar.bottom - 2), QColor(Qt::white))
         << "the view repainted without the track";
