@@ -11,6 +11,7 @@
 
 #include "app/mainframe.h"
 #include "app/reedtabapp.h"
+#include "app/transportcontroller.h"
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
 #include "playback/clock.h"
@@ -79,9 +80,10 @@ struct Program {
 };
 
 // Plays from a third into the song, past a slow opening.
-void startInTheMiddle(CMainFrame& frame) {
+void startInTheMiddle(CReedtabApp& app) {
+    CMainFrame& frame = app.frame();
     frame.player().seek(frame.document().song.length / 3);
-    frame.startPlaying(false, true);
+    app.transportCommands().startPlaying(false, true);
 }
 
 constexpr int kThreeWindows[] = {kMonitorPiano, kMonitorDiatonic, kMonitorChromatic};
@@ -110,7 +112,7 @@ bool reportCosts(const QString& song, std::span<const int> windows, std::vector<
     int reports = 0;
     QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&reports](const PositionReport&) { ++reports; });
-    startInTheMiddle(frame);
+    startInTheMiddle(*program.app);
     for (int step = 0; step < 60000 && costs.size() < 4000; ++step) {
         manual->advance(std::chrono::milliseconds(1));
         frame.player().stream().advanceTo(manual->now());
@@ -122,7 +124,7 @@ bool reportCosts(const QString& song, std::span<const int> windows, std::vector<
             costs.push_back(spent / reports);
         }
     }
-    frame.stopCommand();
+    program.app->transportCommands().stopCommand();
     return true;
 }
 
@@ -155,7 +157,7 @@ int main(int argc, char** argv) {
     int reports = 0;
     QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&reports](const PositionReport&) { ++reports; });
-    startInTheMiddle(frame);
+    startInTheMiddle(*program.app);
     const auto wallStart = std::chrono::steady_clock::now();
     const double cpuStart = threadMicros();
     QTimer::singleShot(seconds * 1000, &application, &QApplication::quit);
@@ -164,7 +166,7 @@ int main(int argc, char** argv) {
         std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - wallStart)
             .count();
     const double cpu = threadMicros() - cpuStart;
-    frame.stopCommand();
+    program.app->transportCommands().stopCommand();
     std::printf("user-interface thread while playing %d s with six tool windows: %d reports, "
                 "%.1f %% of a core\n",
                 seconds, reports, 100.0 * cpu / wall);

@@ -3,7 +3,7 @@
 
 #include "app/mainframe.h"
 
-#include "app/reedtabapp.h"
+#include "app/menutable.h"
 #include "app/tablaturecommands.h"
 #include "dialogs/edittoolbar.h"
 #include "document/reedtabdoc.h"
@@ -95,6 +95,23 @@ protected:
     }
 };
 
+void setIcon(QAction* command, const char* name) {
+    if (command) {
+        command->setIcon(QIcon(QStringLiteral(":/app/icons/%1.svg").arg(QLatin1String(name))));
+    }
+}
+
+// The toggles of the registry's tool windows that `listed` does not name.
+std::vector<int> unlistedToolWindows(const std::vector<int>& listed) {
+    std::vector<int> ids;
+    for (const ToolWindowKind& kind : toolWindowKinds()) {
+        if (std::find(listed.begin(), listed.end(), kind.command) == listed.end()) {
+            ids.push_back(kind.command);
+        }
+    }
+    return ids;
+}
+
 } // namespace
 
 // ---- Commands ----
@@ -103,101 +120,6 @@ void CMainFrame::registerCommands() {
     CommandTable& table = *commands_;
     const auto playing = [this] { return transport_->isPlaying(); };
     const auto hasTracks = [this] { return doc_->song.trackCount() > 0; };
-    const auto marked = [this] { return doc_->markBegin >= 0 || doc_->markEnd >= 0; };
-
-    table.add(ID_FILE_NEW, [this] { newDocumentCommand(); });
-    table.add(ID_FILE_SAVE, [this] {
-        const std::string before = doc_->pathName();
-        if (doc_->saveDocument() && doc_->pathName() != before) {
-            app_.addRecentFile(QString::fromStdString(doc_->pathName()));
-        }
-        updateTitle();
-    });
-    table.add(ID_FILE_SAVE_AS, [this] { saveAsCommand(); });
-    table.add(ID_APP_EXIT, [this] { close(); });
-
-    // Notes selected in edit mode are what Cut, Copy and Delete take; else the marked range.
-    const auto selectedNotes = [this] {
-        return settings().editMode ? view_->selectedNotes() : std::vector<MidiEvent*>{};
-    };
-    table.add(
-        ID_EDIT_UNDO, [this] { doc_->undo(); }, [this] { return doc_->undoEnabled(); });
-    table.add(
-        ID_EDIT_REDO, [this] { doc_->redo(); }, [this] { return doc_->redoEnabled(); });
-    table.add(
-        ID_EDIT_CUT,
-        [=, this] {
-            doc_->cut(selectedNotes());
-            offerClip();
-        },
-        [=] { return hasTracks() && !playing() && (marked() || !selectedNotes().empty()); });
-    table.add(
-        ID_EDIT_COPY,
-        [=, this] {
-            if (doc_->copySelection(selectedNotes()) == 0) {
-                offerClip();
-            }
-        },
-        [=, this] { return doc_->canCopy(!selectedNotes().empty()); });
-    table.add(
-        ID_EDIT_PASTE, [this] { doc_->paste(transport_->playTick()); },
-        [=, this] { return doc_->canPaste() && !playing(); });
-    table.add(
-        ID_EDIT_DELETE,
-        [=, this] {
-            const std::vector<MidiEvent*> notes = selectedNotes();
-            doc_->deleteSelection(notes.empty() ? nullptr : notes.front());
-        },
-        [=] { return (hasTracks() && marked()) || !selectedNotes().empty(); });
-    table.add(
-        ID_EDIT_CROP, [this] { doc_->crop(); }, [=] { return hasTracks() && marked(); });
-    table.add(
-        ID_EDIT_INSERT_SILENCE, [this] { insertSilenceCommand(); },
-        [=, this] { return hasTracks() && editToolbar_ && !playing(); });
-    QAction* editMode = table.add(
-        ID_EDIT_MODE, [this] { editModeCommand(); }, [=] { return !playing(); },
-        [this] { return editToolbar_ != nullptr; });
-    // Alt+W also closes edit mode from the toolbar's own window.
-    editMode->setShortcutContext(Qt::ApplicationShortcut);
-    table.add(
-        ID_EDIT_BEGIN_MARK, [this] { markCommand(true); }, hasTracks);
-    table.add(
-        ID_EDIT_END_MARK, [this] { markCommand(false); }, hasTracks);
-
-    for (const ZoomCommand& zoom : kZoomCommands) {
-        const QString text = QString::fromLatin1(zoom.menuText);
-        const int index = zoom.zoomIndex;
-        table.add(
-            zoom.id, text, QStringLiteral("Zoom time scale to %1").arg(text), true,
-            [this, index] { view_->setZoomIndex(index); }, {},
-            [this, index] { return view_->zoomIndex() == index; });
-    }
-    table.add(kZoomInCommand, QStringLiteral("Zoom In"), QStringLiteral("Zoom In"), false,
-              [this] { view_->zoomIn(); });
-    table.add(kZoomOutCommand, QStringLiteral("Zoom Out"), QStringLiteral("Zoom Out"), false,
-              [this] { view_->zoomOut(); });
-
-    table.add(
-        ID_PLAY_PLAY, [this] { playCommand(); }, {}, playing);
-    table.add(ID_PLAY_STOP, [this] { stopCommand(); });
-    table.add(ID_PLAY_REWIND, [this] { rewindCommand(); });
-    const std::pair<int, Shared<bool>*> toggles[] = {
-        {ID_PLAY_METRONOME, &settings().playMetronome},
-        {ID_PLAY_COUNT_IN, &settings().playCountIn},
-        {ID_PLAY_LOOP, &settings().playLoop},
-        {ID_PLAY_MIDI_CLOCK, &settings().sendMidiSt},
-        {ID_PLAY_FILTER_PROGRAMS, &settings().skipPrgChange},
-    };
-    for (const auto& [id, setting] : toggles) {
-        Shared<bool>* flag = setting;
-        // A trainer loops whatever the switch says.
-        CommandTable::Predicate checked = [flag] { return flag->load(); };
-        if (id == ID_PLAY_LOOP) {
-            checked = [this] { return transport_->looping(); };
-        }
-        table.add(
-            id, [this, flag] { toggleSetting(*flag); }, {}, checked);
-    }
 
     const std::tuple<int, int, bool> transpositions[] = {
         {ID_TRANSPOSE_UP, 1, true},
@@ -222,16 +144,6 @@ void CMainFrame::registerCommands() {
         ID_VIEW_DUMP, [this] { dumpCommand(); }, [=] { return hasTracks() && !playing(); });
     table.add(ID_HELP_TOPICS, [this] { helpCommand(); });
 
-    for (const auto& [id, type] : kToolWindowCommands) {
-        if (ToolWindows::available(type)) {
-            QAction* toggle = table.add(
-                id, [this, type = type] { tools_->toggle(type); }, {},
-                [this, type = type] { return tools_->isOpen(type); });
-            // The tool window just opened is the active one; its accelerator closes it again.
-            toggle->setShortcutContext(Qt::ApplicationShortcut);
-        }
-    }
-
     // Print commands stay available while playing: they refuse with a beep.
     table.add(ID_FILE_PRINT, [this] { printCommand(); });
     table.add(ID_FILE_PRINT_PREVIEW, [this] { printPreviewCommand(); });
@@ -245,9 +157,6 @@ void CMainFrame::registerCommands() {
         ID_MAP_NOTES, [this] { mapNotesCommand(); }, [=] { return hasTracks() && !playing(); });
     table.add(
         ID_WHICH_HARP, [this] { whichHarpCommand(); }, [=] { return hasTracks() && !playing(); });
-    table.add(
-        ID_SPEED_TRAINER, [this] { speedTrainerCommand(); },
-        [=] { return hasTracks() && !playing(); });
     registerTablatureCommands(*this);
 }
 
@@ -257,19 +166,8 @@ void CMainFrame::buildMenusAndToolBar() {
     }
     menusBuilt_ = true;
     CommandTable& table = *commands_;
-    // The extra accelerators of the frame's table.
-    const std::pair<int, QKeySequence> extras[] = {
-        {ID_EDIT_COPY, QKeySequence(Qt::CTRL | Qt::Key_Insert)},
-        {ID_EDIT_PASTE, QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
-        {ID_EDIT_CUT, QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
-        {ID_EDIT_UNDO, QKeySequence(Qt::ALT | Qt::Key_Backspace)},
-        {ID_EDIT_REDO, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
-        {ID_HELP_TOPICS, QKeySequence(Qt::Key_F1)},
-    };
-    for (const auto& [id, keys] : extras) {
-        if (QAction* command = table.action(id)) {
-            command->setShortcuts({command->shortcut(), keys});
-        }
+    if (QAction* help = table.action(ID_HELP_TOPICS)) {
+        help->setShortcuts({help->shortcut(), QKeySequence(Qt::Key_F1)});
     }
     auto* contextHelp = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
     connect(contextHelp, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -278,23 +176,13 @@ void CMainFrame::buildMenusAndToolBar() {
     auto* previousPane = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
     connect(previousPane, &QShortcut::activated, this, [this] { focusPane(false); });
 
-    const std::pair<int, const char*> icons[] = {
-        {ID_FILE_OPEN, "open"},           {ID_FILE_SAVE, "save"},
-        {ID_FILE_PRINT, "print"},         {ID_VIEW_MIXER, "mixer"},
-        {ID_VIEW_PIANO, "piano"},         {ID_VIEW_DIATONIC, "diatonic"},
-        {ID_VIEW_CHROMATIC, "chromatic"}, {ID_VIEW_LYRICS, "lyrics"},
-        {ID_VIEW_EVENTS, "events"},       {ID_EDIT_MODE, "editmode"},
-        {ID_PLAY_LOOP, "loop"},           {ID_PLAY_COUNT_IN, "countin"},
-        {ID_PLAY_METRONOME, "metronome"}, {ID_PLAY_PREVIOUS, "previous"},
-        {ID_PLAY_REWIND, "rewind"},       {ID_PLAY_STOP, "stop"},
-        {ID_PLAY_PLAY, "play"},           {ID_PLAY_NEXT, "next"},
-        {ID_VIEW_PLAYLIST, "playlist"},   {kZoomOutCommand, "zoomout"},
-        {kZoomInCommand, "zoomin"},
-    };
-    for (const auto& [id, name] : icons) {
-        if (QAction* command = table.action(id)) {
-            command->setIcon(QIcon(QStringLiteral(":/app/icons/%1.svg").arg(name)));
+    for (const ToolbarButton& button : toolbarSpec()) {
+        if (button.icon) {
+            setIcon(table.action(button.id), button.icon);
         }
+    }
+    for (const ToolWindowKind& kind : toolWindowKinds()) {
+        setIcon(table.action(kind.command), kind.name);
     }
     createMenus();
     createToolBar();
@@ -302,59 +190,32 @@ void CMainFrame::buildMenusAndToolBar() {
     updateCommandStates();
 }
 
+void CMainFrame::fillMenu(QMenu* menu, const MenuSpec& spec, QObject* clearer) {
+    menu->installEventFilter(clearer);
+    for (int item : spec.items) {
+        if (item == kSeparator) {
+            menu->addSeparator();
+        } else if (item == kRecentFilesItem) {
+            recentMenu_ = menu->addMenu(QStringLiteral("Recent File"));
+            recentMenu_->menuAction()->setStatusTip(QStringLiteral("Open this document"));
+        } else if (item == kOtherToolWindows) {
+            for (int id : unlistedToolWindows(spec.items)) {
+                menu->addAction(commands_->action(id));
+            }
+        } else if (item < kOtherToolWindows) {
+            const MenuSpec& sub = spec.submenus.at(static_cast<std::size_t>(-100 - item));
+            fillMenu(menu->addMenu(QString::fromLatin1(sub.title)), sub, clearer);
+        } else if (QAction* command = commands_->action(item)) {
+            menu->addAction(command);
+        }
+    }
+}
+
 void CMainFrame::createMenus() {
     auto* clearer = new PromptClearer(statusBar());
-    auto add = [this, clearer](QMenu* menu, std::initializer_list<int> ids) {
-        menu->installEventFilter(clearer);
-        for (int id : ids) {
-            if (id == 0) {
-                menu->addSeparator();
-            } else if (QAction* command = commands_->action(id)) {
-                menu->addAction(command);
-            }
-        }
-    };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    add(file, {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_RELOAD, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
-               ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, ID_FILE_EXPORT_PDF, 0,
-               ID_FILE_EXPORT_TAB_TEXT, ID_FILE_EXPORT_MUSICXML, ID_FILE_IMPORT_TAB_TEXT, 0});
-    recentMenu_ = file->addMenu(QStringLiteral("Recent File"));
-    recentMenu_->menuAction()->setStatusTip(QStringLiteral("Open this document"));
-    file->addSeparator();
-    add(file, {ID_APP_EXIT});
-
-    // The menus' mnemonics stay clear of the commands' Alt accelerators (Alt+E is MIDI Events,
-    // Alt+H the diatonic harmonica, Alt+L the playlist).
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("Ed&it"));
-    add(edit, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
-               ID_EDIT_DELETE, ID_EDIT_CROP, ID_EDIT_INSERT_SILENCE, 0, ID_EDIT_BEGIN_MARK,
-               ID_EDIT_END_MARK, 0, ID_EDIT_MODE, ID_FILE_PROPERTIES});
-
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    add(view, {ID_VIEW_MIXER, ID_VIEW_PIANO, ID_VIEW_LYRICS, ID_VIEW_PLAYLIST, ID_VIEW_DIATONIC,
-               ID_VIEW_CHROMATIC, ID_VIEW_EVENTS, ID_VIEW_LISTEN, 0});
-    QMenu* zoom = view->addMenu(QStringLiteral("&Zoom"));
-    zoom->installEventFilter(clearer);
-    // Largest first, as the menu has always listed them.
-    for (auto it = kZoomCommands.rbegin(); it != kZoomCommands.rend(); ++it) {
-        zoom->addAction(commands_->action(it->id));
+    for (const MenuSpec& spec : menuBarSpec()) {
+        fillMenu(menuBar()->addMenu(QString::fromLatin1(spec.title)), spec, clearer);
     }
-
-    QMenu* play = menuBar()->addMenu(QStringLiteral("Pla&y"));
-    add(play, {ID_PLAY_PLAY, ID_PLAY_STOP, ID_PLAY_REWIND, ID_PLAY_PREVIOUS, ID_PLAY_NEXT, 0,
-               ID_PLAY_METRONOME, ID_PLAY_COUNT_IN, ID_PLAY_LOOP, ID_PLAY_MIDI_CLOCK,
-               ID_PLAY_FILTER_PROGRAMS, 0, ID_SPEED_TRAINER});
-
-    QMenu* tools = menuBar()->addMenu(QStringLiteral("T&ools"));
-    QMenu* transpose = tools->addMenu(QStringLiteral("T&ranspose"));
-    add(transpose,
-        {ID_TRANSPOSE_UP, ID_TRANSPOSE_DOWN, ID_TRANSPOSE_OCTAVE_UP, ID_TRANSPOSE_OCTAVE_DOWN,
-         ID_TRANSPOSE_SHOWN_OCTAVE_UP, ID_TRANSPOSE_SHOWN_OCTAVE_DOWN});
-    add(tools, {ID_APPLY_TEMPO_CHANGE, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP, ID_MAP_NOTES, ID_WHICH_HARP,
-                ID_OPTIMIZE_FINGERINGS, 0, ID_OPTIONS});
-
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Hel&p"));
-    add(help, {ID_HELP_TOPICS, ID_APP_ABOUT});
 }
 
 void CMainFrame::createToolBar() {
@@ -362,41 +223,28 @@ void CMainFrame::createToolBar() {
     bar->setObjectName(QStringLiteral("toolbar128"));
     bar->setIconSize(QSize(16, 15));
     bar->setMovable(false);
-    const int items[] = {ID_FILE_OPEN,
-                         ID_FILE_SAVE,
-                         ID_FILE_PRINT,
-                         0,
-                         ID_VIEW_MIXER,
-                         ID_VIEW_PIANO,
-                         ID_VIEW_DIATONIC,
-                         ID_VIEW_CHROMATIC,
-                         ID_VIEW_LYRICS,
-                         ID_VIEW_EVENTS,
-                         0,
-                         ID_EDIT_MODE,
-                         ID_PLAY_LOOP,
-                         ID_PLAY_COUNT_IN,
-                         ID_PLAY_METRONOME,
-                         0,
-                         ID_PLAY_PREVIOUS,
-                         ID_PLAY_REWIND,
-                         ID_PLAY_STOP,
-                         ID_PLAY_PLAY,
-                         ID_PLAY_NEXT,
-                         ID_VIEW_PLAYLIST,
-                         0,
-                         kZoomOutCommand,
-                         kZoomInCommand,
-                         0};
+    std::vector<int> listed;
+    for (const ToolbarButton& button : toolbarSpec()) {
+        listed.push_back(button.id);
+    }
     auto* clearer = new PromptClearer(statusBar());
-    for (int id : items) {
-        if (id == 0) {
-            bar->addSeparator();
-        } else if (QAction* command = commands_->action(id)) {
+    const auto addButton = [&](int id) {
+        if (QAction* command = commands_->action(id)) {
             bar->addAction(command);
-            if (QWidget* button = bar->widgetForAction(command)) {
-                button->installEventFilter(clearer);
+            if (QWidget* widget = bar->widgetForAction(command)) {
+                widget->installEventFilter(clearer);
             }
+        }
+    };
+    for (const ToolbarButton& button : toolbarSpec()) {
+        if (button.id == kSeparator) {
+            bar->addSeparator();
+        } else if (button.id == kOtherToolWindows) {
+            for (int id : unlistedToolWindows(listed)) {
+                addButton(id);
+            }
+        } else {
+            addButton(button.id);
         }
     }
 
@@ -462,18 +310,6 @@ void CMainFrame::createStatusBar() {
     bar->showMessage(QString());
 }
 
-void CMainFrame::offerClip() {
-    const std::string& clip = doc_->clip();
-    if (clip.empty()) {
-        return;
-    }
-    // Other programs get the copied events as a MIDI file.
-    auto* data = new QMimeData;
-    data->setData(QStringLiteral("audio/midi"),
-                  QByteArray(clip.data(), static_cast<qsizetype>(clip.size())));
-    QGuiApplication::clipboard()->setMimeData(data);
-}
-
 QAction* CMainFrame::action(int id) const {
     return commands_->action(id);
 }
@@ -490,16 +326,6 @@ QString CMainFrame::paneText(int index) const {
 
 void CMainFrame::updateCommandStates() {
     commands_->updateStates();
-    if (QAction* undo = commands_->action(ID_EDIT_UNDO)) {
-        undo->setText(QString::fromStdString(doc_->undoMenuText()));
-    }
-    if (QAction* redo = commands_->action(ID_EDIT_REDO)) {
-        redo->setText(QString::fromStdString(doc_->redoMenuText()));
-    }
-    if (QAction* editMode = commands_->action(ID_EDIT_MODE)) {
-        editMode->setText(editToolbar_ ? QStringLiteral("Quit Edit Mode\tAlt+W")
-                                       : latin1(findCommand(ID_EDIT_MODE)->text));
-    }
 }
 
 } // namespace reedtab

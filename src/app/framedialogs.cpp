@@ -8,7 +8,6 @@
 #include "dialogs/fileproperties.h"
 #include "dialogs/harpfinderdlg.h"
 #include "dialogs/mapnotesdlg.h"
-#include "dialogs/speedtrainerdlg.h"
 #include "dialogs/trackpropdlg.h"
 #include "document/reedtabdoc.h"
 #include "harmonica/notation.h"
@@ -83,16 +82,6 @@ void CMainFrame::whichHarpCommand() {
     view_->refreshNoteFlags();
     view_->repaintView();
     refreshLayoutText();
-}
-
-void CMainFrame::speedTrainerCommand() {
-    if (doc_->song.trackCount() == 0 || transport_->isPlaying()) {
-        return;
-    }
-    CSpeedTrainerDlg dialog(this);
-    if (dialog.exec() == QDialog::Accepted) {
-        startTrainer(dialog.plan());
-    }
 }
 
 } // namespace reedtab

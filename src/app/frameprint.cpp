@@ -3,7 +3,6 @@
 #include "app/mainframe.h"
 
 #include "app/options.h"
-#include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
@@ -197,7 +196,7 @@ int CMainFrame::exportPdfCommand() {
 }
 
 void CMainFrame::optionsCommand() {
-    CProperties sheet(*this, app_.outputDevices(), app_.inputDevices());
+    CProperties sheet(*this, outputDevices_, inputDevices_);
     sheet.exec();
 }
 

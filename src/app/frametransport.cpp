@@ -1,10 +1,9 @@
-// The frame's side of the transport: the transport commands and keys, the player options turned
-// into the transport's switches, and what the window shows of the transport's news (the moving
-// position, the notes played, the tool windows following, the end of a song).
+// The frame's side of the transport: the player options turned into the transport's switches,
+// and what the window shows of the transport's news (the moving position, the notes played, the
+// tool windows following, the tempo). The commands are the TransportController's.
 
 #include "app/mainframe.h"
 
-#include "app/reedtabapp.h"
 #include "app/statusposition.h"
 #include "document/reedtabdoc.h"
 #include "model/midievent.h"
@@ -26,11 +25,6 @@
 namespace reedtab {
 
 namespace {
-
-// The status text while Play waits for the built-in synthesizer to read its SoundFont, and how
-// often it looks again.
-constexpr const char* kSynthLoadingText = "Loading the SoundFont: playing starts when it is ready";
-constexpr int kSynthWaitMs = 100;
 
 QString percentText(int percent) {
     return QString::asprintf("%d%%", percent);
@@ -55,106 +49,6 @@ PlaybackOptions playbackOptions(const Settings& block) {
 
 void CMainFrame::playbackOptionsChanged() {
     transport_->setOptions(playbackOptions(settings()));
-}
-
-void CMainFrame::toggleSetting(Shared<bool>& setting) {
-    setting = !setting.load();
-    saveSettings(store_, kSavePlayer);
-    playbackOptionsChanged();
-}
-
-// ---- Transport ----
-
-void CMainFrame::startPlaying(bool countIn, bool fromCursor) {
-    if (transport_->isPlaying()) {
-        return;
-    }
-    if (!transport_->deviceReady()) {
-        statusBar()->showMessage(QString::fromLatin1(kSynthLoadingText));
-        // Stop, or a newer Play, supersedes this request while it waits.
-        const int request = ++playRequests_;
-        QTimer::singleShot(kSynthWaitMs, this, [this, countIn, fromCursor, request] {
-            if (request == playRequests_) {
-                startPlaying(countIn, fromCursor);
-            }
-        });
-        return;
-    }
-    if (statusBar()->currentMessage() == QLatin1String(kSynthLoadingText)) {
-        statusBar()->clearMessage();
-    }
-    tools_->refreshAll(0);
-    if (doc_->song.mergedEvents.empty()) {
-        return;
-    }
-    playbackOptionsChanged();
-    const PlayerResult started = transport_->play(countIn, fromCursor, doc_->cursorTick);
-    reportStart(started);
-    if (started == PlayerOk && !silenceTold_ && !outputs_.isHeard(transport_->outputDevice())) {
-        silenceTold_ = true;
-        messageBox(kSilentOutputText, "Reedtab Midi", MessageIcon::Warning);
-    }
-    view_->repaintView();
-    updateCommandStates();
-}
-
-void CMainFrame::startAt(int tick, bool countIn) {
-    reportStart(transport_->startAt(tick, countIn));
-}
-
-void CMainFrame::reportStart(PlayerResult result) {
-    if (result != PlayerOk && result != PlayerAlreadyPlaying && result != PlayerStartAfterEnd) {
-        messageBox("Cannot start playing!", "Reedtab Midi", MessageIcon::Exclamation);
-    }
-}
-
-void CMainFrame::startTrainer(const SpeedTrainer& plan) {
-    if (!plan.valid() || doc_->song.mergedEvents.empty() || transport_->isPlaying()) {
-        return;
-    }
-    playbackOptionsChanged();
-    reportStart(transport_->startTrainer(plan));
-    showTempoPercent();
-    view_->repaintView();
-    updateCommandStates();
-}
-
-void CMainFrame::playCommand() {
-    if (transport_->isPlaying()) {
-        stopCommand();
-    } else {
-        startPlaying(settings().playCountIn, false);
-    }
-}
-
-void CMainFrame::stopCommand() {
-    ++playRequests_;
-    if (statusBar()->currentMessage() == QLatin1String(kSynthLoadingText)) {
-        statusBar()->clearMessage();
-    }
-    transport_->stop();
-    tools_->refreshAll(0);
-    view_->repaintView();
-    updateCommandStates();
-}
-
-void CMainFrame::rewindCommand() {
-    const int tick = transport_->rewind();
-    if (settings().editMode) {
-        doc_->cursorTick = tick;
-    }
-    view_->repaintView();
-    showPosition(-1);
-    tools_->refreshAll(0);
-}
-
-void CMainFrame::spaceKey() {
-    if (transport_->isPlaying()) {
-        stopCommand();
-        return;
-    }
-    playbackOptionsChanged();
-    startPlaying(transport_->countsInFromCursor(), true);
 }
 
 void CMainFrame::escapeKey() {
@@ -225,38 +119,6 @@ void CMainFrame::redrawPassedEvents(const PositionReport& report) {
 
 void CMainFrame::onPlayerTempo(int) {
     panes_[2]->setText(bpmText(transport_->beatsPerMinute()));
-}
-
-void CMainFrame::onPlayerStopped() {
-    tools_->refreshAll(0);
-    if (settings().editMode && doc_->cursorTick >= 0) {
-        // In edit mode the song ends where the writing goes on, not in the next song.
-        transport_->seek(doc_->cursorTick);
-        showPosition(-1);
-        view_->repaintView();
-        updateCommandStates();
-        return;
-    }
-    showPosition(-1);
-    view_->repaintView();
-    PlaylistModel& list = app_.playlist();
-    if (list.currentIndex() + 1 < list.count()) {
-        const int previous = list.currentIndex();
-        list.setCurrentIndex((previous + 1) % list.count());
-        list.fromPlaylist = true;
-        list.refreshSelection = true;
-        if (app_.openFile(QString::fromStdString(list.currentEntry()))) {
-            startAt(0, settings().playCountIn);
-        } else {
-            list.setCurrentIndex(previous);
-            if (CPlayList* window = app_.playlistWindow()) {
-                window->refresh(true);
-            }
-        }
-    } else if (settings().playLoop) {
-        startAt(0, false);
-    }
-    updateCommandStates();
 }
 
 void CMainFrame::onNoteInput(const NoteInput& input) {

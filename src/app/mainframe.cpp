@@ -3,10 +3,7 @@
 #include "app/dumpwindow.h"
 #include "app/manual.h"
 #include "app/options.h"
-#include "app/reedtabapp.h"
 #include "app/soundfontswitch.h"
-#include "dialogs/edittoolbar.h"
-#include "dialogs/posentry.h"
 #include "document/reedtabdoc.h"
 #include "harmonica/layoutsettings.h"
 #include "harmonica/notation.h"
@@ -91,10 +88,10 @@ private:
 
 } // namespace
 
-CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
-    : app_(app), store_(environment.store),
-      player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)),
-      outputs_(environment.outputs) {
+CMainFrame::CMainFrame(FrameEnvironment environment)
+    : store_(environment.store), outputDevices_(environment.outputDevices),
+      inputDevices_(environment.inputDevices),
+      player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)) {
     initAppResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/reedtab.svg")));
     transport_ = std::make_unique<Transport>(*player_);
@@ -106,7 +103,7 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
         SoundFontSwitch::Hooks{[this](const std::string& text) {
                                    messageBox(text, "Reedtab Midi", MessageIcon::Warning);
                                },
-                               [this] { startPlaying(false, true); }});
+                               [this] { emit resumeRequested(); }});
     commands_ = new CommandTable(this);
     tools_ = std::make_unique<ToolWindows>(ToolContext{store_, *doc_, *hub_, *this}, this);
     tools_->context().trackProperties = [this](int track) { trackPropertiesCommand(track); };
@@ -135,7 +132,6 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
         if (result == PlayerDeviceError) {
             statusBar()->showMessage(QString::fromLatin1(kDeviceLostText));
         }
-        onPlayerStopped();
     });
     connect(hub_.get(), &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
     tools_->watchKeys(view_.get());
@@ -185,11 +181,11 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
     };
 
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
-    connect(space, &QShortcut::activated, this, &CMainFrame::spaceKey);
+    connect(space, &QShortcut::activated, this, &CMainFrame::spacePressed);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &CMainFrame::escapeKey);
     auto* home = new QShortcut(QKeySequence(Qt::Key_Home), this);
-    connect(home, &QShortcut::activated, this, &CMainFrame::rewindCommand);
+    connect(home, &QShortcut::activated, this, &CMainFrame::homePressed);
 
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, &CMainFrame::updateCommandStates);
@@ -202,11 +198,6 @@ CMainFrame::CMainFrame(CReedtabApp& app, FrameEnvironment environment)
 }
 
 CMainFrame::~CMainFrame() {
-    // The toolbar stores its settings and ends edit mode while the document it reads lives.
-    if (editToolbar_) {
-        editToolbar_->disconnect(this);
-        delete editToolbar_.data();
-    }
     hub_->setQuitting();
     doc_->unsubscribe(documentListener_);
     saveSettings(store_, kSaveAll);
@@ -217,83 +208,6 @@ CMainFrame::~CMainFrame() {
     input_.closeInput();
     for (const auto& path : dumpFiles_) {
         QFile::remove(path);
-    }
-}
-
-void CMainFrame::newDocumentCommand() {
-    if (doc_->askToSave()) {
-        doc_->newDocument();
-    }
-}
-
-void CMainFrame::saveAsCommand() {
-    const std::string path = askSavePath("Save As");
-    if (!path.empty() && doc_->saveDocumentAs(path)) {
-        app_.addRecentFile(QString::fromStdString(path));
-        updateTitle();
-    }
-}
-
-void CMainFrame::markCommand(bool beginning) {
-    const MidiSong& song = doc_->song;
-    if (song.trackCount() == 0) {
-        return;
-    }
-    CPosEntry entry(this);
-    entry.setWindowTitle(beginning ? QStringLiteral("Mark Beginning")
-                                   : QStringLiteral("Mark Ending"));
-    entry.setRange(std::max(1, static_cast<int>(song.barTable.size())), song.division);
-    entry.setPositionOf(song, transport_->playTick());
-    if (entry.exec() != QDialog::Accepted) {
-        return;
-    }
-    if (beginning) {
-        doc_->markBeginning(entry.bar(), entry.beat(), entry.tick());
-    } else {
-        doc_->markEnding(entry.bar(), entry.beat(), entry.tick());
-    }
-}
-
-// ---- Edit mode ----
-
-CEditToolbar* CMainFrame::editToolbar() const {
-    return editToolbar_;
-}
-
-void CMainFrame::editModeCommand() {
-    if (editToolbar_) {
-        editToolbar_->close();
-        return;
-    }
-    auto* toolbar = new CEditToolbar(*doc_, *this, store_, this);
-    editToolbar_ = toolbar;
-    connect(toolbar, &CEditToolbar::closed, this, &CMainFrame::editModeEnded);
-    connect(toolbar, &CEditToolbar::cursorMoved, this, &CMainFrame::followEditCursor);
-    if (QAction* command = action(ID_EDIT_MODE)) {
-        command->setIcon(QIcon(QStringLiteral(":/app/icons/editmodeon.svg")));
-    }
-    toolbar->show();
-    view_->repaintView();
-    updateCommandStates();
-}
-
-void CMainFrame::editModeEnded() {
-    editToolbar_ = nullptr;
-    if (QAction* command = action(ID_EDIT_MODE)) {
-        command->setIcon(QIcon(QStringLiteral(":/app/icons/editmode.svg")));
-    }
-    doc_->notify({SelectionChanged, nullptr});
-    view_->repaintView();
-    updateCommandStates();
-}
-
-void CMainFrame::insertSilenceCommand() {
-    CPosEntry entry(this);
-    entry.setWindowTitle(QStringLiteral("Silence Length"));
-    entry.setRangeCheck(false);
-    entry.setPosition(1, 0, 0);
-    if (entry.exec() == QDialog::Accepted) {
-        doc_->insertSilence(entry.bar(), entry.beat(), entry.tick());
     }
 }
 
@@ -325,7 +239,7 @@ void CMainFrame::transposeCommand(int halfSteps, bool allTracks) {
     doc_->transposeCommand(halfSteps, allTracks);
     setWaitCursor(false);
     if (wasPlaying) {
-        startPlaying(false, true);
+        emit resumeRequested();
     }
 }
 
@@ -422,7 +336,7 @@ void CMainFrame::openDroppedFiles(const QStringList& paths) {
         return;
     }
     activateWindow();
-    app_.openFiles(paths);
+    emit filesDropped(paths);
 }
 
 void CMainFrame::setRecentFiles(const QStringList& paths) {
@@ -430,7 +344,7 @@ void CMainFrame::setRecentFiles(const QStringList& paths) {
     for (int i = 0; i < paths.size(); ++i) {
         QAction* entry = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(paths[i]));
         entry->setStatusTip(QStringLiteral("Open this document"));
-        connect(entry, &QAction::triggered, this, [this, i] { app_.openRecentFile(i); });
+        connect(entry, &QAction::triggered, this, [this, i] { emit recentFileChosen(i); });
     }
     recentMenu_->setEnabled(!paths.isEmpty());
 }
@@ -496,9 +410,7 @@ void CMainFrame::savePlacement() {
     store_.writeInt(kWindowSection, "Running", 0);
     tools_->saveOpenWindows(store_);
     saveLayouts(store_, diatonic_, chromatic_);
-    if (CPlayList* window = app_.playlistWindow()) {
-        window->close();
-    }
+    emit placementSaved();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -669,9 +581,6 @@ void CMainFrame::modifiedChanged(bool modified) {
 
 void CMainFrame::onDocumentNotice(const DocumentNotice& notice) {
     const MidiSong& song = doc_->song;
-    if (notice.has(SongReplaced) && editToolbar_) {
-        editToolbar_->close();
-    }
     if (notice.has(SongReplaced)) {
         updateTitle();
         showSongPanes();

@@ -1,10 +1,12 @@
 #pragma once
 
-// The program's main window around the tablature view: menus and toolbar built from the command
-// table, the tempo slider and the tablature type selector, the five status panes and the
-// transport's commands (frametransport.cpp). It owns the player, the transport, the document,
-// the view, the command table and the transport hub, the Qt bridge that brings the player's
-// messages to the transport and its news and the live notes to the windows.
+// The program's main window around the tablature view: menus and toolbar built from the tables
+// of menutable.h and the commands its components registered, the tempo slider and the
+// tablature type selector, the five status panes, and what the window shows of the transport's
+// news (frametransport.cpp). It owns the player, the transport, the document, the view, the
+// command table and the transport hub, the Qt bridge that brings the player's messages to the
+// transport and its news and the live notes to the windows. It knows nothing of the
+// application: what it cannot do itself it tells by signals.
 //
 // Threads: the user-interface thread.
 
@@ -24,6 +26,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -35,9 +39,7 @@ class QUrl;
 
 namespace reedtab {
 
-class CEditToolbar;
 class DumpWindow;
-class CReedtabApp;
 class CReedtabDoc;
 class CReedtabView;
 class Clock;
@@ -50,15 +52,19 @@ class Transport;
 class TransportHub;
 class ToolWindows;
 struct DocumentNotice;
+struct MenuSpec;
 struct PositionReport;
 struct Rgb;
 struct SongPrintJob;
 
-/// What the frame runs on: the settings store, the output devices and the player's clock.
+/// What the frame runs on: the settings store, the output devices and the player's clock, and
+/// the device lists the options sheet offers.
 struct FrameEnvironment {
     SettingsStore& store;
     OutputProvider& outputs;
     Clock& clock;
+    const std::vector<std::string>& outputDevices;
+    const std::vector<std::string>& inputDevices;
 };
 
 /// What Play says, once a session, when the output plays where nobody hears it.
@@ -73,7 +79,7 @@ inline constexpr int kNormalTempo = 100;
 class CMainFrame : public QMainWindow, public DocumentUi {
     Q_OBJECT
 public:
-    CMainFrame(CReedtabApp& app, FrameEnvironment environment);
+    explicit CMainFrame(FrameEnvironment environment);
     ~CMainFrame() override;
 
     CReedtabDoc& document() { return *doc_; }
@@ -107,38 +113,23 @@ public:
     void buildMenusAndToolBar();
 
     // ---- Transport ----
-    void startPlaying(bool countIn, bool fromCursor);
-    /// Starts the player at `tick` (ticks); a refusal other than "already playing" or "after
-    /// the end" shows "Cannot start playing!".
-    void startAt(int tick, bool countIn);
-    void playCommand();
-    void stopCommand();
-    void rewindCommand();
-    void spaceKey();
-    void escapeKey();
     /// Pane 3 shows `tick` (-1: the play position) and the view scrolls to it.
     void showPosition(int tick);
-    /// Loops the marks (the whole song unless both are set) with the tempo following `plan`,
-    /// playing from the loop start; Stop or the end of play ends the training.
-    void startTrainer(const SpeedTrainer& plan);
+    /// The slider and the percentage and tempo panes show the transport's tempo percentage.
+    void showTempoPercent();
+    void escapeKey();
     /// The player options of the settings changed: the transport takes them.
     void playbackOptionsChanged();
 
     // ---- The transport's news, as the frame handles it ----
     void onPlayerPosition(const PositionReport& report);
     void onPlayerTempo(int microsecondsPerQuarter);
-    void onPlayerStopped();
     /// A live note goes to the output at once and, in edit mode, into the edit track: at the
     /// edit cursor as a whole note while stopped, as played at the play position while playing.
     void onNoteInput(const NoteInput& input);
 
-    // ---- Edit mode ----
-    /// Opens the edit toolbar (edit mode on) or closes it (edit mode off).
-    void editModeCommand();
-    /// The edit toolbar while edit mode is on, else null.
-    CEditToolbar* editToolbar() const;
-    /// Insert Silence: the "Silence Length" entry, then the silence at the edit cursor.
-    void insertSilenceCommand();
+    /// While stopped in edit mode the play position follows the edit cursor.
+    void followEditCursor();
 
     // ---- Other commands ----
     /// Slider feedback: `dragging` while the thumb moves; `released` when it was let go.
@@ -149,7 +140,7 @@ public:
     /// Writes the song's dump to a private temporary file and opens it; returns the file's
     /// path ("" when nothing was written).
     QString dumpCommand();
-    /// Opens the dropped `paths` as a new playlist.
+    /// Opens the dropped `paths` as a new playlist (`filesDropped`).
     void openDroppedFiles(const QStringList& paths);
     /// Refreshes the layout text beside the selector (the short title of the notation).
     void refreshLayoutText();
@@ -181,8 +172,6 @@ public:
     void mapNotesCommand();
     /// "Which Harp?" over the marks; the chosen harp becomes the layout and the tablature mode.
     void whichHarpCommand();
-    /// "Speed Trainer", then training with its plan.
-    void speedTrainerCommand();
     /// After the options changed fonts, note flags or names: the view lays out and repaints,
     /// the layout text is refreshed.
     void displayOptionsChanged();
@@ -191,6 +180,18 @@ signals:
     /// The lyrics font or colours changed (settings().fontLyrics, fontLyricsTxt,
     /// fontLyricsBg); the lyrics window repaints with them.
     void lyricsSettingsChanged();
+    /// Files were dropped on the window, to be opened as a new playlist.
+    void filesDropped(const QStringList& paths);
+    /// Entry `index` of the File menu's recent files was chosen.
+    void recentFileChosen(int index);
+    /// The placement was saved because the program ends: the windows it does not own close.
+    void placementSaved();
+    /// The space key (Play or Stop) and the Home key (Rewind) on the main window.
+    void spacePressed();
+    void homePressed();
+    /// Playing was stopped around a change (a transposition, another device or SoundFont) and
+    /// goes on from the play position.
+    void resumeRequested();
 
 public:
     /// How the frame has the desktop show a file (the dump): `failed` runs, at once or later,
@@ -244,21 +245,12 @@ protected:
 
 private:
     void registerCommands();
+    void fillMenu(QMenu* menu, const MenuSpec& spec, QObject* clearer);
     void createMenus();
-    // Puts the document's clip on the system clipboard as a MIDI file.
-    void offerClip();
     void createToolBar();
     void createStatusBar();
-    void newDocumentCommand();
-    void saveAsCommand();
-    void markCommand(bool beginning);
-    void toggleSetting(Shared<bool>& setting);
-    /// "Cannot start playing!" for a refusal other than "already playing" or "after the end".
-    void reportStart(PlayerResult result);
     void redrawPassedEvents(const PositionReport& report);
     void showSongPanes();
-    /// The slider and the percentage and tempo panes show the transport's tempo percentage.
-    void showTempoPercent();
     /// The tempo slider's tooltip and prompts: what it does and the percentage `percent`.
     void showTempoTip(int percent);
     void showDump(const QString& path);
@@ -267,14 +259,13 @@ private:
     void helpCommand();
     void focusPane(bool forward);
     void updateTitle();
-    void editModeEnded();
-    void followEditCursor();
     void recordLiveNote(const NoteInput& input);
     int sixteenth() const;
     QPrinter& printer();
 
-    CReedtabApp& app_;
     SettingsStore& store_;
+    const std::vector<std::string>& outputDevices_;
+    const std::vector<std::string>& inputDevices_;
     std::unique_ptr<StreamPlayer> player_;
     std::unique_ptr<Transport> transport_;
     // The process-wide layouts, so that the document's tablature text track and the view name
@@ -301,15 +292,9 @@ private:
     QLabel* layoutText_ = nullptr;
     QLabel* panes_[5] = {};
     QPointer<QProgressBar> progress_;
-    QPointer<CEditToolbar> editToolbar_;
     int waitCursors_ = 0;
     QStringList dumpFiles_;
     bool menusBuilt_ = false;
-    // Numbers the plays that wait for the synthesizer, so that Stop can cancel a waiting one.
-    int playRequests_ = 0;
-    OutputProvider& outputs_;
-    // The user has been told this session that the output plays where nobody hears it.
-    bool silenceTold_ = false;
 };
 
 } // namespace reedtab

@@ -300,7 +300,7 @@ void CPropGeneral::apply() {
         // when it was playing, else the next Play) reports it.
         static_cast<void>(transport.openOutput(block.outputDeviceIndex));
         if (wasPlaying) {
-            frame_.startPlaying(false, true);
+            emit frame_.resumeRequested();
         }
         outputChanged_ = false;
     }

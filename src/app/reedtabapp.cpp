@@ -1,10 +1,12 @@
 #include "app/reedtabapp.h"
 
+#include "app/editcontroller.h"
 #include "app/focusstyle.h"
 #include "app/mainframe.h"
 #include "app/manual.h"
 #include "app/qsettingsstore.h"
 #include "app/recovery.h"
+#include "app/transportcontroller.h"
 #include "dialogs/aboutdlg.h"
 #include "dialogs/titlewidth.h"
 #include "document/reedtabdoc.h"
@@ -116,6 +118,8 @@ CReedtabApp::~CReedtabApp() {
     }
     // A clean end: the recovery file goes before the window it watches.
     recovery_.reset();
+    edits_.reset();
+    transportCommands_.reset();
     frame_.reset();
     if (auto* qtStore = dynamic_cast<QSettingsStore*>(store_.get())) {
         qtStore->sync();
@@ -130,8 +134,25 @@ bool CReedtabApp::start(const QString& file, bool show) {
     resolveDevices(outputDevices_, inputDevices_);
     outputs_->prepare(soundFont_.isEmpty() ? settings().soundFont : soundFont_.toStdString());
 
-    frame_ = std::make_unique<CMainFrame>(*this, FrameEnvironment{*store_, *outputs_, *clock_});
+    frame_ = std::make_unique<CMainFrame>(
+        FrameEnvironment{*store_, *outputs_, *clock_, outputDevices_, inputDevices_});
+    connect(frame_.get(), &CMainFrame::filesDropped, this, &CReedtabApp::openFiles);
+    connect(frame_.get(), &CMainFrame::recentFileChosen, this, &CReedtabApp::openRecentFile);
+    connect(frame_.get(), &CMainFrame::placementSaved, this, [this] {
+        if (playlistWindow_) {
+            playlistWindow_->close();
+        }
+    });
+    transportCommands_ = std::make_unique<TransportController>(
+        frame_->transport(), frame_->document(), *store_, *outputs_, *frame_);
+    transportCommands_->playNextSong = [this] { return playNextSong(); };
+    edits_ = std::make_unique<EditController>(frame_->document(), frame_->view(),
+                                              frame_->transport(), *store_, *frame_);
     registerCommands(frame_->commands());
+    edits_->registerCommands(frame_->commands());
+    transportCommands_->registerCommands(frame_->commands());
+    frame_->view().registerCommands(frame_->commands());
+    frame_->toolWindows().registerCommands(frame_->commands());
     frame_->buildMenusAndToolBar();
     frame_->setRecentFiles(recentFiles_);
     installManual(*frame_);
@@ -148,11 +169,8 @@ bool CReedtabApp::start(const QString& file, bool show) {
         frame_->show();
         frame_->update();
     }
-    for (const auto& [command, type] : kToolWindowCommands) {
-        const std::string key = "Mon" + std::to_string(type) + "On";
-        if (store_->readInt(kWindowSection, key).value_or(0) != 0) {
-            frame_->postCommand(command);
-        }
+    for (const int command : ToolWindows::windowsOpenAtExit(*store_)) {
+        frame_->postCommand(command);
     }
     if (!recoveryFolder_.empty()) {
         recovery_ =
@@ -170,7 +188,24 @@ void CReedtabApp::showStartPage() {
 }
 
 void CReedtabApp::registerCommands(CommandTable& table) {
+    CReedtabDoc& doc = frame_->document();
+    table.add(ID_FILE_NEW, [this] { newDocument(); });
     table.add(ID_FILE_OPEN, [this] { openCommand(); });
+    table.add(ID_FILE_SAVE, [this, &doc] {
+        const std::string before = doc.pathName();
+        if (doc.saveDocument() && doc.pathName() != before) {
+            addRecentFile(QString::fromStdString(doc.pathName()));
+        }
+        frame_->refreshFrame();
+    });
+    table.add(ID_FILE_SAVE_AS, [this, &doc] {
+        const std::string path = frame_->askSavePath("Save As");
+        if (!path.empty() && doc.saveDocumentAs(path)) {
+            addRecentFile(QString::fromStdString(path));
+            frame_->refreshFrame();
+        }
+    });
+    table.add(ID_APP_EXIT, [this] { frame_->close(); });
     table.add(
         ID_FILE_RELOAD, [this] { reloadCommand(); },
         [this] { return frame_->document().canReload(); });
@@ -276,12 +311,31 @@ void CReedtabApp::nextCommand() {
 void CReedtabApp::previousCommand() {
     const int before = playlist_.previousIndex();
     if (before < 0) {
-        frame_->rewindCommand();
+        transportCommands_->rewindCommand();
         return;
     }
     const int previous = playlist_.currentIndex();
     playlist_.setCurrentIndex(before);
     openPlaylistEntry(previous);
+}
+
+bool CReedtabApp::playNextSong() {
+    if (playlist_.currentIndex() + 1 >= playlist_.count()) {
+        return false;
+    }
+    const int previous = playlist_.currentIndex();
+    playlist_.setCurrentIndex(previous + 1);
+    playlist_.fromPlaylist = true;
+    playlist_.refreshSelection = true;
+    if (openFile(QString::fromStdString(playlist_.currentEntry()))) {
+        transportCommands_->startAt(0, settings().playCountIn);
+    } else {
+        playlist_.setCurrentIndex(previous);
+        if (playlistWindow_) {
+            playlistWindow_->refresh(true);
+        }
+    }
+    return true;
 }
 
 void CReedtabApp::reloadCommand() {

@@ -1,7 +1,8 @@
 #pragma once
 
-// The application object: start-up, the device lists, the playlist and every way of opening a
-// file by path.
+// The application object: start-up, the device lists, the playlist, every way of opening a
+// file by path, and the file and playlist commands. It builds the main frame and has each
+// component register its own commands before the frame lays out its menus.
 //
 // Threads: the user-interface thread.
 
@@ -26,6 +27,8 @@ namespace reedtab {
 class CMainFrame;
 class CRecovery;
 class CommandTable;
+class EditController;
+class TransportController;
 
 /// Number of entries of the recent-file list.
 inline constexpr int kRecentFileCount = 8;
@@ -70,6 +73,10 @@ public:
     bool start(const QString& file, bool show = true);
 
     CMainFrame& frame() { return *frame_; }
+    /// The edit commands and edit mode.
+    EditController& edits() { return *edits_; }
+    /// The transport's commands and keys, and the end of a song.
+    TransportController& transportCommands() { return *transportCommands_; }
     /// Shows the start page over the empty view (a start with no song to open).
     void showStartPage();
     /// The recovery of unsaved songs, null without a recovery folder.
@@ -109,6 +116,8 @@ public:
 
 private:
     void registerCommands(CommandTable& table);
+    /// At the end of a song: the playlist's next song opens and plays; false when there is none.
+    bool playNextSong();
     /// Opens the entry at the current index with both playlist flags set; on failure the
     /// index goes back to `previous` and the playlist window selects it again.
     bool openPlaylistEntry(int previous);
@@ -125,6 +134,8 @@ private:
     QStringList recentFiles_;
     QString soundFont_;
     std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<TransportController> transportCommands_;
+    std::unique_ptr<EditController> edits_;
     std::string recoveryFolder_;
     std::unique_ptr<CRecovery> recovery_;
 };

@@ -22,23 +22,13 @@ namespace reedtab {
 
 namespace {
 
-struct NamedWindow {
-    const char* name;
-    int type;
-};
-constexpr NamedWindow kWindowNames[] = {
-    {"piano", kMonitorPiano},   {"diatonic", kMonitorDiatonic}, {"chromatic", kMonitorChromatic},
-    {"mixer", kMonitorMixer},   {"lyrics", kMonitorLyrics},     {"events", kMonitorEvents},
-    {"listen", kMonitorListen},
-};
-
 // The manual is no tool window, but its picture is taken the same way.
 const QLatin1String kManualWindow("manual");
 
 int windowType(const QString& name) {
-    for (const NamedWindow& window : kWindowNames) {
-        if (name == QLatin1String(window.name)) {
-            return window.type;
+    for (const ToolWindowKind& kind : toolWindowKinds()) {
+        if (name == QLatin1String(kind.name)) {
+            return kind.index;
         }
     }
     return kMonitorNone;

@@ -1,4 +1,5 @@
 #include "dialogs/mapnotesdlg.h"
+#include "model/midiconstants.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -11,7 +12,6 @@ namespace reedtab {
 
 namespace {
 
-constexpr int kLastNote = 127;
 constexpr int kLargestPercent = 250;
 
 QSpinBox* field(int largest, QWidget* parent) {

@@ -1,15 +1,11 @@
 #include "dialogs/programentry.h"
 
+#include "model/midiconstants.h"
 #include "model/midievent.h"
 
 #include <QComboBox>
 
 namespace reedtab {
-
-namespace {
-constexpr int kDrumChannel = 9;
-constexpr int kProgramCount = 128;
-} // namespace
 
 QString programText(int program, int channel) {
     if (channel == kDrumChannel)

@@ -8,6 +8,7 @@
 #include "document/songedits.h"
 #include "harmonica/notation.h"
 #include "harmonica/tablaturetext.h"
+#include "model/midiconstants.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -790,7 +791,7 @@ MidiEvent* CReedtabDoc::addNoteEdit(int trackIndex, int32_t tick, int channel, i
     onEvent->duration = length;
     onEvent->partner = offEvent;
     offEvent->partner = onEvent;
-    onEvent->isNote = ch != 9 || settings().showDrumsNotes ? 1 : 0;
+    onEvent->isNote = ch != kDrumChannel || settings().showDrumsNotes ? 1 : 0;
     addEventHeld(tick, trackIndex, std::move(on));
     addEventHeld(tick + length, trackIndex, std::move(off));
     scope.commit(UndoAddedNote);
@@ -805,7 +806,7 @@ MidiEvent* CReedtabDoc::addNoteFromEntry(int key, int value, int channel, int en
     const auto ch = static_cast<uint8_t>(channel & 0x0F);
     const auto k = static_cast<uint8_t>(key & 0x7F);
     const auto v = static_cast<uint8_t>(value & 0x7F);
-    const bool marked = ch != 9 || settings().showDrumsNotes;
+    const bool marked = ch != kDrumChannel || settings().showDrumsNotes;
     MidiEvent* result = nullptr;
     switch (entryType) {
     case EntryWholeNote: {

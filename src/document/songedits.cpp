@@ -1,6 +1,7 @@
 #include "document/songedits.h"
 
 #include "harmonica/fingeringoptimizer.h"
+#include "model/midiconstants.h"
 #include "model/midisong.h"
 
 #include <algorithm>
@@ -13,8 +14,6 @@
 namespace reedtab {
 
 namespace {
-
-constexpr int kDrumChannel = 9;
 
 // Crop keeps the last value before the range of these controllers, in this order.
 constexpr std::array<int, 8> kTrackedControllers{1, 7, 10, 11, 65, 91, 92, 93};

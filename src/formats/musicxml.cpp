@@ -4,6 +4,7 @@
 #include "formats/tabtext.h"
 #include "harmonica/harmonicalayout.h"
 #include "harmonica/harpfinder.h"
+#include "model/midiconstants.h"
 #include "model/midisong.h"
 
 #include <algorithm>
@@ -14,8 +15,6 @@
 namespace reedtab {
 
 namespace {
-
-constexpr int kDrumChannel = 9;
 
 struct Measure {
     int32_t start = 0;

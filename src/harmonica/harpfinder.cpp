@@ -1,4 +1,5 @@
 #include "harmonica/harpfinder.h"
+#include "model/midiconstants.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +13,6 @@ namespace reedtab {
 
 namespace {
 
-constexpr int kDrumChannel = 9;
 constexpr std::array<int, 3> kShifts = {0, -12, 12};
 // The harp most players own and learn on; it wins every tie.
 constexpr std::string_view kPlainRichter = "Major Diatonic (Richter)";

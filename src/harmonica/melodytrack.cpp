@@ -2,6 +2,7 @@
 // one note at a time above the others.
 
 #include "harmonica/harpfinder.h"
+#include "model/midiconstants.h"
 #include "model/miditrack.h"
 
 #include <algorithm>
@@ -14,7 +15,6 @@ namespace reedtab {
 
 namespace {
 
-constexpr int kDrumChannel = 9;
 // Words of a track name that say it holds the tune, the stronger first.
 constexpr std::array<std::string_view, 6> kTuneWords = {"melody", "lead", "vocal",
                                                         "voice",  "tune", "solo"};

@@ -1,6 +1,7 @@
 #include "listen/expectednotes.h"
 
 #include "harmonica/harpfinder.h"
+#include "model/midiconstants.h"
 #include "model/midievent.h"
 #include "model/miditrack.h"
 
@@ -8,12 +9,6 @@
 #include <cstdio>
 
 namespace reedtab {
-
-namespace {
-
-constexpr int kDrumChannel = 9;
-
-} // namespace
 
 void ExpectedTrack::placeFirstAt(double ms) {
     if (notes.empty()) {

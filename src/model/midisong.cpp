@@ -1,5 +1,7 @@
 #include "model/midisong.h"
 
+#include "model/midiconstants.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -557,7 +559,7 @@ int MidiSong::findFreeChannel() const {
         for (uint8_t c : t->channels)
             ++used[c & 0x0F];
     for (int c = 0; c < 16; ++c)
-        if (c != 9 && used[c] == 0)
+        if (c != kDrumChannel && used[c] == 0)
             return c;
     return 15;
 }

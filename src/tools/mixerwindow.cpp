@@ -3,6 +3,7 @@
 #include "document/documentui.h"
 #include "document/editscope.h"
 #include "document/reedtabdoc.h"
+#include "model/midiconstants.h"
 #include "model/midievent.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
@@ -32,7 +33,6 @@ namespace reedtab {
 
 namespace {
 
-constexpr int kDrumChannel = 9;
 constexpr int kLeft = 89;
 constexpr int kTop = 13;
 // Besides the rows: the header line above them and the list's frame below.

@@ -3,18 +3,16 @@
 #include "document/reedtabdoc.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
-#include "tools/chromaticwindow.h"
-#include "tools/diatonicwindow.h"
-#include "tools/eventswindow.h"
 #include "tools/listenwindow.h"
 #include "tools/lyricswindow.h"
-#include "tools/mixerwindow.h"
-#include "tools/pianowindow.h"
 #include "transport/positionfollower.h"
 #include "transport/soundingnotes.h"
+#include "ui/commandtable.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 
 #include <algorithm>
 
@@ -33,32 +31,26 @@ ToolWindows::~ToolWindows() {
 }
 
 bool ToolWindows::available(int type) {
-    return type >= kMonitorMixer && type <= kMonitorListen;
+    return findToolWindowKind(type) != nullptr;
 }
 
-CMonitor* ToolWindows::make(int type) {
-    switch (type) {
-    case kMonitorMixer:
-        return new CMonMixer(context_, owner_);
-    case kMonitorLyrics:
-        return new CMonLyrics(context_, owner_);
-    case kMonitorEvents:
-        return new CMonEvents(context_, owner_);
-    case kMonitorPiano:
-        return new CMonPiano(context_, owner_);
-    case kMonitorDiatonic:
-        return new CMonDiatonic(context_, owner_);
-    case kMonitorChromatic:
-        return new CMonChromatic(context_, owner_);
-    case kMonitorListen:
-        return makeListen();
-    default:
-        return nullptr;
+void ToolWindows::registerCommands(CommandTable& table) {
+    for (const ToolWindowKind& kind : toolWindowKinds()) {
+        const int type = kind.index;
+        QAction* toggle = table.add(
+            kind.command, QString::fromLatin1(kind.menuText), QString::fromLatin1(kind.prompt),
+            true, [this, type] { this->toggle(type); }, {}, [this, type] { return isOpen(type); });
+        if (!toggle) {
+            continue;
+        }
+        toggle->setShortcut(QKeySequence::fromString(QString::fromLatin1(kind.accelerator),
+                                                     QKeySequence::PortableText));
+        // The tool window just opened is the active one; its accelerator closes it again.
+        toggle->setShortcutContext(Qt::ApplicationShortcut);
     }
 }
 
-CMonitor* ToolWindows::makeListen() {
-    auto* listen = new CMonListen(context_, owner_);
+void ToolWindows::followListen(CMonListen* listen) {
     connect(listen, &CMonListen::judgedChanged, this,
             [this, listen] { emit judgedChanged(listen->passNotes(), listen->judgedTrack()); });
     connect(listen, &CMonListen::heardChanged, this, [this](int note) {
@@ -67,7 +59,6 @@ CMonitor* ToolWindows::makeListen() {
         }
     });
     connect(listen, &CMonitor::monitorClosed, this, [this] { emit judgedChanged({}, -1); });
-    return listen;
 }
 
 bool ToolWindows::toggle(int type) {
@@ -75,14 +66,18 @@ bool ToolWindows::toggle(int type) {
         open->close();
         return true;
     }
-    CMonitor* created = make(type);
-    if (!created) {
+    const ToolWindowKind* kind = findToolWindowKind(type);
+    if (!kind) {
         return false;
     }
+    CMonitor* created = kind->make(context_, owner_);
     connect(created, &CMonitor::monitorClosed, this, [this](CMonitor* gone) {
         monitors_.erase(std::remove(monitors_.begin(), monitors_.end(), gone), monitors_.end());
     });
     connect(created, &CMonitor::layoutChanged, this, &ToolWindows::layoutChanged);
+    if (auto* listen = qobject_cast<CMonListen*>(created)) {
+        followListen(listen);
+    }
     if (created->create() != 0) {
         delete created;
         return false;
@@ -104,16 +99,8 @@ void ToolWindows::refreshAll(int flag) {
 }
 
 NoteDelivery ToolWindows::deliveryOf(int type) {
-    switch (type) {
-    case kMonitorMixer:
-        return {.everyNote = true};
-    case kMonitorLyrics:
-        return {.words = true};
-    case kMonitorEvents:
-        return {.everyEvent = true};
-    default:
-        return {};
-    }
+    const ToolWindowKind* kind = findToolWindowKind(type);
+    return kind ? kind->delivery : NoteDelivery{};
 }
 
 void ToolWindows::deliver(const PositionReport& report) {
@@ -201,10 +188,30 @@ bool ToolWindows::eventFilter(QObject* watched, QEvent* event) {
     return key->isAccepted();
 }
 
+namespace {
+
+std::string openKey(int index) {
+    return "Mon" + std::to_string(index) + "On";
+}
+
+} // namespace
+
 void ToolWindows::saveOpenWindows(SettingsStore& store) const {
-    for (int type = kMonitorNone; type <= kMonitorEvents; ++type) {
-        store.writeInt(kWindowSection, "Mon" + std::to_string(type) + "On", isOpen(type) ? 1 : 0);
+    // Index 0 is no window; its key stays so that the settings file reads as it always has.
+    store.writeInt(kWindowSection, openKey(kMonitorNone), 0);
+    for (const ToolWindowKind& kind : toolWindowKinds()) {
+        store.writeInt(kWindowSection, openKey(kind.index), isOpen(kind.index) ? 1 : 0);
     }
+}
+
+std::vector<int> ToolWindows::windowsOpenAtExit(const SettingsStore& store) {
+    std::vector<int> commands;
+    for (const ToolWindowKind& kind : toolWindowKinds()) {
+        if (store.readInt(kWindowSection, openKey(kind.index)).value_or(0) != 0) {
+            commands.push_back(kind.command);
+        }
+    }
+    return commands;
 }
 
 void ToolWindows::closeAll() {

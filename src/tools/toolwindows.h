@@ -1,7 +1,8 @@
 #pragma once
 
-// The main frame's list of open tool windows: opening and closing them by type, handing them
-// the events a playing song passes, resetting them, and which were open at exit.
+// The tool windows the program has, one registry entry each, and the main frame's list of open
+// tool windows: opening and closing them by type, handing them the events a playing song
+// passes, resetting them, and which were open at exit.
 //
 // Threads: the user-interface thread only.
 
@@ -12,24 +13,38 @@
 
 #include <QObject>
 
-#include <array>
-#include <utility>
+#include <span>
 #include <vector>
 
 namespace reedtab {
 
+class CommandTable;
+class CMonListen;
 struct PositionReport;
 
-/// The command that opens and closes each type of tool window.
-inline constexpr std::array<std::pair<int, int>, 7> kToolWindowCommands = {{
-    {ID_VIEW_MIXER, kMonitorMixer},
-    {ID_VIEW_PIANO, kMonitorPiano},
-    {ID_VIEW_DIATONIC, kMonitorDiatonic},
-    {ID_VIEW_CHROMATIC, kMonitorChromatic},
-    {ID_VIEW_LYRICS, kMonitorLyrics},
-    {ID_VIEW_EVENTS, kMonitorEvents},
-    {ID_VIEW_LISTEN, kMonitorListen},
-}};
+/// One kind of tool window: everything the program needs to offer, open, feed and remember it.
+struct ToolWindowKind {
+    /// The window's `monitorIndex`, the n of its "Mon%d..." settings keys.
+    int index;
+    /// Its short name: the toolbar icon (":/app/icons/NAME.svg") and the screenshot mode's
+    /// window name.
+    const char* name;
+    /// The command that opens and closes it, with its menu text, prompt and accelerator (the
+    /// key bound, which may differ from the one the menu text shows; "" for none).
+    int command;
+    const char* menuText;
+    const char* prompt;
+    const char* accelerator;
+    /// What it takes of the events the song passes.
+    NoteDelivery delivery;
+    /// Makes the window, owned by `owner` (not yet created).
+    CMonitor* (*make)(const ToolContext& context, QWidget* owner);
+};
+
+/// Every kind of tool window, in the toolbar's order.
+std::span<const ToolWindowKind> toolWindowKinds();
+/// The kind of `index`, or null.
+const ToolWindowKind* findToolWindowKind(int index);
 
 class ToolWindows : public QObject {
     Q_OBJECT
@@ -42,6 +57,8 @@ public:
     static bool available(int type);
     /// What a tool window of `type` takes of the events the song passes.
     static NoteDelivery deliveryOf(int type);
+    /// Registers the toggle command of every kind of tool window.
+    void registerCommands(CommandTable& table);
     /// What the windows opened from now on work with (the frame sets the hooks here).
     ToolContext& context() { return context_; }
 
@@ -75,8 +92,10 @@ public:
     /// Passes the keys typed on `source` (the staff) to the diatonic window when it is open,
     /// else to the piano window; keys the window does not play stay with `source`.
     void watchKeys(QWidget* source);
-    /// Writes "Mon%dOn" for types 0..6: 1 for the types open now.
+    /// Writes "Mon%dOn" for every kind: 1 for the kinds open now.
     void saveOpenWindows(SettingsStore& store) const;
+    /// The toggle commands of the kinds whose "Mon%dOn" is set, to be run once the frame shows.
+    static std::vector<int> windowsOpenAtExit(const SettingsStore& store);
 
 signals:
     /// A tool window changed a harmonica layout.
@@ -88,9 +107,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    CMonitor* make(int type);
-    CMonitor* makeListen();
-
+    /// The Listen window's judged notes go to the staff, its heard note to every window.
+    void followListen(CMonListen* listen);
     ToolContext context_;
     QWidget* owner_;
     std::vector<CMonitor*> monitors_;

@@ -1,5 +1,6 @@
 #include "transport/soundingnotes.h"
 
+#include "model/midiconstants.h"
 #include "model/midievent.h"
 #include "model/midisong.h"
 #include "model/miditrack.h"
@@ -9,8 +10,6 @@
 namespace reedtab {
 
 namespace {
-
-constexpr int kDrumChannel = 9;
 
 // The note news of a window that does not take every note: shown tracks off the drum channel.
 bool heard(const MidiEvent& event) {

@@ -7,7 +7,8 @@ namespace reedtab {
 
 /// Command ids of the menus and toolbar; the numbers are the ones settings, tool windows and
 /// posted commands use. The zoom commands are the view's (`kZoomCommands`, `kZoomInCommand`,
-/// `kZoomOutCommand`).
+/// `kZoomOutCommand`); the tool windows' toggles take their texts from the tool-window registry
+/// (`toolWindowKinds`).
 enum Command : int {
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,
@@ -82,7 +83,7 @@ struct CommandInfo {
     bool checkable = false;
 };
 
-/// Every menu command, in menu order.
+/// The menu commands whose texts live here, in menu order.
 std::span<const CommandInfo> commandTable();
 
 /// The entry of `id`, or nullptr.

@@ -116,6 +116,7 @@ void CommandTable::updateStates() {
         if (entry.action->isCheckable())
             entry.action->setChecked(entry.checked ? entry.checked() : false);
     }
+    emit statesUpdated();
 }
 
 std::vector<int> CommandTable::ids() const {

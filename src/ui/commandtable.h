@@ -65,6 +65,8 @@ public:
 signals:
     /// A command ran through its action, a shortcut or `run`.
     void commandRan(int id);
+    /// `updateStates` set every state: the owners of commands whose texts change set them now.
+    void statesUpdated();
 
 private:
     struct Entry {

@@ -2,8 +2,10 @@
 
 #include "document/reedtabdoc.h"
 #include "harmonica/notation.h"
+#include "model/midiconstants.h"
 #include "model/midisong.h"
 #include "settings/settings.h"
+#include "ui/commandtable.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -23,8 +25,6 @@
 namespace reedtab {
 
 namespace {
-
-constexpr int kDrumChannel = 9;
 
 QRect toQRect(const PixelRect& r) {
     return QRect(QPoint(r.left, r.top), QPoint(r.right, r.bottom));
@@ -257,6 +257,21 @@ void CReedtabView::zoomOut() {
     if (zoomIndex_ > 0) {
         setZoomIndex(zoomIndex_ - 1);
     }
+}
+
+void CReedtabView::registerCommands(CommandTable& table) {
+    for (const ZoomCommand& zoom : kZoomCommands) {
+        const QString text = QString::fromLatin1(zoom.menuText);
+        const int index = zoom.zoomIndex;
+        table.add(
+            zoom.id, text, QStringLiteral("Zoom time scale to %1").arg(text), true,
+            [this, index] { setZoomIndex(index); }, {},
+            [this, index] { return zoomIndex_ == index; });
+    }
+    table.add(kZoomInCommand, QStringLiteral("Zoom In"), QStringLiteral("Zoom In"), false,
+              [this] { zoomIn(); });
+    table.add(kZoomOutCommand, QStringLiteral("Zoom Out"), QStringLiteral("Zoom Out"), false,
+              [this] { zoomOut(); });
 }
 
 bool CReedtabView::zoomCommand(int id) {

@@ -43,6 +43,7 @@ namespace reedtab {
 class CReedtabDoc;
 class DiatonicLayout;
 class ChromaticLayout;
+class CommandTable;
 class MidiEvent;
 class MidiSong;
 struct Rgb;
@@ -150,6 +151,8 @@ public:
     // Runs a zoom command by id (kZoomCommands, kZoomInCommand, kZoomOutCommand); false for
     // other ids.
     bool zoomCommand(int id);
+    // Registers the zoom commands (each zoom checked while it is the view's, Zoom In and Out).
+    void registerCommands(CommandTable& table);
     int zoomIndex() const { return zoomIndex_; }
     int pixelsPerBeat() const { return pixelsPerBeat_; }
 

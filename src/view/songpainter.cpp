@@ -1,6 +1,7 @@
 #include "view/songpainter.h"
 
 #include "harmonica/notation.h"
+#include "model/midiconstants.h"
 #include "model/midisong.h"
 #include "settings/settings.h"
 
@@ -8,7 +9,6 @@
 #include <QPainter>
 #include <QPalette>
 #include <QStaticText>
-#include <QStringDecoder>
 #include <QSvgRenderer>
 
 #include <algorithm>
@@ -38,8 +38,6 @@ const QColor kBendRed(255, 0, 0);
 const QColor kLabelGrey(128, 128, 128);
 const QColor kLabelPrintGrey(64, 64, 64);
 
-constexpr int kDrumChannel = 9;
-constexpr int kBendRange = 8192;
 // A bend line keeps this far from a label: half its 2-pixel pen and a pixel of air.
 constexpr int kBendMargin = 2;
 // A word of the text line cut short keeps at least this many letters before the ellipsis;
@@ -139,55 +137,6 @@ PixelRect unite(const PixelRect& a, const PixelRect& b) {
 }
 
 } // namespace
-
-QColor toQColor(const Rgb& c) {
-    return QColor(c.red, c.green, c.blue);
-}
-
-const PlacedNoteLabel* LabelPlan::find(int eventIndex) const {
-    const auto it = std::lower_bound(
-        notes.begin(), notes.end(), eventIndex,
-        [](const PlacedNoteLabel& placed, int index) { return placed.eventIndex < index; });
-    return it != notes.end() && it->eventIndex == eventIndex ? &*it : nullptr;
-}
-
-void paintFocusFrame(QPainter& painter, const QRect& rect, const QPalette& palette) {
-    painter.save();
-    painter.setClipping(false);
-    painter.setPen(QPen(palette.color(QPalette::Highlight), 2));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(rect.adjusted(1, 1, -1, -1));
-    painter.restore();
-}
-
-QFont fontFromSpec(const FontSpec& spec) {
-    QFont font(QString::fromStdString(spec.faceName.empty() ? "Arial" : spec.faceName));
-    // A negative height is the character height, a positive one the whole cell.
-    if (spec.height < 0) {
-        font.setPixelSize(-spec.height);
-    } else if (spec.height > 0) {
-        font.setPixelSize(spec.height);
-        const int cell = QFontMetrics(font).height();
-        if (cell > 0) {
-            font.setPixelSize(std::max(1, spec.height * spec.height / cell));
-        }
-    } else {
-        font.setPixelSize(12);
-    }
-    font.setWeight(
-        static_cast<QFont::Weight>(std::clamp(spec.weight > 0 ? spec.weight : 400, 1, 1000)));
-    font.setItalic(spec.italic);
-    return font;
-}
-
-QString decodeText(const char* bytes, std::size_t length) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString s = utf8.decode(QByteArrayView(bytes, static_cast<qsizetype>(length)));
-    if (utf8.hasError()) {
-        s = QString::fromLatin1(bytes, static_cast<qsizetype>(length));
-    }
-    return s;
-}
 
 // What the notation gives for one note number, laid out once and kept until the notation or
 // the fonts change.

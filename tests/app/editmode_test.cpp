@@ -4,7 +4,9 @@
 
 #include "apptestsupport.h"
 
+#include "app/editcontroller.h"
 #include "app/statusposition.h"
+#include "app/transportcontroller.h"
 
 #include "../support/modaldialogs.h"
 
@@ -68,8 +70,8 @@ class EditMode : public ::testing::Test {
 protected:
     EditMode() {
         EXPECT_TRUE(program.app().openFile(example("oh-susanna.mid")));
-        frame.editModeCommand();
-        EXPECT_NE(frame.editToolbar(), nullptr);
+        program.app().edits().editModeCommand();
+        EXPECT_NE(program.app().edits().editToolbar(), nullptr);
         program.output().clear();
     }
 
@@ -91,8 +93,8 @@ TEST(EditModeCommand, OpensAndClosesTheToolbarWithItsTextCheckAndSettings) {
     EXPECT_FALSE(frame.action(ID_EDIT_INSERT_SILENCE)->isEnabled());
 
     ASSERT_TRUE(frame.commands().run(ID_EDIT_MODE));
-    ASSERT_NE(frame.editToolbar(), nullptr);
-    EXPECT_TRUE(frame.editToolbar()->isVisible());
+    ASSERT_NE(program.app().edits().editToolbar(), nullptr);
+    EXPECT_TRUE(program.app().edits().editToolbar()->isVisible());
     EXPECT_TRUE(settings().editMode);
     EXPECT_EQ(command->text(), QStringLiteral("Quit Edit Mode\tAlt+W"));
     EXPECT_TRUE(command->isChecked());
@@ -101,15 +103,15 @@ TEST(EditModeCommand, OpensAndClosesTheToolbarWithItsTextCheckAndSettings) {
     EXPECT_FALSE(frame.action(ID_EDIT_PASTE)->isEnabled());
     EXPECT_EQ(command->shortcut(), QKeySequence(Qt::ALT | Qt::Key_W));
 
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     frame.updateCommandStates();
     EXPECT_FALSE(command->isEnabled()) << "disabled while playing";
     EXPECT_FALSE(frame.action(ID_EDIT_INSERT_SILENCE)->isEnabled());
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 
-    frame.editToolbar()->lengthField()->setValue(75);
+    program.app().edits().editToolbar()->lengthField()->setValue(75);
     ASSERT_TRUE(frame.commands().run(ID_EDIT_MODE));
-    EXPECT_EQ(frame.editToolbar(), nullptr);
+    EXPECT_EQ(program.app().edits().editToolbar(), nullptr);
     EXPECT_FALSE(settings().editMode);
     EXPECT_EQ(command->text(), QStringLiteral("&Switch to Edit Mode\tAlt+W"));
     EXPECT_FALSE(command->isChecked());
@@ -123,12 +125,11 @@ TEST(EditModeCommand, OpensAndClosesTheToolbarWithItsTextCheckAndSettings) {
 
 TEST(EditModeCommand, ANewOrOpenedSongEndsEditMode) {
     TestProgram program;
-    CMainFrame& frame = program.frame();
     ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
-    frame.editModeCommand();
+    program.app().edits().editModeCommand();
     ASSERT_TRUE(settings().editMode);
     ASSERT_TRUE(program.app().openFile(example("oh-susanna.mid")));
-    EXPECT_EQ(frame.editToolbar(), nullptr);
+    EXPECT_EQ(program.app().edits().editToolbar(), nullptr);
     EXPECT_FALSE(settings().editMode);
 }
 
@@ -141,8 +142,8 @@ TEST(EditModeCommand, AnEmptyDocumentGetsItsSkeletonAndANewTrack) {
         static_cast<CEditNewTrack*>(dialog)->nameField()->setText(QStringLiteral("Harp"));
         dialog->accept();
     });
-    frame.editModeCommand();
-    ASSERT_NE(frame.editToolbar(), nullptr);
+    program.app().edits().editModeCommand();
+    ASSERT_NE(program.app().edits().editToolbar(), nullptr);
     EXPECT_EQ(doc.song.division, 192);
     ASSERT_EQ(doc.song.trackCount(), 2);
     EXPECT_EQ(doc.song.track(1)->name, "Harp");
@@ -241,7 +242,7 @@ TEST_F(EditMode, WhilePlayingNotesAreRecordedAtThePlayPositionAsPlayed) {
     MidiInput input;
     input.setWindow(&frame.hub());
     doc.cursorTick = 0;
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     ASSERT_TRUE(frame.player().isPlaying());
     program.play(400);
     const std::uint8_t on[] = {0x9D, 67, 90};
@@ -256,7 +257,7 @@ TEST_F(EditMode, WhilePlayingNotesAreRecordedAtThePlayPositionAsPlayed) {
     input.setWindow(nullptr);
     EXPECT_TRUE(frame.player().isPlaying()) << "the player went on around the inserts";
     program.play(100);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 
     ASSERT_GT(onTick, 0);
     ASSERT_GT(offTick, onTick);
@@ -275,20 +276,20 @@ TEST_F(EditMode, WhilePlayingNotesAreRecordedAtThePlayPositionAsPlayed) {
 
 TEST_F(EditMode, TransportStartsRewindsAndEndsAtTheEditCursor) {
     doc.cursorTick = 1920;
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     ASSERT_TRUE(frame.player().isPlaying());
     program.play(50);
     EXPECT_GE(frame.player().playTick(), 1920);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 
     frame.player().seek(3000);
-    frame.rewindCommand();
+    program.app().transportCommands().rewindCommand();
     EXPECT_EQ(doc.cursorTick, 0);
     EXPECT_EQ(frame.player().playTick(), 0);
 
     // The end of play comes back to the cursor instead of moving on.
     doc.cursorTick = 480;
-    frame.onPlayerStopped();
+    program.app().transportCommands().onPlayerStopped();
     EXPECT_EQ(frame.player().playTick(), 480);
     EXPECT_EQ(frame.paneText(3), positionText(doc.song, 480));
     EXPECT_FALSE(frame.player().isPlaying());
@@ -301,7 +302,7 @@ TEST_F(EditMode, AClickWritesTheToolbarsNoteValueAndLength) {
         Snapping() { settings().editSnap = true; }
         ~Snapping() { settings().editSnap = false; }
     } snapping;
-    CEditToolbar& toolbar = *frame.editToolbar();
+    CEditToolbar& toolbar = *program.app().edits().editToolbar();
     toolbar.mouseWriteCheck()->setChecked(true);
     ASSERT_TRUE(doc.mouseWrite);
     frame.show();

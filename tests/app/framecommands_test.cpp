@@ -5,6 +5,7 @@
 #include "apptestsupport.h"
 
 #include "app/statusposition.h"
+#include "app/transportcontroller.h"
 
 #include "../support/modaldialogs.h"
 
@@ -75,7 +76,7 @@ TEST(FrameCommandTable, EnabledStatesFollowTheTransport) {
     }
     EXPECT_FALSE(frame.action(ID_PLAY_PLAY)->isChecked());
 
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     frame.updateCommandStates();
     EXPECT_TRUE(frame.action(ID_PLAY_PLAY)->isChecked());
     for (int id : {ID_EDIT_CUT, ID_TAB_TEXT_TRACK, ID_VIEW_DUMP}) {
@@ -83,7 +84,7 @@ TEST(FrameCommandTable, EnabledStatesFollowTheTransport) {
     }
     EXPECT_TRUE(frame.action(ID_EDIT_CROP)->isEnabled()) << "crop stops the player itself";
 
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     EXPECT_FALSE(frame.action(ID_PLAY_PLAY)->isChecked());
     EXPECT_TRUE(frame.action(ID_EDIT_CUT)->isEnabled());
 }
@@ -117,9 +118,9 @@ TEST(FrameTransport, EventsReachAListenerInSongOrderOnce) {
                          }
                          ticks.push_back(report.tick);
                      });
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     program.play(4000);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     ASSERT_GT(passed.size(), 10u);
     for (size_t i = 0; i < passed.size(); ++i) {
         EXPECT_EQ(passed[i], static_cast<int>(i)) << "every event once, in song order";

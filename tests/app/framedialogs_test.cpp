@@ -3,6 +3,8 @@
 // the track dialog for the note's track.
 
 #include "apptestsupport.h"
+
+#include "app/transportcontroller.h"
 #include "dialogtesting.h"
 
 #include "dialogs/fileproperties.h"
@@ -73,12 +75,12 @@ TEST(FrameDialogs, PropertiesAndMapNotesNeedASongAndAStoppedPlayer) {
         EXPECT_TRUE(frame.action(id)->isEnabled()) << id;
     }
     EXPECT_EQ(frame.action(ID_FILE_PROPERTIES)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Return));
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     frame.updateCommandStates();
     for (int id : {ID_FILE_PROPERTIES, ID_MAP_NOTES}) {
         EXPECT_FALSE(frame.action(id)->isEnabled()) << id << " while playing";
     }
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 }
 
 TEST(FrameDialogs, MapNotesReplacesAKeyWithItsNoteOffsAndUndoesInOneStep) {
@@ -420,7 +422,7 @@ TEST(FrameDialogs, SpeedTrainerWithoutMarksLoopsTheWholeSong) {
     CMainFrame& frame = program.frame();
     ASSERT_TRUE(program.app().openFile(kSong));
     settings().playCountIn = false;
-    frame.startTrainer(SpeedTrainer{80, 10, 120, 1});
+    program.app().transportCommands().startTrainer(SpeedTrainer{80, 10, 120, 1});
     ASSERT_TRUE(frame.player().isPlaying());
     program.play(1000);
     frame.updateCommandStates();
@@ -430,7 +432,7 @@ TEST(FrameDialogs, SpeedTrainerWithoutMarksLoopsTheWholeSong) {
         << "the position reports leave the trainer's loop alone";
     EXPECT_EQ(frame.player().params().loopEnd, wholeSongLoopEnd(frame.document().song));
     EXPECT_EQ(frame.transport().tempoPercent(), 80);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     EXPECT_FALSE(frame.transport().training());
     EXPECT_EQ(frame.player().params().loopEnd, -1);
     frame.updateCommandStates();

@@ -1,6 +1,7 @@
 #include "apptestsupport.h"
 
 #include "app/statusposition.h"
+#include "app/transportcontroller.h"
 
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
@@ -215,11 +216,12 @@ TEST(FrameTempoSlider, DraggingShowsPercentReleaseNearNormalSnaps) {
 
     // A tempo the trainer sets stands on the slider, not at its end.
     ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
-    frame.startTrainer(SpeedTrainer{.start = 750, .step = 10, .target = 800, .passes = 1});
+    program.app().transportCommands().startTrainer(
+        SpeedTrainer{.start = 750, .step = 10, .target = 800, .passes = 1});
     ASSERT_TRUE(frame.player().isPlaying());
     EXPECT_EQ(slider->value(), 750);
     EXPECT_TRUE(slider->toolTip().contains(QStringLiteral("750% of the song's tempo")));
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 }
 
 TEST(FrameToggles, EachToggleFlipsItsSettingChecksAndSavesThePlayerGroup) {
@@ -287,7 +289,7 @@ TEST(FrameTransport, PlayWaitsForTheSynthesizerAndSaysSoUntilItIsReady) {
     CMainFrame& frame = program.frame();
     ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
     program.outputs().ready = false;
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     EXPECT_FALSE(frame.player().isPlaying());
     EXPECT_TRUE(frame.paneText(0).startsWith("Loading the SoundFont"))
         << frame.paneText(0).toStdString();
@@ -298,7 +300,7 @@ TEST(FrameTransport, PlayWaitsForTheSynthesizerAndSaysSoUntilItIsReady) {
     QTest::qWait(250);
     EXPECT_TRUE(frame.player().isPlaying());
     EXPECT_TRUE(frame.paneText(0).isEmpty());
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 }
 
 TEST(FrameTransport, StopWhileWaitingForTheSynthesizerCancelsThePlay) {
@@ -306,8 +308,8 @@ TEST(FrameTransport, StopWhileWaitingForTheSynthesizerCancelsThePlay) {
     CMainFrame& frame = program.frame();
     ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
     program.outputs().ready = false;
-    frame.playCommand();
-    frame.stopCommand();
+    program.app().transportCommands().playCommand();
+    program.app().transportCommands().stopCommand();
     EXPECT_TRUE(frame.paneText(0).isEmpty());
     program.outputs().ready = true;
     QTest::qWait(250);
@@ -330,13 +332,13 @@ TEST(FrameTransport, PositionReportsMoveThePlayTickAndThePane) {
     TestProgram program;
     CMainFrame& frame = program.frame();
     ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     program.play(1000);
     const int tick = frame.player().playTick();
     EXPECT_GT(tick, 0);
     EXPECT_EQ(frame.paneText(3),
               positionText(frame.document().song, frame.player().lastShownTick()));
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 }
 
 TEST(FrameTransport, PlayOnAnOutputNobodyHearsSaysSoOnceASession) {
@@ -348,18 +350,18 @@ TEST(FrameTransport, PlayOnAnOutputNobodyHearsSaysSoOnceASession) {
             program.messages.begin(), program.messages.end(),
             [](const testing::ShownMessage& m) { return m.text == kSilentOutputText; });
     };
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     ASSERT_TRUE(frame.player().isPlaying());
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     EXPECT_EQ(told(), 0) << "an output that is heard says nothing";
 
     program.outputs().heard = false;
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     EXPECT_TRUE(frame.player().isPlaying()) << "the song still plays";
     EXPECT_EQ(told(), 1);
-    frame.stopCommand();
-    frame.playCommand();
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
+    program.app().transportCommands().playCommand();
+    program.app().transportCommands().stopCommand();
     EXPECT_EQ(told(), 1) << "not again on every Play";
 }
 
@@ -368,11 +370,11 @@ TEST(FrameTransport, RewindGoesToTheBeginMarkOrZero) {
     CMainFrame& frame = program.frame();
     ASSERT_TRUE(program.app().openFile(corpusFile(kSong)));
     frame.player().seek(2000);
-    frame.rewindCommand();
+    program.app().transportCommands().rewindCommand();
     EXPECT_EQ(frame.player().playTick(), 0);
     EXPECT_EQ(frame.paneText(3), "1:1:000  0:00");
     frame.document().markBegin = 960;
-    frame.rewindCommand();
+    program.app().transportCommands().rewindCommand();
     EXPECT_EQ(frame.player().playTick(), 960);
 }
 
@@ -408,23 +410,23 @@ TEST(FrameTransport, SpaceCountsInOnlyFromTheStartOrTheBeginMark) {
     // Starting mid-song with Space: no count-in, so the song's notes come at once.
     frame.player().seek(frame.document().song.division * 8);
     program.output().clear();
-    frame.spaceKey();
+    program.app().transportCommands().spaceKey();
     ASSERT_TRUE(frame.player().isPlaying());
     program.play(300);
     const int midSong = notesSent();
-    frame.spaceKey();
+    program.app().transportCommands().spaceKey();
     EXPECT_FALSE(frame.player().isPlaying());
 
     // From tick 0 with count-in the first 300 ms hold only clicks on channel 10.
     frame.player().seek(0);
     program.output().clear();
-    frame.spaceKey();
+    program.app().transportCommands().spaceKey();
     program.play(300);
     int melodic = 0;
     for (const auto& message : program.output().messages()) {
         melodic += !message.bytes.empty() && message.bytes[0] >= 0x90 && message.bytes[0] < 0x99;
     }
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     EXPECT_GT(midSong, 0);
     EXPECT_EQ(melodic, 0);
 }
@@ -512,23 +514,23 @@ TEST(FrameEndOfPlay, AdvancesThroughThePlaylistAndLoopsTheLastSong) {
     app.openFiles(
         {corpusFile(kSong), corpusFile(kLongSong), corpusFile("choral-karaoke/test.mid")});
     ASSERT_EQ(app.playlist().currentIndex(), 0);
-    frame.onPlayerStopped();
+    program.app().transportCommands().onPlayerStopped();
     EXPECT_EQ(app.playlist().currentIndex(), 1);
     EXPECT_EQ(app.playlist().count(), 3);
     EXPECT_TRUE(frame.player().isPlaying());
     EXPECT_EQ(QFileInfo(QString::fromStdString(frame.document().pathName())).fileName(),
               "mozart_aveverum.mid");
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 
     app.playlist().setCurrentIndex(2);
     settings().playLoop = false;
-    frame.onPlayerStopped();
+    program.app().transportCommands().onPlayerStopped();
     EXPECT_FALSE(frame.player().isPlaying()) << "the last song without loop rests";
     settings().playLoop = true;
-    frame.onPlayerStopped();
+    program.app().transportCommands().onPlayerStopped();
     EXPECT_TRUE(frame.player().isPlaying()) << "the last song with loop plays again";
     EXPECT_EQ(app.playlist().currentIndex(), 2);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 }
 
 TEST(FrameEndOfPlay, EntryThatCannotOpenKeepsTheIndex) {
@@ -536,7 +538,7 @@ TEST(FrameEndOfPlay, EntryThatCannotOpenKeepsTheIndex) {
     CMainFrame& frame = program.frame();
     CReedtabApp& app = program.app();
     app.openFiles({corpusFile(kSong), QStringLiteral("/nonexistent/gone.mid")});
-    frame.onPlayerStopped();
+    program.app().transportCommands().onPlayerStopped();
     EXPECT_EQ(app.playlist().currentIndex(), 0);
     EXPECT_FALSE(frame.player().isPlaying());
     ASSERT_FALSE(program.messages.empty());
@@ -589,7 +591,7 @@ TEST(FramePageTurning, ThePageTurnsWhenThePlayPositionLeavesIt) {
     const int firstPageEnd = frame.view().lastTick();
     ASSERT_GT(firstPageEnd, 0);
     EXPECT_EQ(frame.view().firstTick(), 0);
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     int turnedAt = -1;
     for (int step = 0; step < 4000 && turnedAt < 0; ++step) {
         program.play(10, 10);
@@ -597,7 +599,7 @@ TEST(FramePageTurning, ThePageTurnsWhenThePlayPositionLeavesIt) {
             turnedAt = frame.player().playTick();
         }
     }
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     ASSERT_GE(turnedAt, 0) << "the view never turned its page";
     EXPECT_GE(turnedAt, firstPageEnd - 2 * frame.document().song.division);
     EXPECT_LE(frame.view().firstTick(), turnedAt);

@@ -5,6 +5,8 @@
 #include "apptestsupport.h"
 
 #include "app/listenoptions.h"
+#include "app/transportcontroller.h"
+
 #include "app/options.h"
 #include "document/reedtabdoc.h"
 #include "model/midisong.h"
@@ -197,7 +199,7 @@ TEST(OptionsSheet, ChangingTheOutputReopensItAndPlaysOn) {
     CMainFrame& frame = program.frame();
     ASSERT_TRUE(
         program.app().openFile(QStringLiteral(REEDTAB_SOURCE_DIR "/examples/oh-susanna.mid")));
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     program.play(800);
     ASSERT_TRUE(frame.player().isPlaying());
     const int tick = frame.player().playTick();
@@ -220,7 +222,7 @@ TEST(OptionsSheet, ChangingTheOutputReopensItAndPlaysOn) {
     EXPECT_GE(frame.player().playTick(), tick) << "from where it was";
     EXPECT_LT(frame.player().playTick(), tick + 480);
     EXPECT_TRUE(program.messages.empty());
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 }
 
 TEST(OptionsSheet, InputChoicesAreSavedAndAFailureIsShown) {
@@ -310,11 +312,11 @@ TEST(FramePrinting, ExportPdfWritesThePagesAndLeavesTheScreen) {
     // Refused while playing, before any question.
     QFile::remove(pdf);
     suggested.clear();
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     EXPECT_EQ(frame.exportPdfCommand(), -1);
     EXPECT_TRUE(suggested.empty());
     EXPECT_FALSE(QFile::exists(pdf));
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include "apptestsupport.h"
 
+#include "app/transportcontroller.h"
+
 #include "app/options.h"
 #include "app/soundfontswitch.h"
 #include "document/reedtabdoc.h"
@@ -57,7 +59,7 @@ TEST(SoundFontChooser, ASoundFontChosenIsSwappedInWhileTheSongPlaysOn) {
     SoundFontSwitch& fonts = frame.soundFonts();
     ASSERT_TRUE(
         program.app().openFile(QStringLiteral(REEDTAB_SOURCE_DIR "/examples/oh-susanna.mid")));
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     program.play(800);
     ASSERT_TRUE(frame.player().isPlaying());
     const int tick = frame.player().playTick();
@@ -95,7 +97,7 @@ TEST(SoundFontChooser, ASoundFontChosenIsSwappedInWhileTheSongPlaysOn) {
     EXPECT_EQ(settings().soundFont, piano.toStdString());
     EXPECT_EQ(program.store().readString(kSettingsSection, "soundFont"), piano.toStdString());
     EXPECT_TRUE(program.messages.empty());
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 
     // The next visit shows the file; System Default goes back to the system's SoundFont, and
     // Cancel keeps what there is.

@@ -3,6 +3,8 @@
 
 #include "apptestsupport.h"
 
+#include "app/transportcontroller.h"
+
 #include "dialogs/tablaturedlg.h"
 #include "dialogtesting.h"
 #include "document/reedtabdoc.h"
@@ -80,12 +82,12 @@ TEST_F(TablatureCommands, NeedASongAStoppedPlayerAndForFingeringsAHarmonica) {
     EXPECT_FALSE(enabled(ID_OPTIMIZE_FINGERINGS)) << "note names have no fingerings";
     EXPECT_TRUE(enabled(ID_FILE_EXPORT_TAB_TEXT)) << "the diatonic harp then";
     frame.tabTypeSelected(kChromaticTab);
-    frame.playCommand();
+    program.app().transportCommands().playCommand();
     for (const int id : {ID_FILE_EXPORT_TAB_TEXT, ID_FILE_EXPORT_MUSICXML, ID_OPTIMIZE_FINGERINGS,
                          ID_FILE_IMPORT_TAB_TEXT}) {
         EXPECT_FALSE(enabled(id)) << id << " while playing";
     }
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 }
 
 TEST_F(TablatureCommands, ExportTablatureTextSavesWhatThePreviewShows) {

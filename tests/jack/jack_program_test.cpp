@@ -4,6 +4,7 @@
 #include "../app/apptestsupport.h"
 #include "../support/jacktestclient.h"
 
+#include "app/editcontroller.h"
 #include "app/mainframe.h"
 #include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
@@ -55,8 +56,8 @@ TEST(JackKeyboard, NotesPlayedOnAJackPortAreWrittenAtTheEditCursorInEditMode) {
     CMainFrame& frame = program.frame();
     ASSERT_TRUE(
         program.app().openFile(QStringLiteral(REEDTAB_SOURCE_DIR "/examples/oh-susanna.mid")));
-    frame.editModeCommand();
-    ASSERT_NE(frame.editToolbar(), nullptr);
+    program.app().edits().editModeCommand();
+    ASSERT_NE(program.app().edits().editToolbar(), nullptr);
     CReedtabDoc& doc = frame.document();
     doc.cursorTick = 0;
     const MidiTrack& track = *doc.song.track(doc.editTrack);

@@ -2,6 +2,8 @@
 // the MIDI events window (every event described, the one just reached at the top).
 
 #include "apptestsupport.h"
+
+#include "app/transportcontroller.h"
 #include "toolsongs.h"
 
 #include "document/product.h"
@@ -119,7 +121,7 @@ TEST(Lyrics, TheSyllablesOfTheKaraokeExampleAreMarkedInOrderAsTheyAreReached) {
     int reached = 0;
     QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
-    frame.startPlaying(false, false);
+    program.app().transportCommands().startPlaying(false, false);
     QStringList marked;
     int lastPlace = -1;
     for (int step = 0; step < 120; ++step) {
@@ -152,13 +154,13 @@ TEST(Lyrics, TheSyllablesOfTheKaraokeExampleAreMarkedInOrderAsTheyAreReached) {
     }
     const auto selection = [lyrics] { return lyrics->textBox()->textCursor().selectedText(); };
     ASSERT_FALSE(selection().isEmpty());
-    frame.rewindCommand();
+    program.app().transportCommands().rewindCommand();
     EXPECT_TRUE(selection().isEmpty()) << "Home takes the mark off the word";
-    frame.stopCommand();
-    frame.startPlaying(false, false);
+    program.app().transportCommands().stopCommand();
+    program.app().transportCommands().startPlaying(false, false);
     program.play(3000);
     ASSERT_FALSE(selection().isEmpty());
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     EXPECT_TRUE(selection().isEmpty()) << "Stop takes the mark off the word";
     // The titles at tick 0 go by at once; then the words of the first line, one by one.
     ASSERT_GE(marked.size(), 9);
@@ -251,7 +253,7 @@ TEST(Events, TheEventJustReachedIsTheTopLineAndTheOnlyOneSelected) {
     int reached = 0;
     QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
-    frame.startPlaying(false, false);
+    program.app().transportCommands().startPlaying(false, false);
     int previous = -1;
     int moves = 0;
     for (int step = 0; step < 60; ++step) {
@@ -268,7 +270,7 @@ TEST(Events, TheEventJustReachedIsTheTopLineAndTheOnlyOneSelected) {
         moves += reached - 1 > previous;
         previous = reached - 1;
     }
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     EXPECT_GE(moves, 5);
     EXPECT_EQ(events->topLine(), 0) << "a stop sends the list back to the top";
 }

@@ -2,6 +2,8 @@
 // context menu, and what muting and hiding do to the view and to what the player sends.
 
 #include "apptestsupport.h"
+
+#include "app/transportcontroller.h"
 #include "toolsongs.h"
 
 #include "document/reedtabdoc.h"
@@ -284,9 +286,9 @@ TEST(Mixer, HidingAndShowingRepaintTheViewAndMutingSilencesTheTrack) {
         }
     }
     program.output().clear();
-    frame.startPlaying(false, false);
+    program.app().transportCommands().startPlaying(false, false);
     program.play(4000);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     int mutedOns = 0;
     int otherOns = 0;
     for (const RecordedMessage& m : program.output().messages()) {
@@ -302,10 +304,10 @@ TEST(Mixer, HidingAndShowingRepaintTheViewAndMutingSilencesTheTrack) {
     // Unmuted and played again: its notes are heard.
     mixer->playClicked(melody, Qt::NoModifier);
     program.output().clear();
-    frame.rewindCommand();
-    frame.startPlaying(false, false);
+    program.app().transportCommands().rewindCommand();
+    program.app().transportCommands().startPlaying(false, false);
     program.play(4000);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     bool heard = false;
     for (const RecordedMessage& m : program.output().messages()) {
         heard = heard || (m.bytes.size() == 3 && (m.bytes[0] & 0xF0) == 0x90 && m.bytes[2] > 0 &&
@@ -448,12 +450,12 @@ TEST(Mixer, TheContextMenuFollowsTheSelectionAndThePlayer) {
     ASSERT_TRUE(
         program.app().openFile(QStringLiteral(REEDTAB_SOURCE_DIR "/examples/oh-susanna.mid")));
     mixer->trackList()->item(0)->setSelected(true);
-    frame.startPlaying(false, false);
+    program.app().transportCommands().startPlaying(false, false);
     program.play(50);
     enabled = states();
     EXPECT_TRUE(enabled[2010]);
     EXPECT_FALSE(enabled[2018] || enabled[2019] || enabled[2020]);
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
 }
 
 TEST(Mixer, DeletingAsksThenRemovesFromTheHighestIndexInOneUndoStep) {
@@ -598,7 +600,7 @@ TEST(Mixer, MetersFollowAPlayingSongAndTheTimerRunsThemDown) {
     int reached = 0;
     QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
-    frame.startPlaying(false, false);
+    program.app().transportCommands().startPlaying(false, false);
     std::set<int> lit;
     for (int step = 0; step < 40; ++step) {
         program.play(100);
@@ -608,7 +610,7 @@ TEST(Mixer, MetersFollowAPlayingSongAndTheTimerRunsThemDown) {
             }
         }
     }
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     // Every track with a note played lit up, drums included.
     std::set<int> played;
     for (int i = 0; i < reached; ++i) {

@@ -2,6 +2,8 @@
 // the windows reopened at start-up, and the notes a playing song hands them.
 
 #include "apptestsupport.h"
+
+#include "app/transportcontroller.h"
 #include "toolsongs.h"
 
 #include "document/reedtabdoc.h"
@@ -212,6 +214,50 @@ TEST(ToolCommands, TheSixCommandsOpenAndCloseTheirWindowsWithCheckMarks) {
     EXPECT_TRUE(frame.toolWindows().monitors().empty());
 }
 
+TEST(ToolRegistry, EachKindIsOfferedOpenedAndRememberedAsItsEntrySays) {
+    TestProgram program;
+    CMainFrame& frame = program.frame();
+    std::set<int> indices;
+    std::set<int> commands;
+    for (const ToolWindowKind& kind : toolWindowKinds()) {
+        EXPECT_TRUE(indices.insert(kind.index).second) << kind.name;
+        EXPECT_TRUE(commands.insert(kind.command).second) << kind.name;
+        EXPECT_EQ(findToolWindowKind(kind.index), &kind);
+        QAction* toggle = frame.action(kind.command);
+        ASSERT_NE(toggle, nullptr) << kind.name;
+        EXPECT_EQ(toggle->text(), QString::fromLatin1(kind.menuText));
+        EXPECT_EQ(toggle->statusTip(), QString::fromLatin1(kind.prompt));
+        EXPECT_EQ(toggle->shortcut().toString(QKeySequence::PortableText),
+                  QString::fromLatin1(kind.accelerator));
+        EXPECT_TRUE(toggle->isCheckable());
+        ASSERT_TRUE(frame.commands().run(kind.command));
+        const CMonitor* window = frame.toolWindows().window(kind.index);
+        ASSERT_NE(window, nullptr) << kind.name;
+        EXPECT_EQ(window->monitorIndex(), kind.index);
+    }
+    EXPECT_EQ(findToolWindowKind(kMonitorNone), nullptr);
+    EXPECT_FALSE(frame.toolWindows().toggle(kMonitorNone));
+    EXPECT_TRUE(ToolWindows::deliveryOf(kMonitorMixer).everyNote);
+    EXPECT_TRUE(ToolWindows::deliveryOf(kMonitorLyrics).words);
+    EXPECT_TRUE(ToolWindows::deliveryOf(kMonitorEvents).everyEvent);
+    EXPECT_FALSE(ToolWindows::deliveryOf(kMonitorPiano).everyNote);
+
+    // Every kind but the first closed: the save writes each kind's key, and the next start
+    // reopens exactly the one left open.
+    for (const ToolWindowKind& kind : toolWindowKinds().subspan(1)) {
+        ASSERT_TRUE(frame.commands().run(kind.command));
+    }
+    MemorySettingsStore store;
+    frame.toolWindows().saveOpenWindows(store);
+    for (const ToolWindowKind& kind : toolWindowKinds()) {
+        EXPECT_EQ(store.readInt(kWindowSection, "Mon" + std::to_string(kind.index) + "On"),
+                  kind.index == toolWindowKinds().front().index ? 1 : 0)
+            << kind.name;
+    }
+    EXPECT_EQ(ToolWindows::windowsOpenAtExit(store),
+              std::vector<int>{toolWindowKinds().front().command});
+}
+
 TEST(ToolCommands, TheCloseBoxTakesTheWindowOffTheListAndTheCheckMark) {
     TestProgram program;
     CMainFrame& frame = program.frame();
@@ -296,7 +342,7 @@ TEST(ToolDelivery, PlayingPressesExactlyTheButtonsOfTheSoundingNotesAndStopRelea
     int reached = 0;
     QObject::connect(&frame.hub(), &TransportHub::positionReached,
                      [&](const PositionReport& report) { reached = report.endEvent; });
-    frame.startPlaying(false, false);
+    program.app().transportCommands().startPlaying(false, false);
     bool sawChord = false;
     for (int step = 0; step < 40; ++step) {
         program.play(150);
@@ -340,7 +386,7 @@ TEST(ToolDelivery, PlayingPressesExactlyTheButtonsOfTheSoundingNotesAndStopRelea
         }
     }
     EXPECT_TRUE(sawChord) << "the stretch played holds several notes at once";
-    frame.stopCommand();
+    program.app().transportCommands().stopCommand();
     for (int note = 21; note <= 108; ++note) {
         EXPECT_FALSE(piano->key(note)->isDown()) << note;
     }

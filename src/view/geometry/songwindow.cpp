@@ -1,5 +1,6 @@
 #include "view/geometry/songwindow.h"
 
+#include "model/midiconstants.h"
 #include "model/midisong.h"
 
 #include <algorithm>
@@ -8,8 +9,6 @@
 namespace reedtab {
 
 namespace {
-
-constexpr int kDrumChannel = 9;
 
 bool isTextOrLyric(const MidiEvent& e) {
     return e.kind() == KindText || e.kind() == KindLyric;
