@@ -137,6 +137,17 @@ CMainFrame::CMainFrame(FrameEnvironment environment)
     tools_->watchKeys(view_.get());
     connect(this, &CMainFrame::lyricsSettingsChanged, tools_.get(),
             &ToolWindows::applyLyricsSettings);
+    connect(tools_.get(), &ToolWindows::judgedChanged, this,
+            [this](const std::vector<JudgedNote>& notes, int track) {
+                std::vector<JudgedMark> marks;
+                for (const JudgedNote& n : notes) {
+                    marks.push_back({n.expected.tick, track, n.expected.note,
+                                     n.verdict == Verdict::Hit     ? JudgedVerdict::Hit
+                                     : n.verdict == Verdict::Wrong ? JudgedVerdict::Wrong
+                                                                   : JudgedVerdict::Missed});
+                }
+                view_->setJudgedMarks(std::move(marks));
+            });
     connect(tools_.get(), &ToolWindows::layoutChanged, this, [this] {
         view_->refreshNoteFlags();
         view_->repaintView();
