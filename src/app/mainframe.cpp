@@ -135,6 +135,17 @@ void CMainFrame::attach(CommandTable& commands, ToolWindows& tools) {
     connect(hub_, &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
     tools_->watchKeys(view_.get());
     connect(this, &CMainFrame::lyricsSettingsChanged, tools_, &ToolWindows::applyLyricsSettings);
+    connect(tools_, &ToolWindows::judgedChanged, this,
+            [this](const std::vector<JudgedNote>& notes, int track) {
+                std::vector<JudgedMark> marks;
+                for (const JudgedNote& n : notes) {
+                    marks.push_back({n.expected.tick, track, n.expected.note,
+                                     n.verdict == Verdict::Hit     ? JudgedVerdict::Hit
+                                     : n.verdict == Verdict::Wrong ? JudgedVerdict::Wrong
+                                                                   : JudgedVerdict::Missed});
+                }
+                view_->setJudgedMarks(std::move(marks));
+            });
     connect(tools_, &ToolWindows::layoutChanged, this, [this] {
         view_->refreshNoteFlags();
         view_->repaintView();

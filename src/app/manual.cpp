@@ -30,6 +30,7 @@ constexpr std::pair<const char*, const char*> kPages[] = {
     {"reedtab::CMonMixer", "toolwindows.md#mixer"},
     {"reedtab::CMonLyrics", "toolwindows.md#lyrics"},
     {"reedtab::CMonEvents", "toolwindows.md#midi-events"},
+    {"reedtab::CMonListen", "toolwindows.md#listen"},
     {"reedtab::CPlayList", "playlists.md"},
     {"reedtab::CEditToolbar", "editing.md#the-edit-toolbar"},
     {"reedtab::CEditNewTrack", "editing.md#the-edit-toolbar"},

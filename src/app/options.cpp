@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include "app/listenoptions.h"
 #include "app/mainframe.h"
 #include "app/soundfontswitch.h"
 #include "harmonica/notation.h"
@@ -64,16 +65,6 @@ std::optional<FontSpec> fontDialog(const FontSpec& current, QWidget* parent) {
     return specOfFont(font);
 }
 
-std::optional<Rgb> colourDialog(const Rgb& current, QWidget* parent) {
-    const QColor colour =
-        QColorDialog::getColor(QColor(current.red, current.green, current.blue), parent);
-    if (!colour.isValid()) {
-        return std::nullopt;
-    }
-    return Rgb{static_cast<std::uint8_t>(colour.red()), static_cast<std::uint8_t>(colour.green()),
-               static_cast<std::uint8_t>(colour.blue())};
-}
-
 std::optional<std::string> soundFontDialog(const std::string& current, QWidget* parent) {
     const std::string start = current.empty() ? SynthOutput::defaultSoundFont() : current;
     const QString folder =
@@ -85,10 +76,6 @@ std::optional<std::string> soundFontDialog(const std::string& current, QWidget* 
         return std::nullopt;
     }
     return path.toStdString();
-}
-
-QString colourName(const Rgb& colour) {
-    return QColor(colour.red, colour.green, colour.blue).name();
 }
 
 QCheckBox* checkBox(const char* text, bool checked, QWidget* parent) {
@@ -106,6 +93,20 @@ QComboBox* deviceList(const std::vector<std::string>& names, QWidget* parent) {
 }
 
 } // namespace
+
+std::optional<Rgb> colourDialog(const Rgb& current, QWidget* parent) {
+    const QColor colour =
+        QColorDialog::getColor(QColor(current.red, current.green, current.blue), parent);
+    if (!colour.isValid()) {
+        return std::nullopt;
+    }
+    return Rgb{static_cast<std::uint8_t>(colour.red()), static_cast<std::uint8_t>(colour.green()),
+               static_cast<std::uint8_t>(colour.blue())};
+}
+
+QString colourName(const Rgb& colour) {
+    return QColor(colour.red, colour.green, colour.blue).name();
+}
 
 QString mixerProgram() {
     static const char* const mixers[] = {"pavucontrol", "pavucontrol-qt", "kmix",
@@ -445,6 +446,8 @@ CProperties::CProperties(CMainFrame& frame, const std::vector<std::string>& outp
     tabs_->addTab(general_, QStringLiteral("General"));
     tabs_->addTab(print_, QStringLiteral("Print"));
     tabs_->addTab(lyrics_, QStringLiteral("Lyrics"));
+    listening_ = new CPropListening(frame, choosers_, tabs_);
+    tabs_->addTab(listening_, QStringLiteral("Listening"));
     buttons_ = new QDialogButtonBox(
         QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
     applyButton()->setEnabled(false);
@@ -452,7 +455,8 @@ CProperties::CProperties(CMainFrame& frame, const std::vector<std::string>& outp
     layout->addWidget(tabs_);
     layout->addWidget(buttons_);
 
-    for (COptionsPage* page : std::initializer_list<COptionsPage*>{general_, print_, lyrics_}) {
+    for (COptionsPage* page :
+         std::initializer_list<COptionsPage*>{general_, print_, lyrics_, listening_}) {
         connect(page, &COptionsPage::changed, this, [this] { applyButton()->setEnabled(true); });
     }
     connect(okButton(), &QPushButton::clicked, this, [this] {
@@ -482,6 +486,7 @@ void CProperties::applyPages() {
     general_->apply();
     print_->apply();
     lyrics_->apply();
+    listening_->apply();
 }
 
 } // namespace reedtab

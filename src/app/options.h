@@ -2,7 +2,7 @@
 
 // The options sheet "Reedtab Midi Options": the General page (MIDI devices, note names, fonts,
 // display and player switches, the desktop's mixer, the built-in synthesizer's SoundFont), the
-// Print page and the Lyrics page. Each
+// Print page, the Lyrics page and the Listening page (listenoptions.h). Each
 // page edits a copy of the settings it shows; OK and Apply put the changed values into the
 // settings block, save their group and make the program use them at once. Cancel changes
 // nothing.
@@ -33,6 +33,7 @@ class QTabWidget;
 namespace reedtab {
 
 class CMainFrame;
+class CPropListening;
 
 // The font, colour and file dialogs of the pages; tests answer them without a screen.
 struct OptionsChoosers {
@@ -49,6 +50,11 @@ inline constexpr const char* kSoundFontFilter = "SoundFonts (*.sf2 *.sf3);;All F
 
 // The desktop's mixer program, or empty when none is installed.
 QString mixerProgram();
+
+// The toolkit's colour dialog; none when cancelled.
+std::optional<Rgb> colourDialog(const Rgb& current, QWidget* parent);
+// "#rrggbb" of a colour, for a style sheet.
+QString colourName(const Rgb& colour);
 
 // A page of the sheet: it marks itself modified on every change and applies its changes on
 // confirmation.
@@ -188,6 +194,7 @@ public:
     CPropGeneral& general() const { return *general_; }
     CPrintOptions& print() const { return *print_; }
     CPropLyrics& lyrics() const { return *lyrics_; }
+    CPropListening& listening() const { return *listening_; }
     QTabWidget* pages() const { return tabs_; }
     QPushButton* okButton() const;
     QPushButton* cancelButton() const;
@@ -201,6 +208,7 @@ private:
     CPropGeneral* general_ = nullptr;
     CPrintOptions* print_ = nullptr;
     CPropLyrics* lyrics_ = nullptr;
+    CPropListening* listening_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
 };
 

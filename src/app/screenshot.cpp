@@ -4,6 +4,7 @@
 #include "app/manual.h"
 #include "app/reedtabapp.h"
 #include "document/reedtabdoc.h"
+#include "tools/listenwindow.h"
 #include "tools/toolwindows.h"
 #include "transport/transport.h"
 #include "view/reedtabview.h"
@@ -87,10 +88,17 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
             if (!hasValue || (windowType(arguments[i + 1]) == kMonitorNone &&
                               arguments[i + 1] != kManualWindow)) {
                 error = QStringLiteral(
-                    "--window needs diatonic, chromatic, piano, mixer, lyrics, events or manual");
+                    "--window needs diatonic, chromatic, piano, mixer, lyrics, events, listen "
+                    "or manual");
                 return CommandLineMode::Invalid;
             }
             request.windows.append(arguments[++i]);
+        } else if (argument == QLatin1String("--recording")) {
+            if (!hasValue) {
+                error = QStringLiteral("--recording needs the audio file");
+                return CommandLineMode::Invalid;
+            }
+            request.recording = arguments[++i];
         } else if (argument.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("unknown option %1").arg(argument);
             return CommandLineMode::Invalid;
@@ -101,9 +109,10 @@ CommandLineMode parseCommandLine(const QStringList& arguments, ScreenshotRequest
             return CommandLineMode::Invalid;
         }
     }
-    if (!screenshot && (request.tick >= 0 || !request.windows.isEmpty() ||
-                        !arguments.filter(QStringLiteral("--size")).isEmpty())) {
-        error = QStringLiteral("--size, --at and --window belong to --screenshot");
+    if (!screenshot &&
+        (request.tick >= 0 || !request.windows.isEmpty() || !request.recording.isEmpty() ||
+         !arguments.filter(QStringLiteral("--size")).isEmpty())) {
+        error = QStringLiteral("--size, --at, --window and --recording belong to --screenshot");
         return CommandLineMode::Invalid;
     }
     return screenshot ? CommandLineMode::Screenshot : CommandLineMode::Run;
@@ -132,14 +141,11 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
         frame.transport().seek(request.tick);
         frame.showPosition(request.tick);
     }
-    frame.view().repaintView();
-    QApplication::processEvents();
-    const QImage image = frame.grab().toImage();
-    if (image.isNull() || !image.save(request.output, "PNG")) {
-        error = QStringLiteral("cannot write %1").arg(request.output);
+    ToolWindows& tools = frame.toolWindows();
+    if (!request.recording.isEmpty() && !request.windows.contains(QStringLiteral("listen"))) {
+        error = QStringLiteral("--recording needs --window listen");
         return false;
     }
-    ToolWindows& tools = frame.toolWindows();
     for (const QString& name : request.windows) {
         if (name == kManualWindow) {
             installManual(frame).showPage(QStringLiteral("index.md"));
@@ -149,7 +155,20 @@ bool takeScreenshot(CReedtabApp& app, const ScreenshotRequest& request, QString&
         }
     }
     tools.showSounding(std::max(0, request.tick));
+    if (!request.recording.isEmpty()) {
+        auto* listen = static_cast<CMonListen*>(tools.window(kMonitorListen));
+        if (!listen->showRecording(request.recording, std::max(0, request.tick))) {
+            error = QStringLiteral("cannot judge %1").arg(request.recording);
+            return false;
+        }
+    }
+    frame.view().repaintView();
     QApplication::processEvents();
+    const QImage image = frame.grab().toImage();
+    if (image.isNull() || !image.save(request.output, "PNG")) {
+        error = QStringLiteral("cannot write %1").arg(request.output);
+        return false;
+    }
     for (const QString& name : request.windows) {
         const QString path = toolWindowShotPath(request.output, name);
         QWidget* window = name == kManualWindow ? static_cast<QWidget*>(&installManual(frame))

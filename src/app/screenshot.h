@@ -14,9 +14,11 @@ class CReedtabApp;
 inline constexpr const char* kUsage =
     "usage: reedtab [--soundfont SF2] [FILE]\n"
     "       reedtab --version | --help\n"
-    "       reedtab --screenshot OUT.png [--size WxH] [--at TICK] [--window NAME]... [FILE]\n"
-    "         NAME: diatonic, chromatic, piano, mixer, lyrics, events or manual; each is\n"
-    "         written to OUT-NAME.png\n";
+    "       reedtab --screenshot OUT.png [--size WxH] [--at TICK] [--window NAME]...\n"
+    "                [--recording AUDIO] [FILE]\n"
+    "         NAME: diatonic, chromatic, piano, mixer, lyrics, events, listen or manual;\n"
+    "         each is written to OUT-NAME.png. --recording: the listen window judges AUDIO\n"
+    "         (which starts with the song) up to --at, and the staff shows the judged notes\n";
 
 enum class CommandLineMode { Run, Screenshot, Invalid };
 
@@ -27,6 +29,7 @@ struct ScreenshotRequest {
     int tick = -1;         ///< the play position to show, -1 for the start
     QString soundFont;     ///< the built-in synthesizer's SoundFont for this run ("" as set)
     QStringList windows;   ///< tool windows to open and write beside the main window
+    QString recording;     ///< the player's recording the listen window judges ("" none)
 };
 
 /// Where the screenshot of tool window `name` goes: "OUT-NAME.png" beside `output`.

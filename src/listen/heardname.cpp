@@ -1,5 +1,6 @@
 #include "listen/heardname.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -101,6 +102,32 @@ HeardName HeardNamer::name(int note, double cents, std::uint16_t fingering) cons
     result.hole = text.prefix + hole;
     result.technique = chromaticTechnique(column);
     return result;
+}
+
+HoleSpan HeardNamer::span(int note, std::uint16_t fingering) const {
+    const HoleSpan alone{note, note, note};
+    DiatonicPositionInfo info;
+    if (settings_.tabMode != kDiatonicTab ||
+        diatonic_.positionOf(note, info, notation_.alternativeOf(note, fingering)) != 0) {
+        return alone;
+    }
+    const auto at = [&](int slot) {
+        const ReedPosition* position = diatonic_.positionAt(info.hole, slot);
+        return position ? diatonic_.key() + position->note : -1;
+    };
+    const int higher = std::max(at(kBlow), at(kDraw));
+    if (info.technique == kOver) {
+        return {std::min(higher, note), std::max(higher, note), higher};
+    }
+    if (note != higher && info.technique < kBend1) {
+        return alone;
+    }
+    for (const int slot : {kBend3, kBend2, kBend1}) {
+        if (const int deepest = at(slot); deepest >= 0) {
+            return {deepest, higher, higher};
+        }
+    }
+    return alone;
 }
 
 } // namespace reedtab

@@ -33,6 +33,17 @@ struct HeardName {
 /// "12 cents flat", "1 cent sharp", "in tune" (under half a cent).
 std::string centsText(double cents);
 
+/// The notes of the hole a heard note is played on, for a bend gauge: a hole whose higher reed
+/// bends spans from its deepest bend to that reed's plain note, an over note from the higher
+/// reed's note to the over; a note without either (the lower reed, a chromatic hole, a note
+/// name) spans itself. MIDI notes, `low` <= `plain`, `high`.
+struct HoleSpan {
+    int low = -1;
+    int high = -1;
+    /// The note of the hole unbent.
+    int plain = -1;
+};
+
 /// Names notes through the layout that the tablature mode of `settings` shows (a note name in
 /// the note-name modes). Reads settings and layouts at each call: their thread's.
 class HeardNamer {
@@ -47,6 +58,8 @@ public:
     HeardName name(int note, double cents = 0.0, std::uint16_t fingering = 0) const;
     /// Just the label (`HeardName::tab`).
     std::string tab(int note, std::uint16_t fingering = 0) const;
+    /// The span of the hole `note` is played on (chosen as `name` chooses it).
+    HoleSpan span(int note, std::uint16_t fingering = 0) const;
 
 private:
     const Settings& settings_;

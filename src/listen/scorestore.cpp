@@ -191,6 +191,12 @@ std::string utcDate(std::time_t time) {
     return text;
 }
 
+std::string scoreSongPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
 std::string defaultScorePath() {
     std::filesystem::path folder;
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) {

@@ -39,6 +39,10 @@ std::optional<PassRecord> parseScoreLine(std::string_view line);
 /// "2025-01-31T18:04:05Z" of a time.
 std::string utcDate(std::time_t time);
 
+/// The path a song's passes are kept under: absolute and without "." or ".." steps, so that
+/// the program and reedtab-cli, started from different folders, find the same passes.
+std::string scoreSongPath(const std::string& path);
+
 /// The file the program keeps its scores in: "Reedtab Software/Reedtab-scores.txt" in the
 /// user's config folder ($XDG_CONFIG_HOME, else ~/.config), beside the settings.
 std::string defaultScorePath();

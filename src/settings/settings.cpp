@@ -188,6 +188,15 @@ void loadSettings(const SettingsStore& store, Settings& block) {
     read.flag("printNoColorBars", block.printNoColorBars);
     read.integer("printBeatsPerLine", block.printBeatsPerLine, 1, 48);
     read.harps("myHarps", block.myHarps);
+    read.text("listenInput", block.listenInput);
+    read.integer("concertPitch", block.concertPitch, 430, 450);
+    read.integer("listenTolerance", block.listenTolerance, 10, 100);
+    read.integer("listenOffsetMs", block.listenOffsetMs, -500, 500);
+    read.flag("listenWait", block.listenWait);
+    read.colour("colorHit", block.colorHit);
+    read.colour("colorWrong", block.colorWrong);
+    read.colour("colorMissed", block.colorMissed);
+    read.colour("colorHeard", block.colorHeard);
 }
 
 void saveSettings(SettingsStore& store, unsigned groups, const Settings& block) {
@@ -247,6 +256,17 @@ void saveSettings(SettingsStore& store, unsigned groups, const Settings& block) 
     }
     if (groups & kSaveHarps) {
         write.harps("myHarps", block.myHarps);
+    }
+    if (groups & kSaveListen) {
+        write.text("listenInput", block.listenInput);
+        write.integer("concertPitch", block.concertPitch);
+        write.integer("listenTolerance", block.listenTolerance);
+        write.integer("listenOffsetMs", block.listenOffsetMs);
+        write.integer("listenWait", block.listenWait ? 1 : 0);
+        write.integer("colorHit", block.colorHit.stored());
+        write.integer("colorWrong", block.colorWrong.stored());
+        write.integer("colorMissed", block.colorMissed.stored());
+        write.integer("colorHeard", block.colorHeard.stored());
     }
 }
 

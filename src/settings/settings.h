@@ -72,6 +72,7 @@ enum SaveGroup : unsigned {
     kSavePlayer = 0x10,
     kSavePrint = 0x20,
     kSaveHarps = 0x40,
+    kSaveListen = 0x80,
     kSaveAll = 4095,
 };
 
@@ -172,6 +173,18 @@ struct Settings {
     /// means the harp finder offers every harp. Stored as "myHarps", entries "NAME@KEY"
     /// (KEY the pitch class) joined by "|".
     std::vector<OwnedHarp> myHarps;
+
+    // Listening to the player
+    /// The capture device by name ("System: device"), "" for the default one.
+    std::string listenInput;
+    int concertPitch = 440;   ///< A4 in Hz, 430..450
+    int listenTolerance = 30; ///< cents, 10..100
+    int listenOffsetMs = 0;   ///< the user's own latency offset, -500..500, added to the round trip
+    bool listenWait = false;  ///< wait mode
+    Rgb colorHit = Rgb::fromStored(0xE07000); ///< judged notes on the staff (0x00BBGGRR)
+    Rgb colorWrong = Rgb::fromStored(0x0080FF);
+    Rgb colorMissed = Rgb::fromStored(0x0000D0);
+    Rgb colorHeard = Rgb::fromStored(0xC000C0); ///< the heard hole in the harmonica windows
 
     // Run-time values, never stored
     /// -1 = "Midi Mapper", else an index into the system's output list (without the mapper).

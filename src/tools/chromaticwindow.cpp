@@ -2,6 +2,8 @@
 
 #include "harmonica/chromaticlayout.h"
 #include "harmonica/notation.h"
+#include "settings/settings.h"
+#include "view/songpainter.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -111,6 +113,8 @@ void CMonChromatic::buildButtons() {
             }
         }
     }
+    // The buttons were made anew: the heard note gets its frame back.
+    heardNote(heardNote_);
 }
 
 NoteButton* CMonChromatic::button(int row, int column) const {
@@ -246,6 +250,14 @@ void CMonChromatic::paintEvent(QPaintEvent*) {
                          Qt::AlignLeft | Qt::AlignTop, number);
     }
     painter.drawPixmap(45 + 20 * holes, 60, toolPicture("chromaticright"));
+}
+
+void CMonChromatic::heardNote(int note) {
+    heardNote_ = note;
+    int row = 0;
+    int column = 0;
+    const bool playable = note >= 0 && note <= 127 && layout_.positionOf(note, row, column) == 0;
+    moveHeardFrame(heard_, playable ? button(row, column) : nullptr);
 }
 
 } // namespace reedtab

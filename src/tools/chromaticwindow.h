@@ -35,6 +35,7 @@ public:
     void noteOn(int note, int eventIndex, int code) override;
     void noteOff(int note, int eventIndex, int code) override;
     void followLayouts() override;
+    void heardNote(int note) override;
 
     /// The button of a row and column, or null beyond the tuning's holes.
     NoteButton* button(int row, int column) const;
@@ -73,6 +74,9 @@ private:
     QComboBox* tuningList_ = nullptr;
     QComboBox* keyList_ = nullptr;
     QComboBox* octaveList_ = nullptr;
+    // The button framed as heard, and its note (-1: none); framed anew on buttons built anew.
+    QPointer<NoteButton> heard_;
+    int heardNote_ = -1;
 };
 
 } // namespace reedtab

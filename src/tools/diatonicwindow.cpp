@@ -9,6 +9,7 @@
 #include "model/miditrack.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
+#include "view/songpainter.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -264,6 +265,8 @@ void CMonDiatonic::buildButtons() {
     resize(contentSize(QSize(windowWidth(), kWindowHeight)));
     update();
     selectKeyAndOctave();
+    // The buttons were made anew: the heard note gets its frame back.
+    heardNote(heardNote_);
 }
 
 void CMonDiatonic::showButtons() {
@@ -548,6 +551,13 @@ void CMonDiatonic::paintEvent(QPaintEvent*) {
         text(x + (h >= 9 ? 3 : 7), 105, QString::number(h + 1));
     }
     painter.drawPixmap(left + 50 + 20 * holes, 25, toolPicture("diatonicright"));
+}
+
+void CMonDiatonic::heardNote(int note) {
+    heardNote_ = note;
+    DiatonicPositionInfo info;
+    const bool playable = note >= 0 && note <= 127 && layout_.positionOf(note, info) == 0;
+    moveHeardFrame(heard_, playable ? button(info.hole, info.technique) : nullptr);
 }
 
 } // namespace reedtab

@@ -63,6 +63,7 @@ public:
     void noteOn(int note, int eventIndex, int code) override;
     void noteOff(int note, int eventIndex, int code) override;
     void followLayouts() override;
+    void heardNote(int note) override;
     void savePlacement() override;
     void restorePlacement(int width, int height, bool force) override;
 
@@ -134,6 +135,9 @@ private:
     QCheckBox* overblows_ = nullptr;
     QCheckBox* showStats_ = nullptr;
     std::array<QLabel*, 6> stats_{};
+    // The button framed as heard, and its note (-1: none); framed anew on buttons built anew.
+    QPointer<NoteButton> heard_;
+    int heardNote_ = -1;
 };
 
 } // namespace reedtab

@@ -5,6 +5,7 @@
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "ui/transporthub.h"
+#include "view/songpainter.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -180,6 +181,8 @@ void CMonitor::applyColours() {
 }
 void CMonitor::preCreate(MonitorCreation&) {}
 void CMonitor::onDestroyContent() {}
+
+void CMonitor::heardNote(int) {}
 void CMonitor::onButton(int, int) {}
 
 int CMonitor::onCreateContent() {
@@ -383,12 +386,35 @@ void NoteButton::keyReleaseEvent(QKeyEvent* event) {
     forwardKey(event);
 }
 
+void moveHeardFrame(QPointer<NoteButton>& framed, NoteButton* button) {
+    if (framed && framed != button) {
+        framed->setHeard(QColor());
+    }
+    framed = button;
+    if (button) {
+        button->setHeard(toQColor(settings().colorHeard));
+    }
+}
+
+void NoteButton::setHeard(const QColor& colour) {
+    if (colour != heard_) {
+        heard_ = colour;
+        update();
+    }
+}
+
 void NoteButton::paintEvent(QPaintEvent* event) {
     QPushButton::paintEvent(event);
+    QPainter painter(this);
     if (isDown()) {
         // A sunken face alone is hard to follow while a song plays; the held note glows.
-        QPainter painter(this);
         painter.fillRect(rect().adjusted(1, 1, -1, -1), QColor(255, 140, 0, 120));
+    }
+    if (heard_.isValid()) {
+        // A frame, so that a hole both sounding and heard shows both.
+        painter.setPen(QPen(heard_, 3));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(2, 2, -2, -2));
     }
 }
 

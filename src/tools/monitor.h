@@ -12,9 +12,11 @@
 
 #include "harmonica/harmonicalayout.h"
 
+#include <QColor>
 #include <QFont>
 #include <QPixmap>
 #include <QPoint>
+#include <QPointer>
 #include <QPushButton>
 #include <QRect>
 #include <QSize>
@@ -50,6 +52,7 @@ enum MonitorType : int {
     kMonitorChromatic = 4,
     kMonitorLyrics = 5,
     kMonitorEvents = 6,
+    kMonitorListen = 7,
 };
 
 /// What every tool window works with.
@@ -92,6 +95,9 @@ public:
     /// one takes up its tuning and key and holds its sounding notes down again. The base does
     /// nothing.
     virtual void followLayouts();
+    /// The Listen window hears `note` now (-1: silence): a harmonica window lights its hole in
+    /// the heard colour beside the sounding ones. The base does nothing.
+    virtual void heardNote(int note);
     /// The colour settings changed: the window draws with them from now on. The base repaints.
     virtual void applyColours();
     virtual int monitorIndex() const { return kMonitorNone; }
@@ -241,6 +247,9 @@ class NoteButton : public QPushButton {
 public:
     NoteButton(int id, const QString& text, CMonitor* window);
     int id() const { return id_; }
+    /// Framed in `colour` while the Listen window hears its note (an invalid colour: not).
+    void setHeard(const QColor& colour);
+    const QColor& heard() const { return heard_; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -256,6 +265,11 @@ private:
     CMonitor* window_;
     int id_;
     bool held_ = false;
+    QColor heard_;
 };
+
+/// Frames `button` as heard, in the heard colour of the settings, in place of `framed`, which
+/// then points to it; a null `button` frames none.
+void moveHeardFrame(QPointer<NoteButton>& framed, NoteButton* button);
 
 } // namespace reedtab

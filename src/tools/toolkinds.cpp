@@ -3,6 +3,7 @@
 #include "tools/chromaticwindow.h"
 #include "tools/diatonicwindow.h"
 #include "tools/eventswindow.h"
+#include "tools/listenwindow.h"
 #include "tools/lyricswindow.h"
 #include "tools/mixerwindow.h"
 #include "tools/pianowindow.h"
@@ -68,6 +69,14 @@ const std::array kKinds{
                    "Alt+E",
                    {.everyEvent = true},
                    makeWindow<CMonEvents>},
+    ToolWindowKind{kMonitorListen,
+                   "listen",
+                   ID_VIEW_LISTEN,
+                   "Li&sten",
+                   "Listen to your playing and judge it",
+                   "",
+                   {},
+                   makeWindow<CMonListen>},
 };
 
 } // namespace

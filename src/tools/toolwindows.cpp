@@ -3,6 +3,7 @@
 #include "document/reedtabdoc.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
+#include "tools/listenwindow.h"
 #include "tools/lyricswindow.h"
 #include "transport/positionfollower.h"
 #include "transport/soundingnotes.h"
@@ -49,6 +50,17 @@ void ToolWindows::registerCommands(CommandTable& table) {
     }
 }
 
+void ToolWindows::followListen(CMonListen* listen) {
+    connect(listen, &CMonListen::judgedChanged, this,
+            [this, listen] { emit judgedChanged(listen->passNotes(), listen->judgedTrack()); });
+    connect(listen, &CMonListen::heardChanged, this, [this](int note) {
+        for (CMonitor* window : monitors_) {
+            window->heardNote(note);
+        }
+    });
+    connect(listen, &CMonitor::monitorClosed, this, [this] { emit judgedChanged({}, -1); });
+}
+
 bool ToolWindows::toggle(int type) {
     if (CMonitor* open = window(type)) {
         open->close();
@@ -63,6 +75,9 @@ bool ToolWindows::toggle(int type) {
         monitors_.erase(std::remove(monitors_.begin(), monitors_.end(), gone), monitors_.end());
     });
     connect(created, &CMonitor::layoutChanged, this, &ToolWindows::layoutChanged);
+    if (auto* listen = qobject_cast<CMonListen*>(created)) {
+        followListen(listen);
+    }
     if (created->create() != 0) {
         delete created;
         return false;

@@ -6,6 +6,7 @@
 //
 // Threads: the user-interface thread only.
 
+#include "listen/judge.h"
 #include "tools/monitor.h"
 #include "transport/soundingnotes.h"
 #include "ui/commands.h"
@@ -18,6 +19,7 @@
 namespace reedtab {
 
 class CommandTable;
+class CMonListen;
 struct PositionReport;
 
 /// One kind of tool window: everything the program needs to offer, open, feed and remember it.
@@ -98,11 +100,15 @@ public:
 signals:
     /// A tool window changed a harmonica layout.
     void layoutChanged();
+    /// The Listen window judged notes of its pass, or began a new one: the staff marks them.
+    void judgedChanged(const std::vector<reedtab::JudgedNote>& notes, int track);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// The Listen window's judged notes go to the staff, its heard note to every window.
+    void followListen(CMonListen* listen);
     ToolContext context_;
     QWidget* owner_;
     std::vector<CMonitor*> monitors_;

@@ -15,6 +15,7 @@ public:
     }
     void tempoChanged(int microsPerQuarter) override { emit hub_.tempoChanged(microsPerQuarter); }
     void songEnded(int result) override { emit hub_.stopped(result); }
+    void held(std::int32_t tick) override { emit hub_.held(tick); }
 
 private:
     TransportHub& hub_;

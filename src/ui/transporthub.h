@@ -31,6 +31,8 @@ public:
 
     /// Whether the song is playing (the tool windows refuse some commands then).
     bool isPlaying() const { return transport_.isPlaying(); }
+    /// The transport itself, for a window that plays the song its own way (the Listen window).
+    Transport& transport() { return transport_; }
     /// From now on the stop sequence stops waiting for reports, and notes are dropped.
     void setQuitting() { quitting_ = true; }
 
@@ -53,6 +55,8 @@ signals:
     /// The player stopped by itself: at the end of the song (`result` PlayerOk) or because its
     /// device went away (PlayerDeviceError).
     void stopped(int result);
+    /// Playing stopped at the transport's hold at `tick`; its `release` plays on.
+    void held(std::int32_t tick);
     /// A live note from the MIDI input or a tool window.
     void noteInput(const reedtab::NoteInput& input);
 

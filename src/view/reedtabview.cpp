@@ -184,6 +184,12 @@ NoteHit CReedtabView::noteAt(int x, int y) const {
     return reedtab::noteAt(song(), layout_, scale(), window_, x, y);
 }
 
+void CReedtabView::setJudgedMarks(std::vector<JudgedMark> marks) {
+    std::sort(marks.begin(), marks.end());
+    judged_ = std::move(marks);
+    repaintView();
+}
+
 SongPaint CReedtabView::songPaint() const {
     SongPaint v;
     v.song = &song();
@@ -199,6 +205,7 @@ SongPaint CReedtabView::songPaint() const {
     v.editMode = settings_.editMode;
     v.showPitchBends = settings_.showPitchBends;
     v.thumbTracking = thumbTracking_;
+    v.judged = &judged_;
     return v;
 }
 

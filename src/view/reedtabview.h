@@ -127,6 +127,9 @@ public:
     // Full repaint at the next event-loop turn. The window (firstTick, lastTick) follows the
     // play position at once.
     void repaintView();
+    /// The judged notes of the pass listened to (any order), marked on the staff from now on.
+    void setJudgedMarks(std::vector<JudgedMark> marks);
+    const std::vector<JudgedMark>& judgedMarks() const { return judged_; }
 
     // ---- Song and options ----
 
@@ -309,6 +312,7 @@ private:
     int zoomIndex_ = kDefaultZoomIndex;
     int centreStep_ = kDefaultCentreStep;
     bool thumbTracking_ = false;
+    std::vector<JudgedMark> judged_;
 
     std::vector<PlaybackDraw> playbackDraws_;
     std::size_t playbackDrawsShown_ = 0;

@@ -442,9 +442,39 @@ void SongPainter::drawNotes(Pass& pass) {
             }
         });
     }
+    if (v.judged && !v.judged->empty() && !v.printing) {
+        drawJudged(pass);
+    }
     for (const PlacedNoteLabel& placed : pass.out.labels.notes) {
         drawLabel(pass, placed);
     }
+}
+
+// A frame around the bar and a thick line under it, drawn before the labels so that they stay
+// readable on top.
+void SongPainter::drawJudged(Pass& pass) {
+    const std::vector<JudgedMark>& marks = *pass.v.judged;
+    const QColor colours[] = {toQColor(settings_.colorHit), toQColor(settings_.colorWrong),
+                              toQColor(settings_.colorMissed)};
+    pass.forEachVisibleEvent([&](int, const MidiEvent& e) {
+        if (!e.isNote || e.channel() == kDrumChannel) {
+            return;
+        }
+        const JudgedMark probe{e.tick, pass.song.trackIndexOf(e.track), e.data1};
+        const auto found = std::lower_bound(marks.begin(), marks.end(), probe);
+        if (found == marks.end() || found->tick != probe.tick || found->track != probe.track ||
+            found->key != probe.key) {
+            return;
+        }
+        const QColor colour = colours[static_cast<int>(found->verdict)];
+        const PixelRect r = noteRect(pass.l, pass.v.scale, e.data1, e.tick, e.duration);
+        QPainter& p = pass.p;
+        p.setPen(QPen(colour, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRect(QPoint(r.left - 2, r.top - 2), QPoint(r.right + 1, r.bottom + 1)));
+        p.fillRect(QRect(QPoint(r.left - 2, r.bottom + 2), QPoint(r.right + 1, r.bottom + 4)),
+                   colour);
+    });
 }
 
 PixelRect SongPainter::drawBar(Pass& pass, const MidiEvent& e, const QColor& fill,

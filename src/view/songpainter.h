@@ -58,6 +58,17 @@ QString decodeText(const char* bytes, std::size_t length);
 void paintFocusFrame(QPainter& painter, const QRect& rect, const QPalette& palette);
 
 // One paint as a value: the song, where it goes and what state it is drawn in.
+// A note of the track the player plays, judged while the program listened.
+enum class JudgedVerdict { Hit, Wrong, Missed };
+struct JudgedMark {
+    std::int32_t tick = 0;
+    int track = 0;
+    int key = 0;
+    JudgedVerdict verdict = JudgedVerdict::Hit;
+
+    friend auto operator<=>(const JudgedMark&, const JudgedMark&) = default;
+};
+
 struct SongPaint {
     const MidiSong* song = nullptr;
     ViewLayout layout; // textHeight measured (SongPainter::measureTextHeight)
@@ -79,6 +90,9 @@ struct SongPaint {
     bool noColourBars = false; // note bars filled white
     bool showPitchBends = false;
     bool thumbTracking = false; // no bend lines while a scroll thumb is dragged
+    // The judged notes of the pass listened to, in order (tick, track, key): each bar gets a
+    // frame in its verdict's colour, under the labels. Null for none.
+    const std::vector<JudgedMark>* judged = nullptr;
 };
 
 // The end of the last pitch-bend line, so that the next bend of the same note continues it.
@@ -178,6 +192,7 @@ private:
     const NoteLabel& labelOf(const MidiEvent& e) const;
     void drawStaff(Pass& pass);
     void drawNotes(Pass& pass);
+    void drawJudged(Pass& pass);
     PixelRect drawBar(Pass& pass, const MidiEvent& e, const QColor& fill, bool techniqueColour,
                       const QColor& outline);
     bool labelled(const Pass& pass, const MidiEvent& e, const PixelRect& bar) const;

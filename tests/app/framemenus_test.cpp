@@ -78,7 +78,8 @@ TEST(FrameMenus, EveryMenuListsItsCommandsInTheirPlaces) {
     const QMenu& view = *menus[2]->menu();
     EXPECT_EQ(itemsOf(view),
               (std::vector<int>{ID_VIEW_MIXER, ID_VIEW_PIANO, ID_VIEW_LYRICS, ID_VIEW_PLAYLIST,
-                                ID_VIEW_DIATONIC, ID_VIEW_CHROMATIC, ID_VIEW_EVENTS, kSep, kSub}));
+                                ID_VIEW_DIATONIC, ID_VIEW_CHROMATIC, ID_VIEW_EVENTS, ID_VIEW_LISTEN,
+                                kSep, kSub}));
     const QMenu* zoom = submenu(view, QStringLiteral("&Zoom"));
     ASSERT_NE(zoom, nullptr);
     std::vector<int> largestFirst;
@@ -152,6 +153,7 @@ TEST(FrameToolBar, ButtonsAndSeparatorsInOrderEachWithItsIcon) {
                                        ID_VIEW_CHROMATIC,
                                        ID_VIEW_LYRICS,
                                        ID_VIEW_EVENTS,
+                                       ID_VIEW_LISTEN,
                                        kSep,
                                        ID_EDIT_MODE,
                                        ID_PLAY_LOOP,

@@ -127,6 +127,7 @@ TEST(Manual, F1InAToolWindowOpensItsPage) {
         {kMonitorMixer, "toolwindows.md#mixer"},
         {kMonitorLyrics, "toolwindows.md#lyrics"},
         {kMonitorEvents, "toolwindows.md#midi-events"},
+        {kMonitorListen, "toolwindows.md#listen"},
     };
     for (const auto& [type, page] : windows) {
         ASSERT_TRUE(tools.toggle(type));
@@ -140,7 +141,7 @@ TEST(Manual, F1InAToolWindowOpensItsPage) {
         EXPECT_TRUE(manual->isVisible());
         EXPECT_EQ(manual->currentPage(), page);
         QApplication::processEvents();
-        if (type == kMonitorEvents) {
+        if (type == kMonitorListen) {
             EXPECT_GT(manual->browser()->verticalScrollBar()->value(), 0)
                 << "scrolled down to the last heading";
         }

@@ -4,6 +4,7 @@
 
 #include "apptestsupport.h"
 
+#include "app/listenoptions.h"
 #include "app/transportcontroller.h"
 
 #include "app/options.h"
@@ -67,6 +68,13 @@ void changeEveryControl(CProperties& sheet) {
     lyrics.fontButton()->click();
     lyrics.textColourButton()->click();
     lyrics.backgroundButton()->click();
+    CPropListening& listening = sheet.listening();
+    listening.concertPitchBox()->setValue(442);
+    listening.toleranceBox()->setValue(55);
+    listening.offsetBox()->setValue(-40);
+    for (int i = 0; i < 4; ++i) {
+        listening.colourButton(i)->click();
+    }
 }
 
 void expectEveryChange(const Settings& block, const MemorySettingsStore& store) {
@@ -84,6 +92,13 @@ void expectEveryChange(const Settings& block, const MemorySettingsStore& store) 
     EXPECT_EQ(block.fontLyrics, kChosenFont);
     EXPECT_EQ(block.fontLyricsTxt, kChosenColour);
     EXPECT_EQ(block.fontLyricsBg, kChosenColour);
+    EXPECT_EQ(block.concertPitch, 442);
+    EXPECT_EQ(block.listenTolerance, 55);
+    EXPECT_EQ(block.listenOffsetMs, -40);
+    for (const Rgb& colour :
+         {block.colorHit, block.colorWrong, block.colorMissed, block.colorHeard}) {
+        EXPECT_EQ(colour, kChosenColour);
+    }
 
     const auto stored = [&store](const char* key) { return store.readInt(kSettingsSection, key); };
     EXPECT_EQ(stored("musicNoteType"), 2);
@@ -103,6 +118,10 @@ void expectEveryChange(const Settings& block, const MemorySettingsStore& store) 
     EXPECT_EQ(stored("fontLyricsWeight"), 700);
     EXPECT_EQ(stored("fontLyricsTxt"), kChosenColour.stored());
     EXPECT_EQ(stored("fontLyricsBg"), kChosenColour.stored());
+    EXPECT_EQ(stored("concertPitch"), 442);
+    EXPECT_EQ(stored("listenTolerance"), 55);
+    EXPECT_EQ(stored("listenOffsetMs"), -40);
+    EXPECT_EQ(stored("colorMissed"), kChosenColour.stored());
 }
 
 TEST(OptionsSheet, OkWritesEveryControlAndCancelNothing) {
@@ -122,6 +141,8 @@ TEST(OptionsSheet, OkWritesEveryControlAndCancelNothing) {
     EXPECT_EQ(settings().fontTab, defaults.fontTab);
     EXPECT_EQ(settings().printBeatsPerLine, defaults.printBeatsPerLine);
     EXPECT_EQ(settings().fontLyricsBg, defaults.fontLyricsBg);
+    EXPECT_EQ(settings().colorHit, defaults.colorHit);
+    EXPECT_EQ(settings().listenTolerance, defaults.listenTolerance);
     EXPECT_TRUE(settings().showPitchBends);
     EXPECT_EQ(program.store().keyCount(kSettingsSection), 0u) << "Cancel saves nothing";
     EXPECT_EQ(lyricsNews, 0);

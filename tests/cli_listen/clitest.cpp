@@ -208,6 +208,47 @@ TEST(CliListen, JudgesARecordingNoteByNoteWithTheScore) {
         << run.out;
 }
 
+TEST(CliListen, KeepAddsThePassToTheSongsScoresBesideTheSettings) {
+    const std::string dir = scratch("keep");
+    const std::string song = writeSong(tune(), dir, "tune.mid");
+    ReedSignal signal(48000);
+    testing::playMelody(signal, tune(), 0);
+    const std::string wav = writeSignal(signal, dir, "played.wav");
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", dir.c_str(), 1), 0);
+    const CliRun first = cli("listen " + quoted(song) + " " + quoted(wav) + " --keep");
+    const CliRun second = cli("listen " + quoted(song) + " " + quoted(wav) + " --keep --to 1440");
+    unsetenv("XDG_CONFIG_HOME");
+    ASSERT_EQ(first.status, 0) << first.err;
+    ASSERT_EQ(second.status, 0) << second.err;
+    const auto kept = lines(testing::slurp(dir + "/Reedtab Software/Reedtab-scores.txt"));
+    std::vector<std::string> passes;
+    for (const std::string& line : kept) {
+        if (line.rfind("pass\t", 0) == 0) {
+            passes.push_back(line);
+        }
+    }
+    ASSERT_EQ(passes.size(), 2u) << testing::slurp(dir + "/Reedtab Software/Reedtab-scores.txt");
+    EXPECT_NE(passes[0].find("\t1.0000\t"), std::string::npos) << "every note hit: " << passes[0];
+    EXPECT_NE(passes[1].find("\t-1\t1440\t"), std::string::npos) << "the range: " << passes[1];
+    EXPECT_EQ(passes[0].substr(passes[0].rfind('\t') + 1), song) << "the song's absolute path";
+}
+
+TEST(CliListen, LiveOptionsAreCheckedBeforeAnyDeviceOpens) {
+    const std::string dir = scratch("live");
+    const std::string song = writeSong(tune(), dir, "tune.mid");
+    CliRun run = cli("listen " + quoted(song) + " --input nowhere --json");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--json, --offset and --keep are for a recording"), std::string::npos);
+    run = cli("listen " + quoted(song) + " " + quoted(song) + " --wait");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("go with --input"), std::string::npos) << run.err;
+    run = cli("listen " + quoted(song) + " --input nowhere --tempo 0");
+    EXPECT_EQ(run.status, 2);
+    run = cli("listen " + quoted(song) + " --input 'No Such Device'");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("\"No Such Device\""), std::string::npos) << run.err;
+}
+
 TEST(CliListen, RangeOffsetTrackToleranceAndHarmonica) {
     const std::string dir = scratch("listen-range");
     const std::string song = writeSong(tune(), dir, "tune.mid");

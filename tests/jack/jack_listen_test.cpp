@@ -1,7 +1,8 @@
 // The listening path against a real JACK server (scripts/test starts one on a private name):
 // a client of the test plays a WAV into the capture port and the judged notes come out as the
-// sound arrives, and the calibration measures a loop of known latency. Without a server the
-// tests skip.
+// sound arrives, also while the transport plays the song (at tempo, or waiting for each note as
+// reedtab-cli listen --wait does), and the calibration measures a loop of known latency.
+// Without a server the tests skip.
 
 #include "../support/jackaudioclient.h"
 #include "../support/reedsignals.h"
@@ -11,6 +12,9 @@
 #include "listen/judge.h"
 #include "listen/latency.h"
 #include "listen/pitchlistener.h"
+#include "playback/outputdevice.h"
+#include "playback/playermessagequeue.h"
+#include "practice/listensession.h"
 
 #include <gtest/gtest.h>
 
@@ -165,6 +169,165 @@ TEST(JackListen, AWavPlayedIntoTheCapturePortIsJudgedAsItArrives) {
     EXPECT_EQ(score.extras, 0);
     ASSERT_TRUE(score.medianTimingMs);
     EXPECT_LT(std::fabs(*score.medianTimingMs), 15.0);
+}
+
+// The live path of reedtab-cli listen --input: the transport plays the song on the real clock
+// (into a recording output), the capture is analysed on this thread between the player's
+// messages, and the session judges.
+class LivePass final : public TransportListener, public ListenSessionListener {
+public:
+    explicit LivePass(bool wait) {
+        out.setTickSource([this] { return player.stream().positionTicks(); });
+        poster.setHandler([this](const PlayerMessage& m) { transport.handleMessage(m); });
+        transport.setListener(this);
+        options.wait = wait;
+    }
+    ~LivePass() override { player.shutdown(); }
+
+    double nowMs() const { return clock.now().count() / 1e6; }
+    // Opens the input on the player's port, starts the session and plays `wav` into the port,
+    // then runs until the pass ends (or 30 s).
+    void run(MidiSong& song, const std::string& port, JackAudioClient& client,
+             std::vector<float> wav) {
+        transport.setSongTiming(song.division, song.tempoAt(0));
+        ASSERT_EQ(transport.init(song, poster), PlayerOk);
+        ASSERT_EQ(transport.openOutput(-1), PlayerOk);
+        AudioInput input(clock);
+        ASSERT_EQ(input.open(port, client.rate()), ListenOk) << input.errorText();
+        PitchListener listener(client.rate());
+        ASSERT_EQ(listener.status(), ListenOk);
+        options.judge.analysisDelayMs = listener.tracker().onsetDelayMs();
+        session = std::make_unique<ListenSession>(transport, song, options);
+        session->setListener(this);
+        ASSERT_EQ(input.start(), ListenOk) << input.errorText();
+        std::this_thread::sleep_for(1s); // the server settles after a client joins
+        ASSERT_EQ(session->start(), PlayerOk);
+        startedMs = nowMs();
+        client.play(std::move(wav));
+        std::vector<PitchFrame> frames;
+        const auto giveUp = std::chrono::steady_clock::now() + 30s;
+        while ((session->active() || session->closing()) &&
+               std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(5ms);
+            poster.dispatchAll();
+            frames.clear();
+            listener.poll(input, frames);
+            session->hear(frames);
+            session->advanceTo(nowMs());
+        }
+        session->stop();
+        input.close();
+        dropped = input.droppedFrames();
+    }
+
+    void positionReached(const PositionReport& report) override {
+        session->positionReached(report, nowMs());
+    }
+    void tempoChanged(int) override {}
+    void songEnded(int) override {
+        endedMs = nowMs();
+        session->songEnded(nowMs());
+    }
+    void held(std::int32_t tick) override {
+        holds.push_back(tick);
+        session->held(tick, nowMs());
+    }
+    void noteJudged(int, const JudgedNote& note) override { judged.push_back(note); }
+    void passEnded(int, const PassScore& s, bool complete) override {
+        if (complete) {
+            score = s;
+        }
+    }
+
+    EpochClock clock;
+    RecordingOutput out{clock};
+    SingleOutputProvider provider{out};
+    StreamPlayer player{provider, clock};
+    Transport transport{player};
+    PlayerMessageQueue poster;
+    ListenSessionOptions options;
+    std::unique_ptr<ListenSession> session;
+    std::vector<JudgedNote> judged;
+    std::vector<std::int32_t> holds;
+    std::optional<PassScore> score;
+    double startedMs = 0.0;
+    std::optional<double> endedMs;
+    std::uint64_t dropped = 0;
+};
+
+std::vector<MelodyNote> scale() {
+    std::vector<MelodyNote> melody;
+    const int keys[] = {60, 62, 64, 65, 67, 69};
+    for (int i = 0; i < 6; ++i) {
+        melody.push_back({keys[i], i * 480, 480});
+    }
+    return melody;
+}
+
+std::vector<float> wavOf(const std::vector<MelodyNote>& played, int rate) {
+    testing::ReedSignal signal(rate);
+    testing::playMelody(signal, played, 0.0);
+    EXPECT_TRUE(testing::writeWav(wavPath(), signal.samples(), rate));
+    std::vector<float> wav;
+    int wavRate = 0;
+    EXPECT_EQ(readAudioFile(wavPath(), wav, wavRate), ListenOk);
+    return wav;
+}
+
+TEST(JackListen, ThePlayerIsJudgedLiveWhileTheSongPlaysAtItsTempo) {
+    JackAudioClient client("reedtab-listen-live");
+    REQUIRE_JACK(client);
+    if (client.rate() != 44100 && client.rate() != 48000) {
+        GTEST_SKIP() << "the server runs at " << client.rate() << " Hz";
+    }
+    MidiSong song;
+    testing::buildMelodySong(song, scale());
+    std::vector<MelodyNote> played = scale();
+    played[2].note = 63;
+    played.erase(played.begin() + 4);
+    LivePass pass(false);
+    pass.run(song, "Jack: reedtab-listen-live", client, wavOf(played, client.rate()));
+    ASSERT_TRUE(pass.endedMs) << "the song did not play to its end";
+    EXPECT_EQ(pass.dropped, 0u);
+    EXPECT_TRUE(pass.holds.empty());
+    ASSERT_EQ(pass.judged.size(), 6u);
+    for (std::size_t i = 0; i < pass.judged.size(); ++i) {
+        const Verdict wanted = i == 2 ? Verdict::Wrong : i == 4 ? Verdict::Missed : Verdict::Hit;
+        EXPECT_EQ(pass.judged[i].verdict, wanted) << "note " << i;
+    }
+    EXPECT_EQ(pass.judged[2].heard, 63);
+    ASSERT_TRUE(pass.score);
+    EXPECT_EQ(pass.score->hits, 4);
+    // The WAV starts with the next cycle after the song; the capture comes a period late.
+    if (client.longestCycleGap() < 50ms) {
+        ASSERT_TRUE(pass.score->medianTimingMs);
+        EXPECT_LT(std::fabs(*pass.score->medianTimingMs), 40.0);
+    }
+}
+
+TEST(JackListen, InWaitModeTheSongWaitsForASlowPlayer) {
+    JackAudioClient client("reedtab-listen-wait");
+    REQUIRE_JACK(client);
+    if (client.rate() != 44100 && client.rate() != 48000) {
+        GTEST_SKIP() << "the server runs at " << client.rate() << " Hz";
+    }
+    MidiSong song;
+    testing::buildMelodySong(song, scale());
+    // The player takes a second for each quarter note, half the song's tempo, and starts late.
+    std::vector<MelodyNote> played = scale();
+    for (MelodyNote& note : played) {
+        note.tick = note.tick * 2 + 480;
+    }
+    LivePass pass(true);
+    pass.run(song, "Jack: reedtab-listen-wait", client, wavOf(played, client.rate()));
+    ASSERT_TRUE(pass.endedMs) << "the song did not play to its end";
+    ASSERT_EQ(pass.judged.size(), 6u);
+    for (std::size_t i = 0; i < pass.judged.size(); ++i) {
+        EXPECT_EQ(pass.judged[i].verdict, Verdict::Hit) << "note " << i;
+    }
+    EXPECT_EQ(pass.holds.size(), 6u) << "it held at every note";
+    // Three seconds of song took the player's six and a half.
+    EXPECT_GT(*pass.endedMs - pass.startedMs, 6000.0);
 }
 
 TEST(JackListen, CalibrationMeasuresALoopOfKnownLatency) {

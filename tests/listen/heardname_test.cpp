@@ -76,6 +76,22 @@ TEST_F(HeardNameTest, NoteNameModesNameTheNoteAlone) {
     EXPECT_EQ(namer.tab(69), "B");
 }
 
+TEST_F(HeardNameTest, AHoleSpansFromItsDeepestBendOrToItsOver) {
+    const auto span = [this](int note) {
+        const HoleSpan s = namer.span(note);
+        return std::vector<int>{s.low, s.high, s.plain};
+    };
+    EXPECT_EQ(span(71), (std::vector<int>{68, 71, 71})) << "-3 bends a step and a half";
+    EXPECT_EQ(span(69), (std::vector<int>{68, 71, 71})) << "a bend shows its own hole";
+    EXPECT_EQ(span(74), (std::vector<int>{73, 74, 74})) << "-4 bends a half step";
+    EXPECT_EQ(span(72), (std::vector<int>{72, 72, 72})) << "the lower reed does not bend";
+    EXPECT_EQ(span(75), (std::vector<int>{74, 75, 74})) << "the overblow of 4 above -4";
+    EXPECT_EQ(span(88), (std::vector<int>{87, 88, 88})) << "+8 bends down";
+    EXPECT_EQ(span(85), (std::vector<int>{84, 85, 84})) << "the overdraw of 7 above +7";
+    block.tabMode = kChromaticTab;
+    EXPECT_EQ(span(71), (std::vector<int>{71, 71, 71})) << "a chromatic hole does not bend";
+}
+
 TEST(CentsText, RoundsToWholeCentsWithTheirDirection) {
     EXPECT_EQ(centsText(0.4), "in tune");
     EXPECT_EQ(centsText(-0.4), "in tune");

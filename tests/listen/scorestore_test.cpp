@@ -128,6 +128,12 @@ TEST(ScoreStore, AFileThatCannotBeWrittenFails) {
     EXPECT_EQ(ScoreStore(folder).append(pass("/a.mid", 0.5, 1)), -1) << "a folder, not a file";
 }
 
+TEST(ScoreStore, ASongIsKeptUnderItsAbsolutePath) {
+    const std::string here = std::filesystem::current_path().string();
+    EXPECT_EQ(scoreSongPath("songs/../songs/./a.mid"), here + "/songs/a.mid");
+    EXPECT_EQ(scoreSongPath("/x/y/../z.mid"), "/x/z.mid");
+}
+
 TEST(ScoreStore, DefaultPathLiesBesideTheSettings) {
     const char* saved = std::getenv("XDG_CONFIG_HOME");
     const std::string keep = saved ? saved : "";

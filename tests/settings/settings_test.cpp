@@ -227,6 +227,9 @@ TEST(SettingsLoad, WrongTypeOrOutOfRangeGivesTheDefault) {
     store.writeString(S, "showPitchBends", "yes");
     store.writeInt(S, "printBeatsPerLine", 0);
     store.writeInt(S, "tabStaffSpace", -3);
+    store.writeInt(S, "concertPitch", 460);
+    store.writeInt(S, "listenTolerance", 5);
+    store.writeInt(S, "listenOffsetMs", 501);
     store.writeInt(S, "autosaveSeconds", -1);
     Settings block;
     loadSettings(store, block);
@@ -244,6 +247,9 @@ TEST(SettingsLoad, WrongTypeOrOutOfRangeGivesTheDefault) {
     EXPECT_TRUE(block.showPitchBends);
     EXPECT_EQ(block.printBeatsPerLine, 16);
     EXPECT_EQ(block.tabStaffSpace, 1);
+    EXPECT_EQ(block.concertPitch, 440);
+    EXPECT_EQ(block.listenTolerance, 30);
+    EXPECT_EQ(block.listenOffsetMs, 0);
     EXPECT_EQ(block.autosaveSeconds, 60);
 }
 
@@ -319,6 +325,15 @@ TEST(SettingsSave, AllGroupsRoundTrip) {
     block.midiInDeviceStr = "Keys";
     block.soundFont = "/opt/fonts/Grand Piano.sf2";
     block.myHarps = {{"Major Diatonic (Richter)", 9}, {" 8 Hole Chromatic (std 32)", 0}};
+    block.listenInput = "Jack: system";
+    block.concertPitch = 443;
+    block.listenTolerance = 45;
+    block.listenOffsetMs = -35;
+    block.listenWait = true;
+    block.colorHit = {1, 2, 3};
+    block.colorWrong = {4, 5, 6};
+    block.colorMissed = {7, 8, 9};
+    block.colorHeard = {10, 11, 12};
     resolveDevices({"Midi Mapper", "A", "B"}, {"Pads", "Keys"}, block);
 
     MemorySettingsStore store;
@@ -352,6 +367,15 @@ TEST(SettingsSave, AllGroupsRoundTrip) {
     EXPECT_EQ(back.midiInDeviceStr, "Keys");
     EXPECT_EQ(back.soundFont, "/opt/fonts/Grand Piano.sf2");
     EXPECT_EQ(back.myHarps, block.myHarps);
+    EXPECT_EQ(back.listenInput, "Jack: system");
+    EXPECT_EQ(back.concertPitch, 443);
+    EXPECT_EQ(back.listenTolerance, 45);
+    EXPECT_EQ(back.listenOffsetMs, -35);
+    EXPECT_TRUE(back.listenWait);
+    EXPECT_EQ(back.colorHit, block.colorHit);
+    EXPECT_EQ(back.colorWrong, block.colorWrong);
+    EXPECT_EQ(back.colorMissed, block.colorMissed);
+    EXPECT_EQ(back.colorHeard, block.colorHeard);
     EXPECT_EQ(store.readString(S, "myHarps"),
               "Major Diatonic (Richter)@9| 8 Hole Chromatic (std 32)@0");
     EXPECT_EQ(store.readInt(S, "dblowSym"), 'B');
@@ -379,6 +403,9 @@ TEST(SettingsSave, EachGroupWritesOnlyItsKeys) {
           "skipPrgChange", "midiOutDeviceStr", "midiInDeviceStr", "soundFont", "autosaveSeconds"}},
         {kSavePrint, {"printTrebleClef", "printBassClef", "printNoColorBars", "printBeatsPerLine"}},
         {kSaveHarps, {"myHarps"}},
+        {kSaveListen,
+         {"listenInput", "concertPitch", "listenTolerance", "listenOffsetMs", "listenWait",
+          "colorHit", "colorWrong", "colorMissed", "colorHeard"}},
     };
     for (const Case& c : cases) {
         MemorySettingsStore store;
@@ -391,7 +418,7 @@ TEST(SettingsSave, EachGroupWritesOnlyItsKeys) {
     }
     MemorySettingsStore all;
     saveSettings(all, kSaveAll, Settings{});
-    EXPECT_EQ(all.keyCount(S), 1u + 4 + 3 + 8 + 6 + 15 + 4 + 1);
+    EXPECT_EQ(all.keyCount(S), 1u + 4 + 3 + 8 + 6 + 15 + 4 + 1 + 9);
     EXPECT_FALSE(all.readString(S, "tabStaffSpace")) << "never saved";
     EXPECT_FALSE(all.readString(S, "colorBlow")) << "never saved";
     EXPECT_FALSE(all.readString(S, "printTabSpace")) << "never saved";
