@@ -196,9 +196,9 @@ TEST(AppPlaylistWindow, CommandOpensOneWindowThatFollowsOpens) {
     EXPECT_EQ(window->listBox()->count(), 1);
 }
 
-// The player's timer thread, the tool windows and the frame's window are taken down in an order
-// where nothing is used after it went: a wrong order crashes here (and shows in the sanitizer
-// builds).
+// Ending the program while a song plays, with tool windows open: the player stops and lets its
+// output go, and nothing the application built is used after it went (which the sanitizer
+// builds of this test check).
 TEST(AppShutDown, EndingWhilePlayingWithToolWindowsOpenStopsThePlayerAndClosesTheOutput) {
     TestProgram program;
     ASSERT_TRUE(program.app().openFile(corpusFile("choral-karaoke/twinkle.kar")));
