@@ -90,23 +90,16 @@ private:
 
 CMainFrame::CMainFrame(FrameEnvironment environment)
     : store_(environment.store), outputDevices_(environment.outputDevices),
-      inputDevices_(environment.inputDevices),
-      player_(std::make_unique<StreamPlayer>(environment.outputs, environment.clock)) {
+      inputDevices_(environment.inputDevices), player_(&environment.player),
+      transport_(&environment.transport), doc_(&environment.doc), hub_(&environment.hub) {
     initAppResources();
     setWindowIcon(QIcon(QStringLiteral(":/app/reedtab.svg")));
-    transport_ = std::make_unique<Transport>(*player_);
-    doc_ = std::make_unique<CReedtabDoc>(*this, transport_->playerControl());
-    transport_->setMarkSource([this] { return LoopMarks{doc_->markBegin, doc_->markEnd}; });
-    hub_ = std::make_unique<TransportHub>(*transport_);
     soundFonts_ = std::make_unique<SoundFontSwitch>(
         environment.outputs, *player_, store_,
         SoundFontSwitch::Hooks{[this](const std::string& text) {
                                    messageBox(text, "Reedtab Midi", MessageIcon::Warning);
                                },
                                [this] { emit resumeRequested(); }});
-    commands_ = new CommandTable(this);
-    tools_ = std::make_unique<ToolWindows>(ToolContext{store_, *doc_, *hub_, *this}, this);
-    tools_->context().trackProperties = [this](int track) { trackPropertiesCommand(track); };
 
     diatonic_.init(60, -1);
     chromatic_.init(60, -1);
@@ -120,24 +113,29 @@ CMainFrame::CMainFrame(FrameEnvironment environment)
     connect(view_.get(), &CReedtabView::marksChanged, this, [this] { updateCommandStates(); });
     connect(view_.get(), &CReedtabView::trackPropertiesRequested, this,
             &CMainFrame::trackPropertiesCommand);
+}
+
+void CMainFrame::attach(CommandTable& commands, ToolWindows& tools) {
+    commands_ = &commands;
+    tools_ = &tools;
+    tools_->context().trackProperties = [this](int track) { trackPropertiesCommand(track); };
 
     registerCommands();
     createStatusBar();
     restorePlacement();
     refreshLayoutText();
 
-    connect(hub_.get(), &TransportHub::positionReached, this, &CMainFrame::onPlayerPosition);
-    connect(hub_.get(), &TransportHub::tempoChanged, this, &CMainFrame::onPlayerTempo);
-    connect(hub_.get(), &TransportHub::stopped, this, [this](int result) {
+    connect(hub_, &TransportHub::positionReached, this, &CMainFrame::onPlayerPosition);
+    connect(hub_, &TransportHub::tempoChanged, this, &CMainFrame::onPlayerTempo);
+    connect(hub_, &TransportHub::stopped, this, [this](int result) {
         if (result == PlayerDeviceError) {
             statusBar()->showMessage(QString::fromLatin1(kDeviceLostText));
         }
     });
-    connect(hub_.get(), &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
+    connect(hub_, &TransportHub::noteInput, this, &CMainFrame::onNoteInput);
     tools_->watchKeys(view_.get());
-    connect(this, &CMainFrame::lyricsSettingsChanged, tools_.get(),
-            &ToolWindows::applyLyricsSettings);
-    connect(tools_.get(), &ToolWindows::judgedChanged, this,
+    connect(this, &CMainFrame::lyricsSettingsChanged, tools_, &ToolWindows::applyLyricsSettings);
+    connect(tools_, &ToolWindows::judgedChanged, this,
             [this](const std::vector<JudgedNote>& notes, int track) {
                 std::vector<JudgedMark> marks;
                 for (const JudgedNote& n : notes) {
@@ -148,7 +146,7 @@ CMainFrame::CMainFrame(FrameEnvironment environment)
                 }
                 view_->setJudgedMarks(std::move(marks));
             });
-    connect(tools_.get(), &ToolWindows::layoutChanged, this, [this] {
+    connect(tools_, &ToolWindows::layoutChanged, this, [this] {
         view_->refreshNoteFlags();
         view_->repaintView();
         refreshLayoutText();
@@ -165,7 +163,7 @@ CMainFrame::CMainFrame(FrameEnvironment environment)
         settings().outputDeviceIndex = transport_->outputDevice();
     }
     const bool inputFailed = settings().inputDeviceIndex != -1 &&
-                             input_.openInput(settings().inputDeviceIndex, hub_.get()) != 0;
+                             input_.openInput(settings().inputDeviceIndex, hub_) != 0;
     if (outputFailed || inputFailed) {
         QTimer::singleShot(0, this, [this, outputFailed, inputFailed] {
             if (outputFailed)
@@ -197,14 +195,11 @@ CMainFrame::CMainFrame(FrameEnvironment environment)
     showSongPanes();
 }
 
+// The application has stopped the player and closed the tool windows by now.
 CMainFrame::~CMainFrame() {
-    hub_->setQuitting();
-    doc_->unsubscribe(documentListener_);
-    saveSettings(store_, kSaveAll);
-    if (transport_->isPlaying()) {
-        transport_->stop();
+    if (documentListener_ != 0) {
+        doc_->unsubscribe(documentListener_);
     }
-    player_->shutdown();
     input_.closeInput();
     for (const auto& path : dumpFiles_) {
         QFile::remove(path);

@@ -3,10 +3,10 @@
 // The program's main window around the tablature view: menus and toolbar built from the tables
 // of menutable.h and the commands its components registered, the tempo slider and the
 // tablature type selector, the five status panes, and what the window shows of the transport's
-// news (frametransport.cpp). It owns the player, the transport, the document, the view, the
-// command table and the transport hub, the Qt bridge that brings the player's messages to the
-// transport and its news and the live notes to the windows. It knows nothing of the
-// application: what it cannot do itself it tells by signals.
+// news (frametransport.cpp). The application builds the player, the transport, the document,
+// the transport hub, the command table and the tool windows and hands them to the frame by
+// reference; the frame owns only the view, the live-note input and the SoundFont switch. It
+// knows nothing of the application: what it cannot do itself it tells by signals.
 //
 // Threads: the user-interface thread.
 
@@ -42,7 +42,6 @@ namespace reedtab {
 class DumpWindow;
 class CReedtabDoc;
 class CReedtabView;
-class Clock;
 class CommandTable;
 class OutputProvider;
 class ViewPlayer;
@@ -57,14 +56,18 @@ struct PositionReport;
 struct Rgb;
 struct SongPrintJob;
 
-/// What the frame runs on: the settings store, the output devices and the player's clock, and
-/// the device lists the options sheet offers.
+/// What the frame runs on and shows, all owned by the application: the settings store, the
+/// output devices and the device lists the options sheet offers, the player, the transport,
+/// the document and the hub that brings the transport's news to the windows.
 struct FrameEnvironment {
     SettingsStore& store;
     OutputProvider& outputs;
-    Clock& clock;
     const std::vector<std::string>& outputDevices;
     const std::vector<std::string>& inputDevices;
+    StreamPlayer& player;
+    Transport& transport;
+    CReedtabDoc& doc;
+    TransportHub& hub;
 };
 
 /// What Play says, once a session, when the output plays where nobody hears it.
@@ -81,6 +84,11 @@ class CMainFrame : public QMainWindow, public DocumentUi {
 public:
     explicit CMainFrame(FrameEnvironment environment);
     ~CMainFrame() override;
+
+    /// Takes the command table (whose actions are children of this window) and the tool
+    /// windows (owned by this window), registers the frame's commands, lays out the status
+    /// bar, restores the placement and opens the devices. Once, right after construction.
+    void attach(CommandTable& commands, ToolWindows& tools);
 
     CReedtabDoc& document() { return *doc_; }
     CReedtabView& view() { return *view_; }
@@ -266,20 +274,19 @@ private:
     SettingsStore& store_;
     const std::vector<std::string>& outputDevices_;
     const std::vector<std::string>& inputDevices_;
-    std::unique_ptr<StreamPlayer> player_;
-    std::unique_ptr<Transport> transport_;
+    StreamPlayer* player_;
+    Transport* transport_;
     // The process-wide layouts, so that the document's tablature text track and the view name
     // notes the same way.
     DiatonicLayout& diatonic_ = diatonicLayout();
     ChromaticLayout& chromatic_ = chromaticLayout();
     std::unique_ptr<SoundFontSwitch> soundFonts_;
-    std::unique_ptr<CReedtabDoc> doc_;
+    CReedtabDoc* doc_;
     std::unique_ptr<ViewPlayer> viewPlayer_;
     MidiInput input_;
     std::unique_ptr<CReedtabView> view_;
-    std::unique_ptr<TransportHub> hub_;
-    // After the hub and the document: the tool windows go before what they use.
-    std::unique_ptr<ToolWindows> tools_;
+    TransportHub* hub_;
+    ToolWindows* tools_ = nullptr;
     // Kept between runs so that Print Setup's choices hold for the next print.
     std::unique_ptr<QPrinter> printer_;
     CommandTable* commands_ = nullptr;

@@ -14,8 +14,10 @@
 #include "playback/outputdevice.h"
 #include "settings/settings.h"
 #include "tools/toolwindows.h"
+#include "transport/transport.h"
 #include "ui/commands.h"
 #include "ui/commandtable.h"
+#include "ui/transporthub.h"
 #include "view/reedtabview.h"
 #include "view/startpage.h"
 
@@ -84,6 +86,38 @@ private:
 
 } // namespace
 
+// The document is built before the window that answers its questions; until the window is
+// there, nothing is shown and every question is cancelled.
+class DocumentUiRelay final : public DocumentUi {
+public:
+    void setTarget(DocumentUi* target) { target_ = target; }
+
+    void messageBox(const std::string& text, const std::string& caption,
+                    MessageIcon icon) override {
+        ui().messageBox(text, caption, icon);
+    }
+    bool askYesNo(const std::string& text, const std::string& caption) override {
+        return ui().askYesNo(text, caption);
+    }
+    Answer askYesNoCancel(const std::string& text, const std::string& caption) override {
+        return ui().askYesNoCancel(text, caption);
+    }
+    void beep() override { ui().beep(); }
+    std::string askSavePath(const std::string& title) override { return ui().askSavePath(title); }
+    void beginProgress() override { ui().beginProgress(); }
+    void setProgress(int percent) override { ui().setProgress(percent); }
+    void endProgress() override { ui().endProgress(); }
+    void setWaitCursor(bool on) override { ui().setWaitCursor(on); }
+    void setStatusText(const std::string& text) override { ui().setStatusText(text); }
+    void modifiedChanged(bool modified) override { ui().modifiedChanged(modified); }
+
+private:
+    DocumentUi& ui() { return target_ ? *target_ : unseen_; }
+
+    DocumentUi* target_ = nullptr;
+    QuietDocumentUi unseen_{Answer::Cancel};
+};
+
 AppEnvironment systemEnvironment(bool withDevices) {
     AppEnvironment environment;
     environment.clock = std::make_unique<SteadyClock>();
@@ -120,7 +154,20 @@ CReedtabApp::~CReedtabApp() {
     recovery_.reset();
     edits_.reset();
     transportCommands_.reset();
-    frame_.reset();
+    if (frame_) {
+        // The player's timer thread stops before the document and the windows go.
+        hub_->setQuitting();
+        saveSettings(*store_, kSaveAll);
+        if (transport_->isPlaying()) {
+            transport_->stop();
+        }
+        player_->shutdown();
+        // The tool windows and the actions belong to the frame's window: they go first.
+        tools_.reset();
+        commands_.reset();
+        frame_.reset();
+        prompts_->setTarget(nullptr);
+    }
     if (auto* qtStore = dynamic_cast<QSettingsStore*>(store_.get())) {
         qtStore->sync();
     }
@@ -134,8 +181,19 @@ bool CReedtabApp::start(const QString& file, bool show) {
     resolveDevices(outputDevices_, inputDevices_);
     outputs_->prepare(soundFont_.isEmpty() ? settings().soundFont : soundFont_.toStdString());
 
-    frame_ = std::make_unique<CMainFrame>(
-        FrameEnvironment{*store_, *outputs_, *clock_, outputDevices_, inputDevices_});
+    player_ = std::make_unique<StreamPlayer>(*outputs_, *clock_);
+    transport_ = std::make_unique<Transport>(*player_);
+    prompts_ = std::make_unique<DocumentUiRelay>();
+    doc_ = std::make_unique<CReedtabDoc>(*prompts_, transport_->playerControl());
+    transport_->setMarkSource([this] { return LoopMarks{doc_->markBegin, doc_->markEnd}; });
+    hub_ = std::make_unique<TransportHub>(*transport_);
+    frame_ = std::make_unique<CMainFrame>(FrameEnvironment{
+        *store_, *outputs_, outputDevices_, inputDevices_, *player_, *transport_, *doc_, *hub_});
+    prompts_->setTarget(frame_.get());
+    commands_ = std::make_unique<CommandTable>(frame_.get());
+    tools_ =
+        std::make_unique<ToolWindows>(ToolContext{*store_, *doc_, *hub_, *frame_}, frame_.get());
+    frame_->attach(*commands_, *tools_);
     connect(frame_.get(), &CMainFrame::filesDropped, this, &CReedtabApp::openFiles);
     connect(frame_.get(), &CMainFrame::recentFileChosen, this, &CReedtabApp::openRecentFile);
     connect(frame_.get(), &CMainFrame::placementSaved, this, [this] {
@@ -143,16 +201,15 @@ bool CReedtabApp::start(const QString& file, bool show) {
             playlistWindow_->close();
         }
     });
-    transportCommands_ = std::make_unique<TransportController>(
-        frame_->transport(), frame_->document(), *store_, *outputs_, *frame_);
+    transportCommands_ =
+        std::make_unique<TransportController>(*transport_, *doc_, *store_, *outputs_, *frame_);
     transportCommands_->playNextSong = [this] { return playNextSong(); };
-    edits_ = std::make_unique<EditController>(frame_->document(), frame_->view(),
-                                              frame_->transport(), *store_, *frame_);
-    registerCommands(frame_->commands());
-    edits_->registerCommands(frame_->commands());
-    transportCommands_->registerCommands(frame_->commands());
-    frame_->view().registerCommands(frame_->commands());
-    frame_->toolWindows().registerCommands(frame_->commands());
+    edits_ = std::make_unique<EditController>(*doc_, frame_->view(), *transport_, *store_, *frame_);
+    registerCommands(*commands_);
+    edits_->registerCommands(*commands_);
+    transportCommands_->registerCommands(*commands_);
+    frame_->view().registerCommands(*commands_);
+    tools_->registerCommands(*commands_);
     frame_->buildMenusAndToolBar();
     frame_->setRecentFiles(recentFiles_);
     installManual(*frame_);
@@ -160,7 +217,7 @@ bool CReedtabApp::start(const QString& file, bool show) {
     if (!file.isEmpty()) {
         openFile(file);
     } else {
-        frame_->document().newDocument();
+        doc_->newDocument();
         if (show) {
             showStartPage();
         }
@@ -182,13 +239,13 @@ bool CReedtabApp::start(const QString& file, bool show) {
 }
 
 void CReedtabApp::showStartPage() {
-    auto* page = new CStartPage(frame_->view(), frame_->document(), exampleSongs(), recentFiles_);
+    auto* page = new CStartPage(frame_->view(), *doc_, exampleSongs(), recentFiles_);
     connect(page, &CStartPage::openDialogRequested, this, &CReedtabApp::openCommand);
     connect(page, &CStartPage::openRequested, this, &CReedtabApp::openFile);
 }
 
 void CReedtabApp::registerCommands(CommandTable& table) {
-    CReedtabDoc& doc = frame_->document();
+    CReedtabDoc& doc = *doc_;
     table.add(ID_FILE_NEW, [this] { newDocument(); });
     table.add(ID_FILE_OPEN, [this] { openCommand(); });
     table.add(ID_FILE_SAVE, [this, &doc] {
@@ -207,8 +264,7 @@ void CReedtabApp::registerCommands(CommandTable& table) {
     });
     table.add(ID_APP_EXIT, [this] { frame_->close(); });
     table.add(
-        ID_FILE_RELOAD, [this] { reloadCommand(); },
-        [this] { return frame_->document().canReload(); });
+        ID_FILE_RELOAD, [this] { reloadCommand(); }, [this] { return doc_->canReload(); });
     table.add(ID_VIEW_PLAYLIST, [this] { playlistCommand(); });
     table.add(ID_PLAY_PREVIOUS, [this] { previousCommand(); });
     table.add(ID_PLAY_NEXT, [this] { nextCommand(); });
@@ -221,7 +277,7 @@ bool CReedtabApp::openFile(const QString& path) {
     playlist_.fromPlaylist = false;
     playlist_.refreshSelection = false;
 
-    CReedtabDoc& doc = frame_->document();
+    CReedtabDoc& doc = *doc_;
     // A file that cannot be read changes nothing: the open song and the playlist stay.
     const bool read = doc.askToSave() && doc.openDocument(path.toStdString()) == 0;
     if (read) {
@@ -240,7 +296,7 @@ bool CReedtabApp::openFile(const QString& path) {
 }
 
 bool CReedtabApp::newDocument() {
-    CReedtabDoc& doc = frame_->document();
+    CReedtabDoc& doc = *doc_;
     if (!doc.askToSave()) {
         return false;
     }

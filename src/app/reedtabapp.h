@@ -1,8 +1,11 @@
 #pragma once
 
-// The application object: start-up, the device lists, the playlist, every way of opening a
-// file by path, and the file and playlist commands. It builds the main frame and has each
-// component register its own commands before the frame lays out its menus.
+// The application object and the program's one composition root: it builds the settings store,
+// the outputs, the player, the transport, the document, the transport hub, the main frame, the
+// command table, the tool windows and the controllers, has each component register its own
+// commands before the frame lays out its menus, and takes them down in a safe order. Besides,
+// start-up, the device lists, the playlist, every way of opening a file by path, and the file
+// and playlist commands.
 //
 // Threads: the user-interface thread.
 
@@ -26,9 +29,15 @@ namespace reedtab {
 
 class CMainFrame;
 class CRecovery;
+class CReedtabDoc;
 class CommandTable;
+class DocumentUiRelay;
 class EditController;
+class StreamPlayer;
+class ToolWindows;
+class Transport;
 class TransportController;
+class TransportHub;
 
 /// Number of entries of the recent-file list.
 inline constexpr int kRecentFileCount = 8;
@@ -133,7 +142,15 @@ private:
     QPointer<CPlayList> playlistWindow_;
     QStringList recentFiles_;
     QString soundFont_;
+    // In the order of building; the destructor takes them down in its own order.
+    std::unique_ptr<StreamPlayer> player_;
+    std::unique_ptr<Transport> transport_;
+    std::unique_ptr<DocumentUiRelay> prompts_;
+    std::unique_ptr<CReedtabDoc> doc_;
+    std::unique_ptr<TransportHub> hub_;
     std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<CommandTable> commands_;
+    std::unique_ptr<ToolWindows> tools_;
     std::unique_ptr<TransportController> transportCommands_;
     std::unique_ptr<EditController> edits_;
     std::string recoveryFolder_;

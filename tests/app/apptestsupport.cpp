@@ -57,6 +57,10 @@ TestProgram::~TestProgram() {
     settings() = Settings{};
 }
 
+void TestProgram::quit() {
+    app_.reset();
+}
+
 void TestProgram::play(int ms, int stepMs) {
     for (int t = 0; t < ms; t += stepMs) {
         clock_->advance(std::chrono::milliseconds(stepMs));

@@ -103,6 +103,10 @@ public:
     RecordingOutput& output() { return *output_; }
     TestOutputProvider& outputs() { return *outputs_; }
 
+    /// Ends the program as the user's Exit does, while the test's output and clock live on;
+    /// `app` and `frame` are gone afterwards.
+    void quit();
+
     /// Moves the manual clock on by `ms` milliseconds in steps of `stepMs`, driving the stream
     /// and handling the posted messages after each step.
     void play(int ms, int stepMs = 5);

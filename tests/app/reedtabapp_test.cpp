@@ -3,8 +3,12 @@
 #include "app/statusposition.h"
 
 #include "app/screenshot.h"
+#include "app/transportcontroller.h"
 #include "dialogs/aboutdlg.h"
 #include "document/reedtabdoc.h"
+#include "tools/monitor.h"
+#include "tools/toolwindows.h"
+#include "transport/transport.h"
 #include "ui/commands.h"
 #include "view/reedtabview.h"
 
@@ -190,6 +194,24 @@ TEST(AppPlaylistWindow, CommandOpensOneWindowThatFollowsOpens) {
     EXPECT_EQ(window->listBox()->currentRow(), 1);
     ASSERT_TRUE(app.openFile(corpusFile("choral-karaoke/test.mid")));
     EXPECT_EQ(window->listBox()->count(), 1);
+}
+
+// Ending the program while a song plays, with tool windows open: the player stops and lets its
+// output go, and nothing the application built is used after it went (which the sanitizer
+// builds of this test check).
+TEST(AppShutDown, EndingWhilePlayingWithToolWindowsOpenStopsThePlayerAndClosesTheOutput) {
+    TestProgram program;
+    ASSERT_TRUE(program.app().openFile(corpusFile("choral-karaoke/twinkle.kar")));
+    ToolWindows& tools = program.frame().toolWindows();
+    ASSERT_TRUE(tools.toggle(kMonitorDiatonic));
+    ASSERT_TRUE(tools.toggle(kMonitorLyrics));
+    program.app().transportCommands().playCommand();
+    program.play(300);
+    ASSERT_TRUE(program.frame().transport().isPlaying());
+    ASSERT_TRUE(program.output().isOpen());
+
+    program.quit();
+    EXPECT_FALSE(program.output().isOpen());
 }
 
 TEST(AppAbout, ShowsVersionBuildDateAndWebAddress) {
