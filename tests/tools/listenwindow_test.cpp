@@ -35,7 +35,9 @@ const QString kSong = QStringLiteral(REEDTAB_SOURCE_DIR "/examples/oh-susanna.mi
 constexpr int kMelody = 1;
 
 std::filesystem::path scratch() {
-    const auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "listenwindow";
+    // ctest runs the tests of this file side by side: each has a folder of its own.
+    const auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "listenwindow" /
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::create_directories(dir);
     return dir;
 }
