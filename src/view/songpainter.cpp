@@ -1,4 +1,5 @@
 #include "view/songpainter.h"
+#include "view/songpass.h"
 
 #include "harmonica/notation.h"
 #include "model/midiconstants.h"
@@ -30,8 +31,6 @@ const QColor kBlack(0, 0, 0);
 const QColor kWhite(255, 255, 255);
 const QColor kLightGrey(224, 224, 224);
 const QColor kDarkGrey(96, 96, 96);
-const QColor kMarkViolet(64, 0, 192);
-const QColor kMarkTint(64, 0, 192, 28);
 const QColor kPlayGreen(0, 192, 64);
 const QColor kInsertRed(192, 0, 0);
 const QColor kBendRed(255, 0, 0);
@@ -166,57 +165,6 @@ struct SongPainter::BarText {
     PixelRect ink;
     int maxShift = 0; // how far right it may move and stay in its bar
     bool shown = false;
-};
-
-// One paint in progress: the value being drawn and what the layers pass on to each other.
-struct SongPainter::Pass {
-    Pass(QPainter& painter, const SongPaint& value)
-        : p(painter), v(value), l(value.layout), song(*value.song) {}
-
-    // Clipping to a layer's area, on paper too: a printed line draws nothing over its
-    // neighbours.
-    void clip(int left, int top, int right, int bottom) {
-        p.setClipRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
-    }
-
-    // The right edge of the layers that write labels.
-    int labelRight() const { return v.printing ? std::max(l.right, v.labelRight) : l.right; }
-
-    // Calls f(index, event) for every event from the first visible one until one starts at or
-    // after the window's end.
-    template <typename F>
-    void forEachVisibleEvent(F&& f) const {
-        const MergedEventList& list = song.mergedEvents;
-        if (v.window.firstVisibleEvent < 0) {
-            return;
-        }
-        for (int i = v.window.firstVisibleEvent;
-             i < list.count() && list[i]->tick < v.window.lastTick; ++i) {
-            f(i, *list[i]);
-        }
-    }
-
-    void useFont(const QFont& font) {
-        if (currentFont != &font) {
-            p.setFont(font);
-            currentFont = &font;
-        }
-    }
-
-    QPainter& p;
-    const SongPaint& v;
-    const ViewLayout& l;
-    const MidiSong& song;
-    PaintOutcome out;
-    BendTrail* trail = &out.bend;
-    // The labels that bend lines go around and that redraws draw again: this paint's own, or
-    // those of the full paint a redraw follows.
-    const LabelPlan* shown = &out.labels;
-    const QFont* currentFont = nullptr;
-    std::vector<std::pair<const MidiTrack*, int>> trackIndex;
-    // The last text shown of each label on each row, so that a note doubling another (the same
-    // label at the same place) is named by its twin's.
-    std::map<std::pair<const NoteLabel*, int>, PixelRect> lastText;
 };
 
 SongPainter::SongPainter(const Settings& settings, const DiatonicLayout& diatonic,
@@ -448,33 +396,6 @@ void SongPainter::drawNotes(Pass& pass) {
     for (const PlacedNoteLabel& placed : pass.out.labels.notes) {
         drawLabel(pass, placed);
     }
-}
-
-// A frame around the bar and a thick line under it, drawn before the labels so that they stay
-// readable on top.
-void SongPainter::drawJudged(Pass& pass) {
-    const std::vector<JudgedMark>& marks = *pass.v.judged;
-    const QColor colours[] = {toQColor(settings_.colorHit), toQColor(settings_.colorWrong),
-                              toQColor(settings_.colorMissed)};
-    pass.forEachVisibleEvent([&](int, const MidiEvent& e) {
-        if (!e.isNote || e.channel() == kDrumChannel) {
-            return;
-        }
-        const JudgedMark probe{e.tick, pass.song.trackIndexOf(e.track), e.data1};
-        const auto found = std::lower_bound(marks.begin(), marks.end(), probe);
-        if (found == marks.end() || found->tick != probe.tick || found->track != probe.track ||
-            found->key != probe.key) {
-            return;
-        }
-        const QColor colour = colours[static_cast<int>(found->verdict)];
-        const PixelRect r = noteRect(pass.l, pass.v.scale, e.data1, e.tick, e.duration);
-        QPainter& p = pass.p;
-        p.setPen(QPen(colour, 2));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(QRect(QPoint(r.left - 2, r.top - 2), QPoint(r.right + 1, r.bottom + 1)));
-        p.fillRect(QRect(QPoint(r.left - 2, r.bottom + 2), QPoint(r.right + 1, r.bottom + 4)),
-                   colour);
-    });
 }
 
 PixelRect SongPainter::drawBar(Pass& pass, const MidiEvent& e, const QColor& fill,
@@ -866,49 +787,6 @@ void SongPainter::drawProgress(Pass& pass, std::int32_t tick) {
     const int x = std::clamp(tickX(l, v.scale, tick), 0, std::max(0, l.right));
     p.fillRect(QRect(0, 0, x, kProgressHeight), toQColor(settings_.colorPlayed));
     p.fillRect(QRect(x, 0, l.right - x, kProgressHeight), trackBrushes_[0]);
-}
-
-// The marked range is tinted behind the notes, so that they read as they always do.
-void SongPainter::drawMarkRange(Pass& pass) {
-    const SongPaint& v = pass.v;
-    const ViewLayout& l = pass.l;
-    const MarkPlaces marks = markPlaces(l, v.scale, v.window, v.markBegin, v.markEnd);
-    if (marks.range) {
-        pass.p.setClipping(false);
-        pass.p.fillRect(QRect(QPoint(marks.rangeLeft, kProgressHeight),
-                              QPoint(marks.rangeRight, l.staffBottom)),
-                        kMarkTint);
-    }
-}
-
-// Each mark is a line down the staff with a flag in the strip above it pointing into the range.
-void SongPainter::drawMarks(Pass& pass) {
-    const SongPaint& v = pass.v;
-    const ViewLayout& l = pass.l;
-    const MarkPlaces marks = markPlaces(l, v.scale, v.window, v.markBegin, v.markEnd);
-    QPainter& p = pass.p;
-    p.setClipping(false);
-    const int flagTop = kTopBandHeight + 1;
-    const int flagBottom = std::max(flagTop, l.staffTop - 1);
-    const auto mark = [&](int x, int lineLeft, int pointing) {
-        p.fillRect(QRect(QPoint(lineLeft, kTopBandHeight), QPoint(lineLeft + 1, l.staffBottom)),
-                   kMarkViolet);
-        const int reach = pointing * (flagBottom - flagTop + 1) * 2 / 3;
-        const QPoint flag[] = {QPoint(x, flagTop), QPoint(x + reach, (flagTop + flagBottom) / 2),
-                               QPoint(x, flagBottom)};
-        p.save();
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(kMarkViolet);
-        p.drawPolygon(flag, 3);
-        p.restore();
-    };
-    if (marks.beginX) {
-        mark(*marks.beginX, *marks.beginX, 1);
-    }
-    if (marks.endX) {
-        mark(*marks.endX, *marks.endX - 1, -1);
-    }
 }
 
 void SongPainter::drawFrame(Pass& pass) {
