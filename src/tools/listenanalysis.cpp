@@ -17,6 +17,20 @@ double nowMs(const Clock& clock) {
     return clock.now().count() / 1e6;
 }
 
+// What the window says when the capture device does not open; "" is the system's default input,
+// which a machine without a microphone does not have.
+QString failureText(int opened, const QString& device, const std::string& error) {
+    if (opened == ListenNoLibrary) {
+        return QStringLiteral("The audio library cannot be loaded.");
+    }
+    if (opened == ListenNoDevice) {
+        return device.isEmpty() ? QStringLiteral("No microphone was found: connect one, or choose "
+                                                 "\"Recording...\" to judge a recording.")
+                                : QStringLiteral("No capture device \"%1\".").arg(device);
+    }
+    return QStringLiteral("The capture device did not open: %1").arg(QString::fromStdString(error));
+}
+
 } // namespace
 
 bool analyseRecording(const QString& path, double a4, std::vector<PitchFrame>& frames,
@@ -60,11 +74,7 @@ void ListenAnalysis::startDevice(const QString& device, double a4) {
         opened = input->open(name, 44100);
     }
     if (opened != ListenOk) {
-        emit failed(
-            opened == ListenNoLibrary  ? QStringLiteral("The audio library cannot be loaded.")
-            : opened == ListenNoDevice ? QStringLiteral("No capture device \"%1\".").arg(device)
-                                       : QStringLiteral("The capture device did not open: %1")
-                                             .arg(QString::fromStdString(input->errorText())));
+        emit failed(failureText(opened, device, input->errorText()));
         return;
     }
     PitchOptions options;
