@@ -10,16 +10,11 @@
 #include <string>
 #include <sys/wait.h>
 
+#include "testfolder.h"
+
 #include <gtest/gtest.h>
 
 namespace reedtab::testing {
-
-/// "Suite.Name" of the running test. ctest runs each test case as its own process, possibly
-/// beside the others, so scratch folders are named after it to keep runs apart.
-inline std::string testFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return std::string(info->test_suite_name()) + "." + info->name();
-}
 
 /// The whole content of a file; empty when it cannot be read.
 inline std::string slurp(const std::filesystem::path& path) {

@@ -6,6 +6,7 @@
 #include "apptestsupport.h"
 
 #include "../support/reedsignals.h"
+#include "../support/testfolder.h"
 
 #include "document/reedtabdoc.h"
 #include "listen/expectednotes.h"
@@ -35,9 +36,8 @@ const QString kSong = QStringLiteral(REEDTAB_SOURCE_DIR "/examples/oh-susanna.mi
 constexpr int kMelody = 1;
 
 std::filesystem::path scratch() {
-    // ctest runs the tests of this file side by side: each has a folder of its own.
-    const auto dir = std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "listenwindow" /
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const auto dir =
+        std::filesystem::path(REEDTAB_BINARY_DIR) / "test-scratch" / "listenwindow" / testFolder();
     std::filesystem::create_directories(dir);
     return dir;
 }
